@@ -1,0 +1,241 @@
+// Legal, unique Quill names for IR symbols, operators, types and built-in functions.
+#include "emit/aliasmanager.h"
+
+#include "ir/ctx.h"
+#include "ir/logger.h"
+#include "ir/mempool.h"
+#include "ir/node.h"
+#include "ir/scope.h"
+#include "ir/strings.h"
+#include "ir/symbol.h"
+#include "ir/type.h"
+#include "lang/keywords.h"
+
+#include <boost/regex.hpp>
+
+#include <cctype>
+#include <cstring>
+#include <new>
+
+namespace CG {
+
+static const char* const kAliasSource = "emit/aliasmanager";
+
+#define ALIAS_ASSERT(cond)                                                                                             \
+  do {                                                                                                                 \
+    if (!(cond))                                                                                                       \
+      client_assertion_failed(kAliasSource, __LINE__, #cond);                                                          \
+  } while (0)
+
+static bool isEmptyName(const char* aName) {
+  return !aName || !*aName;
+}
+
+AliasManager::AliasManager(MemPool* aPool, CG_Ctx* aCtx) : fPool(aPool), fCtx(aCtx) {
+  fKeywords = aPool->make<IdMap<char*, int>>();
+  fReservedQulNamesMap = aPool->make<IdMap<char*, int>>();
+  fQulNameToTokenInfo = aPool->make<IdMap<char*, TokenInfo*>>();
+  fTokenToQulName = aPool->make<IdMap<CG_Obj*, char*>>();
+  fDefaultFcnName = aCtx->cgString("qulFcn");
+  fDefaultTypeName = aCtx->cgString("qulType");
+  fDefaultConstName = aCtx->cgString("qulConst");
+  fDefaultVarName = aCtx->cgString("qulVar");
+  registerKeywords();
+}
+
+void AliasManager::registerKeywords() {
+  int count = 0;
+  const ReservedWord* words = reservedWords(&count);
+  for (int i = 0; i < count; ++i)
+    addKeyword(words[i].text, words[i].isOperatorName);
+}
+
+// Operator names among the keywords are reserved when the operator itself is registered.
+void AliasManager::addKeyword(const std::string& aWord, bool aIsOperatorName) {
+  char* word = fCtx->cgString(aWord.c_str());
+  fKeywords->put(word, 1);
+  if (!aIsOperatorName)
+    registerToken(nullptr, nullptr, word, false);
+}
+
+// The single way a name is taken. A plain local name of another function may be taken over.
+void AliasManager::registerToken(CG_Obj* aToken, Fcn* aFcn, char* aQuillName, bool aIsAlias) {
+  Fcn* fcn = aFcn;
+  if (TokenInfo* const* existing = fQulNameToTokenInfo->lookup(aQuillName)) {
+    TokenInfo* ti = *existing;
+    ALIAS_ASSERT(!ti->isAlias());
+    ALIAS_ASSERT(ti->getFcn() != 0);
+    ALIAS_ASSERT(ti->getFcn() != fcn);
+    deleteTokenInfo(aQuillName);
+  }
+  ALIAS_ASSERT(!fReservedQulNamesMap->containsKey(aQuillName));
+  ALIAS_ASSERT(!qulNameToTokenInfo()->containsKey(aQuillName));
+  ALIAS_ASSERT(aToken == 0 || !tokenToQulName()->containsKey(aToken));
+
+  fReservedQulNamesMap->put(aQuillName, 1);
+  if (aToken)
+    fTokenToQulName->put(aToken, aQuillName);
+  void* memory = mempool_alloc_fast(fPool, sizeof(TokenInfo));
+  fQulNameToTokenInfo->put(aQuillName, new (memory) TokenInfo(aFcn, aIsAlias));
+}
+
+void AliasManager::deleteTokenInfo(char* aQuillName) {
+  TokenInfo* const* existing = fQulNameToTokenInfo->lookup(aQuillName);
+  if (!existing)
+    return;
+  TokenInfo* ti = *existing;
+  fQulNameToTokenInfo->remove(aQuillName);
+  fReservedQulNamesMap->remove(aQuillName);
+  mempool_recycle(fPool, ti, sizeof(TokenInfo));
+}
+
+char* AliasManager::stripInvalidCharacters(char* aName) {
+  std::string text = cg_string_toascii(aName);
+  for (char& c : text)
+    if (!std::isalnum(static_cast<unsigned char>(c)))
+      c = '_';
+  return fCtx->cgString(text.c_str());
+}
+
+bool AliasManager::isQuillIdentifier(char* aName) const {
+  static const boost::regex identifier("[a-z_A-Z]+[a-z_A-Z0-9]*");
+  const char* ascii = cg_string_toascii(aName);
+  if (isEmptyName(ascii) || !boost::regex_match(ascii, identifier))
+    return false;
+  return !fKeywords->containsKey(aName);
+}
+
+Fcn* AliasManager::owningFcnOf(Symbol* aSymbol) const {
+  Scope* scope = aSymbol->scope();
+  return scope ? scope->owningFcn() : nullptr;
+}
+
+// Whether a named symbol needs an alias: its name is illegal, or taken by a name it may not share.
+bool AliasManager::checkSymbolCache(Symbol* aSymbol) {
+  char* name = aSymbol->name();
+  if (!isQuillIdentifier(name))
+    return true;
+  TokenInfo* const* existing = fQulNameToTokenInfo->lookup(name);
+  if (!existing)
+    return false;
+  const TokenInfo* owner = *existing;
+  if (!owner->getFcn())
+    return true;
+  if (owner->getFcn() == owningFcnOf(aSymbol))
+    return true;
+  return owner->isAlias();
+}
+
+bool AliasManager::doesFcnNeedAlias(Symbol* aFcn) {
+  return isEmptyName(aFcn->name()) || checkSymbolCache(aFcn);
+}
+
+bool AliasManager::doesConstNeedAlias(Symbol* aConst) {
+  return !isEmptyName(aConst->name()) && checkSymbolCache(aConst);
+}
+
+bool AliasManager::doesTypeNeedAlias(Symbol* aType) {
+  return !isEmptyName(aType->name()) && checkSymbolCache(aType);
+}
+
+bool AliasManager::isSymbolAliased(Symbol* aSymbol) {
+  if (char* const* name = fTokenToQulName->lookup(aSymbol)) {
+    TokenInfo* const* info = fQulNameToTokenInfo->lookup(*name);
+    return info && (*info)->isAlias();
+  }
+  if (Fcn::isa(aSymbol))
+    return doesFcnNeedAlias(aSymbol);
+  if (Const::isa(aSymbol))
+    return doesConstNeedAlias(aSymbol);
+  if (Type::isa(aSymbol))
+    return doesTypeNeedAlias(aSymbol);
+  return isEmptyName(aSymbol->name()) || checkSymbolCache(aSymbol);
+}
+
+bool AliasManager::hasQulNameBeenCreated(Symbol* aSymbol) const {
+  return fTokenToQulName->containsKey(aSymbol);
+}
+
+char* AliasManager::getDefaultQulName(Symbol* aSymbol) {
+  if (Var::isa(aSymbol))
+    return fDefaultVarName;
+  if (Fcn::isa(aSymbol))
+    return fDefaultFcnName;
+  return fCtx->cgString("unknownSymbol");
+}
+
+// The base itself when free, else the base with the next free counter; the counter is kept per base so the
+// search resumes where it stopped. A base starting with a digit gets a "_" so the alias scans as a name.
+char* AliasManager::createAlias(char* aName) {
+  char* base = stripInvalidCharacters(aName);
+  if (std::isdigit(static_cast<unsigned char>(base[0])))
+    base = cg_string_createf(fCtx, "_%s", base);
+  int counter = fReservedQulNamesMap->get(base);
+  if (counter == 0)
+    counter = 1;
+  char* candidate = base;
+  while (fQulNameToTokenInfo->containsKey(candidate)) {
+    candidate = cg_string_createf(fCtx, "%s%d", base, counter);
+    ++counter;
+    fReservedQulNamesMap->put(base, counter);
+  }
+  return candidate;
+}
+
+char* AliasManager::createOrGetQulNameForSymbol(Symbol* aSymbol) {
+  if (char* const* cached = fTokenToQulName->lookup(aSymbol))
+    return *cached;
+  bool aliased = isSymbolAliased(aSymbol);
+  Fcn* fcn = owningFcnOf(aSymbol);
+  char* name = aSymbol->name();
+  if (!aliased) {
+    if (isEmptyName(name))
+      return name;
+    registerToken(aSymbol, fcn, name, false);
+    return name;
+  }
+  char* alias = createAlias(isEmptyName(name) ? getDefaultQulName(aSymbol) : name);
+  registerToken(aSymbol, fcn, alias, true);
+  return alias;
+}
+
+char* AliasManager::getNameForOp(CG::OP aOp) {
+  CG_NodeDef* def = CG_NodeDef::getDefByEnum(fCtx, aOp);
+  if (!def)
+    return nullptr;
+  if (char* const* cached = fTokenToQulName->lookup(def))
+    return *cached;
+  std::string text = cg_string_toascii(def->name());
+  int op = static_cast<int>(aOp);
+  bool custom = def->category() == 1 && (op < 1000 || op > 1162);
+  if (custom && text.compare(0, 2, "|>") != 0)
+    text = "|>" + text;
+  char* name = fCtx->cgString(text.c_str());
+  registerToken(def, nullptr, name, false);
+  return name;
+}
+
+void AliasManager::registerOpName(CG::OP aOp, const char* aName) {
+  registerToken(CG_NodeDef::getDefByEnum(fCtx, aOp), nullptr, fCtx->cgString(aName), false);
+}
+
+void AliasManager::registerTypeName(Type* aType, const char* aName) {
+  registerToken(aType, nullptr, fCtx->cgString(aName), false);
+}
+
+// A built-in function takes its name from whoever held it before.
+void AliasManager::takeBuiltinName(CG_Obj* aFcn, const char* aName) {
+  char* name = fCtx->cgString(aName);
+  deleteTokenInfo(name);
+  registerToken(aFcn, nullptr, name, false);
+}
+
+void AliasManager::registerIntrinsicFcn(IntrinsicFcn* aFcn) {
+  takeBuiltinName(aFcn, aFcn->intrinsic()->name());
+}
+
+void AliasManager::registerLibraryFcn(LibraryFcn* aFcn) {
+  takeBuiltinName(aFcn, aFcn->intrinsic()->name());
+}
+
+} // namespace CG

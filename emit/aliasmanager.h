@@ -1,0 +1,89 @@
+// Legal, unique Quill names for IR symbols, operators, types and built-in functions.
+#pragma once
+
+#include "ir/containers.h"
+#include "ir/op.h"
+
+#include <string>
+
+class CG_Ctx;
+class CG_Obj;
+class MemPool;
+
+namespace CG {
+
+class Fcn;
+class IntrinsicFcn;
+class LibraryFcn;
+class Symbol;
+class Type;
+
+// Decides, once per emission, the name under which each IR object is printed. Every map is keyed by pointer
+// identity: names are interned in the context, so equal texts are equal pointers.
+class AliasManager {
+public:
+  // Who owns a name: the function whose scope holds the symbol (null at module level), and whether the name
+  // was made up by createAlias rather than taken from the symbol.
+  class TokenInfo {
+  public:
+    TokenInfo(Fcn* aFcn, bool aIsAlias) : fFcn(aFcn), fIsAlias(aIsAlias) {}
+    Fcn* getFcn() const { return fFcn; }
+    bool isAlias() const { return fIsAlias; }
+
+  private:
+    Fcn* fFcn;
+    bool fIsAlias;
+  };
+
+  AliasManager(MemPool* aPool, CG_Ctx* aCtx);
+  AliasManager(const AliasManager&) = default;
+  AliasManager& operator=(const AliasManager&) = default;
+  ~AliasManager() = default;
+
+  char* createOrGetQulNameForSymbol(Symbol* aSymbol);
+  bool isSymbolAliased(Symbol* aSymbol);
+  bool hasQulNameBeenCreated(Symbol* aSymbol) const;
+  bool isQuillIdentifier(char* aName) const;
+  char* getNameForOp(CG::OP aOp);
+
+  void registerOpName(CG::OP aOp, const char* aName);
+  void registerTypeName(Type* aType, const char* aName);
+  void registerIntrinsicFcn(IntrinsicFcn* aFcn);
+  void registerLibraryFcn(LibraryFcn* aFcn);
+
+protected:
+  char* createAlias(char* aName);
+  char* stripInvalidCharacters(char* aName);
+  bool checkSymbolCache(Symbol* aSymbol);
+  bool doesConstNeedAlias(Symbol* aConst);
+  bool doesFcnNeedAlias(Symbol* aFcn);
+  bool doesTypeNeedAlias(Symbol* aType);
+  char* getDefaultQulName(Symbol* aSymbol);
+  char* defaultFcnQulName() const { return fDefaultFcnName; }
+  char* defaultLocalVarQulName() const { return fDefaultVarName; }
+  void registerToken(CG_Obj* aToken, Fcn* aFcn, char* aQuillName, bool aIsAlias);
+  void deleteTokenInfo(char* aQuillName);
+  MemPool* pool() const { return fPool; }
+  IdMap<char*, int>* reservedQulNamesMap() const { return fReservedQulNamesMap; }
+  IdMap<char*, TokenInfo*>* qulNameToTokenInfo() const { return fQulNameToTokenInfo; }
+  IdMap<CG_Obj*, char*>* tokenToQulName() const { return fTokenToQulName; }
+
+private:
+  void registerKeywords();
+  void addKeyword(const std::string& aWord, bool aIsOperatorName);
+  void takeBuiltinName(CG_Obj* aFcn, const char* aName);
+  Fcn* owningFcnOf(Symbol* aSymbol) const;
+
+  MemPool* fPool;
+  CG_Ctx* fCtx;
+  char* fDefaultFcnName;
+  char* fDefaultTypeName;
+  char* fDefaultConstName;
+  char* fDefaultVarName;
+  IdMap<char*, int>* fReservedQulNamesMap;
+  IdMap<char*, TokenInfo*>* fQulNameToTokenInfo;
+  IdMap<CG_Obj*, char*>* fTokenToQulName;
+  IdMap<char*, int>* fKeywords;
+};
+
+} // namespace CG

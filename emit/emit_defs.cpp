@@ -1,0 +1,334 @@
+// Definitions: which symbols of a scope are written and in which order, and the printed form of symbolic
+// sizes, constants, variables and function headers and bodies.
+#include "emit/emitter.h"
+
+#include "emit/listenerset.h"
+#include "ir/cfg.h"
+#include "ir/ctx.h"
+#include "ir/logger.h"
+#include "ir/predicate.h"
+#include "ir/scope.h"
+#include "ir/strings.h"
+#include "ir/symbol.h"
+#include "ir/type.h"
+
+namespace CG {
+
+static bool hasName(Symbol* aSymbol) {
+  return aSymbol->name() && *aSymbol->name();
+}
+
+// Built-in functions print nowhere unless the IR realises them as ordinary functions.
+static bool isPrintedFcn(Fcn* aFcn) {
+  if (LibraryFcn::isa(aFcn))
+    return false;
+  return !IntrinsicFcn::isa(aFcn) || IntrinsicFcn::cast(aFcn)->isRealizedInIR();
+}
+
+// "alias <- " in front of a definition printed under an alias.
+void QulEmitter::emitAliasPrefix(Symbol* aSymbol) {
+  bool aliased = fAliasManager->isSymbolAliased(aSymbol);
+  char* name = fAliasManager->createOrGetQulNameForSymbol(aSymbol);
+  if (aliased)
+    emitString(cg_string_createf(fCtx, "%s <- ", cg_string_toascii(name)));
+}
+
+//===-- Collectors --------------------------------------------------------------------------------------===//
+
+IdLinkedList<SymbolicSize*>* QulEmitter::collectSymbolicSizes(Scope* aScope) {
+  IdLinkedList<SymbolicSize*>* list = newList<SymbolicSize>();
+  for (Symbol* sym = aScope ? aScope->firstSymbol() : nullptr; sym; sym = sym->next())
+    if (SymbolicSize::isa(sym))
+      list->append(SymbolicSize::cast(sym));
+  return list;
+}
+
+IdLinkedList<Var*>* QulEmitter::collectScopeVars(Scope* aScope) {
+  IdLinkedList<Var*>* list = newList<Var>();
+  for (Symbol* sym = aScope ? aScope->firstSymbol() : nullptr; sym; sym = sym->next())
+    if (Var::isa(sym))
+      list->append(Var::cast(sym));
+  return list;
+}
+
+IdLinkedList<Fcn*>* QulEmitter::collectFcns(Scope* aScope) {
+  IdLinkedList<Fcn*>* list = newList<Fcn>();
+  for (Symbol* sym = aScope ? aScope->firstSymbol() : nullptr; sym; sym = sym->next())
+    if (Fcn::isa(sym) && isPrintedFcn(Fcn::cast(sym)))
+      list->append(Fcn::cast(sym));
+  return list;
+}
+
+// Named constants that the function's graph uses, in statement order.
+void QulEmitter::collectConstsFromGraph(Fcn* aFcn, IdSet<Const*>* aSeen, IdLinkedList<Const*>* aList) {
+  for (StmtIterator it(aFcn->cfg()); it.hasCurrent(); it.advance()) {
+    forEachExprPostOrder(it.current(), [&](Expr* aExpr) {
+      if (!ConstExpr::isa(aExpr))
+        return;
+      Const* constant = ConstExpr::cast(aExpr)->constant();
+      if (cg_const_is_function(constant) || !hasName(constant) || !aSeen->add(constant))
+        return;
+      aList->append(constant);
+    });
+  }
+}
+
+// With a filter that accepts everything the constants come from the function bodies, so an unused named
+// constant is not defined; with a contextual marker they come from the scope's own symbols.
+IdLinkedList<Const*>* QulEmitter::collectConsts(Scope* aModuleScope) {
+  if (!aModuleScope)
+    abortEmission("aModuleScope == NULL", __LINE__);
+  if (!fFilter)
+    abortEmission("fFilter == NULL", __LINE__);
+  IdLinkedList<Const*>* list = newList<Const>();
+  if (!fFilter->shouldEmit(nullptr)) {
+    for (Symbol* sym = aModuleScope->firstSymbol(); sym; sym = sym->next())
+      if (Const::isa(sym) && !cg_const_is_function(Const::cast(sym)) && fFilter->shouldEmit(sym))
+        list->append(Const::cast(sym));
+    return list;
+  }
+  IdSet<Const*>* seen = pool()->make<IdSet<Const*>>();
+  for (Symbol* sym = aModuleScope->firstSymbol(); sym; sym = sym->next())
+    if (Fcn::isa(sym) && Fcn::cast(sym)->cfg())
+      collectConstsFromGraph(Fcn::cast(sym), seen, list);
+  return list;
+}
+
+//===-- Symbolic sizes ----------------------------------------------------------------------------------===//
+
+void QulEmitter::emitSymbolicSizeDefs(IdLinkedList<SymbolicSize*>* aSizes) {
+  if (!fFilter)
+    abortEmission("fFilter == NULL", __LINE__);
+  for (SymbolicSize* size : *aSizes)
+    if (fFilter->shouldEmit(size))
+      emitSymbolicSizeDef(size);
+}
+
+// symbolicid-def ::= 'symbolicid(' name ');'
+void QulEmitter::emitSymbolicSizeDef(SymbolicSize* aSize) {
+  if (aSize->kind() != SymbolicSize::SYMBOLIC_ID_SIZE)
+    return;
+  char* name = fAliasManager->createOrGetQulNameForSymbol(aSize);
+  fSymbolicSizeNames->put(aSize, name);
+  emitString(cg_string_createf(fCtx, "symbolicid(%s);", cg_string_toascii(name)));
+  emitNewline();
+}
+
+//===-- Constants ---------------------------------------------------------------------------------------===//
+
+bool QulEmitter::isImmediateConst(Const* aConst) {
+  return !fAliasManager->hasQulNameBeenCreated(aConst) && !cg_const_is_function(aConst);
+}
+
+void QulEmitter::emitConstDefs(IdLinkedList<Const*>* aConstList) {
+  if (!aConstList)
+    abortEmission("aConstList == NULL", __LINE__);
+  for (Const* constant : *aConstList) {
+    emitConstDef(constant);
+    emitNewline();
+  }
+}
+
+// const-def ::= [alias ' <- '] 'constdef(' type ',' value ',' name ');' | immediate-const-def ';'
+void QulEmitter::emitConstDef(Const* aConst) {
+  if (!aConst)
+    abortEmission("aConst == NULL", __LINE__);
+  beginSegment(BLOCK_SIMPLE);
+  emitIndent();
+  emitAliasPrefix(aConst);
+  if (hasName(aConst)) {
+    emitString(cg_string_createf(fCtx, "constdef(%s,", typeExpr(aConst->type())));
+    emitConstLiteral(aConst);
+    emitString(cg_string_createf(fCtx, ",%s)", nameForDef(aConst->name())));
+  } else {
+    emitImmediateConstDef(aConst);
+  }
+  emitString(";");
+}
+
+// immediate-const-def ::= 'constdef(' type ',' value ')'
+void QulEmitter::emitImmediateConstDef(Const* aConst) {
+  if (!aConst)
+    abortEmission("aConst == NULL", __LINE__);
+  if (BoolType::isa(aConst->type())) {
+    emitString(cg_string_createf(fCtx, "constdef(%s,%s)", typeExpr(aConst->type()),
+                                 BoolConst::isTrue(aConst) ? "true" : "false"));
+    return;
+  }
+  emitString(cg_string_createf(fCtx, "constdef(%s,", typeExpr(aConst->type())));
+  emitConstLiteral(aConst);
+  emitString(")");
+}
+
+//===-- Variables ---------------------------------------------------------------------------------------===//
+
+void QulEmitter::emitModuleVarDefs(IdLinkedList<Var*>* aVars) {
+  emitVarDefs(aVars);
+}
+void QulEmitter::emitLocalVarDefs(IdLinkedList<Var*>* aVars) {
+  emitVarDefs(aVars);
+}
+
+void QulEmitter::emitVarDefs(IdLinkedList<Var*>* aVars) {
+  if (!fFilter)
+    abortEmission("fFilter == NULL", __LINE__);
+  for (Var* var : *aVars) {
+    if (!fFilter->shouldEmit(var))
+      continue;
+    emitVarDef(var);
+    emitString(";");
+    emitNewline();
+  }
+}
+
+// var-def ::= [alias ' <- '] 'var(' type [',' name] [' <- ' value ' '] [annotations] ')'
+void QulEmitter::emitVarDef(Var* aVar) {
+  if (!aVar) {
+    if (fThrowExceptionOnError)
+      TheLogger::instance().throwInternalException("QulEmitter::emitVarDef::InvalidVariable",
+                                                   "Variable does not exist");
+    emitString("!!Empty variable!!");
+    return;
+  }
+  emitIndent();
+  emitAliasPrefix(aVar);
+  if (!ExprTools::isIOVar(aVar))
+    beginSegment(BLOCK_SIMPLE);
+  char* type = cg_string_toascii(typeExpr(aVar->type()));
+  if (hasName(aVar))
+    emitString(cg_string_createf(fCtx, "var(%s,%s", type, nameForDef(aVar->name())));
+  else
+    emitString(cg_string_createf(fCtx, "var(%s", type));
+  if (aVar->initialValue()) {
+    emitString(" <- ");
+    emitConstLiteral(aVar->initialValue());
+    emitString(" ");
+  }
+  emitString(fListeners->collect(aVar).c_str());
+  emitString(")");
+}
+
+//===-- Functions ---------------------------------------------------------------------------------------===//
+
+void QulEmitter::emitFcnDefs(IdLinkedList<Fcn*>* aFcns) {
+  for (Fcn* fcn : *aFcns)
+    if (isPrintedFcn(fcn))
+      emitFcnDef(fcn);
+}
+
+// A function that cannot be printed ends with a note and a closing brace; the next function still prints.
+void QulEmitter::emitFcnDef(Fcn* aFcn) {
+  try {
+    emitFcnHeader(aFcn);
+    emitFcnBody(aFcn);
+  } catch (const std::exception& error) {
+    beginSegment(BLOCK_CLOSE);
+    emitString("Could not emit function '");
+    emitString(aFcn->name() ? aFcn->name() : "");
+    emitString("' because I caught a ");
+    emitString(error.what());
+    emitString("\n}\n");
+  } catch (...) {
+    beginSegment(BLOCK_CLOSE);
+    emitString("Could not emit function '");
+    emitString(aFcn->name() ? aFcn->name() : "");
+    emitString("'\n}\n");
+  }
+}
+
+static const char* methodKindText(int aKind) {
+  static const char* const kKinds[] = {nullptr,
+                                       "\"constructor\"",
+                                       "\"destructor\"",
+                                       "\"static\"",
+                                       "\"virtual destructor\"",
+                                       "\"virtual\"",
+                                       "\"pure virtual destructor\"",
+                                       "\"pure virtual\""};
+  if (aKind < 0 || aKind > 7)
+    client_assertion_failed("emit/qulemitter", __LINE__, "meth->methodKind() == PURE_VIRTUAL_DESTRUCTOR");
+  return kKinds[aKind];
+}
+
+// fcn-header ::= [alias ' <- '] ('function(' | 'method(' | 'prototype(') '(' inputs '),(' outputs ')'
+//                [',' class] [',' name] [annotations] ')' (';' for a prototype)
+void QulEmitter::emitFcnHeader(Fcn* aFcn) {
+  emitIndent();
+  emitAliasPrefix(aFcn);
+  beginSegment(BLOCK_COMPOUND);
+  MethodConst* method = MethodConst::isa(aFcn) ? MethodConst::cast(aFcn) : nullptr;
+  bool isPrototype = CorePrototype::isa(aFcn);
+  emitString(method ? "method(" : isPrototype ? "prototype(" : "function(");
+  emitString("(");
+  for (int i = 0; i < aFcn->numInputs(); ++i) {
+    emitString(i ? "," : "");
+    emitVarDef(aFcn->inputVar(i));
+  }
+  emitString("),(");
+  for (int i = 0; i < aFcn->numOutputs(); ++i) {
+    emitString(i ? "," : "");
+    emitVarDef(aFcn->outputVar(i));
+  }
+  emitString(")");
+  if (method)
+    emitString(cg_string_createf(fCtx, ",%s", typeExpr(method->owningClass())));
+  if (hasName(aFcn))
+    emitString(cg_string_createf(fCtx, ",%s", nameForDef(aFcn->name())));
+  if (method)
+    emitMethodParams(method);
+  else
+    emitString(fListeners->collect(static_cast<Const*>(aFcn)).c_str());
+  emitString(")");
+  if (isPrototype) {
+    beginSegment(BLOCK_CLOSE);
+    emitString(";");
+  }
+  emitNewline();
+}
+
+// method-params ::= ' | ' ['"kind":' kind] [',' '"vis":' visibility]
+void QulEmitter::emitMethodParams(MethodConst* aMethod) {
+  int kind = aMethod->methodKind();
+  const char* kindText = methodKindText(kind);
+  bool hasVisibility = aMethod->visibility() != VISIBILITY_PUBLIC;
+  if (!kindText && !hasVisibility)
+    return;
+  emitString(" | ");
+  if (kindText) {
+    emitString("\"kind\":");
+    emitString(kindText);
+    if (hasVisibility)
+      emitString(",");
+  }
+  if (hasVisibility)
+    emitVisibilityKind(fOutput, aMethod->visibility(), true);
+}
+
+void QulEmitter::emitVisibilityKind(StringBuffer& aBuffer, int aKind, bool aWithKey) {
+  static const char* const kVisibilities[] = {"\"public\"", "\"protected\"", "\"private\""};
+  if (aKind < VISIBILITY_PUBLIC || aKind > VISIBILITY_PRIVATE)
+    client_assertion_failed("emit/qulemitter", __LINE__, "aKind == VISIBILITY_PUBLIC");
+  if (aWithKey)
+    aBuffer.append("\"vis\":");
+  aBuffer.append(kVisibilities[aKind]);
+}
+
+// fcn-body ::= '{' local-var-defs statements '}'
+void QulEmitter::emitFcnBody(Fcn* aFcn) {
+  if (!aFcn->cfg())
+    return;
+  emitString("{");
+  indentIncrement();
+  emitNewline();
+  emitCfg(aFcn->cfg());
+  beginSegment(BLOCK_CLOSE);
+  indentDecrement();
+  emitString("}");
+  emitNewline();
+}
+
+void QulEmitter::emitFcnLocalVars(Fcn* aFcn) {
+  emitLocalVarDefs(collectScopeVars(aFcn->localScope()));
+}
+
+} // namespace CG

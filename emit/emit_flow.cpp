@@ -1,0 +1,511 @@
+// Control-flow emission: a function body printed through the program structure tree. Structured regions become
+// nested blocks; an unstructured region becomes a walk over its merges and splits with labels and gotos.
+#include "emit/emitter.h"
+
+#include "ir/cfg.h"
+#include "ir/ctx.h"
+#include "ir/logger.h"
+#include "ir/predicate.h"
+#include "ir/pst.h"
+#include "ir/strings.h"
+#include "ir/symbol.h"
+
+namespace CG {
+
+static const char* const kFlowSource = "emit/qulemitter";
+
+#define FLOW_ASSERT(cond)                                                                                              \
+  do {                                                                                                                 \
+    if (!(cond))                                                                                                       \
+      client_assertion_failed(kFlowSource, __LINE__, #cond);                                                           \
+  } while (0)
+
+//===-- Bodies ------------------------------------------------------------------------------------------===//
+
+void QulEmitter::emitCfg(Cfg* aCfg) {
+  if (!fFilter)
+    abortEmission("fFilter == NULL", __LINE__);
+  if (!fFilter->shouldEmit(aCfg)) {
+    emitString("// skipping body\n");
+    return;
+  }
+  if (aCfg->isClassic()) {
+    emitString("// this cfg was in classic and cannot be emitted \n");
+    return;
+  }
+  Fcn* fcn = aCfg->fcn();
+  FLOW_ASSERT(fcn != 0);
+  ManagedCGPool pstPool(fCtx);
+  Pst pst(fcn, pstPool.pool(), 1);
+  Pst* savedPst = fPst;
+  fPst = &pst;
+  emitFcnLocalVars(fcn);
+  emitPst(&pst);
+  fPst = savedPst;
+}
+
+// Label numbers start from 0 in every body.
+void QulEmitter::emitPst(Pst* aPst) {
+  fUnstructuredStmtToLabelMap = pool()->make<IdMap<Stmt*, int>>();
+  fGotoTargets = pool()->make<IdSet<char*>>();
+  fEmittedLabels = pool()->make<IdSet<char*>>();
+  emitRegion(aPst->root());
+  checkGotosAgainstLabels();
+  fUnstructuredStmtToLabelMap = nullptr;
+  fGotoTargets = nullptr;
+  fEmittedLabels = nullptr;
+}
+
+//===-- Regions -----------------------------------------------------------------------------------------===//
+
+void QulEmitter::emitRegion(Region* aRegion) {
+  if (!aRegion)
+    return;
+  if (IfRegion::isa(aRegion))
+    return emitIfStmt(IfRegion::cast(aRegion)->ifStmt(), nullptr);
+  if (BasicBlockRegion::isa(aRegion))
+    return emitBasicBlockRegion(BasicBlockRegion::cast(aRegion));
+  if (ChainRegion::isa(aRegion))
+    return emitChainRegion(ChainRegion::cast(aRegion));
+  if (SwitchRegion::isa(aRegion))
+    return emitSwitchStmt(SwitchRegion::cast(aRegion)->switchStmt(), nullptr);
+  if (ForLoopRegion::isa(aRegion))
+    return emitAbstractForLoopStmt(ForLoopRegion::cast(aRegion)->entryStmt(), nullptr);
+  if (ParallelForLoopRegion::isa(aRegion))
+    return emitAbstractForLoopStmt(ParallelForLoopRegion::cast(aRegion)->entryStmt(), nullptr);
+  if (WhileRegion::isa(aRegion))
+    return emitWhileRegion(WhileRegion::cast(aRegion));
+  if (DoWhileRegion::isa(aRegion))
+    return emitDoWhileRegion(DoWhileRegion::cast(aRegion));
+  if (UnstructuredRegion::isa(aRegion))
+    return emitUnstructuredRegion(UnstructuredRegion::cast(aRegion));
+  emitString("**Error: Unknown Region**");
+}
+
+void QulEmitter::emitBasicBlockRegion(BasicBlockRegion* aRegion) {
+  for (Stmt* stmt : aRegion->stmts()) {
+    emitIndent();
+    emitStmt(stmt);
+    emitNewline();
+  }
+}
+
+void QulEmitter::emitChainRegion(ChainRegion* aRegion) {
+  for (Region* child : aRegion->children())
+    emitRegion(child);
+}
+
+// The code an out-port leads to: the regions that start there, then (inside an unstructured region) the
+// merge or split reached. A branch of a split is one level deeper.
+void QulEmitter::emitSubRegion(OutPort aOutPort, IdSet<Stmt*>* aVisited) {
+  if (!fPst)
+    abortEmission("fPst == NULL", __LINE__);
+  bool isBranch = aOutPort.node->numOutPorts() > 1;
+  if (isBranch)
+    indentIncrement();
+  InPort port = aOutPort.edge() ? aOutPort.edge()->inPort() : InPort();
+  while (port.valid() && fPst->isRegionEntry(port) && !(aVisited && aVisited->containsKey(port.stmt()))) {
+    Region* region = fPst->outerEntryTo(port);
+    emitRegion(region);
+    Edge* exitEdge = region->exit().edge();
+    port = exitEdge ? exitEdge->inPort() : InPort();
+  }
+  if (aVisited && port.valid())
+    emitUnstructuredControlStmt(port, aVisited);
+  if (isBranch)
+    indentDecrement();
+}
+
+//===-- Structured statements ---------------------------------------------------------------------------===//
+
+// if ::= 'if(' expr ') {' branch '} else {' branch '}'
+void QulEmitter::emitIfStmt(IfStmt* aIf, IdSet<Stmt*>* aVisited) {
+  beginSegment(BLOCK_COMPOUND);
+  emitIndent();
+  emitString("if(");
+  emitExpr(aIf->condition());
+  emitString(") {");
+  emitNewline();
+  emitSubRegion(aIf->trueOutPort(), aVisited);
+  beginSegment(BLOCK_ALTERNATIVE);
+  emitIndent();
+  emitString("} else {");
+  emitNewline();
+  emitSubRegion(aIf->falseOutPort(), aVisited);
+  beginSegment(BLOCK_CLOSE);
+  emitIndent();
+  emitString("}");
+  emitNewline();
+}
+
+// while ::= 'while(' expr ') {' body '}'
+void QulEmitter::emitWhileRegion(WhileRegion* aRegion) {
+  beginSegment(BLOCK_COMPOUND);
+  emitIndent();
+  emitString("while(");
+  emitExpr(aRegion->testStmt()->condition());
+  emitString(") {");
+  indentIncrement();
+  emitNewline();
+  emitRegion(aRegion->body());
+  indentDecrement();
+  beginSegment(BLOCK_CLOSE);
+  emitIndent();
+  emitString("}");
+  emitNewline();
+}
+
+// do-while ::= 'do {' body '}while(' expr ');'
+void QulEmitter::emitDoWhileRegion(DoWhileRegion* aRegion) {
+  beginSegment(BLOCK_COMPOUND);
+  emitIndent();
+  emitString("do {");
+  indentIncrement();
+  emitNewline();
+  emitRegion(aRegion->body());
+  indentDecrement();
+  beginSegment(BLOCK_CLOSE);
+  emitIndent();
+  emitString("}while(");
+  emitExpr(aRegion->testStmt()->condition());
+  emitString(");");
+  emitNewline();
+}
+
+// switch ::= 'switch(' expr ') {' ('case(' expr ') :' body)* 'default :' body '}'
+void QulEmitter::emitSwitchStmt(SwitchStmt* aSwitch, IdSet<Stmt*>* aVisited) {
+  beginSegment(BLOCK_COMPOUND);
+  emitIndent();
+  emitString("switch(");
+  emitExpr(aSwitch->value());
+  emitString(") {");
+  emitNewline();
+  for (int i = 0; i < aSwitch->numCases(); ++i) {
+    beginSegment(BLOCK_ALTERNATIVE);
+    indentIncrement();
+    emitIndent();
+    emitString("case(");
+    emitExpr(aSwitch->caseValue(i));
+    emitString(") :");
+    emitNewline();
+    emitSubRegion(aSwitch->caseOutPort(i), aVisited);
+    indentDecrement();
+  }
+  indentIncrement();
+  beginSegment(BLOCK_ALTERNATIVE);
+  emitIndent();
+  emitString("default :");
+  emitNewline();
+  emitSubRegion(aSwitch->defaultOutPort(), aVisited);
+  beginSegment(BLOCK_CLOSE);
+  indentDecrement();
+  emitIndent();
+  emitString("}");
+  emitNewline();
+}
+
+// for ::= ('for(' | 'parfor(') index ',' start ',' step ',' end [parfor-params] ') {' body '}'
+void QulEmitter::emitAbstractForLoopStmt(AbstractForEntryStmt* aEntry, IdSet<Stmt*>* aVisited) {
+  beginSegment(BLOCK_COMPOUND);
+  if (aVisited && hasGoto(aEntry))
+    emitLabel(aEntry);
+  emitIndent();
+  emitString(ForEntryStmt::isa(aEntry) ? "for(" : ParallelForEntryStmt::isa(aEntry) ? "parfor(" : "unknownTypeOfFor(");
+  emitExpr(aEntry->indexExpr());
+  emitString(",");
+  emitExpr(aEntry->indexStart());
+  emitString(",");
+  emitExpr(aEntry->indexStep());
+  emitString(",");
+  emitExpr(aEntry->indexEnd());
+  if (ParallelForEntryStmt::isa(aEntry))
+    emitParForParams(aEntry);
+  emitString(") {");
+  emitNewline();
+  Stmt* savedStop = fStopStmt;
+  if (aVisited) {
+    fStopStmt = aEntry;
+    aVisited->add(aEntry);
+  }
+  AbstractForExitStmt* exit = AbstractForExitStmt::cast(aEntry->succ());
+  emitSubRegion(exit->bodyOutPort(), aVisited);
+  if (aVisited && fStopStmt != aEntry && hasGoto(fStopStmt))
+    emitLabel(fStopStmt);
+  fStopStmt = savedStop;
+  beginSegment(BLOCK_CLOSE);
+  emitIndent();
+  emitString("}");
+  emitNewline();
+}
+
+// The test of a for loop prints with its loop; reached on its own it is only valid inside an unstructured walk.
+void QulEmitter::emitAbstractForExitStmt(AbstractForExitStmt*, IdSet<Stmt*>* aVisited) {
+  if (!aVisited)
+    client_assertion_failed(kFlowSource, __LINE__, "visitedStmts");
+}
+
+// parfor-params ::= '|' flag (',' flag)*    for the flags that hold
+void QulEmitter::emitParForParams(AbstractForEntryStmt* aEntry) {
+  if (!ParallelForEntryStmt::isa(aEntry))
+    client_assertion_failed(kFlowSource, __LINE__, "parfor");
+  ParallelForEntryStmt* parfor = ParallelForEntryStmt::cast(aEntry);
+  const struct {
+    bool holds;
+    const char* item;
+  } flags[] = {
+      {parfor->isOrderedLoop(), "\"ordered\":\"true\""},
+      {parfor->isParforMode() != 0, "\"orig\":\"true\""},
+      {parfor->isBypassDependence(), "\"bypassdep\":\"true\""},
+      {parfor->processedDependence(), "\"processeddep\":\"true\""},
+  };
+  bool written = false;
+  for (const auto& flag : flags) {
+    if (!flag.holds)
+      continue;
+    emitBar(written);
+    emitString(flag.item);
+  }
+}
+
+//===-- Unstructured regions ----------------------------------------------------------------------------===//
+
+void QulEmitter::emitUnstructuredRegion(UnstructuredRegion* aRegion) {
+  preprocessUnstructuredRegion(aRegion);
+  Stmt* entryStmt = aRegion->entryStmt();
+  Stmt* exitStmt = aRegion->exitStmt();
+  FLOW_ASSERT(MergeStmt::isa(entryStmt) || SplitStmt::isa(entryStmt));
+  FLOW_ASSERT(MergeStmt::isa(exitStmt) || SplitStmt::isa(exitStmt));
+  Stmt* savedContinuation = fRegionContinuation;
+  Stmt* savedStop = fStopStmt;
+  fRegionContinuation = aRegion->successorInPort().stmt();
+  fStopStmt = MergeStmt::isa(exitStmt) ? exitStmt : fRegionContinuation;
+  IdSet<Stmt*>* visited = pool()->make<IdSet<Stmt*>>();
+  visited->add(fStopStmt);
+  emitUnstructuredControlStmt(aRegion->entry(), visited);
+  if (MergeStmt::isa(exitStmt) && hasGoto(exitStmt))
+    emitLabel(exitStmt);
+  fRegionContinuation = savedContinuation;
+  fStopStmt = savedStop;
+}
+
+// Whether the in-edge leaves a for loop's test through its exit port (the loop's normal way out).
+static bool isForLoopExitEdge(Edge* aEdge) {
+  OutPort source = aEdge->outPort();
+  return AbstractForExitStmt::isa(source.node) && source.node->numOutPorts() == 2 && source.index == 1;
+}
+
+// Reserves a label for every join inside the region that two or more branches reach.
+void QulEmitter::preprocessUnstructuredRegion(UnstructuredRegion* aRegion) {
+  if (!aRegion)
+    abortEmission("aRegion == NULL", __LINE__);
+  if (!fPst)
+    abortEmission("fPst == NULL", __LINE__);
+  for (Stmt* stmt : aRegion->stmts()) {
+    if (fPst->enclosingRegion(stmt) != aRegion || stmt == aRegion->entryStmt() || stmt == aRegion->exitStmt())
+      continue;
+    int inEdges = 0;
+    for (int i = 0; i < stmt->numInPorts(); ++i)
+      inEdges += stmt->inEdge(i) ? 1 : 0;
+    if (inEdges < 2 || realDestination(stmt) != stmt)
+      continue;
+    int fromSplits = 0;
+    for (int i = 0; i < stmt->numInPorts(); ++i) {
+      Edge* inEdge = stmt->inEdge(i);
+      if (!inEdge)
+        continue;
+      Stmt* srcStmt = inEdge->outPort().stmt();
+      FLOW_ASSERT(srcStmt);
+      if (SplitStmt::isa(srcStmt) && !isForLoopExitEdge(inEdge))
+        ++fromSplits;
+    }
+    if (fromSplits >= 2)
+      reserveLabel(stmt);
+  }
+}
+
+void QulEmitter::emitUnstructuredControlStmt(InPort aPort, IdSet<Stmt*>* aVisited) {
+  Stmt* stmt = aPort.stmt();
+  if (aVisited->containsKey(stmt)) {
+    Stmt* destination = realDestination(stmt);
+    if (destination == fStopStmt)
+      return;
+    emitIndent();
+    emitGoto(destination);
+    emitNewline();
+    return;
+  }
+  FLOW_ASSERT(MergeStmt::isa(stmt) || SplitStmt::isa(stmt));
+  aVisited->add(stmt);
+  if (AbstractForEntryStmt::isa(stmt))
+    return emitAbstractForLoopStmt(AbstractForEntryStmt::cast(stmt), aVisited);
+  if (MergeStmt::isa(stmt))
+    return emitUnstructuredMerge(MergeStmt::cast(stmt), aVisited);
+  if (IfStmt::isa(stmt))
+    return emitIfStmt(IfStmt::cast(stmt), aVisited);
+  if (SwitchStmt::isa(stmt))
+    return emitSwitchStmt(SwitchStmt::cast(stmt), aVisited);
+  if (AbstractForExitStmt::isa(stmt))
+    return emitAbstractForExitStmt(AbstractForExitStmt::cast(stmt), aVisited);
+  client_assertion_failed(kFlowSource, __LINE__, "MergeStmt::isa(stmt) || SplitStmt::isa(stmt)");
+}
+
+void QulEmitter::emitUnstructuredMerge(MergeStmt* aMerge, IdSet<Stmt*>* aVisited) {
+  Stmt* destination = realDestination(aMerge);
+  if (destination == fStopStmt)
+    return;
+  if (destination == aMerge)
+    emitLabel(aMerge);
+  emitSubRegion(aMerge->outPort(), aVisited);
+}
+
+// The last merge of a chain of merges (stopping at the region's continuation): where a jump really lands.
+Stmt* QulEmitter::realDestination(Stmt* aStmt) {
+  if (!MergeStmt::isa(aStmt))
+    return aStmt;
+  Stmt* destination = aStmt;
+  size_t steps = destination->cfg()->stmts().size();
+  for (Stmt* next = destination->succ(0); next && MergeStmt::isa(next) && next != fRegionContinuation;
+       next = destination->succ(0)) {
+    if (next == aStmt || steps-- == 0)
+      break;
+    destination = next;
+  }
+  return destination;
+}
+
+//===-- Labels and gotos --------------------------------------------------------------------------------===//
+
+int QulEmitter::reserveLabel(Stmt* aStmt) {
+  if (fUnstructuredStmtToLabelMap->containsKey(aStmt))
+    client_assertion_failed(kFlowSource, __LINE__, "!fUnstructuredStmtToLabelMap->containsKey(aStmt)");
+  int number = static_cast<int>(fUnstructuredStmtToLabelMap->size());
+  fUnstructuredStmtToLabelMap->put(aStmt, number);
+  return number;
+}
+
+char* QulEmitter::generateLabelString(Stmt* aStmt) {
+  int number = hasGoto(aStmt) ? fUnstructuredStmtToLabelMap->get(aStmt) : reserveLabel(aStmt);
+  return cg_string_createf(fCtx, "L%d", number);
+}
+
+void QulEmitter::emitGoto(Stmt* aStmt) {
+  char* label = generateLabelString(aStmt);
+  emitString(cg_string_createf(fCtx, "goto(%s);", label));
+  fGotoTargets->add(label);
+}
+
+void QulEmitter::emitLabel(Stmt* aStmt) {
+  char* label = generateLabelString(aStmt);
+  emitIndent();
+  emitString(cg_string_createf(fCtx, "label(%s);", label));
+  emitNewline();
+  fEmittedLabels->add(label);
+}
+
+bool QulEmitter::hasGoto(Stmt* aStmt) {
+  return aStmt && fUnstructuredStmtToLabelMap && fUnstructuredStmtToLabelMap->containsKey(aStmt);
+}
+
+void QulEmitter::checkGotosAgainstLabels() {
+  for (const auto& target : *fGotoTargets)
+    if (char* tgt = target.key(); !fEmittedLabels->containsKey(tgt))
+      client_assertion_failed(kFlowSource, __LINE__, "fEmittedLabels->containsKey(tgt)");
+}
+
+//===-- Statements --------------------------------------------------------------------------------------===//
+
+void QulEmitter::emitStmt(Stmt* aStmt) {
+  beginSegment(BLOCK_SIMPLE);
+  switch (aStmt->opcode()) {
+  case 1044:
+    return emitCommentStmt(aStmt);
+  case 1053:
+    return emitLiteralTextStmt(aStmt);
+  case 1070:
+    return emitExprStmt(aStmt);
+  case 1071:
+    return emitParallelVarClassifier(aStmt);
+  case 1097:
+  case 1098:
+  case 1131:
+    return emitCustomStmt(aStmt);
+  case 1100:
+    return emitInitStmt(aStmt);
+  default:
+    break;
+  }
+  if (fThrowExceptionOnError)
+    TheLogger::instance().throwInternalException("QulEmitter::emitStmt::UnknownStmt", "Unknown Statement %s",
+                                                 aStmt->opName());
+  emitCustomStmt(aStmt);
+}
+
+// comment ::= 'comment("' text '");'    with every '"' written as '\"'
+void QulEmitter::emitCommentStmt(Stmt* aStmt) {
+  std::string text;
+  for (const char* c = cg_string_toascii(CommentStmt::cast(aStmt)->text()); c && *c; ++c) {
+    if (*c == '"')
+      text += '\\';
+    text += *c;
+  }
+  emitString("comment(\"");
+  emitString(text.c_str());
+  emitString("\");");
+}
+
+// literal-text ::= 'literal_text("' text '");'    unescaped
+void QulEmitter::emitLiteralTextStmt(Stmt* aStmt) {
+  char* text = LiteralTextStmt::cast(aStmt)->text();
+  emitString("literal_text(\"");
+  emitString(text ? text : "");
+  emitString("\");");
+}
+
+void QulEmitter::emitExprStmt(Stmt* aStmt) {
+  emitExpr(ExprStmt::cast(aStmt)->expr());
+  emitString(";");
+}
+
+// parfor-var ::= 'parfor_var(' var ',' classification ');'
+void QulEmitter::emitParallelVarClassifier(Stmt* aStmt) {
+  ParallelVarClassifierStmt* parvc =
+      ParallelVarClassifierStmt::isa(aStmt) ? ParallelVarClassifierStmt::cast(aStmt) : nullptr;
+  if (!parvc)
+    client_assertion_failed(kFlowSource, __LINE__, "parvc");
+  emitString("parfor_var(");
+  emitExpr(parvc->varExpr());
+  emitString(",");
+  emitExpr(parvc->classification());
+  emitString(");");
+}
+
+// init ::= 'init(' var ',' immediate-const ');'
+void QulEmitter::emitInitStmt(Stmt* aStmt) {
+  InitStmt* init = InitStmt::cast(aStmt);
+  emitString("init(");
+  emitExpr(init->lhs());
+  emitString(",");
+  emitImmediateConstExprArgs(init->rhs());
+  emitString(");");
+}
+
+// custom-stmt ::= '|:' name '(' inputs ');'    followed by its own line end
+void QulEmitter::emitCustomStmt(Stmt* aStmt) {
+  const char* name = getQulName(CG::OP(aStmt->opcode()));
+  if (!name || !*name)
+    name = aStmt->opName();
+  if (name[0] == '|' && name[1] == ':')
+    name += 2;
+  emitString("|:");
+  emitString(name);
+  emitString("(");
+  for (int i = 0; i < aStmt->numInputs(); ++i) {
+    if (i > 0)
+      emitString(", ");
+    emitExpr(aStmt->input(i));
+  }
+  emitString(");");
+  emitNewline();
+}
+
+} // namespace CG

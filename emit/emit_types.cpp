@@ -1,0 +1,449 @@
+// Type emission: the printed form of every type kind, qualifiers, type annotations, and typedef collection.
+#include "emit/emitter.h"
+
+#include "emit/listenerset.h"
+#include "ir/cfg.h"
+#include "ir/ctx.h"
+#include "ir/logger.h"
+#include "ir/predicate.h"
+#include "ir/scope.h"
+#include "ir/strings.h"
+#include "ir/symbol.h"
+#include "ir/type.h"
+#include "ir/typechecker.h"
+#include "lang/keywords.h"
+
+#include <vector>
+
+namespace CG {
+
+//===-- typeExpr ----------------------------------------------------------------------------------------===//
+
+// type-expr ::= ['readonly '] ['volatile '] kind-expr   (annotations inside the final ")" or after a scalar)
+char* QulEmitter::typeExpr(Type* aType) {
+  if (!aType)
+    abortEmission("aType == NULL", __LINE__);
+  if (fAliasManager->hasQulNameBeenCreated(aType))
+    return getQulName(aType);
+  StringBuffer text;
+  if (aType->isReadonly())
+    text.append("readonly ");
+  if (aType->isVolatile())
+    text.append("volatile ");
+  appendTypeKindExpr(text, aType);
+  appendListenerStrings(text, aType);
+  return intern(text.str());
+}
+
+void QulEmitter::appendListenerStrings(StringBuffer& aText, Type* aType) {
+  std::string strings = fListeners->collect(aType);
+  if (strings.empty())
+    return;
+  bool closesWithParen = aText.length() > 0 && aText.lastChar() == ')';
+  if (closesWithParen)
+    aText.chop();
+  aText.append(strings);
+  if (closesWithParen)
+    aText.append(')');
+}
+
+// An error type or a kind without a printed form: a marker in the text, or a logger error when asked.
+static const char* unprintableType(bool aThrow, const char* aId, const char* aText, const char* aMarker) {
+  if (aThrow)
+    TheLogger::instance().throwInternalException(aId, "%s", aText);
+  return aMarker;
+}
+
+void QulEmitter::appendTypeKindExpr(StringBuffer& aText, Type* aType) {
+  const char* kindExpr = nullptr;
+  switch (aType->classKind()) {
+  case 1:
+    kindExpr = boolTypeExpr(aType);
+    break;
+  case 2:
+    kindExpr = "char";
+    break;
+  case 3:
+    kindExpr = complexTypeExpr(ComplexType::cast(aType));
+    break;
+  case 4:
+    kindExpr = doubleTypeExpr(aType);
+    break;
+  case 5:
+    kindExpr = dynamicMatrixTypeExpr(DynamicMatrixType::cast(aType));
+    break;
+  case 6:
+    kindExpr = enumTypeExpr(EnumType::cast(aType));
+    break;
+  case 7:
+    kindExpr = unprintableType(fThrowExceptionOnError, "QulEmitter::typeExpr::ErrorType", "Error type", "error");
+    break;
+  case 8:
+    kindExpr = fixptTypeExpr(FixptType::cast(aType));
+    break;
+  case 9:
+  case 24:
+    kindExpr = fcnTypeExpr(FcnType::cast(aType));
+    break;
+  case 11:
+    kindExpr = pointerTypeExpr(PointerType::cast(aType));
+    break;
+  case 12:
+  case 20:
+    kindExpr = integerTypeExpr(IntegerType::cast(aType));
+    break;
+  case 13:
+    kindExpr = singleTypeExpr(aType);
+    break;
+  case 14:
+    kindExpr = matrixTypeExpr(StaticMatrixType::cast(aType));
+    break;
+  case 15:
+    kindExpr = "string";
+    break;
+  case 16:
+    kindExpr = structTypeExpr(StructType::cast(aType));
+    break;
+  case 17:
+    kindExpr = "kal_int";
+    break;
+  case 18:
+    kindExpr = unionTypeExpr(UnionType::cast(aType));
+    break;
+  case 19:
+    kindExpr = "unknown";
+    break;
+  case 21:
+    kindExpr = "untyped";
+    break;
+  case 22:
+    kindExpr = voidTypeExpr(aType);
+    break;
+  case 23:
+    kindExpr = classTypeExpr(ClassType::cast(aType));
+    break;
+  case 26:
+    kindExpr = referenceTypeExpr(ReferenceType::cast(aType));
+    break;
+  default:
+    kindExpr = unprintableType(fThrowExceptionOnError, "QulEmitter::typeExpr::UnknownType", "Unknown type",
+                               "!!UnhandledType!!");
+    break;
+  }
+  aText.append(cg_string_toascii(kindExpr));
+}
+
+//===-- Kind forms --------------------------------------------------------------------------------------===//
+
+char* QulEmitter::boolTypeExpr(Type*) {
+  return intern("bool");
+}
+char* QulEmitter::doubleTypeExpr(Type*) {
+  return intern("double");
+}
+char* QulEmitter::singleTypeExpr(Type*) {
+  return intern("single");
+}
+char* QulEmitter::voidTypeExpr(Type*) {
+  return intern("void");
+}
+
+// integer ::= 'int8' | ... | 'uint' | ('signed' | 'unsigned') '(' bits ')'
+char* QulEmitter::integerTypeExpr(IntegerType* aIntegerType) {
+  if (!aIntegerType)
+    abortEmission("aIntegerType == NULL", __LINE__);
+  static const char* const kBasicNames[] = {nullptr, nullptr, nullptr,  nullptr,  "int8",   "int16", "int32",
+                                            "int64", "uint8", "uint16", "uint32", "uint64", nullptr, nullptr,
+                                            nullptr, nullptr, nullptr,  nullptr,  nullptr,  "int",   "uint"};
+  int kind = aIntegerType->basicKind();
+  if (kind >= 0 && kind <= 20 && kBasicNames[kind])
+    return intern(kBasicNames[kind]);
+  return cg_string_createf(fCtx, "%s(%d)", aIntegerType->isSigned() ? "signed" : "unsigned", aIntegerType->numBits());
+}
+
+// fixpt ::= ('fixpt' | 'scldbl') '(' signed ', ' bits ', ' slope ', ' exponent ', ' bias ')'
+char* QulEmitter::fixptTypeExpr(FixptType* aFixptType) {
+  if (!aFixptType)
+    abortEmission("aFixptType == NULL", __LINE__);
+  StringBuffer text;
+  text.append(aFixptType->isScaledDouble() ? "scldbl(" : "fixpt(");
+  text.appendf("%d, %d, ", aFixptType->isSigned() ? 1 : 0, aFixptType->numBits());
+  text.append(aFixptType->slope(), 0);
+  text.appendf(", %d, ", aFixptType->exponent());
+  text.append(aFixptType->bias(), 0);
+  text.append(')');
+  return intern(text.str());
+}
+
+// complex ::= 'complex(' type ')'
+char* QulEmitter::complexTypeExpr(ComplexType* aComplexType) {
+  if (!aComplexType)
+    abortEmission("aComplexType == NULL", __LINE__);
+  return cg_string_createf(fCtx, "complex(%s)", cg_string_toascii(typeExpr(aComplexType->baseType())));
+}
+
+// pointer ::= 'vxArray' | 'pointer(' type ')'
+char* QulEmitter::pointerTypeExpr(PointerType* aPointerType) {
+  if (!aPointerType)
+    abortEmission("aPointerType == NULL", __LINE__);
+  if (aPointerType->isanVxArrayType())
+    return intern("vxArray");
+  return cg_string_createf(fCtx, "pointer(%s)", typeExpr(aPointerType->baseType()));
+}
+
+// reference ::= 'reference(' type ')'
+char* QulEmitter::referenceTypeExpr(ReferenceType* aReferenceType) {
+  if (!aReferenceType)
+    abortEmission("aReferenceType == NULL", __LINE__);
+  return cg_string_createf(fCtx, "reference(%s)", typeExpr(aReferenceType->baseType()));
+}
+
+char* QulEmitter::sizeText(SymbolicSize* aSize) {
+  return intern(aSize->toString(fSymbolicSizeNames));
+}
+
+// matrix ::= ('matrix(' | 'rowmatrix(') type (', ' dim)* ')'    an undetermined dimension prints ":"
+char* QulEmitter::matrixTypeExpr(StaticMatrixType* aMatrixType) {
+  if (!aMatrixType)
+    abortEmission("aMatrixType == NULL", __LINE__);
+  StringBuffer text;
+  text.append(aMatrixType->isRowMajor() ? "rowmatrix(" : "matrix(");
+  text.append(cg_string_toascii(typeExpr(aMatrixType->baseType())));
+  for (int i = 0; i < aMatrixType->numDims(); ++i) {
+    SymbolicSize* dim = aMatrixType->dim(i);
+    bool undetermined = dim->kind() == SymbolicSize::SIZE64_SIZE && dim->value() == Size64::unknown;
+    text.append(", ");
+    text.append(undetermined ? ":" : sizeText(dim));
+  }
+  text.append(')');
+  return intern(text.str());
+}
+
+// dynmatrix ::= ('dynmatrix(' | 'dynrowmatrix(') type (', ' [':'] bound)* ')'
+char* QulEmitter::dynamicMatrixTypeExpr(DynamicMatrixType* aMatrixType) {
+  if (!aMatrixType)
+    abortEmission("aMatrixType == NULL", __LINE__);
+  StringBuffer text;
+  text.append(aMatrixType->isRowMajor() ? "dynrowmatrix(" : "dynmatrix(");
+  text.append(cg_string_toascii(typeExpr(aMatrixType->baseType())));
+  for (int i = 0; i < aMatrixType->numDims(); ++i) {
+    text.append(", ");
+    if (aMatrixType->isVariableDim(i))
+      text.append(':');
+    text.append(sizeText(aMatrixType->dimBound(i)));
+  }
+  text.append(')');
+  return intern(text.str());
+}
+
+// fcntype ::= 'fcntype((' types '),(' types '))'
+char* QulEmitter::fcnTypeExpr(FcnType* aType) {
+  if (!aType)
+    abortEmission("aType == NULL", __LINE__);
+  StringBuffer text;
+  text.append("fcntype((");
+  for (int i = 0; i < aType->numInputs(); ++i) {
+    text.append(i ? ", " : "");
+    text.append(typeExpr(aType->input(i)));
+  }
+  text.append("),(");
+  for (int i = 0; i < aType->numOutputs(); ++i) {
+    text.append(i ? ", " : "");
+    text.append(typeExpr(aType->output(i)));
+  }
+  text.append("))");
+  return intern(text.str());
+}
+
+// A field or member name: bare when it scans as an identifier, else single-quoted.
+static void appendFieldName(StringBuffer& aText, AliasManager* aNames, char* aName) {
+  if (aNames->isQuillIdentifier(aName)) {
+    aText.append(aName);
+    return;
+  }
+  aText.append('\'');
+  aText.append(cg_string_toascii(aName));
+  aText.append('\'');
+}
+
+char* QulEmitter::aggregateFieldsExpr(const char* aKeyword, AggregateType* aAggregate) {
+  StringBuffer text;
+  text.append(aKeyword);
+  text.append('(');
+  for (int i = 0; i < aAggregate->numFields(); ++i) {
+    text.append(i ? ",(" : "(");
+    text.append(typeExpr(aAggregate->fieldType(i)));
+    text.append(',');
+    appendFieldName(text, fAliasManager, aAggregate->fieldName(i));
+    text.append(')');
+  }
+  text.append(')');
+  return intern(text.str());
+}
+
+// struct ::= 'struct(' ('(' type ',' name ')'),* ')'
+char* QulEmitter::structTypeExpr(StructType* aStructType) {
+  if (!aStructType)
+    abortEmission("aStructType == NULL", __LINE__);
+  return aggregateFieldsExpr("struct", aStructType);
+}
+
+// union ::= 'union(' ('(' type ',' name ')'),* ')'
+char* QulEmitter::unionTypeExpr(UnionType* aUnionType) {
+  if (!aUnionType)
+    abortEmission("aUnionType == NULL", __LINE__);
+  return aggregateFieldsExpr("union", aUnionType);
+}
+
+// class ::= 'class(' ('(' [visibility] type ',' name ')'),* [':' (visibility ' ' base), *] ')'
+char* QulEmitter::classTypeExpr(ClassType* aClassType) {
+  if (!aClassType)
+    abortEmission("aClassType == NULL", __LINE__);
+  StringBuffer text;
+  text.append("class(");
+  for (int i = 0; i < aClassType->numMembers(); ++i) {
+    text.append(i ? ",(" : "(");
+    if (aClassType->memberVisibility(i) != VISIBILITY_PUBLIC)
+      emitVisibilityKind(text, aClassType->memberVisibility(i), false);
+    text.append(cg_string_toascii(typeExpr(aClassType->memberType(i))));
+    text.append(',');
+    appendFieldName(text, fAliasManager, aClassType->memberName(i));
+    text.append(')');
+  }
+  for (int i = 0; i < aClassType->numBaseClasses(); ++i) {
+    text.append(i ? ", " : ":");
+    emitVisibilityKind(text, aClassType->baseVisibility(i), false);
+    text.append(' ');
+    text.append(cg_string_toascii(aClassType->baseClass(i)->name()));
+  }
+  text.append(')');
+  return intern(text.str());
+}
+
+// enum ::= 'enum ' tag '(' ('(' name ',' value ')'),* ')'    a reserved word as name is written #word#
+char* QulEmitter::enumTypeExpr(EnumType* aEnumType) {
+  if (!aEnumType)
+    abortEmission("aEnumType == NULL", __LINE__);
+  StringBuffer text;
+  text.append("enum ");
+  text.append(cg_string_toascii(aEnumType->tag()));
+  text.append('(');
+  for (int i = 0; i < aEnumType->numElements(); ++i) {
+    text.append(i ? ",(" : "(");
+    const char* name = cg_string_toascii(aEnumType->elementName(i));
+    if (isLiteralKeyword(name))
+      text.appendf("#%s#", name);
+    else
+      text.append(name);
+    text.appendf(",%lld)", static_cast<long long>(aEnumType->elementValue(i)));
+  }
+  text.append(')');
+  return intern(text.str());
+}
+
+//===-- Typedef collection ------------------------------------------------------------------------------===//
+
+void QulEmitter::addTypeIfNecessary(IdSet<Type*>* aSet, IdLinkedList<Type*>* aList, Scope* aScope, Type* aType) {
+  if (!aType)
+    return;
+  if (aType->scope() != aScope && !ClassType::isa(aType))
+    return;
+  if (aSet->containsKey(aType) || FcnType::isa(aType))
+    return;
+  aList->append(aType);
+  aSet->add(aType);
+}
+
+void QulEmitter::collectTypesFromScopeVars(Scope* aScope, IdSet<Type*>* aSet, IdLinkedList<Type*>* aList) {
+  if (!aScope)
+    return;
+  for (Symbol* sym = aScope->firstSymbol(); sym; sym = sym->next()) {
+    if (Var::isa(sym))
+      addTypeIfNecessary(aSet, aList, aScope, Var::cast(sym)->type());
+    else if (Const::isa(sym) && sym->name() && *sym->name())
+      addTypeIfNecessary(aSet, aList, aScope, Const::cast(sym)->type());
+  }
+}
+
+// Types of the graph's expressions that the type checker would not infer, and of the constants used.
+void QulEmitter::collectTypesFromGraph(Fcn* aFcn, Scope* aScope, IdSet<Type*>* aSet, IdLinkedList<Type*>* aList) {
+  for (StmtIterator it(aFcn->cfg()); it.hasCurrent(); it.advance()) {
+    forEachExprPostOrder(it.current(), [&](Expr* aExpr) {
+      Type* type = aExpr->type();
+      Type* expected = fTypeChecker->expectedType(aExpr);
+      if (!type || !expected || !type->equals(expected))
+        addTypeIfNecessary(aSet, aList, aScope, type);
+      if (ConstExpr::isa(aExpr))
+        addTypeIfNecessary(aSet, aList, aScope, ConstExpr::cast(aExpr)->constant()->type());
+    });
+  }
+}
+
+// Functions with a body in the scope and every scope below it: a scope's own functions first, then its
+// children in order.
+static std::vector<Fcn*> functionsWithBodyBelow(Scope* aScope) {
+  std::vector<Fcn*> fcns;
+  std::vector<Scope*> pending{aScope};
+  while (!pending.empty()) {
+    Scope* scope = pending.back();
+    pending.pop_back();
+    for (Symbol* sym = scope->firstSymbol(); sym; sym = sym->next())
+      if (Fcn::isa(sym) && Fcn::cast(sym)->cfg())
+        fcns.push_back(Fcn::cast(sym));
+    const std::vector<Scope*>& children = scope->childScopes();
+    for (auto child = children.rbegin(); child != children.rend(); ++child)
+      pending.push_back(*child);
+  }
+  return fcns;
+}
+
+IdLinkedList<Type*>* QulEmitter::collectTypes(Scope* aScope) {
+  if (!fFilter)
+    abortEmission("fFilter == NULL", __LINE__);
+  IdLinkedList<Type*>* list = newList<Type>();
+  if (!fFilter->shouldEmit(nullptr)) {
+    for (Symbol* sym = aScope->firstSymbol(); sym; sym = sym->next())
+      if (Type::isa(sym) && fFilter->shouldEmit(sym))
+        list->append(Type::cast(sym));
+    return list;
+  }
+  IdSet<Type*>* set = pool()->make<IdSet<Type*>>();
+  collectTypesFromScopeVars(aScope, set, list);
+  for (Fcn* fcn : functionsWithBodyBelow(aScope)) {
+    collectTypesFromScopeVars(fcn->ioScope(), set, list);
+    collectTypesFromScopeVars(fcn->localScope(), set, list);
+    collectTypesFromGraph(fcn, aScope, set, list);
+  }
+  return list;
+}
+
+void QulEmitter::emitTypeDefs(IdLinkedList<Type*>* aTypeSet) {
+  if (!aTypeSet)
+    abortEmission("aTypeSet == NULL", __LINE__);
+  for (Type* type : *aTypeSet)
+    if (!fAliasManager->hasQulNameBeenCreated(type))
+      emitTypeDef(type);
+}
+
+// typedef ::= [alias ' <- '] 'typedef(' type-expr ',' name ');'
+void QulEmitter::emitTypeDef(Type* aType) {
+  if (!fFilter)
+    abortEmission("fFilter == NULL", __LINE__);
+  if (!aType)
+    abortEmission("aType == NULL", __LINE__);
+  if (!fFilter->shouldEmit(aType))
+    return;
+  char* expr = typeExpr(aType);
+  bool aliased = fAliasManager->isSymbolAliased(aType);
+  char* alias = fAliasManager->createOrGetQulNameForSymbol(aType);
+  if (!aType->name() || !*aType->name())
+    return;
+  beginSegment(BLOCK_SIMPLE);
+  emitIndent();
+  if (aliased)
+    emitString(cg_string_createf(fCtx, "%s <- ", alias));
+  emitString(cg_string_createf(fCtx, "typedef(%s,%s);", cg_string_toascii(expr), nameForDef(aType->name())));
+  emitNewline();
+}
+
+} // namespace CG

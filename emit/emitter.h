@@ -1,0 +1,290 @@
+// QulEmitter: turns one IR object into Quill text. One protected virtual operation per construct, so a
+// subclass can change how a single construct prints and call the default for the rest.
+#pragma once
+
+#include "emit/aliasmanager.h"
+#include "emit/options.h"
+#include "emit/segment.h"
+#include "ir/containers.h"
+#include "ir/mempool.h"
+#include "ir/node.h"
+#include "ir/stringbuffer.h"
+
+#include <exception>
+#include <string>
+
+class CG_Ctx;
+class CG_Obj;
+
+namespace CG {
+
+class AbstractForEntryStmt;
+class AbstractForExitStmt;
+class BasicBlockRegion;
+class CallExpr;
+class Cfg;
+class ChainRegion;
+class CheckExpr;
+class ClassType;
+class ComplexType;
+class Const;
+class ConstExpr;
+class DerefExpr;
+class DoWhileRegion;
+class DynamicMatrixType;
+class EnumType;
+class AggregateType;
+class Expr;
+class Fcn;
+class FcnType;
+class FixptType;
+class IfStmt;
+class IntegerType;
+class IntrinsicFcn;
+class LibraryFcn;
+class MergeStmt;
+class MethodConst;
+class MultiOutputCallExpr;
+class OpTable;
+class PointerType;
+class Pst;
+class ReferenceType;
+class Region;
+class Scope;
+class ShouldEmitPredicate;
+class StaticMatrixType;
+class Stmt;
+class StructType;
+class SwitchStmt;
+class Symbol;
+class SymbolicSize;
+class Type;
+class TypeChecker;
+class UnionType;
+class UnstructuredRegion;
+class Var;
+class VarExpr;
+class WhileRegion;
+class QulListenerSet;
+
+// Thrown by the emitter's own consistency checks; caught by the static entry points and by emitFcnDef.
+class QulEmitterAborted : public std::exception {
+public:
+  QulEmitterAborted(const char* aMessage, const char* aFile, int aLine)
+      : fMessage(aMessage), fFile(aFile), fLine(aLine) {}
+  const std::string& message() const { return fMessage; }
+  const std::string& file() const { return fFile; }
+  int line() const { return fLine; }
+
+private:
+  std::string fMessage;
+  std::string fFile;
+  int fLine;
+};
+
+std::string emitQuill(CG_Obj* aObj);
+std::string emitQuillEx(CG_Obj* aObj, const QulEmitterOptions& aOptions);
+std::string emitQuillWithContext(CG_Obj* aObj);
+void printQuill(CG_Obj* aObj, const char* aFileName);
+void printQuillWithContext(CG_Obj* aObj, const char* aFileName);
+
+class QulEmitter {
+  friend class QulBaseTypeEmitterListener;
+  friend class QulEmitterLiteralVisitor;
+  friend class SetQuillNameFunctor;
+
+public:
+  static std::string emitObject(CG_Obj* aObj, const QulEmitterOptions& aOptions);
+  static std::string emitRegion(Region* aRegion, const QulEmitterOptions& aOptions);
+
+protected:
+  QulEmitter(CG_Ctx* aCtx, const QulEmitterOptions& aOptions);
+
+  // Control flow entry (the virtual twin of the static entry point above).
+  virtual void emitRegion(Region* aRegion);
+  virtual ~QulEmitter();
+
+  // Accessors and output primitives.
+  virtual CG_Ctx* ctx();
+  virtual MemPool* pool();
+  virtual StringBuffer& stringBuffer();
+  virtual AliasManager* aliasManager();
+  virtual TypeChecker* typeChecker();
+  virtual int indentLevel();
+  virtual void indentIncrement();
+  virtual void indentDecrement();
+  virtual char* getQulName(CG::OP aOp);
+  virtual char* getQulName(Symbol* aSymbol);
+  virtual void reserveQulName(LibraryFcn* aFcn);
+  virtual void reserveQulName(IntrinsicFcn* aFcn);
+  virtual void reserveQulName(int aBasicKind, const char* aName);
+  virtual void reserveQulNameForOp(CG::OP aOp, const char* aName);
+  virtual bool isImmediateConst(Const* aConst);
+  virtual void emitString(const char* aText);
+  virtual void emitString(char* aText);
+  virtual void emitIndent();
+  virtual void emitNewline();
+
+  // Symbolic sizes and types.
+  virtual IdLinkedList<SymbolicSize*>* collectSymbolicSizes(Scope* aScope);
+  virtual void emitSymbolicSizeDef(SymbolicSize* aSize);
+  virtual void emitSymbolicSizeDefs(IdLinkedList<SymbolicSize*>* aSizes);
+  virtual IdLinkedList<Type*>* collectTypes(Scope* aScope);
+  virtual void emitTypeDefs(IdLinkedList<Type*>* aTypeSet);
+  virtual void emitTypeDef(Type* aType);
+  virtual char* typeExpr(Type* aType);
+  virtual char* matrixTypeExpr(StaticMatrixType* aMatrixType);
+  virtual char* dynamicMatrixTypeExpr(DynamicMatrixType* aMatrixType);
+  virtual char* boolTypeExpr(Type* aType);
+  virtual char* integerTypeExpr(IntegerType* aIntegerType);
+  virtual char* doubleTypeExpr(Type* aType);
+  virtual char* singleTypeExpr(Type* aType);
+  virtual char* fixptTypeExpr(FixptType* aFixptType);
+  virtual char* complexTypeExpr(ComplexType* aComplexType);
+  virtual char* pointerTypeExpr(PointerType* aPointerType);
+  virtual char* referenceTypeExpr(ReferenceType* aReferenceType);
+  virtual char* voidTypeExpr(Type* aType);
+  virtual char* fcnTypeExpr(FcnType* aType);
+  virtual char* structTypeExpr(StructType* aStructType);
+  virtual char* unionTypeExpr(UnionType* aUnionType);
+  virtual char* classTypeExpr(ClassType* aClassType);
+  virtual char* enumTypeExpr(EnumType* aEnumType);
+
+  // Constants and variables.
+  virtual IdLinkedList<Const*>* collectConsts(Scope* aModuleScope);
+  virtual void emitConstDefs(IdLinkedList<Const*>* aConstList);
+  virtual void emitConstDef(Const* aConst);
+  virtual void emitImmediateConstDef(Const* aConst);
+  virtual void emitImmediateConstExprArgs(ConstExpr* aConstExpr);
+  virtual void emitConstLiteral(Const* aConst);
+  virtual IdLinkedList<Var*>* collectScopeVars(Scope* aScope);
+  virtual void emitModuleVarDefs(IdLinkedList<Var*>* aVars);
+  virtual void emitLocalVarDefs(IdLinkedList<Var*>* aVars);
+  virtual void emitVarDefs(IdLinkedList<Var*>* aVars);
+  virtual void emitVarDef(Var* aVar);
+  virtual void addTypeIfNecessary(IdSet<Type*>* aSet, IdLinkedList<Type*>* aList, Scope* aScope, Type* aType);
+  virtual void collectTypesFromScopeVars(Scope* aScope, IdSet<Type*>* aSet, IdLinkedList<Type*>* aList);
+
+  // Functions.
+  virtual IdLinkedList<Fcn*>* collectFcns(Scope* aScope);
+  virtual void emitFcnDefs(IdLinkedList<Fcn*>* aFcns);
+  virtual void emitFcnDef(Fcn* aFcn);
+  virtual void emitFcnHeader(Fcn* aFcn);
+  virtual void emitFcnBody(Fcn* aFcn);
+
+  // Control flow.
+  virtual void emitCfg(Cfg* aCfg);
+  virtual void emitFcnLocalVars(Fcn* aFcn);
+  virtual void emitPst(Pst* aPst);
+  virtual void emitIfStmt(IfStmt* aIf, IdSet<Stmt*>* aVisited);
+  virtual void emitBasicBlockRegion(BasicBlockRegion* aRegion);
+  virtual void emitChainRegion(ChainRegion* aRegion);
+  virtual void emitWhileRegion(WhileRegion* aRegion);
+  virtual void emitDoWhileRegion(DoWhileRegion* aRegion);
+  virtual void emitSwitchStmt(SwitchStmt* aSwitch, IdSet<Stmt*>* aVisited);
+  virtual void emitAbstractForLoopStmt(AbstractForEntryStmt* aEntry, IdSet<Stmt*>* aVisited);
+  virtual void emitAbstractForExitStmt(AbstractForExitStmt* aExit, IdSet<Stmt*>* aVisited);
+  virtual void emitParForParams(AbstractForEntryStmt* aEntry);
+  virtual void emitParallelVarClassifier(Stmt* aStmt);
+  virtual void emitStmt(Stmt* aStmt);
+  virtual void emitCommentStmt(Stmt* aStmt);
+  virtual void emitInitStmt(Stmt* aStmt);
+  virtual void emitExprStmt(Stmt* aStmt);
+
+  // Expressions.
+  virtual void emitExpr(Expr* aExpr);
+  virtual void emitCallExpr(CallExpr* aCall);
+  virtual void emitMultiOutputCallExpr(MultiOutputCallExpr* aCall);
+  virtual void emitDerefExpr(DerefExpr* aDeref);
+  virtual void emitVarExpr(VarExpr* aVarExpr);
+  virtual void emitConstExpr(ConstExpr* aConstExpr);
+  virtual void emitMatrixCatExpr(Expr* aExpr);
+  virtual void emitCheckExpr(CheckExpr* aCheck);
+  virtual void emitSizeofExpr(Expr* aExpr);
+  virtual void emitNewExpr(Expr* aExpr);
+  virtual void emitSymbolicSizeExpr(Expr* aExpr);
+  virtual void emitExprInputsAsOpenList(Expr* aExpr, int aFrom, int aTo);
+  virtual void emitExprInputsAsList(Expr* aExpr, int aFrom, int aTo);
+  virtual void emitOutputType(Expr* aExpr);
+  virtual bool typeIsInferred(Expr* aExpr);
+  virtual bool shouldNotInferTypes();
+
+  // Scopes, regions and labels.
+  virtual void initNameMappings();
+  virtual void emitRecursive(Scope* aScope);
+  virtual void emitScope(Scope* aScope);
+  virtual void emitSubRegion(OutPort aOutPort, IdSet<Stmt*>* aVisited);
+  virtual void emitUnstructuredRegion(UnstructuredRegion* aRegion);
+  virtual void emitUnstructuredControlStmt(InPort aPort, IdSet<Stmt*>* aVisited);
+  virtual int reserveLabel(Stmt* aStmt);
+  virtual char* generateLabelString(Stmt* aStmt);
+  virtual void emitVisibilityKind(StringBuffer& aBuffer, int aKind, bool aWithKey);
+  virtual void emitGoto(Stmt* aStmt);
+  virtual void emitLabel(Stmt* aStmt);
+  virtual bool hasGoto(Stmt* aStmt);
+  virtual void checkGotosAgainstLabels();
+  virtual void preprocessUnstructuredRegion(UnstructuredRegion* aRegion);
+  virtual Stmt* realDestination(Stmt* aStmt);
+
+  void emitBar(bool& aWritten);
+  void emitCustomStmt(Stmt* aStmt);
+  void emitModuleScope(Scope* aScope);
+  char* nameForDef(char* aName);
+  bool shouldEmitLongFormConsts() const { return fShouldEmitLongFormConsts; }
+
+  // Dispatches on the object's kind and returns the text (the entry behind emitObject, for subclasses too).
+  std::string emitTopLevel(CG_Obj* aObj);
+
+  // Helpers shared by the construct printers.
+  [[noreturn]] void abortEmission(const char* aMessage, int aLine);
+  ShouldEmitPredicate* filter();
+  int outputOffset() const { return static_cast<int>(fOutput.length()); }
+  void beginSegment(BlockType aType) { fSegments->begin(aType, outputOffset()); }
+  bool throwExceptionOnError() const { return fThrowExceptionOnError; }
+  QulListenerSet* listeners() { return fListeners; }
+  IdMap<SymbolicSize*, char*>* symbolicSizeNames() { return fSymbolicSizeNames; }
+  char* intern(const std::string& aText);
+  template <class T> IdLinkedList<T*>* newList() { return fPool.pool()->make<IdLinkedList<T*>>(); }
+
+private:
+  std::string dispatch(CG_Obj* aObj);
+  void appendTypeKindExpr(StringBuffer& aText, Type* aType);
+  void appendListenerStrings(StringBuffer& aText, Type* aType);
+  void emitAliasPrefix(Symbol* aSymbol);
+  void emitMethodParams(MethodConst* aMethod);
+  void emitLiteralTextStmt(Stmt* aStmt);
+  void emitUnstructuredMerge(MergeStmt* aMerge, IdSet<Stmt*>* aVisited);
+  void emitCheckConstant(CG_Obj* aConst);
+  void emitCheckInputConstants(CheckExpr* aCheck, int aFrom, int aTo);
+  void emitCheckAuxConstants(CheckExpr* aCheck, int aFrom, int aTo);
+  void emitDynamicBounds(CheckExpr* aCheck);
+  void collectTypesFromGraph(Fcn* aFcn, Scope* aScope, IdSet<Type*>* aSet, IdLinkedList<Type*>* aList);
+  void collectConstsFromGraph(Fcn* aFcn, IdSet<Const*>* aSeen, IdLinkedList<Const*>* aList);
+  bool isReservedScope(Scope* aScope);
+  bool isSkippedFcnScope(Scope* aParent, Scope* aChild);
+  char* aggregateFieldsExpr(const char* aKeyword, AggregateType* aAggregate);
+  char* sizeText(SymbolicSize* aSize);
+
+  ManagedCGPool fPool;
+  QulListenerSet* fListeners;
+  int fIndentLevel;
+  CG_Ctx* fCtx;
+  AliasManager* fAliasManager;
+  TypeChecker* fTypeChecker;
+  Pst* fPst;
+  IdMap<Stmt*, int>* fUnstructuredStmtToLabelMap;
+  IdSet<char*>* fGotoTargets;
+  IdSet<char*>* fEmittedLabels;
+  Stmt* fRegionContinuation;
+  Stmt* fStopStmt;
+  StringBuffer fOutput;
+  bool fThrowExceptionOnError;
+  bool fShouldNotInferTypes;
+  bool fShouldEmitLongFormConsts;
+  SegmentStream* fSegments;
+  ShouldEmitPredicate* fFilter;
+  OpTable* fOpTable;
+  IdMap<SymbolicSize*, char*>* fSymbolicSizeNames;
+};
+
+} // namespace CG

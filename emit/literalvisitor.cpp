@@ -1,0 +1,150 @@
+// Printing of constant values: each literal kind in its Quill form, and the emitter's constant-literal entry.
+#include "emit/literalvisitor.h"
+
+#include <cctype>
+#include <cstdint>
+
+#include "emit/emitter.h"
+#include "ir/strings.h"
+#include "ir/symbol.h"
+#include "ir/type.h"
+#include "lang/keywords.h"
+
+namespace CG {
+
+QulEmitterLiteralVisitor::~QulEmitterLiteralVisitor() = default;
+
+void QulEmitterLiteralVisitor::requireLiteral(QulLiteral* aLiteral, int aLine) {
+  if (!aLiteral)
+    fEmitter->abortEmission("aLiteral == NULL", aLine);
+}
+
+void QulEmitterLiteralVisitor::visitLiteralBool(QulLiteralBool* aLiteral) {
+  requireLiteral(aLiteral, __LINE__);
+  fEmitter->emitString(aLiteral->value() ? "true" : "false");
+}
+
+// integer ::= digits [suffix]    suffix: "s<bits>" for signed other than 32 bits, "u" or "u<bits>" for unsigned
+void QulEmitterLiteralVisitor::visitLiteralInteger(QulLiteralInteger* aLiteral) {
+  requireLiteral(aLiteral, __LINE__);
+  fEmitter->emitString(cg_string_toascii(aLiteral->value()));
+  if (!fEmitter->shouldEmitLongFormConsts() && aLiteral->hasType())
+    emitIntegerSuffix(aLiteral->type());
+}
+
+// In long form the type is printed beside the value, so the suffix would be redundant.
+void QulEmitterLiteralVisitor::emitIntegerSuffix(Type* aType) {
+  if (!IntegerType::isa(aType))
+    return;
+  IntegerType* integer = IntegerType::cast(aType);
+  StringBuffer suffix;
+  if (integer->isSigned() && integer->numBits() != 32)
+    suffix.appendf("s%d", integer->numBits());
+  if (!integer->isSigned())
+    suffix.append("u");
+  if (!integer->isSigned() && integer->numBits() != 32)
+    suffix.append(integer->numBits());
+  fEmitter->emitString(suffix.c_str());
+}
+
+void QulEmitterLiteralVisitor::visitLiteralDouble(QulLiteralDouble* aLiteral) {
+  requireLiteral(aLiteral, __LINE__);
+  fEmitter->emitString(cg_string_toascii(aLiteral->value()));
+}
+
+void QulEmitterLiteralVisitor::visitLiteralFixpt(QulLiteralFixpt* aLiteral) {
+  requireLiteral(aLiteral, __LINE__);
+  fEmitter->emitString(cg_string_toascii(aLiteral->value()));
+}
+
+// Characters that cannot be written between quotes print as their decimal code.
+void QulEmitterLiteralVisitor::visitLiteralChar(QulLiteralChar* aLiteral) {
+  requireLiteral(aLiteral, __LINE__);
+  char value = aLiteral->value();
+  switch (value) {
+  case '\n':
+    fEmitter->emitString("'\\n'");
+    return;
+  case '\t':
+    fEmitter->emitString("'\\t'");
+    return;
+  case '\\':
+    fEmitter->emitString("'\\\\'");
+    return;
+  case '\'':
+    fEmitter->emitString("'\\''");
+    return;
+  default:
+    break;
+  }
+  unsigned char code = static_cast<unsigned char>(value);
+  StringBuffer text;
+  if (std::isprint(code))
+    text.appendf("'%c'", value);
+  else
+    text.appendf("%u", static_cast<unsigned>(code));
+  fEmitter->emitString(text.c_str());
+}
+
+void QulEmitterLiteralVisitor::visitLiteralString(QulLiteralString* aLiteral) {
+  requireLiteral(aLiteral, __LINE__);
+  const char* quote = fEmitter->shouldEmitLongFormConsts() ? "\"" : "'";
+  fEmitter->emitString(quote);
+  if (aLiteral->value())
+    fEmitter->emitString(aLiteral->value());
+  fEmitter->emitString(quote);
+}
+
+// composite ::= '{' [literal {', ' literal}] '}'
+void QulEmitterLiteralVisitor::visitLiteralComposite(QulLiteralComposite* aLiteral) {
+  requireLiteral(aLiteral, __LINE__);
+  fEmitter->emitString("{");
+  bool first = true;
+  for (QulLiteral* element : *aLiteral->literals()) {
+    if (!first)
+      fEmitter->emitString(", ");
+    first = false;
+    element->accept(this);
+  }
+  fEmitter->emitString("}");
+}
+
+// Enumerator names that are reserved words are quoted as #name#.
+void QulEmitterLiteralVisitor::visitLiteralEnum(QulLiteralEnum* aLiteral) {
+  requireLiteral(aLiteral, __LINE__);
+  char* name = cg_string_toascii(aLiteral->value());
+  bool reserved = isLiteralKeyword(name);
+  if (reserved)
+    fEmitter->emitString("#");
+  fEmitter->emitString(name);
+  if (reserved)
+    fEmitter->emitString("#");
+}
+
+void QulEmitterLiteralVisitor::visitLiteralPointer(QulLiteralPointer* aLiteral) {
+  requireLiteral(aLiteral, __LINE__);
+  void* address = aLiteral->value();
+  if (!address) {
+    fEmitter->emitString("0");
+    return;
+  }
+  StringBuffer text;
+  text.appendf("0x%llx", static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(address)));
+  fEmitter->emitString(text.c_str());
+}
+
+void QulEmitterLiteralVisitor::visit(const Value* aValue) {
+  QulLiteral* literal = QulLiteral::fromValue(const_cast<Value*>(aValue), fEmitter->ctx(), fPool);
+  requireLiteral(literal, __LINE__);
+  literal->accept(this);
+}
+
+void QulEmitter::emitConstLiteral(Const* aConst) {
+  if (!aConst)
+    abortEmission("aConst == NULL", __LINE__);
+  QulEmitterLiteralVisitor visitor(this, pool());
+  Ref<Value> value = aConst->value(pool());
+  visitor.visit(value.get());
+}
+
+} // namespace CG

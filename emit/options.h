@@ -1,0 +1,64 @@
+// Options of one emission: type checker, how much to print, error policy, segment stream, filter, op table.
+#pragma once
+
+#include <ostream>
+
+namespace CG {
+
+class TypeChecker;
+class ShouldEmitPredicate;
+class OpTable;
+
+// Bit set handed to the options constructor.
+enum QuillPrinterOptions {
+  QUILL_PRINT_NO_OPTIONS = 0,
+  QUILL_PRINT_ONLY_NOT_INFERRED_TYPES = 1,
+  QUILL_THROW_EXCEPTION_ON_ERROR = 2,
+  QUILL_PRINT_ONLY_LONG_FORM_CONSTANTS = 4,
+};
+
+inline QuillPrinterOptions operator|(QuillPrinterOptions a, QuillPrinterOptions b) {
+  return static_cast<QuillPrinterOptions>(static_cast<int>(a) | static_cast<int>(b));
+}
+
+// A stream without a buffer: everything written to it is dropped.
+std::ostream& nullstream();
+
+// The filter that accepts every object, a null object included.
+ShouldEmitPredicate* defaultEmitFilter();
+
+class QulEmitterOptions {
+public:
+  QulEmitterOptions(TypeChecker* aTypeChecker, QuillPrinterOptions aOptions);
+  QulEmitterOptions(TypeChecker* aTypeChecker, int aOptions)
+      : QulEmitterOptions(aTypeChecker, static_cast<QuillPrinterOptions>(aOptions)) {}
+  QulEmitterOptions() : QulEmitterOptions(nullptr, 3) {}
+  QulEmitterOptions(const QulEmitterOptions&) = default;
+  QulEmitterOptions& operator=(const QulEmitterOptions&) = default;
+
+  TypeChecker* typeChecker() const { return fTypeChecker; }
+  void setTypeChecker(TypeChecker* aTypeChecker) { fTypeChecker = aTypeChecker; }
+  bool printOnlyNotInferredTypes() const { return fPrintOnlyNotInferredTypes; }
+  void setPrintOnlyNotInferredTypes(bool aValue) { fPrintOnlyNotInferredTypes = aValue; }
+  bool throwExceptionOnError() const { return fThrowExceptionOnError; }
+  void setThrowExceptionOnError(bool aValue) { fThrowExceptionOnError = aValue; }
+  std::ostream* segmentStream() const { return fSegmentStream; }
+  void setSegmentStream(std::ostream* aStream) { fSegmentStream = aStream; }
+  ShouldEmitPredicate* filter() const { return fFilter; }
+  void setFilter(ShouldEmitPredicate* aFilter) { fFilter = aFilter; }
+  OpTable* opTable() const { return fOpTable; }
+  void setOpTable(OpTable* aOpTable) { fOpTable = aOpTable; }
+  bool printOnlyLongFormConstants() const { return fPrintOnlyLongFormConstants; }
+  void setPrintOnlyLongFormConstants(bool aValue) { fPrintOnlyLongFormConstants = aValue; }
+
+private:
+  TypeChecker* fTypeChecker;
+  bool fPrintOnlyNotInferredTypes;
+  bool fThrowExceptionOnError;
+  std::ostream* fSegmentStream;
+  ShouldEmitPredicate* fFilter;
+  OpTable* fOpTable;
+  bool fPrintOnlyLongFormConstants;
+};
+
+} // namespace CG

@@ -1,0 +1,103 @@
+// Control-flow graphs: the statements of a function body, their order, and clean-up operations.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "ir/node.h"
+
+namespace CG {
+
+class Fcn;
+
+class Cfg : public CG_Obj {
+public:
+  // Use create(); public only so the context's pool can construct it.
+  Cfg(CG_Ctx* aCtx, Fcn* aFcn);
+
+  static bool isa(const CG_Obj* aObj) { return aObj != nullptr && aObj->id() == CG_CFG; }
+  CG_DECLARE_CASTS(Cfg)
+
+  // A graph for aFcn whose start statement is joined to its end statement. Does not attach the
+  // graph to the function (Fcn::createCfg does).
+  static Cfg* create(Fcn* aFcn);
+
+  Fcn* fcn() const { return fFcn; }
+  StartStmt* start() const { return fStart; }
+  EndStmt* end() const { return fEnd; }
+  // A flag for clients that distinguish graphs built in the classic form; false by default.
+  bool isClassic() const { return fClassic; }
+  void setClassic(bool aClassic) { fClassic = aClassic; }
+
+  // Statements in creation order. Statements marked for deletion stay listed until the marked
+  // nodes are destroyed (unhookAndDestroyMarkedNodes, makeCompact, deleteDeadEdgesAndNodes).
+  const std::vector<Stmt*>& stmts() const { return fStmts; }
+  // Every node (statements and expressions) in creation order; node->number() is its position.
+  const std::vector<Node*>& nodes() const { return fNodes; }
+
+  // Destroys every marked node: a marked single-entry single-exit statement with both ends
+  // connected is bridged (its predecessor joined to its successor); other marked statements lose
+  // all their edges; marked expressions are detached from their parents. The operand trees of
+  // destroyed nodes are destroyed with them. Then drops them from the lists and renumbers.
+  // Returns how many nodes were destroyed.
+  int unhookAndDestroyMarkedNodes();
+  // Same as unhookAndDestroyMarkedNodes: after it the node list holds live nodes only, numbered 0..n-1.
+  void makeCompact() { unhookAndDestroyMarkedNodes(); }
+  // Destroys the statements not reachable from the start statement (never start or end) and
+  // the edges that join them to live statements. Returns how many statements were destroyed.
+  int deleteDeadEdgesAndNodes();
+
+  // The statements in IR order: depth first from start, out-ports in index order, pre-order;
+  // then the unreachable statements in creation order. Marked statements are left out.
+  std::vector<Stmt*> orderedStmts() const;
+  // Statements reachable from start, by node number (1 = reachable).
+  std::vector<uint8_t> reachability() const;
+
+  // Bumped on every change of the graph's shape.
+  uint64_t version() const { return fVersion; }
+  void markDirty() { ++fVersion; }
+
+  // Lists a node made for this graph; its maker calls it once the node is fully constructed.
+  void addNode(Node* aNode);
+
+private:
+  void destroyNode(Node* aNode);
+  void destroyMarkedStmt(Stmt* aStmt);
+  void destroyMarkedExpr(Expr* aExpr);
+  void dropDestroyedNodes();
+  // Start and end frame every body: a mark on them is dropped instead of honoured.
+  void unmarkFrameStmts();
+
+  Fcn* fFcn;
+  StartStmt* fStart = nullptr;
+  EndStmt* fEnd = nullptr;
+  std::vector<Node*> fNodes;
+  std::vector<Stmt*> fStmts;
+  uint64_t fVersion = 0;
+  int fNumMarked = 0;
+  bool fClassic = false;
+
+  friend class Node;
+};
+
+// Walks a graph's statements in IR order (see Cfg::orderedStmts). The order is taken when the
+// iterator is made; later changes of the graph do not affect it.
+class StmtIterator {
+public:
+  explicit StmtIterator(Cfg* aCfg);
+  explicit StmtIterator(Fcn* aFcn);
+
+  bool hasCurrent() const { return fIndex < fOrder.size(); }
+  Stmt* current() const;
+  void advance() { ++fIndex; }
+
+private:
+  std::vector<Stmt*> fOrder;
+  size_t fIndex = 0;
+};
+
+} // namespace CG
+
+void cg_cfg_make_compact(CG::Cfg* aCfg);
+void cg_cfg_unhook_and_destroy_marked_nodes(CG::Cfg* aCfg);
+void cg_cfg_delete_dead_edges_and_nodes(CG::Cfg* aCfg);

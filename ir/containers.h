@@ -1,0 +1,395 @@
+// Identity-keyed, insertion-ordered containers with fail-fast iterators.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <list>
+#include <utility>
+#include <vector>
+
+namespace CG {
+
+[[noreturn]] void throwFailFastModification();
+
+// Open-addressing index over a vector of entries kept in insertion order. Removed entries
+// stay as holes until the next compaction, so positions held by iterators stay meaningful
+// until the modification count tells them otherwise.
+template <class K, class V> class IdTable {
+public:
+  struct Entry {
+    K first;
+    V second;
+    bool live;
+    const K& key() const { return first; }
+    const V& value() const { return second; }
+  };
+
+  size_t size() const { return fLiveCount; }
+  bool isEmpty() const { return fLiveCount == 0; }
+  bool containsKey(K aKey) const { return findEntry(aKey) >= 0; }
+  uint64_t modCount() const { return fModCount; }
+
+  void clear() {
+    fEntries.clear();
+    fSlots.clear();
+    fLiveCount = 0;
+    fUsedSlots = 0;
+    ++fModCount;
+  }
+
+  // Range-for support: visits live entries in insertion order, fail-fast like Iterator.
+  class RangeIterator {
+  public:
+    RangeIterator(const IdTable* aTable, size_t aPos) : fTable(aTable), fPos(aPos), fExpectedMods(aTable->fModCount) {
+      skipHoles();
+    }
+    const Entry& operator*() const {
+      check();
+      return fTable->fEntries[fPos];
+    }
+    const Entry* operator->() const { return &**this; }
+    RangeIterator& operator++() {
+      check();
+      ++fPos;
+      skipHoles();
+      return *this;
+    }
+    bool operator!=(const RangeIterator& aOther) const { return fPos != aOther.fPos; }
+    bool operator==(const RangeIterator& aOther) const { return fPos == aOther.fPos; }
+
+  private:
+    void check() const {
+      if (fExpectedMods != fTable->fModCount) {
+        throwFailFastModification();
+      }
+    }
+    void skipHoles() {
+      while (fPos < fTable->fEntries.size() && !fTable->fEntries[fPos].live) {
+        ++fPos;
+      }
+    }
+    const IdTable* fTable;
+    size_t fPos;
+    uint64_t fExpectedMods;
+  };
+
+  RangeIterator begin() const { return RangeIterator(this, 0); }
+  RangeIterator end() const { return RangeIterator(this, fEntries.size()); }
+
+protected:
+  static constexpr int32_t kEmpty = -1;
+  static constexpr int32_t kTombstone = -2;
+
+  static size_t hashOf(K aKey) {
+    uint64_t bits = static_cast<uint64_t>(reinterpret_cast<uintptr_t>(aKey));
+    bits ^= bits >> 33;
+    bits *= 0xff51afd7ed558ccdULL;
+    bits ^= bits >> 33;
+    return static_cast<size_t>(bits);
+  }
+
+  int64_t findEntry(K aKey) const {
+    if (fSlots.empty()) {
+      return -1;
+    }
+    size_t mask = fSlots.size() - 1;
+    for (size_t slot = hashOf(aKey) & mask;; slot = (slot + 1) & mask) {
+      int32_t index = fSlots[slot];
+      if (index == kEmpty) {
+        return -1;
+      }
+      if (index >= 0 && fEntries[index].first == aKey) {
+        return index;
+      }
+    }
+  }
+
+  // Returns the entry index for aKey, appending a new entry (and counting a modification)
+  // when the key is absent.
+  size_t findOrInsert(K aKey, bool* aInserted) {
+    int64_t existing = findEntry(aKey);
+    *aInserted = existing < 0;
+    if (existing >= 0) {
+      return static_cast<size_t>(existing);
+    }
+    if ((fUsedSlots + 1) * 4 >= fSlots.size() * 3) {
+      rebuild();
+    }
+    fEntries.push_back(Entry{aKey, V{}, true});
+    placeInSlots(aKey, static_cast<int32_t>(fEntries.size() - 1));
+    ++fUsedSlots;
+    ++fLiveCount;
+    ++fModCount;
+    return fEntries.size() - 1;
+  }
+
+  bool eraseKey(K aKey) {
+    if (fSlots.empty()) {
+      return false;
+    }
+    size_t mask = fSlots.size() - 1;
+    for (size_t slot = hashOf(aKey) & mask;; slot = (slot + 1) & mask) {
+      int32_t index = fSlots[slot];
+      if (index == kEmpty) {
+        return false;
+      }
+      if (index >= 0 && fEntries[index].first == aKey) {
+        fSlots[slot] = kTombstone;
+        fEntries[index].live = false;
+        fEntries[index].second = V{};
+        --fLiveCount;
+        ++fModCount;
+        if (fEntries.size() > 16 && fLiveCount * 2 < fEntries.size()) {
+          rebuild();
+        }
+        return true;
+      }
+    }
+  }
+
+  Entry& entryAt(size_t aIndex) { return fEntries[aIndex]; }
+  const std::vector<Entry>& entries() const { return fEntries; }
+
+private:
+  template <class C> friend class IdIterator;
+
+  void placeInSlots(K aKey, int32_t aIndex) {
+    size_t mask = fSlots.size() - 1;
+    size_t slot = hashOf(aKey) & mask;
+    while (fSlots[slot] != kEmpty) {
+      slot = (slot + 1) & mask;
+    }
+    fSlots[slot] = aIndex;
+  }
+
+  // Drops removed entries (keeping order) and re-indexes into a table sized for the live count.
+  void rebuild() {
+    std::vector<Entry> live;
+    live.reserve(fLiveCount + 1);
+    for (Entry& entry : fEntries) {
+      if (entry.live) {
+        live.push_back(std::move(entry));
+      }
+    }
+    fEntries.swap(live);
+    size_t capacity = 8;
+    while (capacity * 3 <= (fEntries.size() + 1) * 4 * 2) {
+      capacity *= 2;
+    }
+    fSlots.assign(capacity, kEmpty);
+    for (size_t i = 0; i < fEntries.size(); ++i) {
+      placeInSlots(fEntries[i].first, static_cast<int32_t>(i));
+    }
+    fUsedSlots = fEntries.size();
+  }
+
+  std::vector<Entry> fEntries;
+  std::vector<int32_t> fSlots;
+  size_t fLiveCount = 0;
+  size_t fUsedSlots = 0;
+  uint64_t fModCount = 0;
+};
+
+// Java-style cursor: for (Iterator it(c); it.hasCurrent(); it.advance()) use(it.current());
+template <class C> class IdIterator {
+public:
+  explicit IdIterator(const C& aContainer) : fTable(&aContainer), fPos(0), fExpectedMods(aContainer.modCount()) {
+    skipHoles();
+  }
+  bool hasCurrent() const { return fPos < fTable->fEntries.size(); }
+  void advance() {
+    check();
+    ++fPos;
+    skipHoles();
+  }
+
+protected:
+  const auto& entry() const {
+    check();
+    return fTable->fEntries[fPos];
+  }
+
+private:
+  void check() const {
+    if (fExpectedMods != fTable->modCount()) {
+      throwFailFastModification();
+    }
+  }
+  void skipHoles() {
+    while (fPos < fTable->fEntries.size() && !fTable->fEntries[fPos].live) {
+      ++fPos;
+    }
+  }
+  const typename C::Table* fTable;
+  size_t fPos;
+  uint64_t fExpectedMods;
+};
+
+template <class K, class V> class IdMap : public IdTable<K, V> {
+  using Base = IdTable<K, V>;
+
+public:
+  using Table = Base;
+
+  class Iterator : public IdIterator<IdMap> {
+  public:
+    explicit Iterator(const IdMap& aMap) : IdIterator<IdMap>(aMap) {}
+    K key() const { return this->entry().first; }
+    V value() const { return this->entry().second; }
+    K current() const { return key(); }
+  };
+
+  Iterator iterator() const { return Iterator(*this); }
+
+  // Overwriting an existing key keeps its position and is not a structural change.
+  void put(K aKey, V aValue) {
+    bool inserted = false;
+    size_t index = this->findOrInsert(aKey, &inserted);
+    this->entryAt(index).second = std::move(aValue);
+  }
+  V get(K aKey) const {
+    int64_t index = this->findEntry(aKey);
+    return index < 0 ? V{} : this->entries()[index].second;
+  }
+  V* lookup(K aKey) {
+    int64_t index = this->findEntry(aKey);
+    return index < 0 ? nullptr : &this->entryAt(static_cast<size_t>(index)).second;
+  }
+  bool remove(K aKey) { return this->eraseKey(aKey); }
+};
+
+template <class T> class IdSet : public IdTable<T, char> {
+  using Base = IdTable<T, char>;
+
+public:
+  using Table = Base;
+
+  class Iterator : public IdIterator<IdSet> {
+  public:
+    explicit Iterator(const IdSet& aSet) : IdIterator<IdSet>(aSet) {}
+    T current() const { return this->entry().first; }
+  };
+
+  Iterator iterator() const { return Iterator(*this); }
+
+  bool add(T aItem) {
+    bool inserted = false;
+    this->findOrInsert(aItem, &inserted);
+    return inserted;
+  }
+  bool contains(T aItem) const { return this->containsKey(aItem); }
+  bool remove(T aItem) { return this->eraseKey(aItem); }
+};
+
+// Set of interned strings; pointer identity is text identity.
+class StringIdSet : public IdSet<char*> {};
+
+// Ordered list of distinct items: append/prepend of an item already present does nothing and
+// returns false. contains/remove are O(1) average, at(i) walks the list.
+template <class T> class IdLinkedList {
+public:
+  bool append(T aItem) { return insertAt(fItems.end(), aItem); }
+  bool prepend(T aItem) { return insertAt(fItems.begin(), aItem); }
+  size_t size() const { return fItems.size(); }
+  bool isEmpty() const { return fItems.empty(); }
+  T first() const { return fItems.empty() ? T{} : fItems.front(); }
+  T last() const { return fItems.empty() ? T{} : fItems.back(); }
+  T at(size_t aIndex) const {
+    if (aIndex >= fItems.size()) {
+      return T{};
+    }
+    auto position = fItems.begin();
+    std::advance(position, aIndex);
+    return *position;
+  }
+  bool contains(T aItem) const { return fPositions.containsKey(aItem); }
+  bool remove(T aItem) {
+    auto* position = fPositions.lookup(aItem);
+    if (position == nullptr) {
+      return false;
+    }
+    fItems.erase(*position);
+    fPositions.remove(aItem);
+    ++fModCount;
+    return true;
+  }
+  void clear() {
+    fItems.clear();
+    fPositions.clear();
+    ++fModCount;
+  }
+  uint64_t modCount() const { return fModCount; }
+
+  class Iterator {
+  public:
+    explicit Iterator(const IdLinkedList& aList)
+        : fList(&aList), fPos(aList.fItems.begin()), fExpectedMods(aList.fModCount) {}
+    bool hasCurrent() const { return fPos != fList->fItems.end(); }
+    T current() const {
+      check();
+      return *fPos;
+    }
+    void advance() {
+      check();
+      ++fPos;
+    }
+
+  private:
+    void check() const {
+      if (fExpectedMods != fList->fModCount) {
+        throwFailFastModification();
+      }
+    }
+    const IdLinkedList* fList;
+    typename std::list<T>::const_iterator fPos;
+    uint64_t fExpectedMods;
+  };
+
+  Iterator iterator() const { return Iterator(*this); }
+
+  class RangeIterator {
+  public:
+    RangeIterator(const IdLinkedList* aList, typename std::list<T>::const_iterator aPos)
+        : fList(aList), fPos(aPos), fExpectedMods(aList->fModCount) {}
+    T operator*() const {
+      check();
+      return *fPos;
+    }
+    RangeIterator& operator++() {
+      check();
+      ++fPos;
+      return *this;
+    }
+    bool operator!=(const RangeIterator& aOther) const { return fPos != aOther.fPos; }
+
+  private:
+    void check() const {
+      if (fExpectedMods != fList->fModCount) {
+        throwFailFastModification();
+      }
+    }
+    const IdLinkedList* fList;
+    typename std::list<T>::const_iterator fPos;
+    uint64_t fExpectedMods;
+  };
+
+  RangeIterator begin() const { return RangeIterator(this, fItems.begin()); }
+  RangeIterator end() const { return RangeIterator(this, fItems.end()); }
+
+private:
+  bool insertAt(typename std::list<T>::iterator aWhere, T aItem) {
+    if (fPositions.containsKey(aItem)) {
+      return false;
+    }
+    fPositions.put(aItem, fItems.insert(aWhere, aItem));
+    ++fModCount;
+    return true;
+  }
+
+  std::list<T> fItems;
+  IdMap<T, typename std::list<T>::iterator> fPositions;
+  uint64_t fModCount = 0;
+};
+
+} // namespace CG

@@ -1,0 +1,162 @@
+// CG_Ctx: pool, string interning, root scopes, operator registry and built-in functions.
+#include "ir/ctx.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "ir/node.h"
+#include "ir/op.h"
+#include "ir/scope.h"
+#include "ir/strings.h"
+#include "ir/symbol.h"
+#include "ir/typefactory.h"
+
+CG_Ctx::CG_Ctx()
+    : fPool(std::make_unique<MemPool>()), fTypeCache(std::make_unique<CG::TypeCache>()),
+      fSizeCache(std::make_unique<CG::SymbolicSizeCache>()) {
+  fPool->setOwner(this);
+  fEmptyString = cgString("");
+  fGlobalScope = fPool->make<CG::Scope>(this, nullptr, fEmptyString);
+  fReservedScopes[0] = fPool->make<CG::Scope>(this, nullptr, cgString("$builtins"));
+  fReservedScopes[1] = fPool->make<CG::Scope>(this, nullptr, cgString("$prototypes"));
+  CG::registerBuiltinNodeDefs(this);
+  createBuiltinFcns();
+}
+
+// Objects in the pool are finalized first; the tables that point at them go afterwards.
+CG_Ctx::~CG_Ctx() {
+  fPool.reset();
+}
+
+char* CG_Ctx::cgString(const char* aText) {
+  if (aText == nullptr) {
+    return nullptr;
+  }
+  std::string_view text(aText);
+  auto found = fStrings.find(text);
+  if (found != fStrings.end()) {
+    return const_cast<char*>(found->data());
+  }
+  auto* copy = static_cast<char*>(fPool->alloc(text.size() + 1, 1));
+  std::memcpy(copy, aText, text.size() + 1);
+  fStrings.insert(std::string_view(copy, text.size()));
+  return copy;
+}
+
+char* CG_Ctx::cgString(const std::string& aText) {
+  return cgString(aText.c_str());
+}
+
+CG::Scope* CG_Ctx::reservedScope(int aIndex) {
+  return (aIndex == 0 || aIndex == 1) ? fReservedScopes[aIndex] : nullptr;
+}
+
+CG_NodeDef* CG_Ctx::nodeDef(int aOpcode) const {
+  auto found = fNodeDefs.find(aOpcode);
+  return found != fNodeDefs.end() ? found->second : nullptr;
+}
+
+void CG_Ctx::registerNodeDef(CG_NodeDef* aDef) {
+  CG_ASSERT(aDef != nullptr, "ir/ctx.cpp");
+  auto found = fNodeDefs.find(aDef->opcode());
+  if (found != fNodeDefs.end()) {
+    std::replace(fNodeDefList.begin(), fNodeDefList.end(), found->second, aDef);
+    found->second = aDef;
+    return;
+  }
+  fNodeDefs.emplace(aDef->opcode(), aDef);
+  fNodeDefList.push_back(aDef);
+}
+
+CG::IntrinsicFcn* CG_Ctx::findIntrinsicFcn(const char* aName) const {
+  for (CG::IntrinsicFcn* fcn : fIntrinsicFcns) {
+    if (cg_strcmp(fcn->name(), aName) == 0) {
+      return fcn;
+    }
+  }
+  return nullptr;
+}
+
+CG::LibraryFcn* CG_Ctx::findLibraryFcn(const char* aName) const {
+  for (CG::LibraryFcn* fcn : fLibraryFcns) {
+    if (cg_strcmp(fcn->name(), aName) == 0) {
+      return fcn;
+    }
+  }
+  return nullptr;
+}
+
+CG::TagHandler* CG_Ctx::handler(CG::Tag::Kind aKind) const {
+  for (CG::TagHandler* handler : fHandlers) {
+    if (handler->kind() == aKind) {
+      return handler;
+    }
+  }
+  return nullptr;
+}
+
+void CG_Ctx::registerHandler(CG::TagHandler* aHandler) {
+  CG_ASSERT(aHandler != nullptr, "ir/ctx.cpp");
+  if (std::find(fHandlers.begin(), fHandlers.end(), aHandler) == fHandlers.end()) {
+    fHandlers.push_back(aHandler);
+  }
+}
+
+void CG_Ctx::unregisterHandler(CG::TagHandler* aHandler) {
+  fHandlers.erase(std::remove(fHandlers.begin(), fHandlers.end(), aHandler), fHandlers.end());
+}
+
+namespace {
+
+struct IntrinsicSpec {
+  const char* name;
+  int numInputs;
+  bool realizedInIR;
+};
+
+// Math intrinsics on double; abs, min and max expand to IR operators, the rest are calls.
+constexpr IntrinsicSpec kIntrinsics[] = {
+    {"sqrt", 1, false}, {"abs", 1, true},    {"sin", 1, false},  {"cos", 1, false}, {"exp", 1, false},
+    {"log", 1, false},  {"floor", 1, false}, {"ceil", 1, false}, {"min", 2, true},  {"max", 2, true},
+};
+
+} // namespace
+
+// memcpy(void* dst, readonly void* src, uint64 n) -> void*; memset(void* dst, int32 c, uint64 n) -> void*.
+void CG_Ctx::createBuiltinFcns() {
+  CG::Scope* builtins = fReservedScopes[0];
+  CG::TypeFactory types(this);
+  CG::Type* doubleType = types.doubleType();
+  int code = 0;
+  for (const IntrinsicSpec& spec : kIntrinsics) {
+    char* name = cgString(spec.name);
+    auto* intrinsic = fPool->make<CG::Intrinsic>(name, code++);
+    auto* fcn = fPool->make<CG::IntrinsicFcn>(this, builtins, name, intrinsic, spec.realizedInIR);
+    builtins->addSymbol(fcn);
+    fcn->addInput(doubleType, "x");
+    if (spec.numInputs == 2) {
+      fcn->addInput(doubleType, "y");
+    }
+    fcn->addOutput(doubleType, "y0");
+    fIntrinsicFcns.push_back(fcn);
+  }
+  CG::Type* voidPointer = types.pointerType(types.voidType());
+  CG::Type* readonlyVoidPointer = types.pointerType(types.qualifiedType(types.voidType(), true, false));
+  CG::Type* secondInput[] = {readonlyVoidPointer, types.signedInt32Type()};
+  const char* names[] = {"memcpy", "memset"};
+  for (int index = 0; index < 2; ++index) {
+    char* name = cgString(names[index]);
+    auto* intrinsic = fPool->make<CG::AlgorithmIntrinsic>(name, index);
+    auto* fcn = fPool->make<CG::LibraryFcn>(this, builtins, name, intrinsic);
+    builtins->addSymbol(fcn);
+    fcn->addInput(voidPointer, "dst");
+    fcn->addInput(secondInput[index], index == 0 ? "src" : "c");
+    fcn->addInput(types.unsignedInt64Type(), "n");
+    fcn->addOutput(voidPointer, "y0");
+    fLibraryFcns.push_back(fcn);
+  }
+}
+
+CG_NodeDef* cg_ctx_def(CG_Ctx* aCtx, int aOpcode) {
+  return aCtx->nodeDef(aOpcode);
+}

@@ -1,0 +1,86 @@
+// The IR context: owns the pool, interned strings, root scopes, registries and type cache.
+#pragma once
+
+#include <memory>
+#include <set>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
+
+#include "ir/mempool.h"
+#include "ir/tag.h"
+
+class CG_NodeDef;
+class CG_Obj;
+
+namespace CG {
+class Scope;
+class IntrinsicFcn;
+class LibraryFcn;
+class TypeCache;
+class SymbolicSizeCache;
+} // namespace CG
+
+class CG_Ctx {
+public:
+  CG_Ctx();
+  ~CG_Ctx();
+  CG_Ctx(const CG_Ctx&) = delete;
+  CG_Ctx& operator=(const CG_Ctx&) = delete;
+
+  MemPool* pool() { return fPool.get(); }
+
+  // Interned copy of the text: equal texts give one pointer; null gives null.
+  char* cgString(const char* aText);
+  char* cgString(const std::string& aText);
+
+  // The root scope (name "").
+  CG::Scope* globalScope() { return fGlobalScope; }
+  // Scopes kept beside the root and never printed: 0 "$builtins" (intrinsic and library
+  // functions), 1 "$prototypes". They are not children of the root scope. Null for other i.
+  CG::Scope* reservedScope(int aIndex);
+
+  // Operator definitions by opcode; null when unknown. Registering an opcode again replaces it.
+  CG_NodeDef* nodeDef(int aOpcode) const;
+  void registerNodeDef(CG_NodeDef* aDef);
+  const std::vector<CG_NodeDef*>& nodeDefs() const { return fNodeDefList; }
+
+  const std::vector<CG::IntrinsicFcn*>& intrinsicFcns() const { return fIntrinsicFcns; }
+  const std::vector<CG::LibraryFcn*>& libraryFcns() const { return fLibraryFcns; }
+  CG::IntrinsicFcn* findIntrinsicFcn(const char* aName) const;
+  CG::LibraryFcn* findLibraryFcn(const char* aName) const;
+
+  CG::TagHandler* handler(CG::Tag::Kind aKind) const;
+  void registerHandler(CG::TagHandler* aHandler);
+  void unregisterHandler(CG::TagHandler* aHandler);
+  const std::vector<CG::TagHandler*>& handlers() const { return fHandlers; }
+
+  CG::TypeCache& typeCache() { return *fTypeCache; }
+  CG::SymbolicSizeCache& symbolicSizeCache() { return *fSizeCache; }
+
+  // Objects named by TestIdTag, and the registered generic tag categories.
+  std::unordered_map<std::string, CG_Obj*>& testIds() { return fTestIds; }
+  std::set<std::string>& genericTagCategories() { return fGenericCategories; }
+
+private:
+  void createBuiltinFcns();
+
+  std::unique_ptr<MemPool> fPool;
+  std::unordered_set<std::string_view> fStrings;
+  char* fEmptyString = nullptr;
+  CG::Scope* fGlobalScope = nullptr;
+  CG::Scope* fReservedScopes[2] = {nullptr, nullptr};
+  std::unordered_map<int, CG_NodeDef*> fNodeDefs;
+  std::vector<CG_NodeDef*> fNodeDefList;
+  std::vector<CG::IntrinsicFcn*> fIntrinsicFcns;
+  std::vector<CG::LibraryFcn*> fLibraryFcns;
+  std::vector<CG::TagHandler*> fHandlers;
+  std::unique_ptr<CG::TypeCache> fTypeCache;
+  std::unique_ptr<CG::SymbolicSizeCache> fSizeCache;
+  std::unordered_map<std::string, CG_Obj*> fTestIds;
+  std::set<std::string> fGenericCategories;
+};
+
+CG_NodeDef* cg_ctx_def(CG_Ctx* aCtx, int aOpcode);

@@ -1,0 +1,136 @@
+// Functions, methods, prototypes and built-in routines: io and local scopes, signature, graph.
+#include "ir/cfg.h"
+#include "ir/ctx.h"
+#include "ir/scope.h"
+#include "ir/symbol.h"
+#include "ir/typefactory.h"
+
+namespace CG {
+
+namespace {
+
+Scope* makeFcnScope(CG_Ctx* aCtx, Scope* aParent, const char* aName, Fcn* aOwner) {
+  auto* scope = aCtx->pool()->make<Scope>(aCtx, aParent, aCtx->cgString(aName));
+  scope->setOwningFcn(aOwner);
+  return scope;
+}
+
+} // namespace
+
+Fcn::Fcn(CG_Ctx* aCtx, Scope* aDefiningScope, char* aName)
+    : Const(aCtx, nullptr, Ref<Value>(), aName), fDefiningScope(aDefiningScope),
+      fIoScope(makeFcnScope(aCtx, aDefiningScope, aName != nullptr ? aName : "", this)),
+      fLocalScope(
+          makeFcnScope(aCtx, aDefiningScope, (std::string(aName != nullptr ? aName : "") + "$local").c_str(), this)) {}
+
+Fcn* Fcn::create(Scope* aScope, const char* aName) {
+  CG_ASSERT(aScope != nullptr, "ir/fcn.cpp");
+  CG_Ctx* ctx = aScope->ctx();
+  auto* fcn = ctx->pool()->make<Fcn>(ctx, aScope, ctx->cgString(aName));
+  aScope->addSymbol(fcn);
+  return fcn;
+}
+
+Type* Fcn::type() const {
+  return fcnType();
+}
+
+FcnType* Fcn::fcnType() const {
+  std::vector<Type*> inputs;
+  std::vector<Type*> outputs;
+  for (Var* input : fInputs) {
+    inputs.push_back(input->type());
+  }
+  for (Var* output : fOutputs) {
+    outputs.push_back(output->type());
+  }
+  return TypeFactory(ctx()).fcnType(inputs, outputs, isMethod());
+}
+
+Cfg* Fcn::createCfg() {
+  if (fCfg != nullptr) {
+    return fCfg;
+  }
+  CG_ASSERT_MSG(!CorePrototype::isa(this), "ir/fcn.cpp", "a prototype has no graph");
+  fCfg = Cfg::create(this);
+  attachScopesToDefiningScope();
+  return fCfg;
+}
+
+void Fcn::attachScopesToDefiningScope() {
+  if (fDefiningScope == nullptr) {
+    return;
+  }
+  fDefiningScope->addChildScope(fIoScope);
+  fDefiningScope->addChildScope(fLocalScope);
+}
+
+Var* Fcn::inputVar(int aIndex) const {
+  CG_ASSERT(aIndex >= 0 && aIndex < numInputs(), "ir/fcn.cpp");
+  return fInputs[aIndex];
+}
+
+Var* Fcn::outputVar(int aIndex) const {
+  CG_ASSERT(aIndex >= 0 && aIndex < numOutputs(), "ir/fcn.cpp");
+  return fOutputs[aIndex];
+}
+
+Var* Fcn::makeIoVar(Type* aType, const char* aName) {
+  return cg_var_create(fIoScope, aType, aName);
+}
+
+Var* Fcn::addInput(Type* aType, const char* aName) {
+  Var* var = makeIoVar(aType, aName);
+  fInputs.push_back(var);
+  return var;
+}
+
+Var* Fcn::addOutput(Type* aType, const char* aName) {
+  Var* var = makeIoVar(aType, aName);
+  fOutputs.push_back(var);
+  return var;
+}
+
+void Fcn::addInputVar(Var* aVar) {
+  CG_ASSERT(aVar != nullptr && aVar->scope() == fIoScope, "ir/fcn.cpp");
+  fInputs.push_back(aVar);
+}
+
+void Fcn::addOutputVar(Var* aVar) {
+  CG_ASSERT(aVar != nullptr && aVar->scope() == fIoScope, "ir/fcn.cpp");
+  fOutputs.push_back(aVar);
+}
+
+bool Fcn::isInputOrOutput(const Var* aVar) const {
+  for (Var* input : fInputs) {
+    if (input == aVar) {
+      return true;
+    }
+  }
+  for (Var* output : fOutputs) {
+    if (output == aVar) {
+      return true;
+    }
+  }
+  return false;
+}
+
+MethodConst* MethodConst::create(Scope* aScope, const char* aName, ClassType* aOwner, int aMethodKind,
+                                 int aVisibility) {
+  CG_ASSERT(aScope != nullptr, "ir/fcn.cpp");
+  CG_ASSERT(aMethodKind >= METHOD && aMethodKind <= PURE_VIRTUAL, "ir/fcn.cpp");
+  CG_Ctx* ctx = aScope->ctx();
+  auto* method = ctx->pool()->make<MethodConst>(ctx, aScope, ctx->cgString(aName), aOwner, aMethodKind, aVisibility);
+  aScope->addSymbol(method);
+  return method;
+}
+
+CorePrototype* CorePrototype::create(Scope* aScope, const char* aName) {
+  CG_ASSERT(aScope != nullptr, "ir/fcn.cpp");
+  CG_Ctx* ctx = aScope->ctx();
+  auto* prototype = ctx->pool()->make<CorePrototype>(ctx, aScope, ctx->cgString(aName));
+  aScope->addSymbol(prototype);
+  return prototype;
+}
+
+} // namespace CG

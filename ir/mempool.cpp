@@ -1,0 +1,131 @@
+// Chunked bump arena with finalizers and size-class recycling.
+#include "ir/mempool.h"
+
+#include <cstdint>
+#include <cstdlib>
+
+#include "ir/ctx.h"
+
+namespace {
+
+constexpr size_t kChunkSize = 64 * 1024;
+
+size_t alignUp(size_t aValue, size_t aAlign) {
+  return (aValue + aAlign - 1) & ~(aAlign - 1);
+}
+
+} // namespace
+
+struct MemPool::Chunk {
+  Chunk* next;
+  size_t size;
+};
+
+struct MemPool::Finalizer {
+  void (*destroy)(void*);
+  void* object;
+  Finalizer* previous;
+};
+
+struct MemPool::FreeBlock {
+  FreeBlock* next;
+};
+
+MemPool::MemPool() = default;
+
+MemPool::~MemPool() {
+  for (Finalizer* finalizer = fLastFinalizer; finalizer != nullptr; finalizer = finalizer->previous) {
+    finalizer->destroy(finalizer->object);
+  }
+  while (fChunks != nullptr) {
+    Chunk* next = fChunks->next;
+    std::free(fChunks);
+    fChunks = next;
+  }
+}
+
+void* MemPool::alloc(size_t aSize, size_t aAlign) {
+  if (aSize == 0) {
+    aSize = 1;
+  }
+  if (aAlign <= alignof(std::max_align_t)) {
+    int sizeClass = sizeClassOf(aSize);
+    if (sizeClass >= 0 && fFreeLists[sizeClass] != nullptr) {
+      FreeBlock* block = fFreeLists[sizeClass];
+      fFreeLists[sizeClass] = block->next;
+      return block;
+    }
+    aSize = alignUp(aSize, alignof(std::max_align_t));
+  }
+  uintptr_t cursor = reinterpret_cast<uintptr_t>(fCursor);
+  uintptr_t start = (cursor + aAlign - 1) & ~static_cast<uintptr_t>(aAlign - 1);
+  if (fCursor == nullptr || start + aSize > reinterpret_cast<uintptr_t>(fLimit)) {
+    return allocFromNewChunk(aSize, aAlign);
+  }
+  fCursor = reinterpret_cast<char*>(start + aSize);
+  fBytesAllocated += aSize;
+  return reinterpret_cast<void*>(start);
+}
+
+void* MemPool::allocFromNewChunk(size_t aSize, size_t aAlign) {
+  size_t header = alignUp(sizeof(Chunk), alignof(std::max_align_t));
+  size_t needed = header + aSize + aAlign;
+  size_t size = needed > kChunkSize ? needed : kChunkSize;
+  auto* chunk = static_cast<Chunk*>(std::malloc(size));
+  if (chunk == nullptr) {
+    throw std::bad_alloc();
+  }
+  chunk->next = fChunks;
+  chunk->size = size;
+  fChunks = chunk;
+  fCursor = reinterpret_cast<char*>(chunk) + header;
+  fLimit = reinterpret_cast<char*>(chunk) + size;
+  return alloc(aSize, aAlign);
+}
+
+// Size classes are multiples of the maximal alignment; larger blocks are not recycled.
+int MemPool::sizeClassOf(size_t aSize) {
+  size_t index = (aSize + alignof(std::max_align_t) - 1) / alignof(std::max_align_t);
+  return index < kNumSizeClasses ? static_cast<int>(index) : -1;
+}
+
+void MemPool::recycle(void* aBlock, size_t aSize) {
+  if (aBlock == nullptr || aSize < sizeof(FreeBlock)) {
+    return;
+  }
+  int sizeClass = sizeClassOf(aSize);
+  if (sizeClass < 0) {
+    return;
+  }
+  auto* block = static_cast<FreeBlock*>(aBlock);
+  block->next = fFreeLists[sizeClass];
+  fFreeLists[sizeClass] = block;
+}
+
+void MemPool::addFinalizer(void (*aDestroy)(void*), void* aObject) {
+  auto* finalizer = static_cast<Finalizer*>(alloc(sizeof(Finalizer), alignof(Finalizer)));
+  finalizer->destroy = aDestroy;
+  finalizer->object = aObject;
+  finalizer->previous = fLastFinalizer;
+  fLastFinalizer = finalizer;
+}
+
+void* mempool_alloc_fast(MemPool* aPool, size_t aSize) {
+  return aPool->alloc(aSize);
+}
+
+void mempool_recycle(MemPool* aPool, void* aBlock, size_t aSize) {
+  aPool->recycle(aBlock, aSize);
+}
+
+namespace CG {
+
+ManagedCGPool::ManagedCGPool(CG_Ctx* aCtx) : fCtx(aCtx), fPool(new MemPool()) {
+  fPool->setOwner(aCtx);
+}
+
+ManagedCGPool::~ManagedCGPool() {
+  delete fPool;
+}
+
+} // namespace CG

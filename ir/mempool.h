@@ -1,0 +1,79 @@
+// Chunked bump arena that owns every IR object of a context.
+#pragma once
+
+#include <cstddef>
+#include <new>
+#include <type_traits>
+#include <utility>
+
+class CG_Ctx;
+
+class MemPool {
+public:
+  MemPool();
+  ~MemPool();
+  MemPool(const MemPool&) = delete;
+  MemPool& operator=(const MemPool&) = delete;
+
+  void* alloc(size_t aSize, size_t aAlign = alignof(std::max_align_t));
+  // Hands a block back to a size-class free list; only for trivially destructible contents.
+  void recycle(void* aBlock, size_t aSize);
+
+  template <class T, class... A> T* make(A&&... aArgs) {
+    void* storage = alloc(sizeof(T), alignof(T));
+    T* object = new (storage) T(std::forward<A>(aArgs)...);
+    if constexpr (!std::is_trivially_destructible_v<T>) {
+      addFinalizer(&destroyObject<T>, object);
+    }
+    return object;
+  }
+
+  size_t bytesAllocated() const { return fBytesAllocated; }
+  // The context this pool was made for (null for a free-standing pool).
+  CG_Ctx* owner() const { return fOwner; }
+  void setOwner(CG_Ctx* aCtx) { fOwner = aCtx; }
+
+private:
+  struct Chunk;
+  struct Finalizer;
+  struct FreeBlock;
+  static constexpr int kNumSizeClasses = 32;
+
+  template <class T> static void destroyObject(void* aObject) { static_cast<T*>(aObject)->~T(); }
+
+  void addFinalizer(void (*aDestroy)(void*), void* aObject);
+  void* allocFromNewChunk(size_t aSize, size_t aAlign);
+  static int sizeClassOf(size_t aSize);
+
+  Chunk* fChunks = nullptr;
+  char* fCursor = nullptr;
+  char* fLimit = nullptr;
+  Finalizer* fLastFinalizer = nullptr;
+  FreeBlock* fFreeLists[kNumSizeClasses] = {};
+  size_t fBytesAllocated = 0;
+  CG_Ctx* fOwner = nullptr;
+};
+
+void* mempool_alloc_fast(MemPool* aPool, size_t aSize);
+void mempool_recycle(MemPool* aPool, void* aBlock, size_t aSize);
+
+namespace CG {
+
+// RAII owner of a fresh pool made for work on one context.
+class ManagedCGPool {
+public:
+  explicit ManagedCGPool(CG_Ctx* aCtx);
+  ~ManagedCGPool();
+  ManagedCGPool(const ManagedCGPool&) = delete;
+  ManagedCGPool& operator=(const ManagedCGPool&) = delete;
+
+  MemPool* pool() const { return fPool; }
+  operator MemPool*() const { return fPool; }
+  CG_Ctx* ctx() const { return fCtx; }
+
+private:
+  CG_Ctx* fCtx;
+  MemPool* fPool;
+};
+
+} // namespace CG

@@ -1,0 +1,418 @@
+// Node definitions, nodes, ports and edges: construction, operands and edge bookkeeping.
+#include "ir/node.h"
+
+#include <cstring>
+#include <utility>
+#include <vector>
+
+#include "ir/cfg.h"
+#include "ir/ctx.h"
+#include "ir/strings.h"
+#include "ir/symbol.h"
+#include "ir/type.h"
+
+// ---- CG_NodeDef ------------------------------------------------------------------------------
+
+CG_NodeDef::CG_NodeDef(CG_Ctx* aCtx, const Spec& aSpec) : CG_Obj(CG_NODEDEF, aCtx), fSpec(aSpec) {}
+
+CG_NodeDef* CG_NodeDef::getDefByEnum(CG_Ctx* aCtx, int aOp) {
+  if (aCtx == nullptr) {
+    return nullptr;
+  }
+  return aCtx->nodeDef(aOp);
+}
+
+CG_NodeDef* CG_NodeDef::create(CG_Ctx* aCtx, int aFlags, const char* aName, int aCategory, int aNumResults,
+                               int aNumInputs, int aNumOutputs, int aIsVariadic, void* /*aUnused1*/, void* /*aUnused2*/,
+                               int aOpcode, int aEffects, int /*aReserved*/) {
+  CG_ASSERT_MSG(aCtx != nullptr, "ir/node.cpp", "CG_NodeDef::create: null context");
+  if (aName == nullptr || aName[0] == '\0') {
+    CG::TheLogger::instance().throwInternalException("CG/NodeDef/name", "node definition %d: the name is empty",
+                                                     aOpcode);
+  }
+  if (aNumInputs < 0 || aNumOutputs < 0) {
+    CG::TheLogger::instance().throwInternalException(
+        "CG/NodeDef/counts", "node definition '%s' (%d): negative operand count (%d inputs, %d outputs)", aName,
+        aOpcode, aNumInputs, aNumOutputs);
+  }
+  Spec spec;
+  spec.flags = aFlags;
+  spec.name = aCtx->cgString(aName);
+  spec.category = aCategory;
+  spec.numResults = aNumResults;
+  spec.numInputs = aNumInputs;
+  spec.numOutputs = aNumOutputs;
+  spec.isVariadic = aIsVariadic != 0;
+  spec.opcode = aOpcode;
+  spec.effects = static_cast<uint32_t>(aEffects);
+  CG_NodeDef* def = aCtx->pool()->make<CG_NodeDef>(aCtx, spec);
+  aCtx->registerNodeDef(def);
+  return def;
+}
+
+namespace CG {
+
+CanHaveEffects::~CanHaveEffects() = default;
+
+// ---- Ports -----------------------------------------------------------------------------------
+
+bool InPort::valid() const {
+  return node != nullptr && index >= 0 && index < node->numInPorts();
+}
+
+Stmt* InPort::stmt() const {
+  return Stmt::cast(node);
+}
+
+Edge* InPort::edge() const {
+  return valid() ? node->inEdge(index) : nullptr;
+}
+
+bool OutPort::valid() const {
+  return node != nullptr && index >= 0 && index < node->numOutPorts();
+}
+
+Stmt* OutPort::stmt() const {
+  return Stmt::cast(node);
+}
+
+Edge* OutPort::edge() const {
+  return valid() ? node->outEdge(index) : nullptr;
+}
+
+Edge* OutPort::connect(InPort aTarget) const {
+  if (!valid() || !aTarget.valid()) {
+    TheLogger::instance().throwInternalException(
+        "CG/Edge/port", "cannot connect %s out-port %d to %s in-port %d: no such port",
+        node != nullptr ? node->opName() : "(null)", index, aTarget.node != nullptr ? aTarget.node->opName() : "(null)",
+        aTarget.index);
+  }
+  if (node->cfg() != aTarget.node->cfg()) {
+    TheLogger::instance().throwInternalException("CG/Edge/graph",
+                                                 "cannot connect '%s' to '%s': they are in different graphs",
+                                                 node->opName(), aTarget.node->opName());
+  }
+  node->disconnectOutEdge(index);
+  aTarget.node->disconnectInEdge(aTarget.index);
+  Edge* edge = node->ctx()->pool()->make<Edge>();
+  edge->fSource = node;
+  edge->fSourceIndex = index;
+  edge->fTarget = aTarget.node;
+  edge->fTargetIndex = aTarget.index;
+  node->fOutEdges[index] = edge;
+  aTarget.node->fInEdges[aTarget.index] = edge;
+  node->markCfgDirty();
+  return edge;
+}
+
+// ---- Node ------------------------------------------------------------------------------------
+
+namespace {
+
+template <class T> T** allocSlots(MemPool* aPool, int aCount) {
+  if (aCount <= 0) {
+    return nullptr;
+  }
+  size_t bytes = sizeof(T*) * static_cast<size_t>(aCount);
+  T** slots = static_cast<T**>(aPool->alloc(bytes, alignof(T*)));
+  std::memset(slots, 0, bytes);
+  return slots;
+}
+
+} // namespace
+
+Node::Node(CG_NodeDef* aDef, Cfg* aCfg, Kind aKind, const Shape& aShape)
+    : CG_Obj(CG_NODE, aDef->ctx()), fDef(aDef), fCfg(aCfg), fNumInputs(aShape.numInputs), fNumAux(aShape.numAux),
+      fNumInPorts(aShape.numInPorts), fNumOutPorts(aShape.numOutPorts), fKind(aKind) {
+  MemPool* pool = aDef->ctx()->pool();
+  fInputs = allocSlots<Expr>(pool, fNumInputs);
+  fAux = allocSlots<CG_Obj>(pool, fNumAux);
+  fInEdges = allocSlots<Edge>(pool, fNumInPorts);
+  fOutEdges = allocSlots<Edge>(pool, fNumOutPorts);
+  fEffects = aDef->defaultEffects();
+}
+
+void Node::checkInputIndex(int aIndex) const {
+  if (aIndex < 0 || aIndex >= fNumInputs) {
+    TheLogger::instance().throwInternalException("CG/Node/input", "'%s' node: operand %d out of range (%d operands)",
+                                                 opName(), aIndex, fNumInputs);
+  }
+}
+
+void Node::checkPortIndex(int aIndex, int aCount, const char* aWhat) const {
+  if (aIndex < 0 || aIndex >= aCount) {
+    TheLogger::instance().throwInternalException("CG/Node/port", "'%s' node: %s %d out of range (%d %ss)", opName(),
+                                                 aWhat, aIndex, aCount, aWhat);
+  }
+}
+
+Expr* Node::input(int aIndex) const {
+  checkInputIndex(aIndex);
+  return fInputs[aIndex];
+}
+
+void Node::setInput(int aIndex, Expr* aExpr) {
+  checkInputIndex(aIndex);
+  Expr* old = fInputs[aIndex];
+  if (old == aExpr) {
+    if (aExpr != nullptr) {
+      aExpr->fParent = this;
+    }
+    return;
+  }
+  if (aExpr != nullptr && aExpr->fParent != nullptr) {
+    Node* oldParent = aExpr->fParent;
+    for (int i = 0; i < oldParent->fNumInputs; ++i) {
+      if (oldParent->fInputs[i] == aExpr) {
+        oldParent->fInputs[i] = nullptr;
+      }
+    }
+  }
+  fInputs[aIndex] = aExpr;
+  if (aExpr != nullptr) {
+    aExpr->fParent = this;
+  }
+  if (old != nullptr && old->fParent == this) {
+    old->fParent = nullptr;
+  }
+}
+
+CG_Obj* Node::aux(int aIndex) const {
+  checkPortIndex(aIndex, fNumAux, "aux operand");
+  return fAux[aIndex];
+}
+
+void Node::setAux(int aIndex, CG_Obj* aObj) {
+  checkPortIndex(aIndex, fNumAux, "aux operand");
+  fAux[aIndex] = aObj;
+}
+
+void Node::markForDeletion() {
+  if (fMarkedForDeletion) {
+    return;
+  }
+  fMarkedForDeletion = true;
+  if (fCfg != nullptr) {
+    ++fCfg->fNumMarked;
+  }
+  markCfgDirty();
+}
+
+void Node::markCfgDirty() {
+  if (fCfg != nullptr) {
+    fCfg->markDirty();
+  }
+}
+
+Edge* Node::inEdge(int aIndex) const {
+  checkPortIndex(aIndex, fNumInPorts, "in-port");
+  return fInEdges[aIndex];
+}
+
+Edge* Node::outEdge(int aIndex) const {
+  checkPortIndex(aIndex, fNumOutPorts, "out-port");
+  return fOutEdges[aIndex];
+}
+
+void Node::detachEdge(Edge* aEdge) {
+  if (aEdge->fSource != nullptr && aEdge->fSource->fOutEdges[aEdge->fSourceIndex] == aEdge) {
+    aEdge->fSource->fOutEdges[aEdge->fSourceIndex] = nullptr;
+    aEdge->fSource->markCfgDirty();
+  }
+  if (aEdge->fTarget != nullptr && aEdge->fTarget->fInEdges[aEdge->fTargetIndex] == aEdge) {
+    aEdge->fTarget->fInEdges[aEdge->fTargetIndex] = nullptr;
+    aEdge->fTarget->markCfgDirty();
+  }
+  aEdge->fSource = nullptr;
+  aEdge->fSourceIndex = -1;
+  aEdge->fTarget = nullptr;
+  aEdge->fTargetIndex = -1;
+}
+
+void Node::setOutEdge(int aIndex, Edge* aEdge) {
+  checkPortIndex(aIndex, fNumOutPorts, "out-port");
+  if (fOutEdges[aIndex] == aEdge) {
+    return;
+  }
+  if (aEdge != nullptr && aEdge->fTarget == nullptr) {
+    TheLogger::instance().throwInternalException("CG/Edge/dead", "'%s' out-port %d: the edge has no target", opName(),
+                                                 aIndex);
+  }
+  if (aEdge != nullptr && aEdge->fTarget->fCfg != fCfg) {
+    TheLogger::instance().throwInternalException("CG/Edge/graph", "'%s' out-port %d: the edge leads into another graph",
+                                                 opName(), aIndex);
+  }
+  disconnectOutEdge(aIndex);
+  if (aEdge == nullptr) {
+    return;
+  }
+  if (aEdge->fSource != nullptr) {
+    aEdge->fSource->fOutEdges[aEdge->fSourceIndex] = nullptr;
+    aEdge->fSource->markCfgDirty();
+  }
+  aEdge->fSource = this;
+  aEdge->fSourceIndex = aIndex;
+  fOutEdges[aIndex] = aEdge;
+  markCfgDirty();
+}
+
+void Node::disconnectOutEdge(int aIndex) {
+  checkPortIndex(aIndex, fNumOutPorts, "out-port");
+  if (fOutEdges[aIndex] != nullptr) {
+    detachEdge(fOutEdges[aIndex]);
+  }
+}
+
+void Node::disconnectInEdge(int aIndex) {
+  checkPortIndex(aIndex, fNumInPorts, "in-port");
+  if (fInEdges[aIndex] != nullptr) {
+    detachEdge(fInEdges[aIndex]);
+  }
+}
+
+void Node::disconnectAllEdges() {
+  for (int i = 0; i < fNumInPorts; ++i) {
+    disconnectInEdge(i);
+  }
+  for (int i = 0; i < fNumOutPorts; ++i) {
+    disconnectOutEdge(i);
+  }
+}
+
+// ---- Expressions -----------------------------------------------------------------------------
+
+bool Expr::isVectorExpr() const {
+  return StaticMatrixType::isa(fType) || DynamicMatrixType::isa(fType);
+}
+
+Var* VarExpr::var() const {
+  return Var::cast(aux(0));
+}
+
+Const* ConstExpr::constant() const {
+  return Const::cast(aux(0));
+}
+
+Type* SizeofExpr::sizedType() const {
+  return Type::cast(aux(0));
+}
+
+Type* NewExpr::allocatedType() const {
+  return Type::cast(aux(0));
+}
+
+SymbolicSize* SymbolicSizeExpr::size() const {
+  return SymbolicSize::cast(aux(0));
+}
+
+namespace {
+
+const char* const kCheckKindNames[CheckExpr::kNumCheckKinds] = {
+    "none",        "overflow",  "divideByZero", "nullPointer",   "range",
+    "arrayBounds", "assertion", "castRange",    "dynamicBounds",
+};
+
+} // namespace
+
+const char* CheckExpr::checkKindName(int aKind) {
+  if (aKind < 0 || aKind >= kNumCheckKinds) {
+    return nullptr;
+  }
+  return kCheckKindNames[aKind];
+}
+
+int CheckExpr::checkKindByName(const char* aName) {
+  for (int kind = 0; aName != nullptr && kind < kNumCheckKinds; ++kind) {
+    if (std::strcmp(kCheckKindNames[kind], aName) == 0) {
+      return kind;
+    }
+  }
+  return -1;
+}
+
+// ---- Statements ------------------------------------------------------------------------------
+
+Stmt* Stmt::pred(int aInPort) const {
+  Edge* edge = inEdge(aInPort);
+  return edge != nullptr ? Stmt::cast(edge->outPort().node) : nullptr;
+}
+
+OutPort Stmt::predOutPort(int aInPort) const {
+  Edge* edge = inEdge(aInPort);
+  return edge != nullptr ? edge->outPort() : OutPort();
+}
+
+Stmt* Stmt::succ(int aOutPort) const {
+  Edge* edge = outEdge(aOutPort);
+  return edge != nullptr ? Stmt::cast(edge->inPort().node) : nullptr;
+}
+
+InPort Stmt::succInPort(int aOutPort) const {
+  Edge* edge = outEdge(aOutPort);
+  return edge != nullptr ? edge->inPort() : InPort();
+}
+
+void SeseStmt::remove() {
+  OutPort from = predOutPort();
+  InPort to = succInPort();
+  disconnectAllEdges();
+  if (from.valid() && to.valid() && from.node != this) {
+    from.connect(to);
+  }
+  markForDeletion();
+}
+
+void forEachExprPostOrder(Node* aRoot, const std::function<void(Expr*)>& aVisit) {
+  if (aRoot == nullptr) {
+    return;
+  }
+  std::vector<std::pair<Node*, int>> stack;
+  stack.emplace_back(aRoot, 0);
+  while (!stack.empty()) {
+    auto& [node, nextInput] = stack.back();
+    if (nextInput < node->numInputs()) {
+      Expr* operand = node->input(nextInput++);
+      if (operand != nullptr) {
+        stack.emplace_back(operand, 0);
+      }
+      continue;
+    }
+    Node* finished = node;
+    stack.pop_back();
+    if (finished->isExpr()) {
+      aVisit(static_cast<Expr*>(finished));
+    }
+  }
+}
+
+} // namespace CG
+
+unsigned cg_node_rounding_mode(const CG::Node* aNode) {
+  return aNode->roundingMode();
+}
+
+void cg_node_set_rounding_mode(CG::Node* aNode, unsigned aMode) {
+  aNode->setRoundingMode(aMode);
+}
+
+unsigned cg_node_overflow_mode(const CG::Node* aNode) {
+  return aNode->overflowMode();
+}
+
+void cg_node_set_overflow_mode(CG::Node* aNode, unsigned aMode) {
+  aNode->setOverflowMode(aMode);
+}
+
+void cg_node_mark_for_deletion(CG::Node* aNode) {
+  aNode->markForDeletion();
+}
+
+int cg_node_check_enum(const CG::Node* aNode) {
+  const CG::CheckExpr* check = CG::CheckExpr::cast(aNode);
+  return check->checkKind();
+}
+
+const char* cg_node_check_name(const CG::Node* aNode) {
+  const CG::CheckExpr* check = CG::CheckExpr::cast(aNode);
+  return check->checkName();
+}

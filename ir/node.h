@@ -1,0 +1,717 @@
+// Node definitions and the nodes of a control-flow graph: expressions, statements, ports and edges.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+
+#include "ir/obj.h"
+#include "ir/op.h"
+
+namespace CG {
+
+class Cfg;
+class Const;
+class Edge;
+class Expr;
+class Node;
+class Stmt;
+class SymbolicSize;
+class Type;
+class Var;
+
+} // namespace CG
+
+// The definition of an operator: its code, IR name, operand count and whether it makes statements.
+class CG_NodeDef : public CG_Obj {
+public:
+  enum Flags : int { FLAG_NONE = 0, FLAG_BUILTIN = 1 };
+
+  struct Spec {
+    int flags = FLAG_NONE;
+    char* name = nullptr;
+    int category = 0;
+    int numResults = 1;
+    int numInputs = 0;
+    int numOutputs = 1;
+    bool isVariadic = false;
+    int opcode = 0;
+    uint32_t effects = 0;
+  };
+
+  // Use create(); public only so the context's pool can construct it.
+  CG_NodeDef(CG_Ctx* aCtx, const Spec& aSpec);
+
+  static bool isa(const CG_Obj* aObj) { return aObj != nullptr && aObj->id() == CG_NODEDEF; }
+  CG_DECLARE_CASTS(CG_NodeDef)
+
+  // The registered definition for the opcode; null when unknown.
+  static CG_NodeDef* getDefByEnum(CG_Ctx* aCtx, int aOp);
+  // Makes and registers a definition (replacing one with the same opcode). numOutputs 0 makes a
+  // statement definition; for variadic definitions numInputs is the minimum operand count.
+  static CG_NodeDef* create(CG_Ctx* aCtx, int aFlags, const char* aName, int aCategory, int aNumResults, int aNumInputs,
+                            int aNumOutputs, int aIsVariadic, void* aUnused1, void* aUnused2, int aOpcode, int aEffects,
+                            int aReserved);
+
+  int opcode() const { return fSpec.opcode; }
+  char* name() const { return fSpec.name; }
+  int category() const { return fSpec.category; }
+  int flags() const { return fSpec.flags; }
+  int numResults() const { return fSpec.numResults; }
+  int numInputs() const { return fSpec.numInputs; }
+  int numOutputs() const { return fSpec.numOutputs; }
+  bool isStmt() const { return fSpec.numOutputs == 0; }
+  bool isVariadic() const { return fSpec.isVariadic; }
+  bool isBuiltin() const { return (fSpec.flags & FLAG_BUILTIN) != 0; }
+  uint32_t defaultEffects() const { return fSpec.effects; }
+
+private:
+  Spec fSpec;
+};
+
+namespace CG {
+
+using NodeDef = ::CG_NodeDef;
+
+// An effects word: 3-bit status fields read and written through EffectInfo (ir/effects.h).
+class CanHaveEffects {
+public:
+  virtual ~CanHaveEffects();
+  virtual uint32_t effects() const { return fEffects; }
+  virtual void setEffects(uint32_t aEffects) { fEffects = aEffects; }
+
+protected:
+  uint32_t fEffects = 0;
+};
+
+// The target end of an edge: an in-port of a statement.
+struct InPort {
+  Node* node = nullptr;
+  int index = -1;
+
+  InPort() = default;
+  InPort(Node* aNode, int aIndex) : node(aNode), index(aIndex) {}
+  bool valid() const;
+  Stmt* stmt() const;
+  Edge* edge() const;
+  bool operator==(const InPort& aOther) const { return node == aOther.node && index == aOther.index; }
+  bool operator!=(const InPort& aOther) const { return !(*this == aOther); }
+};
+
+// The source end of an edge: an out-port of a statement.
+struct OutPort {
+  Node* node = nullptr;
+  int index = -1;
+
+  OutPort() = default;
+  OutPort(Node* aNode, int aIndex) : node(aNode), index(aIndex) {}
+  bool valid() const;
+  Stmt* stmt() const;
+  Edge* edge() const;
+  // Joins this port to aTarget with a new edge; an edge already on either port is removed first.
+  Edge* connect(InPort aTarget) const;
+  bool operator==(const OutPort& aOther) const { return node == aOther.node && index == aOther.index; }
+  bool operator!=(const OutPort& aOther) const { return !(*this == aOther); }
+};
+
+// A control-flow edge from one out-port to one in-port. A removed edge keeps no ends (both invalid).
+class Edge {
+public:
+  OutPort outPort() const { return OutPort(fSource, fSourceIndex); }
+  InPort inPort() const { return InPort(fTarget, fTargetIndex); }
+  bool isLive() const { return fSource != nullptr && fTarget != nullptr; }
+
+private:
+  friend class Node;
+  friend struct OutPort;
+
+  Node* fSource = nullptr;
+  int fSourceIndex = -1;
+  Node* fTarget = nullptr;
+  int fTargetIndex = -1;
+};
+
+class Node : public CG_Obj, public CanHaveEffects {
+public:
+  // The concrete class of a node; ranges group the abstract classes.
+  enum class Kind : uint8_t {
+    EXPR,
+    VAR_EXPR,
+    CONST_EXPR,
+    CALL_EXPR,
+    MULTI_OUTPUT_CALL_EXPR,
+    DEREF_EXPR,
+    CAST_EXPR,
+    CHECK_EXPR,
+    DYNAMIC_BOUNDS_CHECK_EXPR,
+    MATRIX_CAT_EXPR,
+    SIZEOF_EXPR,
+    NEW_EXPR,
+    SYMBOLIC_SIZE_EXPR,
+    CUSTOM_STMT,
+    EXPR_STMT,
+    COMMENT_STMT,
+    LITERAL_TEXT_STMT,
+    INIT_STMT,
+    PARALLEL_VAR_CLASSIFIER_STMT,
+    OVERFLOW_STMT,
+    DIV_BY_ZERO_STMT,
+    DELETE_STMT,
+    MERGE_STMT,
+    FOR_ENTRY_STMT,
+    PARALLEL_FOR_ENTRY_STMT,
+    IF_STMT,
+    SWITCH_STMT,
+    FOR_EXIT_STMT,
+    START_STMT,
+    END_STMT
+  };
+
+  struct Shape {
+    int numInputs = 0;
+    int numAux = 0;
+    int numInPorts = 0;
+    int numOutPorts = 0;
+  };
+
+  // Makers (NodeFactory, Cfg::create) list the finished node in aCfg with Cfg::addNode.
+  Node(CG_NodeDef* aDef, Cfg* aCfg, Kind aKind, const Shape& aShape);
+
+  static bool isa(const CG_Obj* aObj) { return aObj != nullptr && aObj->id() == CG_NODE; }
+  CG_DECLARE_CASTS(Node)
+  // isa() support: aObj is a node of that concrete kind, or of a kind in [aFirst, aLast].
+  static bool isKind(const CG_Obj* aObj, Kind aKind) { return isKindIn(aObj, aKind, aKind); }
+  static bool isKindIn(const CG_Obj* aObj, Kind aFirst, Kind aLast) {
+    if (!isa(aObj)) {
+      return false;
+    }
+    Kind kind = static_cast<const Node*>(aObj)->kind();
+    return kind >= aFirst && kind <= aLast;
+  }
+
+  CG_NodeDef* def() const { return fDef; }
+  int opcode() const { return fDef->opcode(); }
+  const char* opName() const { return fDef->name(); }
+  Cfg* cfg() const { return fCfg; }
+  Kind kind() const { return fKind; }
+  bool isExpr() const { return fKind <= Kind::SYMBOLIC_SIZE_EXPR; }
+  bool isStmt() const { return !isExpr(); }
+  // Position in the graph's node list; makeCompact renumbers.
+  int number() const { return fNumber; }
+
+  int numInputs() const { return fNumInputs; }
+  Expr* input(int aIndex) const;
+  // Sets the operand and makes this node its parent; the replaced operand loses its parent.
+  void setInput(int aIndex, Expr* aExpr);
+
+  int numAux() const { return fNumAux; }
+  CG_Obj* aux(int aIndex) const;
+  void setAux(int aIndex, CG_Obj* aObj);
+
+  // For an expression: the node it is an operand of; null for statements and detached trees.
+  Node* parent() const { return fParent; }
+
+  unsigned roundingMode() const { return fRoundingMode; }
+  void setRoundingMode(unsigned aMode) { fRoundingMode = aMode; }
+  unsigned overflowMode() const { return fOverflowMode; }
+  void setOverflowMode(unsigned aMode) { fOverflowMode = aMode; }
+
+  bool isMarkedForDeletion() const { return fMarkedForDeletion; }
+  // Marks the node; the graph destroys it (and its operand tree) at its next clean-up.
+  void markForDeletion();
+  // Removed from its graph by a clean-up: no edges, no parent, not listed.
+  bool isDestroyed() const { return fDestroyed; }
+  // Tells the graph its shape changed (cached orders are stale).
+  void markCfgDirty();
+
+  int numInPorts() const { return fNumInPorts; }
+  int numOutPorts() const { return fNumOutPorts; }
+  Edge* inEdge(int aIndex) const;
+  Edge* outEdge(int aIndex) const;
+  // Moves aEdge's source end to out-port aIndex (the edge keeps its target); the edge that was on
+  // this port and the port aEdge left are disconnected. Null just disconnects the port.
+  void setOutEdge(int aIndex, Edge* aEdge);
+  // Removes the edge on out-port aIndex, clearing its target's in-port too.
+  void disconnectOutEdge(int aIndex);
+  void disconnectInEdge(int aIndex);
+  // Removes every edge on every port of this node.
+  void disconnectAllEdges();
+
+private:
+  friend class Cfg;
+  friend struct OutPort;
+
+  void checkInputIndex(int aIndex) const;
+  void checkPortIndex(int aIndex, int aCount, const char* aWhat) const;
+  static void detachEdge(Edge* aEdge);
+
+  CG_NodeDef* fDef;
+  Cfg* fCfg;
+  Node* fParent = nullptr;
+  Expr** fInputs;
+  CG_Obj** fAux;
+  Edge** fInEdges;
+  Edge** fOutEdges;
+  int fNumber = -1;
+  int fNumInputs;
+  int fNumAux;
+  int fNumInPorts;
+  int fNumOutPorts;
+  unsigned fRoundingMode = 0;
+  unsigned fOverflowMode = 0;
+  Kind fKind;
+  bool fMarkedForDeletion = false;
+  bool fDestroyed = false;
+};
+
+// ---- Expressions -----------------------------------------------------------------------------
+
+class Expr : public Node {
+public:
+  Expr(CG_NodeDef* aDef, Cfg* aCfg, Kind aKind, const Shape& aShape) : Node(aDef, aCfg, aKind, aShape) {}
+
+  static bool isa(const CG_Obj* aObj) { return Node::isa(aObj) && static_cast<const Node*>(aObj)->isExpr(); }
+  CG_DECLARE_CASTS(Expr)
+
+  Type* type() const { return fType; }
+  void setType(Type* aType) { fType = aType; }
+  bool breakpointOnOverflow() const { return fBreakpointOnOverflow; }
+  void setBreakpointOnOverflow(bool aOn) { fBreakpointOnOverflow = aOn; }
+  // The value is a matrix (static or dynamic).
+  bool isVectorExpr() const;
+
+private:
+  Type* fType = nullptr;
+  bool fBreakpointOnOverflow = false;
+};
+
+// aux 0: the variable.
+class VarExpr : public Expr {
+public:
+  using Expr::Expr;
+  static bool isa(const CG_Obj* aObj) { return isKind(aObj, Kind::VAR_EXPR); }
+  CG_DECLARE_CASTS(VarExpr)
+  Var* var() const;
+};
+
+// aux 0: the constant.
+class ConstExpr : public Expr {
+public:
+  using Expr::Expr;
+  static bool isa(const CG_Obj* aObj) { return isKind(aObj, Kind::CONST_EXPR); }
+  CG_DECLARE_CASTS(ConstExpr)
+  Const* constant() const;
+};
+
+// Input 0: the callee; inputs 1.. the arguments.
+class CallExpr : public Expr {
+public:
+  using Expr::Expr;
+  static bool isa(const CG_Obj* aObj) { return isKind(aObj, Kind::CALL_EXPR); }
+  CG_DECLARE_CASTS(CallExpr)
+  Expr* callee() const { return input(0); }
+  int numArgs() const { return numInputs() - 1; }
+  Expr* arg(int aIndex) const { return input(aIndex + 1); }
+  int numOutputs() const { return fNumOutputs; }
+  void setNumOutputs(int aCount) { fNumOutputs = aCount; }
+
+private:
+  int fNumOutputs = 1;
+};
+
+// Input 0: the callee; then numCallInputs() inputs; then the output expressions.
+class MultiOutputCallExpr : public Expr {
+public:
+  using Expr::Expr;
+  static bool isa(const CG_Obj* aObj) { return isKind(aObj, Kind::MULTI_OUTPUT_CALL_EXPR); }
+  CG_DECLARE_CASTS(MultiOutputCallExpr)
+  Expr* callee() const { return input(0); }
+  int numCallInputs() const { return fNumCallInputs; }
+  Expr* callInput(int aIndex) const { return input(1 + aIndex); }
+  int numCallOutputs() const { return numInputs() - 1 - fNumCallInputs; }
+  Expr* callOutput(int aIndex) const { return input(1 + fNumCallInputs + aIndex); }
+  // Caller-defined flag word given at creation.
+  int callFlags() const { return fCallFlags; }
+  void setCallLayout(int aNumCallInputs, int aFlags) {
+    fNumCallInputs = aNumCallInputs;
+    fCallFlags = aFlags;
+  }
+
+private:
+  int fNumCallInputs = 0;
+  int fCallFlags = 0;
+};
+
+class DerefExpr : public Expr {
+public:
+  using Expr::Expr;
+  static bool isa(const CG_Obj* aObj) { return isKind(aObj, Kind::DEREF_EXPR); }
+  CG_DECLARE_CASTS(DerefExpr)
+  Expr* pointer() const { return input(0); }
+};
+
+class CastExpr : public Expr {
+public:
+  using Expr::Expr;
+  static bool isa(const CG_Obj* aObj) { return isKind(aObj, Kind::CAST_EXPR); }
+  CG_DECLARE_CASTS(CastExpr)
+  Expr* operand() const { return input(0); }
+};
+
+// A run-time check on input 0. Aux 1..6 hold constants describing the check (messages, limits).
+class CheckExpr : public Expr {
+public:
+  enum CheckKind {
+    CHECK_NONE = 0,
+    CHECK_OVERFLOW = 1,
+    CHECK_DIVIDE_BY_ZERO = 2,
+    CHECK_NULL_POINTER = 3,
+    CHECK_RANGE = 4,
+    CHECK_ARRAY_BOUNDS = 5,
+    CHECK_ASSERTION = 6,
+    CHECK_CAST_RANGE = 7,
+    CHECK_DYNAMIC_BOUNDS = 8
+  };
+  static constexpr int kNumAux = 7;
+  static constexpr int kNumCheckKinds = 9;
+
+  using Expr::Expr;
+  static bool isa(const CG_Obj* aObj) { return isKindIn(aObj, Kind::CHECK_EXPR, Kind::DYNAMIC_BOUNDS_CHECK_EXPR); }
+  CG_DECLARE_CASTS(CheckExpr)
+  int checkKind() const { return fCheckKind; }
+  void setCheckKind(int aKind) { fCheckKind = aKind; }
+  const char* checkName() const { return checkKindName(fCheckKind); }
+  // "overflow", "divideByZero", ...; null for an unknown kind.
+  static const char* checkKindName(int aKind);
+  // The kind with that name, or -1.
+  static int checkKindByName(const char* aName);
+
+private:
+  int fCheckKind = CHECK_NONE;
+};
+
+// Inputs: 0 the index, 1 the low bound, 2 the high bound.
+class DynamicBoundsCheckExpr : public CheckExpr {
+public:
+  using CheckExpr::CheckExpr;
+  static bool isa(const CG_Obj* aObj) { return isKind(aObj, Kind::DYNAMIC_BOUNDS_CHECK_EXPR); }
+  CG_DECLARE_CASTS(DynamicBoundsCheckExpr)
+  Expr* lowBound() const { return input(1); }
+  Expr* highBound() const { return input(2); }
+};
+
+class MatrixCatExpr : public Expr {
+public:
+  using Expr::Expr;
+  static bool isa(const CG_Obj* aObj) { return isKind(aObj, Kind::MATRIX_CAT_EXPR); }
+  CG_DECLARE_CASTS(MatrixCatExpr)
+  // The dimension the operands are joined along (0 rows, 1 columns, ...).
+  int dimension() const { return fDimension; }
+  void setDimension(int aDimension) { fDimension = aDimension; }
+
+private:
+  int fDimension = 0;
+};
+
+// aux 0: the type measured.
+class SizeofExpr : public Expr {
+public:
+  using Expr::Expr;
+  static bool isa(const CG_Obj* aObj) { return isKind(aObj, Kind::SIZEOF_EXPR); }
+  CG_DECLARE_CASTS(SizeofExpr)
+  Type* sizedType() const;
+};
+
+// aux 0: the type allocated.
+class NewExpr : public Expr {
+public:
+  using Expr::Expr;
+  static bool isa(const CG_Obj* aObj) { return isKind(aObj, Kind::NEW_EXPR); }
+  CG_DECLARE_CASTS(NewExpr)
+  Type* allocatedType() const;
+};
+
+// aux 0: the symbolic size.
+class SymbolicSizeExpr : public Expr {
+public:
+  using Expr::Expr;
+  static bool isa(const CG_Obj* aObj) { return isKind(aObj, Kind::SYMBOLIC_SIZE_EXPR); }
+  CG_DECLARE_CASTS(SymbolicSizeExpr)
+  SymbolicSize* size() const;
+};
+
+// ---- Statements ------------------------------------------------------------------------------
+
+class Stmt : public Node {
+public:
+  Stmt(CG_NodeDef* aDef, Cfg* aCfg, Kind aKind, const Shape& aShape) : Node(aDef, aCfg, aKind, aShape) {}
+
+  static bool isa(const CG_Obj* aObj) { return Node::isa(aObj) && static_cast<const Node*>(aObj)->isStmt(); }
+  CG_DECLARE_CASTS(Stmt)
+
+  InPort inPort(int aIndex) const { return InPort(const_cast<Stmt*>(this), aIndex); }
+  OutPort outPort(int aIndex) const { return OutPort(const_cast<Stmt*>(this), aIndex); }
+  // The statement whose edge enters in-port aInPort, and its out-port; null / invalid when unconnected.
+  Stmt* pred(int aInPort) const;
+  OutPort predOutPort(int aInPort) const;
+  // The statement out-port aOutPort leads to, and its in-port; null / invalid when unconnected.
+  Stmt* succ(int aOutPort) const;
+  InPort succInPort(int aOutPort) const;
+};
+
+// One in-port, one out-port.
+class SeseStmt : public Stmt {
+public:
+  using Stmt::Stmt;
+  static bool isa(const CG_Obj* aObj) { return isKindIn(aObj, Kind::CUSTOM_STMT, Kind::DELETE_STMT); }
+  CG_DECLARE_CASTS(SeseStmt)
+
+  using Stmt::inPort;
+  using Stmt::outPort;
+  using Stmt::pred;
+  using Stmt::predOutPort;
+  using Stmt::succ;
+  using Stmt::succInPort;
+  InPort inPort() const { return inPort(0); }
+  OutPort outPort() const { return outPort(0); }
+  Stmt* pred() const { return pred(0); }
+  OutPort predOutPort() const { return predOutPort(0); }
+  Stmt* succ() const { return succ(0); }
+  InPort succInPort() const { return succInPort(0); }
+  // Unhooks the statement, joins its predecessor to its successor and marks it for deletion.
+  void remove();
+};
+
+// Any statement definition without a dedicated class (scopes, returns, run-time definitions).
+class CustomStmt : public SeseStmt {
+public:
+  using SeseStmt::SeseStmt;
+  static bool isa(const CG_Obj* aObj) { return isKind(aObj, Kind::CUSTOM_STMT); }
+  CG_DECLARE_CASTS(CustomStmt)
+};
+
+class ExprStmt : public SeseStmt {
+public:
+  using SeseStmt::SeseStmt;
+  static bool isa(const CG_Obj* aObj) { return isKind(aObj, Kind::EXPR_STMT); }
+  CG_DECLARE_CASTS(ExprStmt)
+  Expr* expr() const { return input(0); }
+};
+
+class CommentStmt : public SeseStmt {
+public:
+  using SeseStmt::SeseStmt;
+  static bool isa(const CG_Obj* aObj) { return isKind(aObj, Kind::COMMENT_STMT); }
+  CG_DECLARE_CASTS(CommentStmt)
+  char* text() const { return fText; }
+  void setText(char* aText) { fText = aText; }
+
+private:
+  char* fText = nullptr;
+};
+
+class LiteralTextStmt : public SeseStmt {
+public:
+  using SeseStmt::SeseStmt;
+  static bool isa(const CG_Obj* aObj) { return isKind(aObj, Kind::LITERAL_TEXT_STMT); }
+  CG_DECLARE_CASTS(LiteralTextStmt)
+  char* text() const { return fText; }
+  void setText(char* aText) { fText = aText; }
+
+private:
+  char* fText = nullptr;
+};
+
+// Input 0: the variable (VarExpr); input 1: its initial value (ConstExpr).
+class InitStmt : public SeseStmt {
+public:
+  using SeseStmt::SeseStmt;
+  static bool isa(const CG_Obj* aObj) { return isKind(aObj, Kind::INIT_STMT); }
+  CG_DECLARE_CASTS(InitStmt)
+  VarExpr* lhs() const { return VarExpr::cast(input(0)); }
+  ConstExpr* rhs() const { return ConstExpr::cast(input(1)); }
+};
+
+// Input 0: the variable expression; input 1: the classification constant expression.
+class ParallelVarClassifierStmt : public SeseStmt {
+public:
+  using SeseStmt::SeseStmt;
+  static bool isa(const CG_Obj* aObj) { return isKind(aObj, Kind::PARALLEL_VAR_CLASSIFIER_STMT); }
+  CG_DECLARE_CASTS(ParallelVarClassifierStmt)
+  Expr* varExpr() const { return input(0); }
+  Expr* classification() const { return input(1); }
+};
+
+class OverflowStmt : public SeseStmt {
+public:
+  using SeseStmt::SeseStmt;
+  static bool isa(const CG_Obj* aObj) { return isKind(aObj, Kind::OVERFLOW_STMT); }
+  CG_DECLARE_CASTS(OverflowStmt)
+};
+
+class DivByZeroStmt : public SeseStmt {
+public:
+  using SeseStmt::SeseStmt;
+  static bool isa(const CG_Obj* aObj) { return isKind(aObj, Kind::DIV_BY_ZERO_STMT); }
+  CG_DECLARE_CASTS(DivByZeroStmt)
+};
+
+class DeleteStmt : public SeseStmt {
+public:
+  using SeseStmt::SeseStmt;
+  static bool isa(const CG_Obj* aObj) { return isKind(aObj, Kind::DELETE_STMT); }
+  CG_DECLARE_CASTS(DeleteStmt)
+  Expr* pointer() const { return input(0); }
+};
+
+// Joins control: n in-ports, one out-port.
+class MergeStmt : public Stmt {
+public:
+  using Stmt::Stmt;
+  static bool isa(const CG_Obj* aObj) { return isKindIn(aObj, Kind::MERGE_STMT, Kind::PARALLEL_FOR_ENTRY_STMT); }
+  CG_DECLARE_CASTS(MergeStmt)
+
+  using Stmt::outPort;
+  using Stmt::succ;
+  using Stmt::succInPort;
+  OutPort outPort() const { return outPort(0); }
+  Stmt* succ() const { return succ(0); }
+  InPort succInPort() const { return succInPort(0); }
+};
+
+// Loop head: in-port 0 the entry, in-port 1 the back edge; inputs index, start, step, end.
+class AbstractForEntryStmt : public MergeStmt {
+public:
+  static constexpr int kEntryPort = 0;
+  static constexpr int kBackEdgePort = 1;
+
+  using MergeStmt::MergeStmt;
+  static bool isa(const CG_Obj* aObj) { return isKindIn(aObj, Kind::FOR_ENTRY_STMT, Kind::PARALLEL_FOR_ENTRY_STMT); }
+  CG_DECLARE_CASTS(AbstractForEntryStmt)
+  Expr* indexExpr() const { return input(0); }
+  Expr* indexStart() const { return input(1); }
+  Expr* indexStep() const { return input(2); }
+  Expr* indexEnd() const { return input(3); }
+};
+
+class ForEntryStmt : public AbstractForEntryStmt {
+public:
+  using AbstractForEntryStmt::AbstractForEntryStmt;
+  static bool isa(const CG_Obj* aObj) { return isKind(aObj, Kind::FOR_ENTRY_STMT); }
+  CG_DECLARE_CASTS(ForEntryStmt)
+};
+
+class ParallelForEntryStmt : public AbstractForEntryStmt {
+public:
+  using AbstractForEntryStmt::AbstractForEntryStmt;
+  static bool isa(const CG_Obj* aObj) { return isKind(aObj, Kind::PARALLEL_FOR_ENTRY_STMT); }
+  CG_DECLARE_CASTS(ParallelForEntryStmt)
+  bool isOrderedLoop() const { return fOrderedLoop; }
+  void setOrderedLoop(bool aOn) { fOrderedLoop = aOn; }
+  int isParforMode() const { return fParforMode; }
+  void setParforMode(int aMode) { fParforMode = aMode; }
+  bool isBypassDependence() const { return fBypassDependence; }
+  void setBypassDependence(bool aOn) { fBypassDependence = aOn; }
+  bool processedDependence() const { return fProcessedDependence; }
+  void setProcessedDependence(bool aOn) { fProcessedDependence = aOn; }
+
+private:
+  int fParforMode = 0;
+  bool fOrderedLoop = false;
+  bool fBypassDependence = false;
+  bool fProcessedDependence = false;
+};
+
+// Branches control: one in-port, n out-ports.
+class SplitStmt : public Stmt {
+public:
+  using Stmt::Stmt;
+  static bool isa(const CG_Obj* aObj) { return isKindIn(aObj, Kind::IF_STMT, Kind::FOR_EXIT_STMT); }
+  CG_DECLARE_CASTS(SplitStmt)
+
+  using Stmt::inPort;
+  using Stmt::pred;
+  using Stmt::predOutPort;
+  InPort inPort() const { return inPort(0); }
+  Stmt* pred() const { return pred(0); }
+  OutPort predOutPort() const { return predOutPort(0); }
+};
+
+// Input 0: the condition; out-port 0 taken when true, 1 when false.
+class IfStmt : public SplitStmt {
+public:
+  static constexpr int kTruePort = 0;
+  static constexpr int kFalsePort = 1;
+
+  using SplitStmt::SplitStmt;
+  static bool isa(const CG_Obj* aObj) { return isKind(aObj, Kind::IF_STMT); }
+  CG_DECLARE_CASTS(IfStmt)
+  Expr* condition() const { return input(0); }
+  OutPort trueOutPort() const { return outPort(kTruePort); }
+  OutPort falseOutPort() const { return outPort(kFalsePort); }
+};
+
+// Input 0: the value; inputs 1..n the case values. Out-ports: one per case, then the default.
+class SwitchStmt : public SplitStmt {
+public:
+  using SplitStmt::SplitStmt;
+  static bool isa(const CG_Obj* aObj) { return isKind(aObj, Kind::SWITCH_STMT); }
+  CG_DECLARE_CASTS(SwitchStmt)
+  Expr* value() const { return input(0); }
+  int numCases() const { return numInputs() - 1; }
+  Expr* caseValue(int aCase) const { return input(1 + aCase); }
+  OutPort caseOutPort(int aCase) const { return outPort(aCase); }
+  OutPort defaultOutPort() const { return outPort(numCases()); }
+};
+
+// Loop test: out-port 0 enters the body, out-port 1 leaves the loop.
+class AbstractForExitStmt : public SplitStmt {
+public:
+  static constexpr int kBodyPort = 0;
+  static constexpr int kExitPort = 1;
+
+  using SplitStmt::SplitStmt;
+  static bool isa(const CG_Obj* aObj) { return isKind(aObj, Kind::FOR_EXIT_STMT); }
+  CG_DECLARE_CASTS(AbstractForExitStmt)
+  AbstractForEntryStmt* entry() const { return fEntry; }
+  void setEntry(AbstractForEntryStmt* aEntry) { fEntry = aEntry; }
+  bool isParallel() const { return opcode() == OP::PARFOR_EXIT; }
+  OutPort bodyOutPort() const { return outPort(kBodyPort); }
+  OutPort exitOutPort() const { return outPort(kExitPort); }
+
+private:
+  AbstractForEntryStmt* fEntry = nullptr;
+};
+
+// Begins a body: one out-port.
+class StartStmt : public Stmt {
+public:
+  using Stmt::Stmt;
+  static bool isa(const CG_Obj* aObj) { return isKind(aObj, Kind::START_STMT); }
+  CG_DECLARE_CASTS(StartStmt)
+  OutPort outPort() const { return Stmt::outPort(0); }
+  Stmt* succ() const { return Stmt::succ(0); }
+};
+
+// Ends a body: one in-port.
+class EndStmt : public Stmt {
+public:
+  using Stmt::Stmt;
+  static bool isa(const CG_Obj* aObj) { return isKind(aObj, Kind::END_STMT); }
+  CG_DECLARE_CASTS(EndStmt)
+  InPort inPort() const { return Stmt::inPort(0); }
+  Stmt* pred() const { return Stmt::pred(0); }
+};
+
+// Calls aVisit on every expression under aRoot's operands, children before parents, operands in
+// index order. Iterative: expression depth is not limited by the call stack.
+void forEachExprPostOrder(Node* aRoot, const std::function<void(Expr*)>& aVisit);
+
+} // namespace CG
+
+unsigned cg_node_rounding_mode(const CG::Node* aNode);
+void cg_node_set_rounding_mode(CG::Node* aNode, unsigned aMode);
+unsigned cg_node_overflow_mode(const CG::Node* aNode);
+void cg_node_set_overflow_mode(CG::Node* aNode, unsigned aMode);
+void cg_node_mark_for_deletion(CG::Node* aNode);
+int cg_node_check_enum(const CG::Node* aNode);
+const char* cg_node_check_name(const CG::Node* aNode);

@@ -1,0 +1,100 @@
+// The node factory: makes expressions and statements in one graph, typing expressions on the way.
+#pragma once
+
+#include <vector>
+
+#include "ir/cfg.h"
+#include "ir/node.h"
+
+class MemPool;
+
+namespace CG {
+
+class CoreDomainTypeChecker;
+class TypeChecker;
+
+// Nodes are IR objects of the graph and always live in the context's pool; the factory's pool
+// holds the factory's own helpers (the default type checker, regions). Expressions made without
+// an explicit type get the type checker's expected type. Statements are made unconnected.
+class NodeFactory {
+public:
+  // Uses the function's graph, creating it when the function has none. A null checker means a
+  // CoreDomainTypeChecker; a null pool means the context's pool.
+  NodeFactory(Fcn* aFcn, MemPool* aPool, TypeChecker* aChecker = nullptr);
+  NodeFactory(Cfg* aCfg, TypeChecker* aChecker);
+
+  Cfg* cfg() const { return fCfg; }
+  CG_Ctx* ctx() const { return fCtx; }
+  MemPool* pool() const { return fPool; }
+  TypeChecker* typeChecker() const { return fChecker; }
+
+  // ---- Expressions
+  VarExpr* varExpr(Var* aVar);
+  ConstExpr* constExpr(Const* aConst);
+  // A generic operator expression; operators with a dedicated class get that class when their
+  // operands say all there is to know (call, deref, cast, check, mcat).
+  Expr* expr(int aOp, const std::vector<Expr*>& aInputs, Type* aType = nullptr);
+  Expr* expr(CG_NodeDef* aDef, const std::vector<Expr*>& aInputs, Type* aType = nullptr);
+  CallExpr* callExpr(Expr* aCallee, const std::vector<Expr*>& aArgs, int aNumOutputs = 1);
+  MultiOutputCallExpr* multiOutputCallExpr(Expr* aCallee, const std::vector<Expr*>& aInputs,
+                                           const std::vector<Expr*>& aOutputs, int aFlags);
+  DerefExpr* derefExpr(Expr* aPointer, Type* aType = nullptr);
+  CastExpr* castExpr(Expr* aOperand, Type* aType);
+  // aAux fills aux slots 1..6 in order (at most six constants).
+  CheckExpr* checkExpr(int aCheckKind, const std::vector<Expr*>& aInputs, const std::vector<Const*>& aAux = {},
+                       Type* aType = nullptr);
+  DynamicBoundsCheckExpr* dynamicBoundsCheckExpr(Expr* aIndex, Expr* aLow, Expr* aHigh);
+  MatrixCatExpr* matrixCatExpr(int aDimension, const std::vector<Expr*>& aInputs, Type* aType = nullptr);
+  SizeofExpr* sizeofExpr(Type* aType);
+  NewExpr* newExpr(Type* aType);
+  SymbolicSizeExpr* symbolicSizeExpr(SymbolicSize* aSize);
+  // A struct or class field reference: aux 0 is a string constant naming the field.
+  Expr* srefExpr(Expr* aBase, const char* aField, Type* aType = nullptr);
+  Expr* assignExpr(Expr* aLhs, Expr* aRhs);
+  // A deep copy of the tree (types, aux operands, modes and effects included), detached.
+  Expr* cloneExpr(Expr* aExpr);
+
+  // ---- Statements
+  ExprStmt* exprStmt(Expr* aExpr);
+  CommentStmt* commentStmt(const char* aText);
+  LiteralTextStmt* literalTextStmt(const char* aText);
+  InitStmt* initStmt(VarExpr* aLhs, ConstExpr* aRhs);
+  ParallelVarClassifierStmt* parallelVarClassifier(Expr* aVar, Expr* aClassification);
+  OverflowStmt* overflowStmt();
+  DivByZeroStmt* divdeByZeroStmt();
+  DivByZeroStmt* divByZeroStmt() { return divdeByZeroStmt(); }
+  DeleteStmt* deleteStmt(Expr* aPointer);
+  // A single-entry single-exit statement of a statement definition (custom or built-in
+  // sese kinds); control statements (start, end, merge, if, switch, loops) have their own makers.
+  SeseStmt* stmt(CG_NodeDef* aDef, const std::vector<Expr*>& aInputs);
+  MergeStmt* mergeStmt(int aNumInPorts);
+  IfStmt* ifStmt(Expr* aCondition);
+  SwitchStmt* switchStmt(Expr* aValue, const std::vector<Expr*>& aCaseValues);
+  ForEntryStmt* forEntryStmt(Expr* aIndex, Expr* aStart, Expr* aStep, Expr* aEnd);
+  ParallelForEntryStmt* parallelForEntryStmt(Expr* aIndex, Expr* aStart, Expr* aStep, Expr* aEnd);
+  // A forExit for a forEntry, a parforExit for a parforEntry.
+  AbstractForExitStmt* forExitStmt(AbstractForEntryStmt* aEntry);
+
+  // A run-time statement definition with that opcode and name (variadic, category 0). Asking
+  // again with the same opcode and name gives the same definition; a built-in opcode or an
+  // opcode already used by another definition is an error.
+  CG_NodeDef* newNodeDef(int aOp, const char* aName);
+
+private:
+  CG_NodeDef* def(int aOp) const;
+  template <class T> T* make(CG_NodeDef* aDef, Node::Kind aKind, const Node::Shape& aShape);
+  Node::Shape exprShape(CG_NodeDef* aDef, size_t aNumInputs, int aNumAux) const;
+  void setInputs(Node* aNode, const std::vector<Expr*>& aInputs, int aFirst = 0);
+  void checkOperand(const Node* aNode, const Expr* aOperand, int aIndex) const;
+  template <class T> T* typed(T* aExpr, Type* aType);
+  Expr* copyNode(Expr* aSource);
+  template <class T> T* loopEntry(int aOp, Node::Kind aKind, Expr* aIndex, Expr* aStart, Expr* aStep, Expr* aEnd);
+  template <class T> T* seseStmt(int aOp, Node::Kind aKind, const std::vector<Expr*>& aInputs);
+
+  Cfg* fCfg;
+  CG_Ctx* fCtx;
+  MemPool* fPool;
+  TypeChecker* fChecker;
+};
+
+} // namespace CG

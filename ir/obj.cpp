@@ -1,0 +1,61 @@
+// CG_Obj: tags from the context's handlers, tag list, checked casts.
+#include "ir/obj.h"
+
+#include <string>
+
+#include "ir/ctx.h"
+
+CG_Obj::CG_Obj(CG_ObjId aId, CG_Ctx* aCtx) : fCtx(aCtx), fId(aId) {
+  if (aCtx == nullptr) {
+    return;
+  }
+  for (CG::TagHandler* handler : aCtx->handlers()) {
+    CG::Tag* tag = handler->tagForNewObject(aCtx->pool(), this);
+    if (tag != nullptr) {
+      addTag(tag);
+    }
+  }
+}
+
+CG_Obj::~CG_Obj() = default;
+
+CG::Tag* CG_Obj::tag(CG::Tag::Kind aKind) const {
+  for (TagLink* link = fTags; link != nullptr; link = link->next) {
+    if (link->tag->kind() == aKind) {
+      return link->tag;
+    }
+  }
+  return nullptr;
+}
+
+void CG_Obj::addTag(CG::Tag* aTag) {
+  CG_ASSERT(aTag != nullptr, "ir/obj.cpp");
+  for (TagLink* link = fTags; link != nullptr; link = link->next) {
+    if (link->tag->kind() == aTag->kind()) {
+      link->tag = aTag;
+      return;
+    }
+  }
+  CG_ASSERT_MSG(fCtx != nullptr, "ir/obj.cpp", "tagged object has a context");
+  fTags = fCtx->pool()->make<TagLink>(TagLink{aTag, fTags});
+}
+
+bool CG_Obj::removeTag(CG::Tag::Kind aKind) {
+  for (TagLink** link = &fTags; *link != nullptr; link = &(*link)->next) {
+    if ((*link)->tag->kind() == aKind) {
+      *link = (*link)->next;
+      return true;
+    }
+  }
+  return false;
+}
+
+namespace CG {
+
+void failedCast(const CG_Obj*, const char* aClassName) {
+  std::string expression = std::string("object is a ") + aClassName;
+  // The exception copies the text before this frame unwinds.
+  client_assertion_failed("ir/obj.h", __LINE__, expression.c_str());
+}
+
+} // namespace CG

@@ -1,0 +1,90 @@
+// Base of every IR object: kind id, owning context, traversal flags and tags.
+#pragma once
+
+#include <cstdint>
+
+#include "ir/logger.h"
+#include "ir/tag.h"
+
+enum CG_ObjId {
+  CG_TYPE = 1,
+  CG_CONST = 2,
+  CG_VAR = 3,
+  CG_SYMBOLIC_SIZE = 4,
+  CG_SCOPE = 5,
+  CG_CFG = 8,
+  CG_NODE = 10,
+  CG_NODEDEF = 11
+};
+
+class CG_Ctx;
+class CG_NodeDef;
+
+class CG_Obj {
+public:
+  CG_Obj(const CG_Obj&) = delete;
+  CG_Obj& operator=(const CG_Obj&) = delete;
+  virtual ~CG_Obj();
+
+  CG_ObjId id() const { return fId; }
+  CG_Ctx* ctx() const { return fCtx; }
+
+  void markVisited() { fFlags |= kVisited; }
+  void clearVisited() { fFlags &= ~kVisited; }
+  bool visited() const { return (fFlags & kVisited) != 0; }
+  void markDone() { fFlags |= kDone; }
+  void clearDone() { fFlags &= ~kDone; }
+  bool done() const { return (fFlags & kDone) != 0; }
+  void copyFlagsFrom(const CG_Obj* aOther) { fFlags = aOther->fFlags; }
+
+  // At most one tag per kind; adding a tag of a kind already present replaces it.
+  CG::Tag* tag(CG::Tag::Kind aKind) const;
+  void addTag(CG::Tag* aTag);
+  bool removeTag(CG::Tag::Kind aKind);
+
+protected:
+  // Asks the context's tag handlers for the tags every new object gets.
+  CG_Obj(CG_ObjId aId, CG_Ctx* aCtx);
+
+private:
+  static constexpr uint8_t kVisited = 1;
+  static constexpr uint8_t kDone = 2;
+  struct TagLink {
+    CG::Tag* tag;
+    TagLink* next;
+  };
+
+  CG_Ctx* fCtx;
+  TagLink* fTags = nullptr;
+  CG_ObjId fId;
+  uint8_t fFlags = 0;
+};
+
+namespace CG {
+
+[[noreturn]] void failedCast(const CG_Obj* aObj, const char* aClassName);
+
+// cast() support: null passes through, an object of another class is an assertion failure.
+template <class T> T* checkedCast(CG_Obj* aObj, const char* aClassName) {
+  if (aObj != nullptr && !T::isa(aObj)) {
+    failedCast(aObj, aClassName);
+  }
+  return static_cast<T*>(aObj);
+}
+
+template <class T> const T* checkedCast(const CG_Obj* aObj, const char* aClassName) {
+  if (aObj != nullptr && !T::isa(aObj)) {
+    failedCast(aObj, aClassName);
+  }
+  return static_cast<const T*>(aObj);
+}
+
+} // namespace CG
+
+#define CG_DECLARE_CASTS(aClass)                                                                                       \
+  static aClass* cast(CG_Obj* aObj) {                                                                                  \
+    return ::CG::checkedCast<aClass>(aObj, #aClass);                                                                   \
+  }                                                                                                                    \
+  static const aClass* cast(const CG_Obj* aObj) {                                                                      \
+    return ::CG::checkedCast<aClass>(aObj, #aClass);                                                                   \
+  }

@@ -1,0 +1,89 @@
+// Makes IR types: structural types uniqued per context, named types as distinct symbols.
+#pragma once
+
+#include <string>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+#include "ir/type.h"
+
+namespace CG {
+
+// The context's table of structural types, keyed by a text that encodes the structure.
+class TypeCache {
+public:
+  Type* find(const std::string& aKey) const;
+  void insert(const std::string& aKey, Type* aType) { fTypes.emplace(aKey, aType); }
+  size_t size() const { return fTypes.size(); }
+
+private:
+  std::unordered_map<std::string, Type*> fTypes;
+};
+
+// Structural types are owned by the global scope without being in its symbol list. Named types
+// are appended to their scope's symbols unless the name is null or "".
+class TypeFactory {
+public:
+  explicit TypeFactory(CG_Ctx* aCtx) : fCtx(aCtx) {}
+
+  VoidType* voidType();
+  BoolType* boolType();
+  CharType* charType();
+  StringType* stringType();
+  DoubleType* doubleType();
+  SingleType* singleType();
+  UntypedType* untypedType();
+  UnknownType* unknownType();
+  ErrorType* errorType();
+  KalIntType* kalIntType();
+  // The target's int and unsigned (class kind 20, 32 bits).
+  IntegerType* intType();
+  IntegerType* uintType();
+  IntegerType* signedInt8Type() { return integerType(true, 8); }
+  IntegerType* signedInt16Type() { return integerType(true, 16); }
+  IntegerType* signedInt32Type() { return integerType(true, 32); }
+  IntegerType* signedInt64Type() { return integerType(true, 64); }
+  IntegerType* unsignedInt8Type() { return integerType(false, 8); }
+  IntegerType* unsignedInt16Type() { return integerType(false, 16); }
+  IntegerType* unsignedInt32Type() { return integerType(false, 32); }
+  IntegerType* unsignedInt64Type() { return integerType(false, 64); }
+  // Widths 8/16/32/64 have basic kinds; other widths in 1..1024 have basic kind 0.
+  IntegerType* integerType(bool aSigned, int aBits);
+  // The type of a basic kind (1..20); assertion failure for kinds without a type.
+  Type* basicType(int aBasicKind);
+  // Default base of enums.
+  IntegerType* embeddedIntegerType() { return signedInt32Type(); }
+  FixptType* fixptType(bool aSigned, int aBits, double aSlope, int aExponent, double aBias, bool aScaledDouble);
+  ComplexType* complexType(Type* aBase);
+  PointerType* pointerType(Type* aBase);
+  PointerType* vxArrayType();
+  ReferenceType* referenceType(Type* aBase);
+  StaticMatrixType* matrixType(Type* aBase, const std::vector<SymbolicSize*>& aDims, bool aRowMajor);
+  DynamicMatrixType* dynamicMatrixType(Type* aBase, const std::vector<std::pair<bool, SymbolicSize*>>& aDims,
+                                       bool aRowMajor);
+  FcnType* fcnType(const std::vector<Type*>& aInputs, const std::vector<Type*>& aOutputs, bool aMethod = false);
+  // aType with the given qualifiers added to those it already has.
+  Type* qualifiedType(Type* aType, bool aReadonly, bool aVolatile);
+  OpaqueType* opaqueType(int aClassKind);
+
+  StructType* structType(Scope* aScope, const char* aName, const char* aTag, const std::vector<FieldDesc>& aFields);
+  UnionType* unionType(Scope* aScope, const char* aName, const char* aTag, const std::vector<FieldDesc>& aFields);
+  ClassType* classType(Scope* aScope, const char* aName, const std::vector<MemberDesc>& aMembers,
+                       const std::vector<BaseDesc>& aBases);
+  // A null base means embeddedIntegerType().
+  EnumType* enumType(Scope* aScope, const char* aName, const char* aTag, const std::vector<EnumElement>& aElements,
+                     Type* aBase);
+  // A distinct copy of aType carrying a name (a typedef); appended to aScope.
+  Type* namedCopy(Type* aType, Scope* aScope, const char* aName);
+
+  CG_Ctx* ctx() const { return fCtx; }
+
+private:
+  template <class T, class... A> T* unique(const std::string& aKey, A&&... aArgs);
+  void addNamed(Type* aType, Scope* aScope, const char* aName);
+
+  CG_Ctx* fCtx;
+};
+
+} // namespace CG

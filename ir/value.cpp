@@ -1,0 +1,127 @@
+// Constant values and the factory that types them.
+#include "ir/value.h"
+
+#include "ir/ctx.h"
+#include "ir/typefactory.h"
+
+namespace CG {
+
+Value::~Value() = default;
+
+Ref<Value> StructValue::field(int aIndex) const {
+  CG_ASSERT(aIndex >= 0 && aIndex < numFields(), "ir/value.cpp");
+  return fFields[aIndex];
+}
+
+void StructValue::setField(int aIndex, Ref<Value> aValue) {
+  CG_ASSERT(aIndex >= 0 && aIndex < numFields(), "ir/value.cpp");
+  fFields[aIndex] = std::move(aValue);
+}
+
+StaticMatrixValue::StaticMatrixValue(Type* aType, std::vector<uint64_t> aDims, bool aRowMajor)
+    : Value(STATIC_MATRIX, aType), fDims(std::move(aDims)), fRowMajor(aRowMajor) {
+  uint64_t count = 1;
+  for (uint64_t dim : fDims) {
+    count *= dim;
+  }
+  fElements.resize(count);
+}
+
+// Row major: the last index varies fastest; column major: the first.
+uint64_t StaticMatrixValue::offsetOf(const uint64_t* aIndex) const {
+  CG_ASSERT(aIndex != nullptr || fDims.empty(), "ir/value.cpp");
+  uint64_t offset = 0;
+  size_t rank = fDims.size();
+  for (size_t step = 0; step < rank; ++step) {
+    size_t dimension = fRowMajor ? step : rank - 1 - step;
+    CG_ASSERT_MSG(aIndex[dimension] < fDims[dimension], "ir/value.cpp", "matrix index within its dimension");
+    offset = offset * fDims[dimension] + aIndex[dimension];
+  }
+  return offset;
+}
+
+Ref<Value> StaticMatrixValue::element(const uint64_t* aIndex) const {
+  return fElements[offsetOf(aIndex)];
+}
+
+void StaticMatrixValue::setElement(const uint64_t* aIndex, Ref<Value> aValue) {
+  fElements[offsetOf(aIndex)] = std::move(aValue);
+}
+
+Ref<Value> ValueFactory::boolValueRef(bool aValue) {
+  return Ref<Value>(new BoolValue(TypeFactory(fCtx).boolType(), aValue));
+}
+
+Ref<Value> ValueFactory::charValueRef(char aValue) {
+  return Ref<Value>(new CharValue(TypeFactory(fCtx).charType(), aValue));
+}
+
+Ref<Value> ValueFactory::doubleValueRef(DoubleType* aType, double aValue) {
+  return Ref<Value>(new DoubleValue(aType != nullptr ? aType : TypeFactory(fCtx).doubleType(), aValue));
+}
+
+Ref<Value> ValueFactory::singleValueRef(SingleType* aType, float aValue) {
+  return Ref<Value>(new SingleValue(aType != nullptr ? aType : TypeFactory(fCtx).singleType(), aValue));
+}
+
+Ref<Value> ValueFactory::quasiNumericValueRef(QuasiNumericType* aType, const FXP::DataValue& aValue) {
+  CG_ASSERT(aType != nullptr, "ir/value.cpp");
+  if (FixptType::isa(aType)) {
+    return Ref<Value>(new FixptValue(aType, aValue));
+  }
+  if (DoubleType::isa(aType)) {
+    return Ref<Value>(new DoubleValue(aType, aValue.toDouble()));
+  }
+  if (SingleType::isa(aType)) {
+    return Ref<Value>(new SingleValue(aType, static_cast<float>(aValue.toDouble())));
+  }
+  return Ref<Value>(new IntegerValue(aType, aValue));
+}
+
+Ref<Value> ValueFactory::enumValueRef(EnumType* aType, char* aName) {
+  CG_ASSERT(aType != nullptr, "ir/value.cpp");
+  bool found = false;
+  int64_t value = aType->valueOf(aName, &found);
+  CG_ASSERT_MSG(found, "ir/value.cpp", "enum value names an element of its type");
+  return Ref<Value>(new EnumValue(aType, fCtx->cgString(aName), value));
+}
+
+Ref<Value> ValueFactory::pointerValueRef(PointerType* aType) {
+  return Ref<Value>(new PointerValue(aType));
+}
+
+Ref<Value> ValueFactory::stringValueRef(const char* aText, bool aReadonly) {
+  TypeFactory types(fCtx);
+  Type* type = types.stringType();
+  return Ref<Value>(new StringValue(type, fCtx->cgString(aText != nullptr ? aText : ""), aReadonly));
+}
+
+Ref<Value> ValueFactory::structValueCGRef(StructType* aType) {
+  CG_ASSERT(aType != nullptr, "ir/value.cpp");
+  return Ref<Value>(new StructValue(aType, aType->numFields()));
+}
+
+Ref<Value> ValueFactory::complexValueCGRef(ComplexType* aType) {
+  return Ref<Value>(new ComplexValue(aType));
+}
+
+Ref<Value> ValueFactory::matrixValueCGRef(StaticMatrixType* aType) {
+  CG_ASSERT(aType != nullptr, "ir/value.cpp");
+  std::vector<uint64_t> dims;
+  for (int i = 0; i < aType->numDims(); ++i) {
+    SymbolicSize* dim = aType->dim(i);
+    CG_ASSERT_MSG(dim->kind() == SymbolicSize::SIZE64_SIZE && !dim->isUnknown(), "ir/value.cpp",
+                  "matrix value dimensions are known constants");
+    dims.push_back(dim->value());
+  }
+  return Ref<Value>(new StaticMatrixValue(aType, std::move(dims), aType->isRowMajor()));
+}
+
+Ref<Value> ValueFactory::integerValueRef(IntegerType* aType, long long aValue) {
+  CG_ASSERT(aType != nullptr, "ir/value.cpp");
+  std::string text = std::to_string(aValue);
+  FXP::DataValue value = FXP::DataValue::fromString(aType->fxpType(), text.c_str(), FXP::MathMode::floorWrap());
+  return Ref<Value>(new IntegerValue(aType, value));
+}
+
+} // namespace CG

@@ -1,0 +1,58 @@
+// "effect" annotations: per-node side-effect statuses that differ from the operator's defaults.
+#include "listener/effectlistener.h"
+
+#include "ir/effects.h"
+#include "ir/node.h"
+
+namespace CG {
+
+namespace {
+// A bare effects word behind the CanHaveEffects interface, so that a definition's defaults and a node's own
+// effects are read by the same getters.
+class MementoWrapper : public CanHaveEffects {
+public:
+  explicit MementoWrapper(uint32_t aWord) : fWord(aWord) {}
+  uint32_t effects() const override { return fWord; }
+  void setEffects(uint32_t aWord) override { fWord = aWord; }
+
+private:
+  uint32_t fWord;
+};
+
+struct StatusName {
+  int code;
+  const char* name;
+};
+
+const StatusName kStatusNames[] = {
+    {EFFECT_IRRELEVANT, "IRRELEVANT"}, {EFFECT_NEVER, "NEVER"},   {EFFECT_EXCLUDED, "EXCLUDED"},
+    {EFFECT_POSSIBLE, "POSSIBLE"},     {EFFECT_ALWAYS, "ALWAYS"}, {EFFECT_GUARDED, "GUARDED"},
+    {EFFECT_UNKNOWN, "UNKNOWN"},
+};
+} // namespace
+
+const char* QulEffectListener::statusName(int aStatus) {
+  for (const StatusName& entry : kStatusNames)
+    if (entry.code == aStatus)
+      return entry.name;
+  return nullptr;
+}
+
+// One item "effect":"name:STATUS,..." listing, by effect name, the statuses that differ from the defaults.
+void QulEffectListener::addString(Expr* aExpr, std::vector<std::string>* aStrings) {
+  MementoWrapper defaults(aExpr->def()->defaultEffects());
+  std::string pairs;
+  for (const auto& entry : EffectInfo::effectInfoMap()) {
+    const EffectInfo* effect = entry.second;
+    int status = effect->status(*aExpr);
+    const char* name = statusName(status);
+    if (status == effect->status(defaults) || !name)
+      continue;
+    pairs += pairs.empty() ? "" : ",";
+    pairs += entry.first + ":" + name;
+  }
+  if (!pairs.empty())
+    aStrings->push_back("\"effect\":\"" + pairs + "\"");
+}
+
+} // namespace CG

@@ -1,0 +1,30 @@
+// "test_id" annotations: an identifier tag that tests use to find IR objects.
+#include "listener/testidlistener.h"
+
+#include "ir/node.h"
+#include "ir/symbol.h"
+#include "ir/tag.h"
+#include "ir/type.h"
+
+namespace CG {
+
+void TestIdListener::addIdOf(CG_Obj* aObj, std::vector<std::string>* aStrings) {
+  const std::string* id = aObj ? TestIdTag::id(aObj) : nullptr;
+  if (id)
+    aStrings->push_back("\"test_id\":\"" + *id + "\"");
+}
+
+void TestIdListener::addString(Var* aVar, std::vector<std::string>* aStrings) {
+  addIdOf(aVar, aStrings);
+}
+void TestIdListener::addString(Type* aType, std::vector<std::string>* aStrings) {
+  addIdOf(aType, aStrings);
+}
+void TestIdListener::addString(Expr* aExpr, std::vector<std::string>* aStrings) {
+  addIdOf(aExpr, aStrings);
+}
+void TestIdListener::addString(Const* aConst, std::vector<std::string>* aStrings) {
+  addIdOf(aConst, aStrings);
+}
+
+} // namespace CG

@@ -1,0 +1,207 @@
+// Number texts: scanning literals into exact rationals.
+#include "numeric/numbertext.h"
+
+#include <cctype>
+#include <string>
+
+namespace FXP {
+
+namespace {
+
+// Beyond this a decimal exponent only costs time: no type reaches that far.
+constexpr long kMaxDecimalExponent = 100000;
+
+int digitValue(char aChar) {
+  if (aChar >= '0' && aChar <= '9')
+    return aChar - '0';
+  char lower = static_cast<char>(std::tolower(static_cast<unsigned char>(aChar)));
+  if (lower >= 'a' && lower <= 'f')
+    return lower - 'a' + 10;
+  return -1;
+}
+
+bool isSign(char aChar) {
+  return aChar == '+' || aChar == '-';
+}
+
+class NumberScanner {
+public:
+  explicit NumberScanner(const char* aText) : fText(aText) {}
+
+  NumberText scan();
+
+private:
+  [[noreturn]] void fail(const std::string& aProblem) const;
+  char peek(size_t aAhead = 0) const;
+  bool acceptSpecial(NumberText& aNumber);
+  int acceptRadixPrefix();
+  BigInt scanDigits(int aRadix, size_t& aCount);
+  long scanSmallNumber(long aLimit, const char* aWhat);
+  void scanRadixLiteral(NumberText& aNumber, int aRadix, bool aHasSign);
+  void scanDecimal(NumberText& aNumber);
+  void scanSuffix();
+
+  const char* fText;
+  size_t fPos = 0;
+};
+
+void NumberScanner::fail(const std::string& aProblem) const {
+  throw NumberFormatError("invalid number '" + std::string(fText) + "': " + aProblem + " at offset " +
+                          std::to_string(fPos));
+}
+
+char NumberScanner::peek(size_t aAhead) const {
+  for (size_t i = 0; i < aAhead; ++i)
+    if (fText[fPos + i] == '\0')
+      return '\0';
+  return fText[fPos + aAhead];
+}
+
+NumberText NumberScanner::scan() {
+  NumberText number;
+  bool hasSign = isSign(peek());
+  number.fNegative = peek() == '-';
+  if (hasSign)
+    ++fPos;
+  if (acceptSpecial(number))
+    return number;
+  int radix = acceptRadixPrefix();
+  if (radix == 10)
+    scanDecimal(number);
+  else
+    scanRadixLiteral(number, radix, hasSign);
+  scanSuffix();
+  if (peek() != '\0')
+    fail(std::string("unexpected character '") + peek() + "'");
+  return number;
+}
+
+bool NumberScanner::acceptSpecial(NumberText& aNumber) {
+  std::string rest(fText + fPos);
+  for (char& c : rest)
+    c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  if (rest == "inf" || rest == "infinity") {
+    aNumber.fKind = NumberText::Kind::INFINITE;
+    return true;
+  }
+  if (rest == "nan") {
+    aNumber.fKind = NumberText::Kind::NOT_A_NUMBER;
+    return true;
+  }
+  return false;
+}
+
+int NumberScanner::acceptRadixPrefix() {
+  if (peek() != '0')
+    return 10;
+  int radix = 10;
+  switch (peek(1)) {
+  case 'x':
+  case 'X':
+    radix = 16;
+    break;
+  case 'o':
+  case 'O':
+    radix = 8;
+    break;
+  case 'b':
+  case 'B':
+    radix = 2;
+    break;
+  default:
+    return 10;
+  }
+  fPos += 2;
+  return radix;
+}
+
+BigInt NumberScanner::scanDigits(int aRadix, size_t& aCount) {
+  BigInt value = 0;
+  for (int digit = digitValue(peek()); digit >= 0 && digit < aRadix; digit = digitValue(peek())) {
+    value = value * aRadix + digit;
+    ++aCount;
+    ++fPos;
+  }
+  return value;
+}
+
+long NumberScanner::scanSmallNumber(long aLimit, const char* aWhat) {
+  size_t start = fPos;
+  long value = 0;
+  for (; std::isdigit(static_cast<unsigned char>(peek())); ++fPos) {
+    value = value * 10 + (peek() - '0');
+    if (value > aLimit) {
+      fPos = start;
+      fail(std::string(aWhat) + " exceeds " + std::to_string(aLimit));
+    }
+  }
+  if (fPos == start)
+    fail(std::string("expected the digits of the ") + aWhat);
+  return value;
+}
+
+void NumberScanner::scanRadixLiteral(NumberText& aNumber, int aRadix, bool aHasSign) {
+  if (isSign(peek())) {
+    if (aHasSign)
+      fail("a second sign");
+    aNumber.fNegative = peek() == '-';
+    ++fPos;
+  }
+  size_t count = 0;
+  aNumber.fMagnitude = scanDigits(aRadix, count);
+  if (digitValue(peek()) >= aRadix)
+    fail(std::string("digit '") + peek() + "' is not valid in base " + std::to_string(aRadix));
+  if (count == 0)
+    fail("expected a base " + std::to_string(aRadix) + " digit");
+}
+
+void NumberScanner::scanDecimal(NumberText& aNumber) {
+  size_t digitCount = 0;
+  BigInt mantissa = scanDigits(10, digitCount);
+  size_t fractionCount = 0;
+  if (peek() == '.') {
+    ++fPos;
+    size_t beforeFraction = digitCount;
+    BigInt fraction = scanDigits(10, digitCount);
+    fractionCount = digitCount - beforeFraction;
+    mantissa = mantissa * boost::multiprecision::pow(BigInt(10), static_cast<unsigned>(fractionCount)) + fraction;
+  }
+  if (digitCount == 0)
+    fail("expected a decimal digit");
+  long exponent = 0;
+  if (peek() == 'e' || peek() == 'E') {
+    ++fPos;
+    bool negativeExponent = peek() == '-';
+    if (isSign(peek()))
+      ++fPos;
+    exponent = scanSmallNumber(kMaxDecimalExponent, "exponent");
+    if (negativeExponent)
+      exponent = -exponent;
+  }
+  aNumber.fMagnitude = Rational(mantissa) * Rational::powerOfTen(exponent - static_cast<long>(fractionCount));
+}
+
+void NumberScanner::scanSuffix() {
+  char marker = peek();
+  if (marker != 's' && marker != 'S' && marker != 'u' && marker != 'U')
+    return;
+  ++fPos;
+  if (!std::isdigit(static_cast<unsigned char>(peek())))
+    return;
+  size_t widthStart = fPos;
+  long width = scanSmallNumber(DataType::kMaxWordLength, "width suffix");
+  if (width >= 1)
+    return;
+  fPos = widthStart;
+  fail("width suffix 0 is below 1");
+}
+
+} // namespace
+
+NumberText parseNumberText(const char* aText) {
+  if (!aText)
+    throw NumberFormatError("invalid number: no text given");
+  return NumberScanner(aText).scan();
+}
+
+} // namespace FXP

@@ -1,0 +1,215 @@
+// The emitter's entry points, option bits, function headers, annotations and abort paths.
+#include "support/irbuild.h"
+
+#include "ir/effects.h"
+#include "ir/logger.h"
+#include "ir/nodefactory.h"
+#include "ir/tag.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+
+namespace {
+
+using quilltest::emitWith;
+using quilltest::IrFixture;
+
+class EntryPoints : public ::testing::Test, protected IrFixture {};
+
+TEST_F(EntryPoints, NullInputs) {
+  EXPECT_EQ("// cannot emit anything for NULL input", CG::emitQuillWithContext(nullptr));
+  const char* path = "/tmp/quill_driver_test_null.qul";
+  std::remove(path);
+  CG::printQuillWithContext(nullptr, path);
+  EXPECT_FALSE(std::ifstream(path).good());
+  EXPECT_THROW(CG::emitQuill(nullptr), CG::AssertionException);
+}
+
+TEST_F(EntryPoints, ObjectKindsGiveTheirForms) {
+  CG::Var* v = var(global, "count");
+  EXPECT_EQ("var(int32,count)", CG::emitQuill(v));
+  EXPECT_EQ("pointer(int32)", CG::emitQuill(types.pointerType(int32())));
+  CG::CorePrototype* p = CG::CorePrototype::create(global, "p");
+  p->addInput(int32(), "a");
+  EXPECT_EQ("prototype((var(int32,a)),(),p);\n", CG::emitQuill(p));
+  CG::Fcn* f = CG::Fcn::create(global, "f");
+  f->addOutput(types.boolType(), "ok");
+  EXPECT_EQ("function((),(var(bool,ok)),f)\n", CG::emitQuill(f));
+}
+
+TEST_F(EntryPoints, RootScopeHasNoFrameOtherScopesDo) {
+  var(global, "g");
+  CG::Scope* inner = cg_scope_create(global, "inner", ctx.pool());
+  var(inner, "v");
+  CG::Scope* anonymous = cg_scope_create(global, nullptr, ctx.pool());
+  var(anonymous, "w");
+  EXPECT_EQ("\nvar(int32,g);\n\nscope(inner){\n\nvar(int32,v);\n}\n\nscope(){\n\nvar(int32,w);\n}\n",
+            CG::emitQuill(global));
+  EXPECT_EQ("scope(inner){\nvar(int32,v);\n}\n", CG::emitQuill(inner));
+}
+
+TEST_F(EntryPoints, PrintQuillWritesTheFile) {
+  var(global, "x");
+  const char* path = "/tmp/quill_driver_test_print.qul";
+  CG::printQuill(global, path);
+  std::ifstream in(path);
+  std::stringstream text;
+  text << in.rdbuf();
+  EXPECT_EQ("\nvar(int32,x);\n", text.str());
+  std::remove(path);
+}
+
+TEST_F(EntryPoints, UnsupportedObjectKindFailsItsInvariant) {
+  CG::SymbolicSize* size = CG::SymbolicSizeFactory(&ctx).idSize(global, "n");
+  try {
+    CG::emitQuill(size);
+    FAIL();
+  } catch (const CG::AssertionException& error) {
+    EXPECT_EQ("We are still working on the general emitter configuration", error.expression());
+  }
+}
+
+TEST_F(EntryPoints, SymbolicIdsAreDefinedFirst) {
+  CG::SymbolicSizeFactory sizes(&ctx);
+  CG::SymbolicSize* n = sizes.idSize(global, "n");
+  var(global, "m", types.matrixType(int32(), {n, sizes.size64(2)}, false));
+  EXPECT_EQ("symbolicid(n);\n\nvar(matrix(int32, n, 2),m);\n", CG::emitQuill(global));
+}
+
+class Headers : public ::testing::Test, protected IrFixture {};
+
+TEST_F(Headers, MethodKindAndVisibility) {
+  CG::ClassType* base = types.classType(global, "Base", {{text("id"), int32(), CG::VISIBILITY_PUBLIC}}, {});
+  struct {
+    int kind;
+    int visibility;
+    const char* suffix;
+  } cases[] = {
+      {0, 0, ""},
+      {5, 2, " | \"kind\":\"virtual\",\"vis\":\"private\""},
+      {7, 0, " | \"kind\":\"pure virtual\""},
+      {0, 1, " | \"vis\":\"protected\""},
+      {4, 0, " | \"kind\":\"virtual destructor\""},
+  };
+  for (const auto& c : cases) {
+    CG::MethodConst* m = CG::MethodConst::create(global, "m", base, c.kind, c.visibility);
+    EXPECT_EQ(std::string("method((),(),class((int32,id)),m") + c.suffix + ")\n", CG::emitQuill(m));
+  }
+}
+
+TEST_F(Headers, AliasedParametersCarryTheirAlias) {
+  CG::Fcn* f = CG::Fcn::create(global, "do it");
+  f->addInput(int32(), "for");
+  f->addInput(int32(), nullptr);
+  EXPECT_EQ("do_it <- function((for1 <- var(int32,\"for\"),qulVar <- var(int32)),(),\"do it\")\n", CG::emitQuill(f));
+}
+
+class Annotations : public ::testing::Test, protected IrFixture {
+protected:
+  CG::Fcn* fcn = fcnWithBody("f");
+  CG::ManagedCGPool pool{&ctx};
+  CG::NodeFactory nodes{fcn, pool.pool()};
+  CG::Expr* sum() {
+    return nodes.expr(1027, {nodes.varExpr(fcn->addInput(int32(), "a")), nodes.varExpr(fcn->addInput(int32(), "b"))});
+  }
+};
+
+TEST_F(Annotations, VariableFlagsThenOrigin) {
+  CG::Var* v = var(global, "v");
+  v->setIsStatic(true);
+  v->setReadOnly(true);
+  CG::OriginTag::setOrigin(v, CG::OriginTag::USER);
+  EXPECT_EQ("var(int32,v|cgflag:static,cgflag:readonly,origin:\"user\")", CG::emitQuill(v));
+  CG::Var* w = var(global, "w");
+  w->markVisited();
+  w->setPassByReference(true);
+  CG::OriginTag::setOrigin(w, CG::OriginTag::LIBRARY);
+  EXPECT_EQ("var(int32,w|cgflag:visited,cgflag:ref,origin:\"library\")", CG::emitQuill(w));
+}
+
+TEST_F(Annotations, PropertyBeforeFlagsOfAFunction) {
+  CG::CorePrototype* p = CG::CorePrototype::create(global, "p");
+  p->setStoreAddr(false);
+  p->forceVariadic();
+  p->setScalarized(true);
+  EXPECT_EQ("prototype((),(),p|\"prop\":\"fcnDoesNotStoreAddr\",cgflag:variadic,cgflag:scalarized);\n",
+            CG::emitQuill(p));
+}
+
+TEST_F(Annotations, ExpressionModesInListenerOrder) {
+  CG::Expr* e = sum();
+  EXPECT_EQ("+(a,b)", CG::emitQuill(e));
+  cg_node_set_rounding_mode(e, 0x500);
+  cg_node_set_overflow_mode(e, 0x800);
+  e->setBreakpointOnOverflow(true);
+  EXPECT_EQ("+(a,b|\"rounding\":\"floor\",\"overflow\":\"saturate\",\"instrumentation\":\"wrap\")", CG::emitQuill(e));
+}
+
+TEST_F(Annotations, UnknownModeIsReportedAndSkipped) {
+  CG::Expr* e = sum();
+  cg_node_set_rounding_mode(e, 0x700);
+  cg_node_set_overflow_mode(e, 0x10000);
+  EXPECT_EQ("+(a,b|\"overflow\":\"portwrap\")", CG::emitQuill(e));
+}
+
+TEST_F(Annotations, EffectsThatDifferFromTheDefaults) {
+  CG::Expr* e = sum();
+  const auto& effects = CG::EffectInfo::effectInfoMap();
+  effects.at("io")->setStatus(*e, CG::EFFECT_ALWAYS);
+  effects.at("alloc")->setStatus(*e, CG::EFFECT_GUARDED);
+  EXPECT_EQ("+(a,b|\"effect\":\"alloc:GUARDED,io:ALWAYS\")", CG::emitQuill(e));
+}
+
+TEST_F(Annotations, TestIdsOnEveryKind) {
+  CG::Expr* e = sum();
+  CG::TestIdTag::setId(e, "e1");
+  EXPECT_EQ("+(a,b|\"test_id\":\"e1\")", CG::emitQuill(e));
+}
+
+TEST_F(Annotations, OptionBitsChooseTypesAndErrors) {
+  CG::Expr* e = sum();
+  EXPECT_EQ("+[int32](varexpr[int32](a),varexpr[int32](b))", emitWith(e, 0));
+  EXPECT_EQ("+(a,b)", emitWith(e, 1));
+  EXPECT_EQ("+[int32](varexpr[int32](a),varexpr[int32](b))", emitWith(e, 2));
+}
+
+TEST_F(Annotations, OptionsAreCopiedWhenTheEmitterIsBuilt) {
+  CG::QulEmitterOptions options(nullptr, 0);
+  CG::QulEmitterOptions copy = options;
+  options.setPrintOnlyNotInferredTypes(true);
+  EXPECT_FALSE(copy.printOnlyNotInferredTypes());
+  EXPECT_TRUE(CG::QulEmitterOptions(nullptr, 7).printOnlyLongFormConstants());
+  EXPECT_TRUE(CG::QulEmitterOptions().throwExceptionOnError());
+  EXPECT_FALSE(CG::QulEmitterOptions(nullptr, 0).throwExceptionOnError());
+}
+
+class Aborts : public ::testing::Test, protected IrFixture {};
+
+TEST_F(Aborts, BrokenVariableQuitsEarly) {
+  CG::Var* v = var(global, "v");
+  v->setType(nullptr);
+  EXPECT_EQ("QulEmitter quit early", CG::emitQuill(v));
+}
+
+TEST_F(Aborts, BrokenFunctionEndsWithANoteAndTheNextOnePrints) {
+  CG::Fcn* f = CG::Fcn::create(global, "f");
+  f->addInput(int32(), "a")->setType(nullptr);
+  CG::Fcn::create(global, "g");
+  EXPECT_EQ("\nfunction((Could not emit function 'f' because I caught a std::exception\n}\nfunction((),(),g)\n",
+            CG::emitQuill(global));
+}
+
+// A function header opens a compound segment that only a body or a prototype's ";" closes.
+TEST_F(Aborts, FunctionWithoutBodyLeavesItsSegmentOpen) {
+  CG::Fcn::create(global, "g");
+  std::ostringstream segments;
+  CG::QulEmitterOptions options(nullptr, 3);
+  options.setSegmentStream(&segments);
+  EXPECT_EQ("\nfunction((),(),g)\n", CG::emitQuillEx(global, options));
+  EXPECT_EQ("\nerror: stack not empty when the end segment was reached\n1 18 \n", segments.str());
+}
+
+} // namespace

@@ -1,0 +1,151 @@
+// Names of printed symbols: aliases for illegal, reserved and clashing names, reuse across functions.
+#include "support/irbuild.h"
+
+#include "emit/aliasmanager.h"
+#include "ir/logger.h"
+#include "ir/mempool.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using quilltest::IrFixture;
+
+class ModuleNames : public ::testing::Test, protected IrFixture {};
+
+// Each module variable prints as "[alias <- ]var(int32,name);".
+TEST_F(ModuleNames, IllegalReservedAndTakenNamesGetAliases) {
+  struct {
+    const char* name;
+    const char* line;
+  } cases[] = {
+      {"count", "var(int32,count);"},
+      {"x.y", "x_y <- var(int32,\"x.y\");"},
+      {"type", "type1 <- var(int32,\"type\");"},
+      {"if", "if1 <- var(int32,\"if\");"},
+      {"Inf", "Inf1 <- var(int32,\"Inf\");"},
+      {"call", "call1 <- var(int32,call);"},
+      {"int8", "int81 <- var(int32,int8);"},
+      {"overflow", "overflow1 <- var(int32,\"overflow\");"},
+      {"check", "check1 <- var(int32,\"check\");"},
+      {"symbolicid", "var(int32,symbolicid);"},
+      {"sqrt", "sqrt1 <- var(int32,sqrt);"},
+      {"9lives", "_9lives <- var(int32,\"9lives\");"},
+  };
+  std::string expected = "\n";
+  for (const auto& c : cases) {
+    var(global, c.name);
+    expected += std::string(c.line) + "\n";
+  }
+  EXPECT_EQ(expected, CG::emitQuill(global));
+}
+
+TEST_F(ModuleNames, UnnamedVariablesCountUp) {
+  var(global, nullptr);
+  var(global, "");
+  var(global, nullptr);
+  EXPECT_EQ("\nqulVar <- var(int32);\nqulVar1 <- var(int32);\nqulVar2 <- var(int32);\n", CG::emitQuill(global));
+}
+
+TEST_F(ModuleNames, AliasForcesSecondCounter) {
+  var(global, "a.b"); // a_b
+  var(global, "a_b"); // taken by the alias: a_b1
+  var(global, "a?b"); // a_b2
+  EXPECT_EQ("\na_b <- var(int32,\"a.b\");\na_b1 <- var(int32,a_b);\na_b2 <- var(int32,\"a?b\");\n",
+            CG::emitQuill(global));
+}
+
+TEST_F(ModuleNames, NamesAreStableWithinOneEmission) {
+  CG::Var* v = var(global, "while");
+  std::string once = CG::emitQuill(v);
+  EXPECT_EQ("while1 <- var(int32,\"while\")", once);
+  EXPECT_EQ(once, CG::emitQuill(v)); // a new emission starts from the same reserved names
+}
+
+// The alias manager on its own, as the emitter sets it up for function-local names.
+class LocalNames : public ::testing::Test, protected IrFixture {
+protected:
+  CG::ManagedCGPool pool{&ctx};
+  CG::AliasManager names{pool.pool(), &ctx};
+  std::string nameOf(CG::Symbol* aSymbol) { return names.createOrGetQulNameForSymbol(aSymbol); }
+};
+
+TEST_F(LocalNames, FunctionsShareLocalNamesButNotWithinOne) {
+  CG::Fcn* f = fcnWithBody("f");
+  CG::Fcn* g = fcnWithBody("g");
+  CG::Var* fx = var(f->localScope(), "x");
+  CG::Var* fx2 = var(f->localScope(), "x");
+  CG::Var* gx = var(g->localScope(), "x");
+  EXPECT_EQ("x", nameOf(fx));
+  EXPECT_EQ("x1", nameOf(fx2));
+  EXPECT_EQ("x", nameOf(gx));
+  EXPECT_FALSE(names.isSymbolAliased(gx));
+  EXPECT_TRUE(names.isSymbolAliased(fx2));
+}
+
+TEST_F(LocalNames, GlobalNameForcesLocalAlias) {
+  CG::Var* global_g = var(global, "g");
+  CG::Fcn* f = fcnWithBody("f");
+  CG::Var* local_g = var(f->localScope(), "g");
+  EXPECT_EQ("g", nameOf(global_g));
+  EXPECT_TRUE(names.isSymbolAliased(local_g));
+  EXPECT_EQ("g1", nameOf(local_g));
+}
+
+TEST_F(LocalNames, AliasOfOneFunctionIsNotReusedByAnother) {
+  CG::Fcn* f = fcnWithBody("f");
+  CG::Fcn* g = fcnWithBody("g");
+  nameOf(var(f->localScope(), "x"));
+  EXPECT_EQ("x1", nameOf(var(f->localScope(), "x")));
+  EXPECT_EQ("x11", nameOf(var(g->localScope(), "x1")));
+}
+
+TEST_F(LocalNames, AliasedAnswerIsTheSameBeforeAndAfterNaming) {
+  CG::Var* v = var(global, "else");
+  bool before = names.isSymbolAliased(v);
+  nameOf(v);
+  EXPECT_TRUE(before);
+  EXPECT_EQ(before, names.isSymbolAliased(v));
+}
+
+TEST_F(LocalNames, UnnamedConstantsAndTypesAreNeverRegistered) {
+  CG::Const* constant = CG::ConstFactory(&ctx).create(int32(), CG::Ref<CG::Value>(), nullptr, nullptr);
+  EXPECT_FALSE(names.isSymbolAliased(constant));
+  EXPECT_EQ(nullptr, names.createOrGetQulNameForSymbol(constant));
+  EXPECT_FALSE(names.hasQulNameBeenCreated(constant));
+}
+
+TEST_F(LocalNames, UnnamedFunctionsCountUp) {
+  EXPECT_EQ("qulFcn", nameOf(CG::Fcn::create(global, nullptr)));
+  EXPECT_EQ("qulFcn1", nameOf(CG::Fcn::create(global, "")));
+}
+
+TEST_F(LocalNames, IdentifierPattern) {
+  struct {
+    const char* text;
+    bool identifier;
+  } cases[] = {{"a", true},    {"_x9", true},  {"A_b_C", true}, {"", false},    {"9a", false},
+               {"a.b", false}, {"a b", false}, {"var", false},  {"NaN", false}, {"do", true}};
+  for (const auto& c : cases)
+    EXPECT_EQ(c.identifier, names.isQuillIdentifier(text(c.text))) << c.text;
+}
+
+TEST_F(LocalNames, RegisteringATakenModuleNameFailsItsInvariant) {
+  names.registerTypeName(int32(), "int32");
+  try {
+    names.registerTypeName(types.signedInt8Type(), "int32");
+    FAIL() << "a module-level name was registered twice";
+  } catch (const CG::AssertionException& error) {
+    EXPECT_EQ("ti->getFcn()!=0", error.expression());
+    EXPECT_EQ("emit/aliasmanager", error.file());
+  }
+}
+
+TEST_F(LocalNames, CustomOperatorsGetThePrefix) {
+  CG_NodeDef* def = CG_NodeDef::create(&ctx, 0, "myop", 1, 1, 2, 1, 0, nullptr, nullptr, 10042, 0, 0);
+  ASSERT_NE(nullptr, def);
+  EXPECT_STREQ("|>myop", names.getNameForOp(CG::OP(10042)));
+  EXPECT_STREQ("|>myop", names.getNameForOp(CG::OP(10042)));
+}
+
+} // namespace

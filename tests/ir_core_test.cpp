@@ -1,0 +1,690 @@
+// Tests of the IR core: pools, strings, containers, text, errors, tags, scopes, types, values, filters.
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <limits>
+#include <map>
+#include <random>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "ir/containers.h"
+#include "ir/ctx.h"
+#include "ir/logger.h"
+#include "ir/mempool.h"
+#include "ir/predicate.h"
+#include "ir/scope.h"
+#include "ir/stringbuffer.h"
+#include "ir/strings.h"
+#include "ir/symbol.h"
+#include "ir/tag.h"
+#include "ir/typefactory.h"
+#include "ir/value.h"
+
+using namespace CG;
+
+namespace {
+
+const char* kFailFast = "Fail-fast: Map modified for MapIterator";
+
+template <class F> std::string internalMessageOf(F aAction) {
+  try {
+    aAction();
+  } catch (const InternalException& error) {
+    return error.what();
+  }
+  return "<no exception>";
+}
+
+} // namespace
+
+TEST(MemPoolTest, FinalizersRunInReverseCreationOrder) {
+  std::vector<int> order;
+  struct Recorder {
+    Recorder(std::vector<int>* aLog, int aId) : log(aLog), id(aId) {}
+    ~Recorder() { log->push_back(id); }
+    std::vector<int>* log;
+    int id;
+  };
+  {
+    MemPool pool;
+    for (int i = 0; i < 3; ++i) {
+      pool.make<Recorder>(&order, i);
+    }
+    void* block = pool.alloc(40);
+    pool.recycle(block, 40);
+    EXPECT_EQ(pool.alloc(40), block);
+    EXPECT_EQ(reinterpret_cast<uintptr_t>(pool.alloc(8, 64)) % 64, 0u);
+  }
+  EXPECT_EQ(order, (std::vector<int>{2, 1, 0}));
+}
+
+TEST(StringTest, EqualTextsShareOnePointer) {
+  CG_Ctx ctx;
+  std::string built = std::string("al") + "pha";
+  char* alpha = cg_string_create(&ctx, "alpha");
+  EXPECT_EQ(alpha, ctx.cgString(built));
+  EXPECT_EQ(alpha, cg_string_createf(&ctx, "%s%s", "alp", "ha"));
+  EXPECT_NE(alpha, ctx.cgString("alpha "));
+  EXPECT_EQ(ctx.cgString(""), cg_string_create(&ctx, ""));
+  EXPECT_EQ(nullptr, ctx.cgString(static_cast<const char*>(nullptr)));
+  EXPECT_EQ(alpha, cg_string_toascii(alpha));
+  EXPECT_EQ(0, cg_strcmp(nullptr, ""));
+  EXPECT_LT(cg_string_cmp(nullptr, "a"), 0);
+  CG_Ctx other;
+  EXPECT_NE(alpha, other.cgString("alpha"));
+}
+
+TEST(ContainerTest, MapKeepsInsertionOrderThroughRemovalsAndRegrowth) {
+  std::vector<int> storage(2000);
+  IdMap<int*, int> map;
+  std::map<int*, int> reference;
+  std::vector<int*> expectedOrder;
+  std::mt19937 random(7);
+  for (int step = 0; step < 20000; ++step) {
+    int* key = &storage[random() % storage.size()];
+    if (random() % 3 == 0) {
+      bool removed = map.remove(key);
+      EXPECT_EQ(removed, reference.erase(key) == 1);
+      if (removed) {
+        expectedOrder.erase(std::find(expectedOrder.begin(), expectedOrder.end(), key));
+      }
+      continue;
+    }
+    if (reference.count(key) == 0) {
+      expectedOrder.push_back(key);
+    }
+    map.put(key, step);
+    reference[key] = step;
+  }
+  ASSERT_EQ(map.size(), reference.size());
+  std::vector<int*> order;
+  for (const auto& entry : map) {
+    order.push_back(entry.first);
+    EXPECT_EQ(entry.second, reference[entry.first]);
+  }
+  EXPECT_EQ(order, expectedOrder);
+  int* absent = &storage[0];
+  if (!map.containsKey(absent)) {
+    EXPECT_EQ(map.get(absent), 0);
+    EXPECT_EQ(map.lookup(absent), nullptr);
+  }
+  map.clear();
+  EXPECT_TRUE(map.isEmpty());
+}
+
+TEST(ContainerTest, OverwriteKeepsPositionAndDoesNotInvalidateIterators) {
+  int a = 0, b = 0, c = 0;
+  IdMap<int*, const char*> map;
+  map.put(&a, "a");
+  map.put(&b, "b");
+  map.put(&c, "c");
+  IdMap<int*, const char*>::Iterator it(map);
+  map.put(&a, "A");
+  std::string text;
+  for (; it.hasCurrent(); it.advance()) {
+    text += it.value();
+  }
+  EXPECT_EQ(text, "Abc");
+  *map.lookup(&b) = "B";
+  EXPECT_STREQ(map.get(&b), "B");
+}
+
+TEST(ContainerTest, StructuralChangeDuringIterationFailsFast) {
+  int a = 0, b = 0, c = 0;
+  using Map = IdMap<int*, int>;
+  struct Case {
+    const char* name;
+    void (*change)(Map&, int*);
+  };
+  const Case cases[] = {
+      {"put new key", [](Map& aMap, int* aKey) { aMap.put(aKey, 9); }},
+      {"remove", [](Map& aMap, int*) { aMap.remove(aMap.begin()->first); }},
+      {"clear", [](Map& aMap, int*) { aMap.clear(); }},
+  };
+  for (const Case& testCase : cases) {
+    Map map;
+    map.put(&a, 1);
+    map.put(&b, 2);
+    Map::Iterator it = map.iterator();
+    testCase.change(map, &c);
+    EXPECT_EQ(internalMessageOf([&] { it.advance(); }), kFailFast) << testCase.name;
+  }
+  Map map;
+  map.put(&a, 1);
+  map.put(&b, 2);
+  EXPECT_EQ(internalMessageOf([&] {
+              for (const auto& entry : map) {
+                map.remove(entry.first);
+              }
+            }),
+            kFailFast);
+  IdSet<int*> set;
+  set.add(&a);
+  IdSet<int*>::Iterator setIt(set);
+  set.add(&b);
+  EXPECT_EQ(internalMessageOf([&] { setIt.current(); }), kFailFast);
+}
+
+TEST(ContainerTest, SetAndLinkedList) {
+  int items[5] = {};
+  IdSet<int*> set;
+  EXPECT_TRUE(set.add(&items[1]));
+  EXPECT_FALSE(set.add(&items[1]));
+  EXPECT_TRUE(set.contains(&items[1]));
+  EXPECT_TRUE(set.remove(&items[1]));
+  EXPECT_FALSE(set.remove(&items[1]));
+  EXPECT_TRUE(set.isEmpty());
+
+  IdLinkedList<int*> list;
+  list.append(&items[1]);
+  list.append(&items[2]);
+  list.prepend(&items[0]);
+  EXPECT_FALSE(list.append(&items[2]));
+  EXPECT_EQ(list.size(), 3u);
+  EXPECT_EQ(list.first(), &items[0]);
+  EXPECT_EQ(list.last(), &items[2]);
+  EXPECT_EQ(list.at(1), &items[1]);
+  EXPECT_TRUE(list.remove(&items[1]));
+  EXPECT_FALSE(list.contains(&items[1]));
+  std::vector<int*> seen;
+  for (int* item : list) {
+    seen.push_back(item);
+  }
+  EXPECT_EQ(seen, (std::vector<int*>{&items[0], &items[2]}));
+  IdLinkedList<int*>::Iterator it(list);
+  list.append(&items[4]);
+  EXPECT_EQ(internalMessageOf([&] { it.current(); }), kFailFast);
+}
+
+TEST(StringBufferTest, DoublesRoundTripWithFloatingForm) {
+  const double values[] = {0.1,
+                           1e300,
+                           5e-324,
+                           -0.0,
+                           2.0,
+                           123456789.0,
+                           1.0 / 3.0,
+                           -2.5e-7,
+                           std::numeric_limits<double>::max(),
+                           std::numeric_limits<double>::min()};
+  for (double value : values) {
+    std::string text = doubleToText(value);
+    EXPECT_NE(text.find_first_of(".eE"), std::string::npos) << text;
+    double back = std::strtod(text.c_str(), nullptr);
+    EXPECT_EQ(std::memcmp(&back, &value, sizeof value), 0) << text;
+  }
+  EXPECT_EQ(doubleToText(0.1), "0.1");
+  EXPECT_EQ(doubleToText(2.0), "2.0");
+  EXPECT_EQ(doubleToText(-0.0), "-0.0");
+  StringBuffer buffer;
+  buffer.append(std::nan("")).append(' ').append(HUGE_VAL).append(' ').append(-HUGE_VAL);
+  EXPECT_EQ(buffer.str(), "NaN Inf -Inf");
+}
+
+TEST(StringBufferTest, EscapesAndEditing) {
+  StringBuffer buffer;
+  buffer.appendFormat("a\\n\\t\\\\\\'\\\"\\101\\x41\\0z");
+  EXPECT_EQ(buffer.str(), std::string("a\n\t\\'\"AA\0z", 10));
+  buffer.clear();
+  buffer.append(-12LL).append(',').append(18446744073709551615ULL).appendf("|%03d", 7);
+  EXPECT_EQ(buffer.str(), "-12,18446744073709551615|007");
+  buffer.chop(4);
+  EXPECT_EQ(buffer.lastChar(), '5');
+  buffer.chop(100);
+  EXPECT_TRUE(buffer.empty());
+}
+
+namespace {
+
+class RecordingHandler : public Corvid::System::Handler {
+public:
+  void publish(const Corvid::System::LogRecord& aRecord) override { records.push_back(aRecord); }
+  std::vector<Corvid::System::LogRecord> records;
+};
+
+class LoggerTest : public ::testing::Test {
+protected:
+  void SetUp() override { TheLogger::instance().logger()->addHandler(&fHandler); }
+  void TearDown() override { TheLogger::instance().logger()->removeHandler(&fHandler); }
+  RecordingHandler fHandler;
+};
+
+} // namespace
+
+TEST_F(LoggerTest, LevelsAndTaskComponents) {
+  TheLogger& logger = TheLogger::instance();
+  {
+    TheLogger task(MessageId{"Quill", "parse", "", 0}, Corvid::System::ALL);
+    logger.logInfo("q:info", "n=%d", 1);
+    logger.logWarning("q:warn", "%s", "w");
+    logger.logSevere("q:severe", "s");
+  }
+  logger.logInfo("q:after", "x");
+  ASSERT_EQ(fHandler.records.size(), 4u);
+  EXPECT_EQ(fHandler.records[0].level, 64);
+  EXPECT_EQ(fHandler.records[0].message, "n=1");
+  EXPECT_EQ(fHandler.records[1].level, 128);
+  EXPECT_EQ(fHandler.records[2].level, 192);
+  EXPECT_EQ(fHandler.records[2].component, "Quill");
+  EXPECT_EQ(fHandler.records[2].subcomponent, "parse");
+  EXPECT_EQ(fHandler.records[3].component, "");
+  {
+    TheLogger quiet(MessageId{"Quill", "emit", "", 0}, Corvid::System::WARNING);
+    logger.logInfo("q:dropped", "x");
+  }
+  EXPECT_EQ(fHandler.records.size(), 4u);
+}
+
+TEST_F(LoggerTest, ThrowsTypedExceptionsAfterPublishing) {
+  TheLogger& logger = TheLogger::instance();
+  try {
+    logger.throwUserException("q:user", "bad token '%s' at %d", "x", 3);
+    FAIL();
+  } catch (const MessageException& error) {
+    EXPECT_STREQ(error.what(), "bad token 'x' at 3");
+    EXPECT_EQ(error.id(), "q:user");
+  }
+  try {
+    logger.throwInternalException("q:internal", "%d", 5);
+    FAIL();
+  } catch (const std::logic_error& error) {
+    ASSERT_NE(dynamic_cast<const InternalException*>(&error), nullptr);
+    EXPECT_STREQ(error.what(), "5");
+  }
+  ASSERT_EQ(fHandler.records.size(), 2u);
+  EXPECT_EQ(fHandler.records[1].level, 192);
+  EXPECT_EQ(fHandler.records[1].id, "q:internal");
+}
+
+TEST(AssertionTest, ExceptionCarriesFileLineAndExpression) {
+  int line = 0;
+  try {
+    int count = 2;
+    line = __LINE__ + 1;
+    CG_ASSERT(count == 3, "ir_core_test.cpp");
+    FAIL();
+  } catch (const AssertionException& error) {
+    EXPECT_EQ(error.file(), "ir_core_test.cpp");
+    EXPECT_EQ(error.line(), line);
+    EXPECT_EQ(error.expression(), "count == 3");
+    EXPECT_EQ(std::string(error.what()),
+              "Assertion failed: count == 3 (ir_core_test.cpp:" + std::to_string(line) + ")");
+  }
+  EXPECT_THROW(client_assertion_failed("f.c", 1, "x"), AssertionException);
+  CG_Ctx ctx;
+  EXPECT_THROW(Var::cast(ctx.globalScope()), AssertionException);
+  EXPECT_EQ(Var::cast(static_cast<CG_Obj*>(nullptr)), nullptr);
+}
+
+TEST(TypeTest, WordLayoutPerFactoryType) {
+  CG_Ctx ctx;
+  TypeFactory types(&ctx);
+  struct Row {
+    Type* type;
+    int basicKind;
+    int classKind;
+  };
+  SymbolicSizeFactory sizes(&ctx);
+  const Row rows[] = {
+      {types.voidType(), 1, 22},
+      {types.singleType(), 2, 13},
+      {types.doubleType(), 3, 4},
+      {types.signedInt8Type(), 4, 12},
+      {types.signedInt64Type(), 7, 12},
+      {types.unsignedInt8Type(), 8, 12},
+      {types.unsignedInt64Type(), 11, 12},
+      {types.boolType(), 12, 1},
+      {types.charType(), 13, 2},
+      {types.stringType(), 14, 15},
+      {types.untypedType(), 16, 21},
+      {types.unknownType(), 17, 19},
+      {types.intType(), 19, 20},
+      {types.uintType(), 20, 20},
+      {types.errorType(), 0, 7},
+      {types.kalIntType(), 0, 17},
+      {types.integerType(true, 24), 0, 12},
+      {types.fixptType(true, 16, 1.0, -4, 0.0, false), 0, 8},
+      {types.complexType(types.doubleType()), 0, 3},
+      {types.pointerType(types.charType()), 0, 11},
+      {types.referenceType(types.charType()), 0, 26},
+      {types.matrixType(types.doubleType(), {sizes.size64(2)}, true), 0, 14},
+      {types.dynamicMatrixType(types.doubleType(), {{true, sizes.size64(8)}}, false), 0, 5},
+      {types.fcnType({}, {}), 0, 9},
+      {types.fcnType({}, {}, true), 0, 24},
+      {types.opaqueType(10), 0, 10},
+      {types.opaqueType(25), 0, 25},
+      {types.opaqueType(-3), 0, -3},
+  };
+  for (const Row& row : rows) {
+    EXPECT_EQ(row.type->basicKind(), row.basicKind) << row.classKind;
+    EXPECT_EQ(row.type->classKind(), row.classKind) << row.basicKind;
+    EXPECT_EQ(row.type->word() & ~0x3fffffu, 0u);
+    EXPECT_FALSE(row.type->isReadonly());
+  }
+  EXPECT_EQ(types.basicType(6), types.signedInt32Type());
+  EXPECT_THROW(types.basicType(15), AssertionException);
+  EXPECT_EQ(types.opaqueType(-3)->word(), 0x3du << 16);
+
+  Type* readonlyVolatile = types.qualifiedType(types.signedInt32Type(), true, true);
+  EXPECT_EQ(readonlyVolatile->word(), (6u | (12u << 16) | (1u << 22) | (1u << 23)));
+}
+
+TEST(TypeTest, StructuralTypesAreUniquedAndQualifiedFormsDistinct) {
+  CG_Ctx ctx;
+  TypeFactory types(&ctx);
+  TypeFactory again(&ctx);
+  IntegerType* int32 = types.signedInt32Type();
+  EXPECT_EQ(int32, again.integerType(true, 32));
+  EXPECT_EQ(types.pointerType(int32), again.pointerType(again.signedInt32Type()));
+  EXPECT_EQ(types.fcnType({int32}, {types.boolType()}), again.fcnType({int32}, {types.boolType()}));
+  EXPECT_NE(types.fcnType({int32}, {}), types.fcnType({}, {int32}));
+  EXPECT_EQ(types.fixptType(true, 16, 1.5, -3, 0.25, false), types.fixptType(true, 16, 1.5, -3, 0.25, false));
+  EXPECT_NE(types.fixptType(true, 16, 1.5, -3, 0.25, false), types.fixptType(true, 16, 1.5, -3, 0.5, false));
+
+  Type* readonlyInt = types.qualifiedType(int32, true, false);
+  EXPECT_NE(readonlyInt, int32);
+  EXPECT_EQ(readonlyInt, types.qualifiedType(int32, true, false));
+  EXPECT_TRUE(readonlyInt->isReadonly());
+  EXPECT_FALSE(readonlyInt->isVolatile());
+  EXPECT_EQ(readonlyInt->unqualified(), int32);
+  EXPECT_TRUE(IntegerType::isa(readonlyInt));
+  EXPECT_EQ(IntegerType::cast(readonlyInt)->numBits(), 32);
+  EXPECT_FALSE(readonlyInt->equals(int32));
+  EXPECT_EQ(types.qualifiedType(readonlyInt, false, true), types.qualifiedType(int32, true, true));
+  EXPECT_EQ(types.qualifiedType(int32, false, false), int32);
+  EXPECT_EQ(readonlyInt->scope(), ctx.globalScope());
+  EXPECT_EQ(ctx.globalScope()->firstSymbol(), nullptr);
+}
+
+TEST(TypeTest, NamedTypesAreDistinctSymbols) {
+  CG_Ctx ctx;
+  TypeFactory types(&ctx);
+  Scope* global = ctx.globalScope();
+  Type* int32 = types.signedInt32Type();
+  std::vector<FieldDesc> fields = {{ctx.cgString("x"), int32}, {ctx.cgString("y"), types.doubleType()}};
+  StructType* first = types.structType(global, "Point", "tagPoint", fields);
+  StructType* second = types.structType(global, "Point2", "tagPoint", fields);
+  EXPECT_NE(first, second);
+  EXPECT_FALSE(first->equals(second));
+  EXPECT_TRUE(types.pointerType(first)->equals(types.pointerType(first)));
+  EXPECT_FALSE(types.pointerType(first)->equals(types.pointerType(second)));
+  EXPECT_EQ(first->fieldIndex(ctx.cgString("y")), 1);
+  StructType* anonymous = types.structType(global, nullptr, nullptr, {});
+  Type* alias = types.namedCopy(int32, global, "myint");
+  EXPECT_NE(alias, int32);
+  EXPECT_TRUE(alias->equals(int32));
+  EXPECT_TRUE(types.pointerType(alias)->equals(types.pointerType(int32)));
+
+  Type* readonlyPoint = types.qualifiedType(first, true, false);
+  first->addField(ctx.cgString("z"), int32);
+  EXPECT_EQ(StructType::cast(readonlyPoint)->numFields(), 3);
+
+  EnumType* color =
+      types.enumType(global, "Color", "Color", {{ctx.cgString("RED"), 1}, {ctx.cgString("BLUE"), 4}}, nullptr);
+  bool found = false;
+  EXPECT_EQ(color->valueOf("BLUE", &found), 4);
+  EXPECT_TRUE(found);
+  color->valueOf("GREEN", &found);
+  EXPECT_FALSE(found);
+  EXPECT_EQ(color->baseType(), types.embeddedIntegerType());
+
+  std::vector<Symbol*> symbols;
+  for (Symbol* symbol = global->firstSymbol(); symbol != nullptr; symbol = symbol->next()) {
+    symbols.push_back(symbol);
+  }
+  EXPECT_EQ(symbols, (std::vector<Symbol*>{first, second, alias, color}));
+  EXPECT_EQ(anonymous->scope(), global);
+}
+
+TEST(SymbolicSizeTest, UniquingAndText) {
+  CG_Ctx ctx;
+  SymbolicSizeFactory sizes(&ctx);
+  SymbolicSize* n = sizes.idSize(ctx.globalScope(), "N");
+  SymbolicSize* sum = sizes.binopSize("+", n, sizes.size64(3));
+  EXPECT_EQ(sizes.size64(3), sizes.size64(3));
+  EXPECT_EQ(sum, sizes.binopSize("+", n, sizes.size64(3)));
+  EXPECT_EQ(sizes.unopSize("-u", sum)->toString(), "-u(+(N,3))");
+  IdMap<SymbolicSize*, char*> names;
+  names.put(n, ctx.cgString("rows"));
+  EXPECT_EQ(sum->toString(&names), "+(rows,3)");
+  EXPECT_EQ(sizes.unknownSize()->toString(), "");
+  EXPECT_TRUE(sizes.size64(Size64::unknown)->isUnknown());
+  EXPECT_TRUE(SymbolicSizeFactory::isSizeOperator("max", 2));
+  EXPECT_FALSE(SymbolicSizeFactory::isSizeOperator("-u", 2));
+  EXPECT_TRUE(SymbolicSizeFactory::isSizeOperator("-u", 1));
+}
+
+TEST(ScopeTest, ChildOrderLookupAndDestroy) {
+  CG_Ctx ctx;
+  Scope* global = ctx.globalScope();
+  Scope* a = cg_scope_create(global, "a", ctx.pool());
+  Scope* b = cg_scope_create(global, "b", ctx.pool());
+  Scope* inner = cg_scope_create(a, "inner", ctx.pool());
+  EXPECT_EQ(global->childScopes(), (std::vector<Scope*>{a, b}));
+  EXPECT_EQ(global->findSubScope("b"), b);
+  EXPECT_EQ(global->findSubScope("inner"), nullptr);
+  EXPECT_FALSE(global->hasChildScope(ctx.reservedScope(0)));
+  EXPECT_EQ(ctx.reservedScope(2), nullptr);
+
+  TypeFactory types(&ctx);
+  Var* outer = cg_var_create(global, types.doubleType(), "v");
+  Var* shadow = cg_var_create(inner, types.signedInt32Type(), "v");
+  EXPECT_EQ(cg_scope_tree_find_by_name(inner, "v", CG_VAR), shadow);
+  EXPECT_EQ(cg_scope_tree_find_by_name(b, "v", CG_VAR), outer);
+  EXPECT_EQ(cg_scope_tree_find_by_name(b, "v", CG_CONST), nullptr);
+
+  Scope* detached = cg_scope_create(nullptr, "d", ctx.pool());
+  EXPECT_EQ(detached->parent(), nullptr);
+  EXPECT_EQ(detached->ctx(), &ctx);
+
+  cg_scope_destroy(a);
+  EXPECT_EQ(global->childScopes(), (std::vector<Scope*>{b}));
+  EXPECT_EQ(inner->firstSymbol(), shadow);
+  cg_scope_destroy(inner);
+  EXPECT_EQ(inner->firstSymbol(), nullptr);
+  EXPECT_EQ(shadow->scope(), nullptr);
+}
+
+TEST(ScopeTest, FunctionScopesJoinTheTreeOnlyWithAGraph) {
+  CG_Ctx ctx;
+  TypeFactory types(&ctx);
+  Scope* global = ctx.globalScope();
+  Fcn* fcn = Fcn::create(global, "f");
+  Var* in = fcn->addInput(types.doubleType(), "u");
+  Var* out = fcn->addOutput(types.boolType(), "y");
+  Var* local = cg_var_create(fcn->localScope(), types.signedInt32Type(), "t");
+  EXPECT_TRUE(global->childScopes().empty());
+  EXPECT_EQ(fcn->ioScope()->parent(), global);
+  EXPECT_EQ(fcn->ioScope()->owningFcn(), fcn);
+  EXPECT_EQ(cg_scope_create(fcn->localScope(), "block", ctx.pool())->owningFcn(), fcn);
+  EXPECT_EQ(global->owningFcn(), nullptr);
+  EXPECT_EQ(cg_scope_tree_find_by_name(fcn->localScope(), "u", CG_VAR), in);
+  EXPECT_TRUE(ExprTools::isIOVar(in));
+  EXPECT_TRUE(ExprTools::isIOVar(out));
+  EXPECT_FALSE(ExprTools::isIOVar(local));
+
+  FcnType* type = FcnType::cast(fcn->type());
+  ASSERT_NE(type, nullptr);
+  EXPECT_EQ(type, types.fcnType({types.doubleType()}, {types.boolType()}));
+  EXPECT_TRUE(cg_const_is_function(fcn));
+
+  ASSERT_NE(fcn->createCfg(), nullptr);
+  EXPECT_EQ(fcn->createCfg(), fcn->cfg());
+  EXPECT_EQ(global->childScopes(), (std::vector<Scope*>{fcn->ioScope(), fcn->localScope()}));
+
+  CorePrototype* prototype = CorePrototype::create(ctx.reservedScope(1), "ext");
+  EXPECT_THROW(prototype->createCfg(), AssertionException);
+  EXPECT_FALSE(prototype->takesVariableInputs());
+  prototype->forceVariadic();
+  EXPECT_TRUE(prototype->takesVariableInputs());
+
+  fcn->setScalarized();
+  fcn->setDomVM();
+  EXPECT_EQ(fcn->fcnFlags(), 0x1040u);
+  EXPECT_TRUE(fcn->hasStoreAddr());
+  fcn->setDoesNotStoreAddr();
+  EXPECT_FALSE(fcn->hasStoreAddr());
+}
+
+TEST(ContextTest, BuiltinFunctionsLiveInReservedScope) {
+  CG_Ctx ctx;
+  ASSERT_EQ(ctx.intrinsicFcns().size(), 10u);
+  ASSERT_EQ(ctx.libraryFcns().size(), 2u);
+  IntrinsicFcn* max = ctx.findIntrinsicFcn("max");
+  ASSERT_NE(max, nullptr);
+  EXPECT_EQ(max->scope(), ctx.reservedScope(0));
+  EXPECT_EQ(max->numInputs(), 2);
+  EXPECT_TRUE(max->isCoreFcn());
+  EXPECT_STREQ(max->intrinsic()->name(), "max");
+  EXPECT_STREQ(ctx.libraryFcns()[1]->intrinsic()->name(), "memset");
+  EXPECT_EQ(ctx.libraryFcns()[0]->numInputs(), 3);
+  EXPECT_NE(ctx.nodeDef(1009), nullptr);
+  EXPECT_EQ(cg_ctx_def(&ctx, 999), nullptr);
+}
+
+TEST(ValueTest, FactoryTypesAndStoresValues) {
+  CG_Ctx ctx;
+  TypeFactory types(&ctx);
+  ValueFactory values(&ctx, ctx.pool());
+  Ref<Value> negative = values.integerValueRef(types.signedInt16Type(), -300);
+  ASSERT_TRUE(IntegerValue::isa(negative.get()));
+  EXPECT_EQ(IntegerValue::cast(negative.get())->toString(10), "-300");
+  EXPECT_EQ(negative->type(), types.signedInt16Type());
+  EXPECT_EQ(DoubleValue::cast(negative.get()), nullptr);
+
+  Ref<Value> flag = values.quasiNumericValueRef(
+      types.boolType(), FXP::DataValue::fromString(FXP::DataType::boolT(), "1", FXP::MathMode::floorWrap()));
+  EXPECT_TRUE(IntegerValue::isa(flag.get()));
+  Const* flagConst = ConstFactory(&ctx).create(types.boolType(), flag, ctx.globalScope(), "on");
+  EXPECT_TRUE(BoolConst::isa(flagConst));
+  EXPECT_TRUE(BoolConst::isTrue(flagConst));
+  EXPECT_FALSE(
+      BoolConst::isTrue(ConstFactory(&ctx).create(types.boolType(), values.boolValueRef(false), nullptr, nullptr)));
+
+  Const* text = cg_const_create_from_string(&ctx, "hello");
+  EXPECT_EQ(cg_const_string_value(text), ctx.cgString("hello"));
+  EXPECT_EQ(text->scope(), nullptr);
+
+  SymbolicSizeFactory sizes(&ctx);
+  for (bool rowMajor : {true, false}) {
+    StaticMatrixType* type = types.matrixType(types.doubleType(), {sizes.size64(2), sizes.size64(3)}, rowMajor);
+    Ref<Value> matrix = values.matrixValueCGRef(type);
+    auto* elements = StaticMatrixValue::cast(matrix.get());
+    ASSERT_NE(elements, nullptr);
+    const uint64_t index[] = {1, 0};
+    elements->setElement(index, values.doubleValueRef(types.doubleType(), 7.5));
+    EXPECT_EQ(DoubleValue::cast(elements->element(index).get())->value(), 7.5);
+    EXPECT_NE(elements->elementAt(rowMajor ? 3 : 1).get(), nullptr);
+    const uint64_t outside[] = {2, 0};
+    EXPECT_THROW(elements->element(outside), AssertionException);
+  }
+
+  EnumType* color = types.enumType(ctx.globalScope(), "Color", nullptr, {{ctx.cgString("RED"), 3}}, nullptr);
+  Ref<Value> red = values.enumValueRef(color, ctx.cgString("RED"));
+  EXPECT_EQ(EnumValue::cast(red.get())->value(), 3);
+  EXPECT_THROW(values.enumValueRef(color, ctx.cgString("BLUE")), AssertionException);
+
+  StructType* pair = types.structType(ctx.globalScope(), "Pair", nullptr,
+                                      {{ctx.cgString("a"), types.charType()}, {ctx.cgString("b"), types.charType()}});
+  Ref<Value> record = values.structValueCGRef(pair);
+  StructValue::cast(record.get())->setField(1, values.charValueRef('q'));
+  EXPECT_EQ(CharValue::cast(StructValue::cast(record.get())->field(1).get())->toChar(), 'q');
+  EXPECT_FALSE(StructValue::cast(record.get())->field(0));
+}
+
+namespace {
+
+class FixedTag : public TagSourceLocation {
+public:
+  std::string toPrettyPrintString() const override { return "here"; }
+  int getLocationType() const override { return 0; }
+  std::string toString() const override { return "here"; }
+  std::string getSIDStr() const override { return ""; }
+  std::string getNAGStr() const override { return ""; }
+  std::string getTraceStr() const override { return ""; }
+  TagSourceLocation* clone(MemPool* aPool) const override { return aPool->make<FixedTag>(); }
+  std::string getSourceBlockFullPath() const override { return ""; }
+  void accept(TagSourceLocationVisitor* aVisitor) override { aVisitor->visit(this); }
+};
+
+class FixedTagCreator : public TagCreator {
+public:
+  Tag* create(MemPool* aPool, CG_Obj*) override { return aPool->make<FixedTag>(); }
+  Tag::Kind kind() const override { return Tag::SOURCE_LOCATION; }
+};
+
+} // namespace
+
+TEST(TagTest, CreatorOriginAndTestIds) {
+  CG_Ctx ctx;
+  TypeFactory types(&ctx);
+  TagHandlerForSourceLocation handler;
+  FixedTagCreator creator;
+  cg_ctx_register_handler(&ctx, &handler);
+  EXPECT_EQ(ctx.handler(Tag::SOURCE_LOCATION), &handler);
+  handler.setCreator(&creator);
+  Var* tagged = cg_var_create(ctx.globalScope(), types.doubleType(), "a");
+  handler.resetCreator();
+  Var* plain = cg_var_create(ctx.globalScope(), types.doubleType(), "b");
+  cg_ctx_unregister_handler(&ctx, &handler);
+  EXPECT_NE(tagged->tag(Tag::SOURCE_LOCATION), nullptr);
+  EXPECT_EQ(plain->tag(Tag::SOURCE_LOCATION), nullptr);
+
+  EXPECT_EQ(OriginTag::origin(plain), OriginTag::COMPILER);
+  OriginTag::setOrigin(plain, OriginTag::USER);
+  OriginTag::setOrigin(plain, 77);
+  EXPECT_EQ(OriginTag::origin(plain), 77);
+
+  TestIdTag::setId(plain, "first");
+  TestIdTag::setId(plain, "second");
+  EXPECT_EQ(TestIdTag::find(&ctx, "second"), plain);
+  EXPECT_EQ(TestIdTag::find(&ctx, "first"), nullptr);
+  EXPECT_EQ(*TestIdTag::id(plain), "second");
+
+  EXPECT_FALSE(GenericTagCategory::categoryIsRegistered(&ctx, "opt"));
+  GenericTagCategory::registerCategory(&ctx, "opt");
+  EXPECT_TRUE(GenericTagCategory::categoryIsRegistered(&ctx, "opt"));
+}
+
+TEST(MarkerTest, MarksWhatAnObjectNeedsAndNothingElse) {
+  CG_Ctx ctx;
+  TypeFactory types(&ctx);
+  Scope* global = ctx.globalScope();
+  Scope* module = cg_scope_create(global, "m", ctx.pool());
+  Scope* nested = cg_scope_create(module, "n", ctx.pool());
+  StructType* point = types.structType(module, "P", nullptr, {{ctx.cgString("x"), types.singleType()}});
+  Var* used = cg_var_create(module, types.pointerType(point), "p");
+  Var* unrelated = cg_var_create(module, types.charType(), "c");
+  Var* deep = cg_var_create(nested, types.boolType(), "d");
+  Fcn* fcn = Fcn::create(module, "f");
+  Var* input = fcn->addInput(types.signedInt8Type(), "u");
+
+  ContextualMarker marker(&ctx);
+  EXPECT_TRUE(ShouldEmitPredicate().shouldEmit(nullptr));
+  EXPECT_FALSE(marker.shouldEmit(nullptr));
+  marker.markAllRelatedTo(used);
+  for (CG_Obj* expected :
+       std::vector<CG_Obj*>{used, point, types.pointerType(point), types.singleType(), module, global}) {
+    EXPECT_TRUE(marker.shouldEmit(expected));
+  }
+  for (CG_Obj* rejected : std::vector<CG_Obj*>{unrelated, deep, nested, fcn, types.charType()}) {
+    EXPECT_FALSE(marker.shouldEmit(rejected));
+  }
+  marker.markAllRelatedTo(fcn);
+  EXPECT_TRUE(marker.shouldEmit(input));
+  EXPECT_TRUE(marker.shouldEmit(types.signedInt8Type()));
+  EXPECT_TRUE(marker.shouldEmit(fcn->localScope()));
+
+  ContextualMarker scopeMarker(&ctx);
+  scopeMarker.markAllRelatedTo(module);
+  EXPECT_TRUE(scopeMarker.shouldEmit(unrelated));
+  EXPECT_FALSE(scopeMarker.shouldEmit(deep));
+  FullyRecursiveContextualMarker recursive(&ctx);
+  recursive.markAllRelatedTo(module);
+  EXPECT_TRUE(recursive.shouldEmit(deep));
+  EXPECT_TRUE(recursive.shouldEmit(types.boolType()));
+  EXPECT_FALSE(recursive.shouldEmit(ctx.reservedScope(0)));
+}
