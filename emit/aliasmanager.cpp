@@ -21,10 +21,11 @@ namespace CG {
 
 static const char* const kAliasSource = "emit/aliasmanager";
 
-#define ALIAS_ASSERT(cond)                                                                                             \
+// The invariant's text is spelled out: it is part of the message users see.
+#define ALIAS_ASSERT(cond, text)                                                                                       \
   do {                                                                                                                 \
     if (!(cond))                                                                                                       \
-      client_assertion_failed(kAliasSource, __LINE__, #cond);                                                          \
+      client_assertion_failed(kAliasSource, __LINE__, text);                                                           \
   } while (0)
 
 static bool isEmptyName(const char* aName) {
@@ -63,14 +64,15 @@ void AliasManager::registerToken(CG_Obj* aToken, Fcn* aFcn, char* aQuillName, bo
   Fcn* fcn = aFcn;
   if (TokenInfo* const* existing = fQulNameToTokenInfo->lookup(aQuillName)) {
     TokenInfo* ti = *existing;
-    ALIAS_ASSERT(!ti->isAlias());
-    ALIAS_ASSERT(ti->getFcn() != 0);
-    ALIAS_ASSERT(ti->getFcn() != fcn);
+    ALIAS_ASSERT(!ti->isAlias(), "!ti->isAlias()");
+    ALIAS_ASSERT(ti->getFcn() != 0, "ti->getFcn()!=0");
+    ALIAS_ASSERT(ti->getFcn() != fcn, "ti->getFcn() != fcn");
     deleteTokenInfo(aQuillName);
   }
-  ALIAS_ASSERT(!fReservedQulNamesMap->containsKey(aQuillName));
-  ALIAS_ASSERT(!qulNameToTokenInfo()->containsKey(aQuillName));
-  ALIAS_ASSERT(aToken == 0 || !tokenToQulName()->containsKey(aToken));
+  ALIAS_ASSERT(!fReservedQulNamesMap->containsKey(aQuillName), "!fReservedQulNamesMap->containsKey(aQuillName)");
+  ALIAS_ASSERT(!qulNameToTokenInfo()->containsKey(aQuillName), "!qulNameToTokenInfo()->containsKey(aQuillName)");
+  ALIAS_ASSERT(aToken == 0 || !tokenToQulName()->containsKey(aToken),
+               "aToken == 0 || !tokenToQulName()->containsKey(aToken)");
 
   fReservedQulNamesMap->put(aQuillName, 1);
   if (aToken)

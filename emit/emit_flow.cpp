@@ -14,10 +14,11 @@ namespace CG {
 
 static const char* const kFlowSource = "emit/qulemitter";
 
-#define FLOW_ASSERT(cond)                                                                                              \
+// The invariant's text is spelled out: it is part of the message users see.
+#define FLOW_ASSERT(cond, text)                                                                                        \
   do {                                                                                                                 \
     if (!(cond))                                                                                                       \
-      client_assertion_failed(kFlowSource, __LINE__, #cond);                                                           \
+      client_assertion_failed(kFlowSource, __LINE__, text);                                                            \
   } while (0)
 
 //===-- Bodies ------------------------------------------------------------------------------------------===//
@@ -34,7 +35,7 @@ void QulEmitter::emitCfg(Cfg* aCfg) {
     return;
   }
   Fcn* fcn = aCfg->fcn();
-  FLOW_ASSERT(fcn != 0);
+  FLOW_ASSERT(fcn != 0, "fcn != 0");
   ManagedCGPool pstPool(fCtx);
   Pst pst(fcn, pstPool.pool(), 1);
   Pst* savedPst = fPst;
@@ -273,8 +274,10 @@ void QulEmitter::emitUnstructuredRegion(UnstructuredRegion* aRegion) {
   preprocessUnstructuredRegion(aRegion);
   Stmt* entryStmt = aRegion->entryStmt();
   Stmt* exitStmt = aRegion->exitStmt();
-  FLOW_ASSERT(MergeStmt::isa(entryStmt) || SplitStmt::isa(entryStmt));
-  FLOW_ASSERT(MergeStmt::isa(exitStmt) || SplitStmt::isa(exitStmt));
+  FLOW_ASSERT(MergeStmt::isa(entryStmt) || SplitStmt::isa(entryStmt),
+              "MergeStmt::isa(entryStmt) || SplitStmt::isa(entryStmt)");
+  FLOW_ASSERT(MergeStmt::isa(exitStmt) || SplitStmt::isa(exitStmt),
+              "MergeStmt::isa(exitStmt) || SplitStmt::isa(exitStmt)");
   Stmt* savedContinuation = fRegionContinuation;
   Stmt* savedStop = fStopStmt;
   fRegionContinuation = aRegion->successorInPort().stmt();
@@ -314,7 +317,7 @@ void QulEmitter::preprocessUnstructuredRegion(UnstructuredRegion* aRegion) {
       if (!inEdge)
         continue;
       Stmt* srcStmt = inEdge->outPort().stmt();
-      FLOW_ASSERT(srcStmt);
+      FLOW_ASSERT(srcStmt, "srcStmt");
       if (SplitStmt::isa(srcStmt) && !isForLoopExitEdge(inEdge))
         ++fromSplits;
     }
@@ -334,7 +337,7 @@ void QulEmitter::emitUnstructuredControlStmt(InPort aPort, IdSet<Stmt*>* aVisite
     emitNewline();
     return;
   }
-  FLOW_ASSERT(MergeStmt::isa(stmt) || SplitStmt::isa(stmt));
+  FLOW_ASSERT(MergeStmt::isa(stmt) || SplitStmt::isa(stmt), "MergeStmt::isa(stmt) || SplitStmt::isa(stmt)");
   aVisited->add(stmt);
   if (AbstractForEntryStmt::isa(stmt))
     return emitAbstractForLoopStmt(AbstractForEntryStmt::cast(stmt), aVisited);

@@ -1,6 +1,8 @@
 // IR exceptions, assertion failures and the task-scoped message logger.
 #include "ir/logger.h"
 
+#include "ir/strings.h"
+
 #include <cstdarg>
 #include <cstdio>
 
@@ -16,22 +18,6 @@ struct LoggerState {
 LoggerState& state() {
   static LoggerState theState;
   return theState;
-}
-
-std::string vformat(const char* aFormat, va_list aArgs) {
-  if (aFormat == nullptr) {
-    return std::string();
-  }
-  va_list copy;
-  va_copy(copy, aArgs);
-  int length = std::vsnprintf(nullptr, 0, aFormat, copy);
-  va_end(copy);
-  if (length <= 0) {
-    return std::string();
-  }
-  std::string text(static_cast<size_t>(length), '\0');
-  std::vsnprintf(text.data(), text.size() + 1, aFormat, aArgs);
-  return text;
 }
 
 std::string assertionText(const char* aFile, int aLine, const char* aExpression) {
@@ -94,7 +80,7 @@ void TheLogger::publish(Corvid::System::Level aLevel, const char* aId, const std
 void TheLogger::throwUserException(const char* aId, const char* aFormat, ...) {
   va_list args;
   va_start(args, aFormat);
-  std::string message = vformat(aFormat, args);
+  std::string message = cg_string_vformat(aFormat, args);
   va_end(args);
   publish(Corvid::System::SEVERE, aId, message);
   throw MessageException(aId != nullptr ? aId : "", message);
@@ -103,7 +89,7 @@ void TheLogger::throwUserException(const char* aId, const char* aFormat, ...) {
 void TheLogger::throwInternalException(const char* aId, const char* aFormat, ...) {
   va_list args;
   va_start(args, aFormat);
-  std::string message = vformat(aFormat, args);
+  std::string message = cg_string_vformat(aFormat, args);
   va_end(args);
   publish(Corvid::System::SEVERE, aId, message);
   throw InternalException(aId != nullptr ? aId : "", message);
@@ -112,7 +98,7 @@ void TheLogger::throwInternalException(const char* aId, const char* aFormat, ...
 void TheLogger::logSevere(const char* aId, const char* aFormat, ...) {
   va_list args;
   va_start(args, aFormat);
-  std::string message = vformat(aFormat, args);
+  std::string message = cg_string_vformat(aFormat, args);
   va_end(args);
   publish(Corvid::System::SEVERE, aId, message);
 }
@@ -120,7 +106,7 @@ void TheLogger::logSevere(const char* aId, const char* aFormat, ...) {
 void TheLogger::logWarning(const char* aId, const char* aFormat, ...) {
   va_list args;
   va_start(args, aFormat);
-  std::string message = vformat(aFormat, args);
+  std::string message = cg_string_vformat(aFormat, args);
   va_end(args);
   publish(Corvid::System::WARNING, aId, message);
 }
@@ -128,7 +114,7 @@ void TheLogger::logWarning(const char* aId, const char* aFormat, ...) {
 void TheLogger::logInfo(const char* aId, const char* aFormat, ...) {
   va_list args;
   va_start(args, aFormat);
-  std::string message = vformat(aFormat, args);
+  std::string message = cg_string_vformat(aFormat, args);
   va_end(args);
   publish(Corvid::System::INFO, aId, message);
 }

@@ -8,9 +8,10 @@
 
 #include "ir/ctx.h"
 
-namespace {
-
-std::string vformat(const char* aFormat, va_list aArgs) {
+std::string cg_string_vformat(const char* aFormat, va_list aArgs) {
+  if (aFormat == nullptr) {
+    return std::string();
+  }
   va_list copy;
   va_copy(copy, aArgs);
   int length = std::vsnprintf(nullptr, 0, aFormat, copy);
@@ -23,8 +24,6 @@ std::string vformat(const char* aFormat, va_list aArgs) {
   return text;
 }
 
-} // namespace
-
 char* cg_string_create(CG_Ctx* aCtx, const char* aText) {
   return aCtx->cgString(aText);
 }
@@ -32,7 +31,7 @@ char* cg_string_create(CG_Ctx* aCtx, const char* aText) {
 char* cg_string_createf(CG_Ctx* aCtx, const char* aFormat, ...) {
   va_list args;
   va_start(args, aFormat);
-  std::string text = vformat(aFormat, args);
+  std::string text = cg_string_vformat(aFormat, args);
   va_end(args);
   return aCtx->cgString(text);
 }

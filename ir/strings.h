@@ -1,7 +1,13 @@
 // Interned IR strings: equal texts share one pointer within a context.
 #pragma once
 
+#include <cstdarg>
+#include <string>
+
 class CG_Ctx;
+
+// printf into a new string (a null format gives "").
+std::string cg_string_vformat(const char* aFormat, va_list aArgs);
 
 char* cg_string_create(CG_Ctx* aCtx, const char* aText);
 char* cg_string_createf(CG_Ctx* aCtx, const char* aFormat, ...) __attribute__((format(printf, 2, 3)));
