@@ -104,6 +104,12 @@ void QulEmitter::emitSubRegion(OutPort aOutPort, IdSet<Stmt*>* aVisited) {
   bool isBranch = aOutPort.node->numOutPorts() > 1;
   if (isBranch)
     indentIncrement();
+  emitCodeFrom(aOutPort, aVisited);
+  if (isBranch)
+    indentDecrement();
+}
+
+void QulEmitter::emitCodeFrom(OutPort aOutPort, IdSet<Stmt*>* aVisited) {
   InPort port = aOutPort.edge() ? aOutPort.edge()->inPort() : InPort();
   while (port.valid() && fPst->isRegionEntry(port) && !(aVisited && aVisited->containsKey(port.stmt()))) {
     Region* region = fPst->outerEntryTo(port);
@@ -113,8 +119,6 @@ void QulEmitter::emitSubRegion(OutPort aOutPort, IdSet<Stmt*>* aVisited) {
   }
   if (aVisited && port.valid())
     emitUnstructuredControlStmt(port, aVisited);
-  if (isBranch)
-    indentDecrement();
 }
 
 //===-- Structured statements ---------------------------------------------------------------------------===//
@@ -276,14 +280,16 @@ void QulEmitter::emitUnstructuredRegion(UnstructuredRegion* aRegion) {
   Stmt* exitStmt = aRegion->exitStmt();
   FLOW_ASSERT(MergeStmt::isa(entryStmt) || SplitStmt::isa(entryStmt),
               "MergeStmt::isa(entryStmt) || SplitStmt::isa(entryStmt)");
-  FLOW_ASSERT(MergeStmt::isa(exitStmt) || SplitStmt::isa(exitStmt),
+  // A body whose end is never reached has an unstructured area without exit statement.
+  FLOW_ASSERT(!exitStmt || MergeStmt::isa(exitStmt) || SplitStmt::isa(exitStmt),
               "MergeStmt::isa(exitStmt) || SplitStmt::isa(exitStmt)");
   Stmt* savedContinuation = fRegionContinuation;
   Stmt* savedStop = fStopStmt;
-  fRegionContinuation = aRegion->successorInPort().stmt();
+  fRegionContinuation = aRegion->successorInPort().valid() ? aRegion->successorInPort().stmt() : nullptr;
   fStopStmt = MergeStmt::isa(exitStmt) ? exitStmt : fRegionContinuation;
   IdSet<Stmt*>* visited = pool()->make<IdSet<Stmt*>>();
-  visited->add(fStopStmt);
+  if (fStopStmt)
+    visited->add(fStopStmt);
   emitUnstructuredControlStmt(aRegion->entry(), visited);
   if (MergeStmt::isa(exitStmt) && hasGoto(exitStmt))
     emitLabel(exitStmt);
@@ -340,7 +346,7 @@ void QulEmitter::emitUnstructuredControlStmt(InPort aPort, IdSet<Stmt*>* aVisite
   FLOW_ASSERT(MergeStmt::isa(stmt) || SplitStmt::isa(stmt), "MergeStmt::isa(stmt) || SplitStmt::isa(stmt)");
   aVisited->add(stmt);
   if (AbstractForEntryStmt::isa(stmt))
-    return emitAbstractForLoopStmt(AbstractForEntryStmt::cast(stmt), aVisited);
+    return emitUnstructuredForLoop(AbstractForEntryStmt::cast(stmt), aVisited);
   if (MergeStmt::isa(stmt))
     return emitUnstructuredMerge(MergeStmt::cast(stmt), aVisited);
   if (IfStmt::isa(stmt))
@@ -352,6 +358,13 @@ void QulEmitter::emitUnstructuredControlStmt(InPort aPort, IdSet<Stmt*>* aVisite
   client_assertion_failed(kFlowSource, __LINE__, "MergeStmt::isa(stmt) || SplitStmt::isa(stmt)");
 }
 
+// A loop met in an unstructured walk: the loop, then whatever its exit leads to, at the loop's own level.
+void QulEmitter::emitUnstructuredForLoop(AbstractForEntryStmt* aEntry, IdSet<Stmt*>* aVisited) {
+  emitAbstractForLoopStmt(aEntry, aVisited);
+  if (AbstractForExitStmt* exit = AbstractForExitStmt::cast(aEntry->succ()))
+    emitCodeFrom(exit->exitOutPort(), aVisited);
+}
+
 void QulEmitter::emitUnstructuredMerge(MergeStmt* aMerge, IdSet<Stmt*>* aVisited) {
   Stmt* destination = realDestination(aMerge);
   if (destination == fStopStmt)
@@ -361,17 +374,20 @@ void QulEmitter::emitUnstructuredMerge(MergeStmt* aMerge, IdSet<Stmt*>* aVisited
   emitSubRegion(aMerge->outPort(), aVisited);
 }
 
-// The last merge of a chain of merges (stopping at the region's continuation): where a jump really lands.
+// The last merge of a chain of merges: where a jump really lands. The walk stops at the region's stop statement
+// and continuation, and never steps onto the entry of a nested region (a loop head prints without a label).
 Stmt* QulEmitter::realDestination(Stmt* aStmt) {
   if (!MergeStmt::isa(aStmt))
     return aStmt;
   Stmt* destination = aStmt;
-  size_t steps = destination->cfg()->stmts().size();
-  for (Stmt* next = destination->succ(0); next && MergeStmt::isa(next) && next != fRegionContinuation;
-       next = destination->succ(0)) {
-    if (next == aStmt || steps-- == 0)
+  size_t steps = aStmt->cfg()->stmts().size();
+  while (destination != fStopStmt && steps-- > 0) {
+    InPort next = destination->succInPort(0);
+    if (!next.valid() || !MergeStmt::isa(next.node) || next.node == fRegionContinuation || next.node == aStmt)
       break;
-    destination = next;
+    if (fPst && fPst->isRegionEntry(next))
+      break;
+    destination = next.stmt();
   }
   return destination;
 }

@@ -254,6 +254,8 @@ private:
   void emitMethodParams(MethodConst* aMethod);
   void emitLiteralTextStmt(Stmt* aStmt);
   void emitUnstructuredMerge(MergeStmt* aMerge, IdSet<Stmt*>* aVisited);
+  void emitUnstructuredForLoop(AbstractForEntryStmt* aEntry, IdSet<Stmt*>* aVisited);
+  void emitCodeFrom(OutPort aOutPort, IdSet<Stmt*>* aVisited);
   void emitCheckConstant(CG_Obj* aConst);
   void emitCheckInputConstants(CheckExpr* aCheck, int aFrom, int aTo);
   void emitCheckAuxConstants(CheckExpr* aCheck, int aFrom, int aTo);

@@ -20,172 +20,172 @@ const char* regionKindName(RegionKind aKind);
 // The region's kind checked before the downcast; a mismatch throws an InternalException naming both kinds.
 Region* checkedRegionCast(Region* aRegion, RegionKind aFirst, RegionKind aLast, const char* aClassName);
 
-#define CG_DECLARE_REGION_CASTS(aClass, aFirst, aLast)                                                       \
-    static bool isa(const Region* aRegion)                                                                     \
-    {                                                                                                          \
-        return aRegion != nullptr && aRegion->regionKind() >= (aFirst) && aRegion->regionKind() <= (aLast);    \
-    }                                                                                                          \
-    static aClass* cast(Region* aRegion)                                                                       \
-    {                                                                                                          \
-        return static_cast<aClass*>(checkedRegionCast(aRegion, (aFirst), (aLast), #aClass));                 \
-    }                                                                                                          \
-    static const aClass* cast(const Region* aRegion) { return cast(const_cast<Region*>(aRegion)); }
+#define CG_DECLARE_REGION_CASTS(aClass, aFirst, aLast)                                                                 \
+  static bool isa(const Region* aRegion) {                                                                             \
+    return aRegion != nullptr && aRegion->regionKind() >= (aFirst) && aRegion->regionKind() <= (aLast);                \
+  }                                                                                                                    \
+  static aClass* cast(Region* aRegion) {                                                                               \
+    return static_cast<aClass*>(checkedRegionCast(aRegion, (aFirst), (aLast), #aClass));                               \
+  }                                                                                                                    \
+  static const aClass* cast(const Region* aRegion) {                                                                   \
+    return cast(const_cast<Region*>(aRegion));                                                                         \
+  }
 
 // A maximal straight run of single-entry single-exit statements, in order.
 class BasicBlockRegion : public Region {
 public:
-    explicit BasicBlockRegion(std::vector<Stmt*> aStmts);
-    CG_DECLARE_REGION_CASTS(BasicBlockRegion, RegionKind::BASIC_BLOCK, RegionKind::BASIC_BLOCK)
-    RegionKind regionKind() const override { return RegionKind::BASIC_BLOCK; }
+  explicit BasicBlockRegion(std::vector<Stmt*> aStmts);
+  CG_DECLARE_REGION_CASTS(BasicBlockRegion, RegionKind::BASIC_BLOCK, RegionKind::BASIC_BLOCK)
+  RegionKind regionKind() const override { return RegionKind::BASIC_BLOCK; }
 
-    const std::vector<Stmt*>& stmts() const { return fStmts; }
+  const std::vector<Stmt*>& stmts() const { return fStmts; }
 
 private:
-    std::vector<Stmt*> fStmts;
+  std::vector<Stmt*> fStmts;
 };
 
 // Two or more regions executed one after another: each one's exit leads to the next one's entry.
 class ChainRegion : public Region {
 public:
-    explicit ChainRegion(std::vector<Region*> aChildren);
-    CG_DECLARE_REGION_CASTS(ChainRegion, RegionKind::CHAIN, RegionKind::CHAIN)
-    RegionKind regionKind() const override { return RegionKind::CHAIN; }
+  explicit ChainRegion(std::vector<Region*> aChildren);
+  CG_DECLARE_REGION_CASTS(ChainRegion, RegionKind::CHAIN, RegionKind::CHAIN)
+  RegionKind regionKind() const override { return RegionKind::CHAIN; }
 
-    const std::vector<Region*>& children() const { return fChildren; }
+  const std::vector<Region*>& children() const { return fChildren; }
 
 private:
-    std::vector<Region*> fChildren;
+  std::vector<Region*> fChildren;
 };
 
 // if -> (true branch | false branch) -> join. A branch is null when its out-port leads straight to the join.
 class IfRegion : public Region {
 public:
-    IfRegion(IfStmt* aIf, MergeStmt* aJoin, Region* aTrueBranch, Region* aFalseBranch);
-    CG_DECLARE_REGION_CASTS(IfRegion, RegionKind::IF, RegionKind::IF)
-    RegionKind regionKind() const override { return RegionKind::IF; }
+  IfRegion(IfStmt* aIf, MergeStmt* aJoin, Region* aTrueBranch, Region* aFalseBranch);
+  CG_DECLARE_REGION_CASTS(IfRegion, RegionKind::IF, RegionKind::IF)
+  RegionKind regionKind() const override { return RegionKind::IF; }
 
-    IfStmt* ifStmt() const { return fIf; }
-    MergeStmt* joinStmt() const { return fJoin; }
-    Region* trueBranch() const { return fTrueBranch; }
-    Region* falseBranch() const { return fFalseBranch; }
+  IfStmt* ifStmt() const { return fIf; }
+  MergeStmt* joinStmt() const { return fJoin; }
+  Region* trueBranch() const { return fTrueBranch; }
+  Region* falseBranch() const { return fFalseBranch; }
 
 private:
-    IfStmt* fIf;
-    MergeStmt* fJoin;
-    Region* fTrueBranch;
-    Region* fFalseBranch;
+  IfStmt* fIf;
+  MergeStmt* fJoin;
+  Region* fTrueBranch;
+  Region* fFalseBranch;
 };
 
 // switch -> (case branches, default branch) -> join; a null branch leads straight to the join.
 class SwitchRegion : public Region {
 public:
-    // aBranches: one per out-port of the switch (the cases, then the default).
-    SwitchRegion(SwitchStmt* aSwitch, MergeStmt* aJoin, std::vector<Region*> aBranches);
-    CG_DECLARE_REGION_CASTS(SwitchRegion, RegionKind::SWITCH, RegionKind::SWITCH)
-    RegionKind regionKind() const override { return RegionKind::SWITCH; }
+  // aBranches: one per out-port of the switch (the cases, then the default).
+  SwitchRegion(SwitchStmt* aSwitch, MergeStmt* aJoin, std::vector<Region*> aBranches);
+  CG_DECLARE_REGION_CASTS(SwitchRegion, RegionKind::SWITCH, RegionKind::SWITCH)
+  RegionKind regionKind() const override { return RegionKind::SWITCH; }
 
-    SwitchStmt* switchStmt() const { return fSwitch; }
-    MergeStmt* joinStmt() const { return fJoin; }
-    int numCases() const { return static_cast<int>(fBranches.size()) - 1; }
-    Region* caseBranch(int aCase) const;
-    Region* defaultBranch() const { return fBranches.back(); }
+  SwitchStmt* switchStmt() const { return fSwitch; }
+  MergeStmt* joinStmt() const { return fJoin; }
+  int numCases() const { return static_cast<int>(fBranches.size()) - 1; }
+  Region* caseBranch(int aCase) const;
+  Region* defaultBranch() const { return fBranches.back(); }
 
 private:
-    SwitchStmt* fSwitch;
-    MergeStmt* fJoin;
-    std::vector<Region*> fBranches;
+  SwitchStmt* fSwitch;
+  MergeStmt* fJoin;
+  std::vector<Region*> fBranches;
 };
 
 // head (in-port 0 entry, 1 back edge) -> test; true: body -> head; false: leaves the loop.
 class WhileRegion : public Region {
 public:
-    WhileRegion(MergeStmt* aHead, IfStmt* aTest, Region* aBody);
-    CG_DECLARE_REGION_CASTS(WhileRegion, RegionKind::WHILE, RegionKind::WHILE)
-    RegionKind regionKind() const override { return RegionKind::WHILE; }
+  WhileRegion(MergeStmt* aHead, IfStmt* aTest, Region* aBody);
+  CG_DECLARE_REGION_CASTS(WhileRegion, RegionKind::WHILE, RegionKind::WHILE)
+  RegionKind regionKind() const override { return RegionKind::WHILE; }
 
-    MergeStmt* headStmt() const { return fHead; }
-    IfStmt* testStmt() const { return fTest; }
-    Region* body() const { return fBody; }
+  MergeStmt* headStmt() const { return fHead; }
+  IfStmt* testStmt() const { return fTest; }
+  Region* body() const { return fBody; }
 
 private:
-    MergeStmt* fHead;
-    IfStmt* fTest;
-    Region* fBody;
+  MergeStmt* fHead;
+  IfStmt* fTest;
+  Region* fBody;
 };
 
 // head -> body -> test; true: back to head in-port 1; false: leaves the loop.
 class DoWhileRegion : public Region {
 public:
-    DoWhileRegion(MergeStmt* aHead, Region* aBody, IfStmt* aTest);
-    CG_DECLARE_REGION_CASTS(DoWhileRegion, RegionKind::DO_WHILE, RegionKind::DO_WHILE)
-    RegionKind regionKind() const override { return RegionKind::DO_WHILE; }
+  DoWhileRegion(MergeStmt* aHead, Region* aBody, IfStmt* aTest);
+  CG_DECLARE_REGION_CASTS(DoWhileRegion, RegionKind::DO_WHILE, RegionKind::DO_WHILE)
+  RegionKind regionKind() const override { return RegionKind::DO_WHILE; }
 
-    MergeStmt* headStmt() const { return fHead; }
-    Region* body() const { return fBody; }
-    IfStmt* testStmt() const { return fTest; }
+  MergeStmt* headStmt() const { return fHead; }
+  Region* body() const { return fBody; }
+  IfStmt* testStmt() const { return fTest; }
 
 private:
-    MergeStmt* fHead;
-    Region* fBody;
-    IfStmt* fTest;
+  MergeStmt* fHead;
+  Region* fBody;
+  IfStmt* fTest;
 };
 
 // for-entry -> for-exit; out-port 0: body -> entry in-port 1; out-port 1: leaves the loop.
 class AbstractForLoopRegion : public Region {
 public:
-    AbstractForLoopRegion(AbstractForEntryStmt* aEntry, AbstractForExitStmt* aExit, Region* aBody);
-    CG_DECLARE_REGION_CASTS(AbstractForLoopRegion, RegionKind::FOR_LOOP, RegionKind::PARALLEL_FOR_LOOP)
-    RegionKind regionKind() const override = 0;
+  AbstractForLoopRegion(AbstractForEntryStmt* aEntry, AbstractForExitStmt* aExit, Region* aBody);
+  CG_DECLARE_REGION_CASTS(AbstractForLoopRegion, RegionKind::FOR_LOOP, RegionKind::PARALLEL_FOR_LOOP)
+  RegionKind regionKind() const override = 0;
 
-    AbstractForEntryStmt* entryStmt() const { return fEntry; }
-    AbstractForExitStmt* exitStmt() const { return fExit; }
-    Region* body() const { return fBody; }
+  AbstractForEntryStmt* entryStmt() const { return fEntry; }
+  AbstractForExitStmt* exitStmt() const { return fExit; }
+  Region* body() const { return fBody; }
 
 private:
-    AbstractForEntryStmt* fEntry;
-    AbstractForExitStmt* fExit;
-    Region* fBody;
+  AbstractForEntryStmt* fEntry;
+  AbstractForExitStmt* fExit;
+  Region* fBody;
 };
 
 class ForLoopRegion : public AbstractForLoopRegion {
 public:
-    using AbstractForLoopRegion::AbstractForLoopRegion;
-    CG_DECLARE_REGION_CASTS(ForLoopRegion, RegionKind::FOR_LOOP, RegionKind::FOR_LOOP)
-    RegionKind regionKind() const override { return RegionKind::FOR_LOOP; }
+  using AbstractForLoopRegion::AbstractForLoopRegion;
+  CG_DECLARE_REGION_CASTS(ForLoopRegion, RegionKind::FOR_LOOP, RegionKind::FOR_LOOP)
+  RegionKind regionKind() const override { return RegionKind::FOR_LOOP; }
 };
 
 class ParallelForLoopRegion : public AbstractForLoopRegion {
 public:
-    using AbstractForLoopRegion::AbstractForLoopRegion;
-    CG_DECLARE_REGION_CASTS(ParallelForLoopRegion, RegionKind::PARALLEL_FOR_LOOP, RegionKind::PARALLEL_FOR_LOOP)
-    RegionKind regionKind() const override { return RegionKind::PARALLEL_FOR_LOOP; }
+  using AbstractForLoopRegion::AbstractForLoopRegion;
+  CG_DECLARE_REGION_CASTS(ParallelForLoopRegion, RegionKind::PARALLEL_FOR_LOOP, RegionKind::PARALLEL_FOR_LOOP)
+  RegionKind regionKind() const override { return RegionKind::PARALLEL_FOR_LOOP; }
 };
 
 // Any other single-entry single-exit region. Its own statements (those in none of its children) are merges
 // and splits; every maximal single-entry single-exit area inside it is a child region.
 class UnstructuredRegion : public Region {
 public:
-    UnstructuredRegion(InPort aEntry, OutPort aExit, std::vector<Stmt*> aOwnStmts, std::vector<Region*> aChildren);
-    CG_DECLARE_REGION_CASTS(UnstructuredRegion, RegionKind::UNSTRUCTURED, RegionKind::UNSTRUCTURED)
-    RegionKind regionKind() const override { return RegionKind::UNSTRUCTURED; }
+  UnstructuredRegion(InPort aEntry, OutPort aExit, std::vector<Stmt*> aOwnStmts, std::vector<Region*> aChildren);
+  CG_DECLARE_REGION_CASTS(UnstructuredRegion, RegionKind::UNSTRUCTURED, RegionKind::UNSTRUCTURED)
+  RegionKind regionKind() const override { return RegionKind::UNSTRUCTURED; }
 
-    Stmt* entryStmt() const { return entry().stmt(); }
-    // Null only when control never leaves the region (no exit out-port).
-    Stmt* exitStmt() const { return exit().stmt(); }
-    // Where the exit leads; invalid when the exit out-port is unconnected.
-    InPort successorInPort() const;
-    // Every statement inside, children's included, in IR statement order (gathered on first use).
-    const std::vector<Stmt*>& stmts() const;
-    // The statements inside that are in none of the children, in IR statement order.
-    const std::vector<Stmt*>& ownStmts() const { return fOwnStmts; }
-    // The regions directly inside, in IR order of their entries.
-    const std::vector<Region*>& children() const { return fChildren; }
+  Stmt* entryStmt() const { return entry().stmt(); }
+  // Null only when control never leaves the region (no exit out-port).
+  Stmt* exitStmt() const { return exit().stmt(); }
+  // Where the exit leads; invalid when the exit out-port is unconnected.
+  InPort successorInPort() const;
+  // Every statement inside, children's included, in IR statement order (gathered on first use).
+  const std::vector<Stmt*>& stmts() const;
+  // The statements inside that are in none of the children, in IR statement order.
+  const std::vector<Stmt*>& ownStmts() const { return fOwnStmts; }
+  // The regions directly inside, in IR order of their entries.
+  const std::vector<Region*>& children() const { return fChildren; }
 
 private:
-    std::vector<Stmt*> fOwnStmts;
-    std::vector<Region*> fChildren;
-    mutable std::vector<Stmt*> fAllStmts;
-    mutable bool fAllStmtsGathered = false;
+  std::vector<Stmt*> fOwnStmts;
+  std::vector<Region*> fChildren;
+  mutable std::vector<Stmt*> fAllStmts;
+  mutable bool fAllStmtsGathered = false;
 };
 
 // The regions directly inside aRegion, in the order control meets them (branches in out-port order).
@@ -195,8 +195,8 @@ std::vector<Stmt*> ownStmts(const Region* aRegion);
 
 // Undirected multigraph edge between two node numbers, for cycleEquivalenceClasses.
 struct UndirectedEdge {
-    int first;
-    int second;
+  int first;
+  int second;
 };
 
 // Cycle-equivalence classes of the edges of an undirected multigraph with nodes 0..aNumNodes-1: two edges get
@@ -211,38 +211,38 @@ std::vector<int> cycleEquivalenceClasses(int aNumNodes, const std::vector<Undire
 // start statement belong to no region; start and end are never inside one. The regions live in the pool.
 class Pst {
 public:
-    // aMode 1: full classification (the only mode).
-    Pst(Fcn* aFcn, MemPool* aPool, int aMode);
-    Pst(const Pst&) = delete;
-    Pst& operator=(const Pst&) = delete;
+  // aMode 1: full classification (the only mode).
+  Pst(Fcn* aFcn, MemPool* aPool, int aMode);
+  Pst(const Pst&) = delete;
+  Pst& operator=(const Pst&) = delete;
 
-    Cfg* cfg() const { return fCfg; }
-    // The body between the start statement's out-port and the end statement's in-port; null when the start
-    // leads straight to the end.
-    Region* root() const { return fRoot; }
-    // Some region of the tree is entered through aPort.
-    bool isRegionEntry(InPort aPort) const { return outerEntryTo(aPort) != nullptr; }
-    // The outermost region entered through aPort; null when none is.
-    Region* outerEntryTo(InPort aPort) const;
-    // The innermost region holding aStmt; null for unreachable statements, start and end.
-    Region* enclosingRegion(Stmt* aStmt) const;
-    // Position of a reachable statement in IR statement order; -1 for any other.
-    int irOrderIndex(const Stmt* aStmt) const;
+  Cfg* cfg() const { return fCfg; }
+  // The body between the start statement's out-port and the end statement's in-port; null when the start
+  // leads straight to the end.
+  Region* root() const { return fRoot; }
+  // Some region of the tree is entered through aPort.
+  bool isRegionEntry(InPort aPort) const { return outerEntryTo(aPort) != nullptr; }
+  // The outermost region entered through aPort; null when none is.
+  Region* outerEntryTo(InPort aPort) const;
+  // The innermost region holding aStmt; null for unreachable statements, start and end.
+  Region* enclosingRegion(Stmt* aStmt) const;
+  // Position of a reachable statement in IR statement order; -1 for any other.
+  int irOrderIndex(const Stmt* aStmt) const;
 
 private:
-    friend class PstBuilder;
+  friend class PstBuilder;
 
-    int denseIndex(const Node* aNode) const;
+  int denseIndex(const Node* aNode) const;
 
-    Cfg* fCfg = nullptr;
-    Region* fRoot = nullptr;
-    // By node number: the statement's position in IR order among reachable statements, or -1.
-    std::vector<int> fDenseIndexOfNumber;
-    // By dense index: the statement, the first slot of its in-ports in fEntryRegions, its innermost region.
-    std::vector<Stmt*> fStmts;
-    std::vector<int> fInPortBase;
-    std::vector<Region*> fEnclosing;
-    std::vector<Region*> fEntryRegions;
+  Cfg* fCfg = nullptr;
+  Region* fRoot = nullptr;
+  // By node number: the statement's position in IR order among reachable statements, or -1.
+  std::vector<int> fDenseIndexOfNumber;
+  // By dense index: the statement, the first slot of its in-ports in fEntryRegions, its innermost region.
+  std::vector<Stmt*> fStmts;
+  std::vector<int> fInPortBase;
+  std::vector<Region*> fEnclosing;
+  std::vector<Region*> fEntryRegions;
 };
 
 } // namespace CG

@@ -27,4 +27,10 @@ void TestIdListener::addString(Const* aConst, std::vector<std::string>* aStrings
   addIdOf(aConst, aStrings);
 }
 
+void TestIdListener::registerValue(CG_Obj* aObj, QulOptionalParameterValue* aValue) {
+  if (!QulOptionalParameterStringValue::isa(aValue))
+    return;
+  TestIdTag::setId(aObj, QulOptionalParameterStringValue::cast(aValue)->toString());
+}
+
 } // namespace CG

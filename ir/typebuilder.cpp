@@ -1,0 +1,117 @@
+// Type builders: describe a type piece by piece and produce the IR type when built.
+#include "ir/typebuilder.h"
+
+#include "ir/scope.h"
+#include "ir/strings.h"
+#include "ir/typefactory.h"
+
+namespace CG {
+
+Type* TypeBuilder::build() {
+  if (fBuilt == nullptr) {
+    fBuilt = make();
+  }
+  return fBuilt;
+}
+
+CG_Ctx* TypeBuilder::ctx() const {
+  return fScope->ctx();
+}
+
+Type* IntegerTypeBuilder::make() {
+  return TypeFactory(ctx()).integerType(fSigned, fBits);
+}
+
+Type* MatrixTypeBuilder::make() {
+  return TypeFactory(ctx()).matrixType(fElement->build(), fDims, fRowMajor);
+}
+
+Type* DynamicMatrixTypeBuilder::make() {
+  return TypeFactory(ctx()).dynamicMatrixType(fElement->build(), fDims, fRowMajor);
+}
+
+Type* AggregateTypeBuilder::make() {
+  std::vector<FieldDesc> fields;
+  for (AggregateTypeFieldBuilder* field : fFields) {
+    fields.push_back(FieldDesc{field->name(), field->typeBuilder()->build()});
+  }
+  TypeFactory factory(fCtx);
+  if (fUnion) {
+    return factory.unionType(scope(), name(), fTag, fields);
+  }
+  return factory.structType(scope(), name(), fTag, fields);
+}
+
+Type* ClassTypeBuilder::make() {
+  std::vector<MemberDesc> members;
+  for (ClassTypeFieldBuilder* field : fFields) {
+    members.push_back(MemberDesc{field->name(), field->typeBuilder()->build(), field->visibility()});
+  }
+  std::vector<BaseDesc> bases;
+  for (Inheritance* base : fBases) {
+    bases.push_back(BaseDesc{base->base, base->visibility});
+  }
+  return TypeFactory(fCtx).classType(scope(), name(), members, bases);
+}
+
+Type* FcnTypeBuilder::make() {
+  std::vector<Type*> inputs;
+  for (TypeBuilder* input : fInputs) {
+    inputs.push_back(input->build());
+  }
+  std::vector<Type*> outputs;
+  for (TypeBuilder* output : fOutputs) {
+    outputs.push_back(output->build());
+  }
+  return TypeFactory(ctx()).fcnType(inputs, outputs);
+}
+
+Type* EnumTypeBuilder::make() {
+  std::vector<EnumElement> elements;
+  for (EnumTypeElement* element : fElements) {
+    elements.push_back(EnumElement{element->name, element->value});
+  }
+  return TypeFactory(fCtx).enumType(scope(), name(), fTag, elements, nullptr);
+}
+
+Type* FixptTypeBuilder::make() {
+  return TypeFactory(ctx()).fixptType(fSigned, fBits, fSlope, fExponent, fBias, fScaledDouble);
+}
+
+Type* ComplexTypeBuilder::make() {
+  return TypeFactory(ctx()).complexType(inner()->build());
+}
+
+Type* PointerTypeBuilder::make() {
+  return TypeFactory(ctx()).pointerType(inner()->build());
+}
+
+Type* ReferenceTypeBuilder::make() {
+  return TypeFactory(ctx()).referenceType(inner()->build());
+}
+
+Type* VolatileTypeBuilder::make() {
+  return TypeFactory(ctx()).qualifiedType(inner()->build(), false, true);
+}
+
+Type* ReadonlyTypeBuilder::make() {
+  return TypeFactory(ctx()).qualifiedType(inner()->build(), true, false);
+}
+
+Type* RenamedTypeBuilder::make() {
+  Type* type = inner()->build();
+  if (fName == nullptr) {
+    return type;
+  }
+  return TypeFactory(ctx()).namedCopy(type, scope(), fName);
+}
+
+Type* CopyTypeBuilder::make() {
+  Type* type = fInner->build();
+  if (name() == nullptr) {
+    return type;
+  }
+  return TypeFactory(ctx()).namedCopy(type, scope(), name());
+}
+
+} // namespace CG

@@ -1,0 +1,137 @@
+// Merge-statement elimination: drops merges that join one edge and shrinks merges with idle ports.
+#include "parse/mergeelim.h"
+
+#include "ir/cfg.h"
+#include "ir/logger.h"
+#include "ir/nodefactory.h"
+#include "ir/scope.h"
+#include "ir/symbol.h"
+#include "ir/typechecker.h"
+
+namespace CG {
+
+void QulEliminateMergeStmts::transformScope(Scope* aScope)
+{
+    for (Symbol* symbol = aScope->firstSymbol(); symbol != nullptr; symbol = symbol->next()) {
+        if (Const::isa(symbol) && cg_const_is_function(Const::cast(symbol)) && Fcn::cast(symbol)->cfg() != nullptr) {
+            transformFcn(Fcn::cast(symbol));
+        }
+    }
+}
+
+void QulEliminateMergeStmts::transformFcn(Fcn* aFcn)
+{
+    eliminateUselessMergeStmts(aFcn->cfg());
+    cg_cfg_unhook_and_destroy_marked_nodes(aFcn->cfg());
+}
+
+void QulEliminateMergeStmts::eliminateUselessMergeStmts(Cfg* aCfg)
+{
+    deleteUselessMergeStmts(aCfg, findUselessMergeStmts(aCfg));
+    compactMergeStmts(aCfg, findMergeStmtsToCompact(aCfg));
+}
+
+bool QulEliminateMergeStmts::mergeHasSingleInEdge(MergeStmt* aMerge)
+{
+    int connected = 0;
+    for (int i = 0; i < aMerge->numInPorts(); ++i) {
+        if (aMerge->inEdge(i) == nullptr) {
+            continue;
+        }
+        if (aMerge->pred(i) == nullptr) {
+            client_assertion_failed("parse/mergeelim", __LINE__, "aMerge->pred(i) != 0");
+        }
+        ++connected;
+    }
+    return connected == 1;
+}
+
+OutPort QulEliminateMergeStmts::singleInEdgeSourcePort(MergeStmt* aMerge)
+{
+    for (int i = 0; i < aMerge->numInPorts(); ++i) {
+        if (aMerge->inEdge(i) != nullptr) {
+            return aMerge->inEdge(i)->outPort();
+        }
+    }
+    client_assertion_failed("parse/mergeelim", __LINE__, "i < numInPorts");
+}
+
+QulEliminateMergeStmts::Merges QulEliminateMergeStmts::findUselessMergeStmts(Cfg* aCfg)
+{
+    Merges merges;
+    for (StmtIterator it(aCfg); it.hasCurrent(); it.advance()) {
+        if (MergeStmt::isa(it.current()) && mergeHasSingleInEdge(MergeStmt::cast(it.current()))) {
+            merges.push_back(MergeStmt::cast(it.current()));
+        }
+    }
+    return merges;
+}
+
+void QulEliminateMergeStmts::deleteUselessMergeStmts(Cfg* aCfg, const Merges& aMerges)
+{
+    CoreDomainTypeChecker checker(aCfg->ctx());
+    NodeFactory nodes(aCfg, &checker);
+    for (MergeStmt* merge : aMerges) {
+        OutPort source = singleInEdgeSourcePort(merge);
+        InPort target = merge->succInPort();
+        merge->disconnectAllEdges();
+        if (AbstractForEntryStmt::isa(merge)) {
+            AbstractForEntryStmt* entry = AbstractForEntryStmt::cast(merge);
+            ExprStmt* init = nodes.exprStmt(
+                nodes.assignExpr(nodes.cloneExpr(entry->indexExpr()), nodes.cloneExpr(entry->indexStart())));
+            source.connect(init->inPort());
+            source = init->outPort();
+        }
+        if (target.valid()) {
+            source.connect(target);
+        }
+        merge->markForDeletion();
+    }
+}
+
+QulEliminateMergeStmts::Merges QulEliminateMergeStmts::findMergeStmtsToCompact(Cfg* aCfg)
+{
+    Merges merges;
+    for (StmtIterator it(aCfg); it.hasCurrent(); it.advance()) {
+        if (!MergeStmt::isa(it.current()) || AbstractForEntryStmt::isa(it.current())) {
+            continue;
+        }
+        MergeStmt* merge = MergeStmt::cast(it.current());
+        for (int i = 0; i < merge->numInPorts(); ++i) {
+            if (merge->inEdge(i) == nullptr) {
+                merges.push_back(merge);
+                break;
+            }
+        }
+    }
+    return merges;
+}
+
+void QulEliminateMergeStmts::compactMergeStmts(Cfg* aCfg, const Merges& aMerges)
+{
+    CoreDomainTypeChecker checker(aCfg->ctx());
+    NodeFactory nodes(aCfg, &checker);
+    for (MergeStmt* merge : aMerges) {
+        std::vector<OutPort> sources;
+        for (int i = 0; i < merge->numInPorts(); ++i) {
+            if (merge->inEdge(i) != nullptr) {
+                sources.push_back(merge->predOutPort(i));
+            }
+        }
+        if (sources.empty()) {
+            continue;
+        }
+        MergeStmt* compact = nodes.mergeStmt(static_cast<int>(sources.size()));
+        InPort target = merge->succInPort();
+        merge->disconnectAllEdges();
+        for (size_t i = 0; i < sources.size(); ++i) {
+            sources[i].connect(InPort(compact, static_cast<int>(i)));
+        }
+        if (target.valid()) {
+            compact->outPort().connect(target);
+        }
+        merge->markForDeletion();
+    }
+}
+
+} // namespace CG

@@ -1,0 +1,39 @@
+// Merge-statement elimination: drops merges that join one edge and shrinks merges with idle ports.
+#pragma once
+
+#include <vector>
+
+#include "ir/node.h"
+
+class MemPool;
+
+namespace CG {
+
+class Cfg;
+class Fcn;
+class Scope;
+
+class QulEliminateMergeStmts {
+public:
+    explicit QulEliminateMergeStmts(MemPool* aPool) : fPool(aPool) {}
+    virtual ~QulEliminateMergeStmts() = default;
+    virtual void transformScope(Scope* aScope);
+    virtual void transformFcn(Fcn* aFcn);
+
+protected:
+    using Merges = std::vector<MergeStmt*>;
+
+    Merges findUselessMergeStmts(Cfg* aCfg);
+    void deleteUselessMergeStmts(Cfg* aCfg, const Merges& aMerges);
+    Merges findMergeStmtsToCompact(Cfg* aCfg);
+    void compactMergeStmts(Cfg* aCfg, const Merges& aMerges);
+    void eliminateUselessMergeStmts(Cfg* aCfg);
+    bool mergeHasSingleInEdge(MergeStmt* aMerge);
+    OutPort singleInEdgeSourcePort(MergeStmt* aMerge);
+    MemPool* pool() const { return fPool; }
+
+private:
+    MemPool* fPool;
+};
+
+} // namespace CG

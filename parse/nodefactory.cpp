@@ -1,0 +1,54 @@
+// The parser's node factory: the IR node factory plus goto/label placeholders and list-based calls.
+#include "parse/nodefactory.h"
+
+#include "ir/ctx.h"
+#include "ir/strings.h"
+#include "ir/symbol.h"
+#include "lang/optable.h"
+#include "parse/gotostmt.h"
+
+namespace CG {
+namespace {
+
+// The placeholder statement definition for the opcode: a variadic statement, made once per context.
+CG_NodeDef* placeholderDef(CG_Ctx* aCtx, int aOp, const char* aName)
+{
+    CG_NodeDef* existing = aCtx->nodeDef(aOp);
+    if (existing != nullptr && existing->isStmt() && cg_strcmp(existing->name(), aName) == 0) {
+        return existing;
+    }
+    return CG_NodeDef::create(aCtx, CG_NodeDef::FLAG_NONE, aName, 0, 0, 0, 0, 1, nullptr, nullptr, aOp, 0, 0);
+}
+
+} // namespace
+
+SeseStmt* QulNodeFactory::gotoStmt(char* aLabel)
+{
+    SeseStmt* stmt = this->stmt(placeholderDef(ctx(), QulOP::QUL_GOTO, "qulGoto"), {nullptr});
+    QulLabelledStmt::setLabel(stmt, aLabel);
+    return stmt;
+}
+
+SeseStmt* QulNodeFactory::labelStmt(char* aLabel)
+{
+    SeseStmt* stmt = this->stmt(placeholderDef(ctx(), QulOP::QUL_LABEL, "qulLabel"), {nullptr});
+    QulLabelledStmt::setLabel(stmt, aLabel);
+    return stmt;
+}
+
+Expr* QulNodeFactory::opExpr(int aOp, const std::vector<Expr*>& aArgs, Type* aType)
+{
+    return expr(aOp, aArgs, aType);
+}
+
+Expr* QulNodeFactory::call(Fcn* aFcn, const std::vector<Expr*>& aArgs)
+{
+    return callExpr(constExpr(aFcn), aArgs, 1);
+}
+
+Expr* QulNodeFactory::multiOutputCall(Fcn* aFcn, const std::vector<Expr*>& aInputs, const std::vector<Expr*>& aOutputs)
+{
+    return multiOutputCallExpr(constExpr(aFcn), aInputs, aOutputs, 1);
+}
+
+} // namespace CG

@@ -1,0 +1,90 @@
+// The parser's entry point: reads Quill text into IR definitions in a target scope.
+#include "parse/parser.h"
+
+#include <cstring>
+
+#include "ir/cfg.h"
+#include "ir/logger.h"
+#include "ir/scope.h"
+#include "ir/symbol.h"
+#include "listener/effectlistener.h"
+#include "listener/testidlistener.h"
+#include "parse/gotostmt.h"
+#include "parse/mergeelim.h"
+#include "parse/parserctx.h"
+#include "parse/grammar.hpp"
+
+namespace CG {
+
+QulParser::QulParser(CG_Ctx* aCtx, MemPool* aPool, Scope* aOuter, Scope* aTarget, TypeChecker* aChecker, OpTable* aOps)
+    : fPool(aPool), fCtx(new QulParserCtx(aCtx, aPool, aOuter, aTarget, aChecker, aOps))
+{
+    QulParserCtx::setCurrent(fCtx);
+}
+
+QulParser::~QulParser()
+{
+    if (QulParserCtx::current() == fCtx) {
+        QulParserCtx::setCurrent(nullptr);
+    }
+    delete fCtx;
+}
+
+void QulParser::addListener(QulParserListener* aListener)
+{
+    fCtx->addListener(aListener);
+}
+
+namespace {
+
+// The parser's own listeners for one parse: registered after the caller's, withdrawn when it ends.
+class BuiltinListeners {
+public:
+    explicit BuiltinListeners(QulParserCtx* aCtx) : fCtx(aCtx), fTestIds(aCtx->irCtx())
+    {
+        fCtx->addListener(&fEffects);
+        fCtx->addListener(&fTestIds);
+    }
+    ~BuiltinListeners()
+    {
+        fCtx->removeListener(&fTestIds);
+        fCtx->removeListener(&fEffects);
+    }
+    BuiltinListeners(const BuiltinListeners&) = delete;
+    BuiltinListeners& operator=(const BuiltinListeners&) = delete;
+
+private:
+    QulParserCtx* fCtx;
+    QulEffectListener fEffects;
+    TestIdListener fTestIds;
+};
+
+} // namespace
+
+IdSet<Fcn*>* QulParser::parse(const char* aText)
+{
+    BuiltinListeners builtins(fCtx);
+    const char* text = aText != nullptr ? aText : "";
+    fCtx->setInput(text, std::strlen(text));
+    fCtx->resetLexer();
+    fCtx->clearError();
+    qulyyparse(fCtx);
+    if (fCtx->hasError()) {
+        TheLogger::instance().throwUserException("yyerror::GenericParserError", "%s", fCtx->error().c_str());
+    }
+    runPostProcessing();
+    return nullptr;
+}
+
+void QulParser::runPostProcessing()
+{
+    QulTransformGoto(fPool).transformScope(fCtx->targetScope());
+    QulEliminateMergeStmts(fPool).transformScope(fCtx->targetScope());
+    for (Symbol* symbol = fCtx->outerScope()->firstSymbol(); symbol != nullptr; symbol = symbol->next()) {
+        if (Fcn::isa(symbol) && Fcn::cast(symbol)->cfg() != nullptr) {
+            Fcn::cast(symbol)->cfg()->makeCompact();
+        }
+    }
+}
+
+} // namespace CG

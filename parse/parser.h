@@ -1,0 +1,40 @@
+// The parser's entry point: reads Quill text into IR definitions in a target scope.
+#pragma once
+
+#include "ir/containers.h"
+
+class CG_Ctx;
+class MemPool;
+
+namespace CG {
+
+class Fcn;
+class OpTable;
+class QulParserCtx;
+class QulParserListener;
+class Scope;
+class TypeChecker;
+
+class QulParser {
+public:
+    QulParser(CG_Ctx* aCtx, MemPool* aPool, Scope* aOuter, Scope* aTarget, TypeChecker* aChecker = nullptr,
+              OpTable* aOps = nullptr);
+    virtual ~QulParser();
+    QulParser(const QulParser&) = delete;
+    QulParser& operator=(const QulParser&) = delete;
+
+    // Listeners added here take part in every later parse, ahead of the built-in ones.
+    void addListener(QulParserListener* aListener);
+    // Parses the text into the target scope; errors leave by exception. Always returns null.
+    IdSet<Fcn*>* parse(const char* aText);
+    QulParserCtx* ctx() const { return fCtx; }
+
+protected:
+    virtual void runPostProcessing();
+
+private:
+    MemPool* fPool;
+    QulParserCtx* fCtx;
+};
+
+} // namespace CG

@@ -1,0 +1,213 @@
+// Parser context: the per-parser state the lexer, grammar actions and driver share.
+#include "parse/parserctx.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
+#include "ir/ctx.h"
+#include "ir/logger.h"
+#include "ir/region.h"
+#include "ir/scope.h"
+#include "ir/symbol.h"
+#include "ir/typechecker.h"
+#include "lang/literal.h"
+#include "listener/parserlistener.h"
+#include "parse/lexstate.h"
+#include "parse/messages.h"
+#include "parse/nodefactory.h"
+#include "parse/symboltable.h"
+#include "parse/grammar.hpp"
+
+int qulLex(QULYYSTYPE* aValue, void* aScanner);
+int qulyylex_init_extra(CG::QulLexState* aExtra, void** aScanner);
+int qulyylex_destroy(void* aScanner);
+namespace CG {
+void qulLexReset(void* aScanner);
+}
+
+namespace CG {
+
+QulParserCtx::QulParserCtx(CG_Ctx* aCtx, MemPool* aPool, Scope* aOuter, Scope* aTarget, TypeChecker* aChecker,
+                           OpTable* aOps)
+    : fCtx(aCtx), fPool(aPool), fManagedPool(aCtx), fChecker(aChecker), fTargetScope(aTarget), fOuterScope(aOuter)
+{
+    if (fChecker == nullptr) {
+        fOwnedChecker = std::make_unique<CoreDomainTypeChecker>(aCtx);
+        fChecker = fOwnedChecker.get();
+    }
+    fSymbols = std::make_unique<QulSymbolTable>(aCtx, aPool, aOps);
+    fLexState = std::make_unique<QulLexState>(this);
+    fLiterals = std::make_unique<QulParserLiteralFactory>(fLexState->lineSource(), aPool);
+    if (qulyylex_init_extra(fLexState.get(), &fScanner) != 0) {
+        TheLogger::instance().throwInternalException("QulParserCtx::QulParserCtx::NoScanner",
+                                                     "unable to create the Quill scanner");
+    }
+    fScopes.reserve(8);
+    fScopes.push_back(aOuter);
+    fScopes.push_back(aTarget);
+}
+
+QulParserCtx::~QulParserCtx()
+{
+    if (fScanner != nullptr) {
+        qulyylex_destroy(fScanner);
+    }
+}
+
+void QulParserCtx::setInput(const char* aText, size_t aLength)
+{
+    if (aLength >= (static_cast<size_t>(1) << 31)) {
+        TheLogger::instance().throwUserException("QulParser::parse::TextTooLong",
+                                                 "The Quill text has %zu bytes; texts must be shorter than 2^31 bytes",
+                                                 aLength);
+    }
+    fText = aText;
+    fLength = aLength;
+    fReadPos = 0;
+}
+
+size_t QulParserCtx::readInput(char* aBuffer, size_t aMax)
+{
+    size_t count = std::min(aMax, fLength - fReadPos);
+    std::memcpy(aBuffer, fText + fReadPos, count);
+    fReadPos += count;
+    return count;
+}
+
+void QulParserCtx::resetLexer()
+{
+    qulLexReset(fScanner);
+    fLexState->reset();
+}
+
+int QulParserCtx::nextToken(QULYYSTYPE* aValue)
+{
+    return qulLex(aValue, fScanner);
+}
+
+int QulParserCtx::scanToken(const char** aText, long* aNumber)
+{
+    QULYYSTYPE value;
+    value.str = nullptr;
+    int token = nextToken(&value);
+    bool numeric = token == QUL_BOOLEAN_CONSTANT;
+    *aText = numeric ? nullptr : value.str;
+    *aNumber = numeric ? value.num : 0;
+    return token;
+}
+
+int QulParserCtx::line() const
+{
+    return fLexState->line();
+}
+
+int QulParserCtx::column() const
+{
+    return fLexState->column();
+}
+
+int* QulParserCtx::lineSource()
+{
+    return fLexState->lineSource();
+}
+
+std::string QulParserCtx::position() const
+{
+    char text[64];
+    std::snprintf(text, sizeof text, "[L%d, C%d]", line(), column());
+    return text;
+}
+
+void QulParserCtx::reportError(const char* aMessage)
+{
+    if (fHasError) {
+        return;
+    }
+    fHasError = true;
+    fError = position() + ": A parser error occurred: " + aMessage;
+}
+
+void QulParserCtx::setCurrentFcn(Fcn* aFcn)
+{
+    fFcn = aFcn;
+    fRegionFactory.reset();
+    fNodeFactory.reset();
+    if (aFcn == nullptr) {
+        return;
+    }
+    fNodeFactory = std::make_unique<QulNodeFactory>(aFcn, fPool, fChecker);
+    fRegionFactory = std::make_unique<RegionFactory>(fNodeFactory.get());
+}
+
+QulNodeFactory* QulParserCtx::requireNodeFactory()
+{
+    if (fNodeFactory == nullptr) {
+        QulMessages::userError(this, "qulY::Rule::NoCurrentFunction",
+                               "%s: expressions and statements can only appear inside a function body");
+    }
+    return fNodeFactory.get();
+}
+
+void QulParserCtx::addForwardReference(char* aName, Expr* aCall)
+{
+    std::vector<Expr*>* calls = forwardReferences(aName);
+    if (calls != nullptr) {
+        calls->push_back(aCall);
+        return;
+    }
+    fForwardRefs.emplace_back(aName, std::vector<Expr*>{aCall});
+}
+
+std::vector<Expr*>* QulParserCtx::forwardReferences(char* aName)
+{
+    for (auto& entry : fForwardRefs) {
+        if (entry.first == aName) {
+            return &entry.second;
+        }
+    }
+    return nullptr;
+}
+
+void QulParserCtx::dropForwardReferences(char* aName)
+{
+    fForwardRefs.erase(std::remove_if(fForwardRefs.begin(), fForwardRefs.end(),
+                                      [aName](const auto& aEntry) { return aEntry.first == aName; }),
+                       fForwardRefs.end());
+}
+
+Fcn* QulParserCtx::forwardPlaceholder(char* aName)
+{
+    auto found = fPlaceholders.find(aName);
+    if (found != fPlaceholders.end()) {
+        return found->second;
+    }
+    if (fPlaceholderScope == nullptr) {
+        fPlaceholderScope = cg_scope_create_detached(fCtx, "$forward");
+    }
+    Fcn* placeholder = fCtx->pool()->make<Fcn>(fCtx, fPlaceholderScope, aName);
+    fPlaceholders.emplace(aName, placeholder);
+    return placeholder;
+}
+
+void QulParserCtx::removeListener(QulParserListener* aListener)
+{
+    fListeners.erase(std::remove(fListeners.begin(), fListeners.end(), aListener), fListeners.end());
+}
+
+void QulParserCtx::dispatchParams(CG_Obj* aObj, std::vector<QulOptionalParameter*>* aParams)
+{
+    if (aParams == nullptr || aObj == nullptr) {
+        return;
+    }
+    for (QulOptionalParameter* param : *aParams) {
+        for (QulParserListener* listener : fListeners) {
+            listener->objConstr(aObj, param);
+        }
+    }
+    for (QulParserListener* listener : fListeners) {
+        listener->objConstrEnd(aObj);
+    }
+}
+
+} // namespace CG

@@ -1,0 +1,130 @@
+// Parser context: the per-parser state the lexer, grammar actions and driver share.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "ir/mempool.h"
+
+class CG_Ctx;
+class CG_Obj;
+union QULYYSTYPE;
+
+// The display name of a token code ("QUL_IDENTIFIER", "$end").
+const char* qulTokenName(int aToken);
+
+namespace CG {
+
+class Expr;
+class Fcn;
+class OpTable;
+class QulLexState;
+class QulNodeFactory;
+class QulOptionalParameter;
+class QulParserListener;
+class QulParserLiteralFactory;
+class QulSymbolTable;
+class RegionFactory;
+class Scope;
+class TypeChecker;
+
+class QulParserCtx {
+public:
+    QulParserCtx(CG_Ctx* aCtx, MemPool* aPool, Scope* aOuter, Scope* aTarget, TypeChecker* aChecker, OpTable* aOps);
+    ~QulParserCtx();
+    QulParserCtx(const QulParserCtx&) = delete;
+    QulParserCtx& operator=(const QulParserCtx&) = delete;
+
+    // The context of the most recently constructed parser, or null.
+    static QulParserCtx* current() { return sCurrent; }
+    static void setCurrent(QulParserCtx* aCtx) { sCurrent = aCtx; }
+
+    CG_Ctx* irCtx() const { return fCtx; }
+    MemPool* pool() const { return fPool; }
+    MemPool* managedPool() const { return fManagedPool.pool(); }
+    TypeChecker* typeChecker() const { return fChecker; }
+    QulSymbolTable* symbolTable() const { return fSymbols.get(); }
+    QulParserLiteralFactory* literalFactory() const { return fLiterals.get(); }
+    Scope* outerScope() const { return fOuterScope; }
+    Scope* targetScope() const { return fTargetScope; }
+
+    // ---- Input and scanning
+    // Fails with a user error for a text of 2^31 bytes or more.
+    void setInput(const char* aText, size_t aLength);
+    size_t readInput(char* aBuffer, size_t aMax);
+    void resetLexer();
+    int nextToken(QULYYSTYPE* aValue);
+  // The next token's code and its text (null for tokens without one) or number.
+  int scanToken(const char** aText, long* aNumber);
+    int line() const;
+    int column() const;
+    int* lineSource();
+    // "[L%d, C%d]" at the current position.
+    std::string position() const;
+
+    // ---- Errors of the grammar
+    void clearError() { fError.clear(); fHasError = false; }
+    void reportError(const char* aMessage);
+    bool hasError() const { return fHasError; }
+    const std::string& error() const { return fError; }
+
+    // ---- Scopes
+    Scope* currentScope() const { return fScopes.back(); }
+    void pushScope(Scope* aScope) { fScopes.push_back(aScope); }
+    void popScope() { fScopes.pop_back(); }
+
+    // ---- Current function
+    Fcn* currentFcn() const { return fFcn; }
+    void setCurrentFcn(Fcn* aFcn);
+    QulNodeFactory* nodeFactory() const { return fNodeFactory.get(); }
+    RegionFactory* regionFactory() const { return fRegionFactory.get(); }
+    // The node factory, or a user error when no function is being defined.
+    QulNodeFactory* requireNodeFactory();
+
+    // ---- Forward references: calls of functions not yet defined, by name
+    void addForwardReference(char* aName, Expr* aCall);
+    std::vector<Expr*>* forwardReferences(char* aName);
+    void dropForwardReferences(char* aName);
+    const std::vector<std::pair<char*, std::vector<Expr*>>>& allForwardReferences() const { return fForwardRefs; }
+    // The detached callee that stands in for a function not yet defined.
+    Fcn* forwardPlaceholder(char* aName);
+
+    // ---- Listeners
+    void addListener(QulParserListener* aListener) { fListeners.push_back(aListener); }
+    void removeListener(QulParserListener* aListener);
+    const std::vector<QulParserListener*>& listeners() const { return fListeners; }
+    void dispatchParams(CG_Obj* aObj, std::vector<QulOptionalParameter*>* aParams);
+
+private:
+    static inline QulParserCtx* sCurrent = nullptr;
+
+    CG_Ctx* fCtx;
+    MemPool* fPool;
+    ManagedCGPool fManagedPool;
+    const char* fText = nullptr;
+    size_t fReadPos = 0;
+    size_t fLength = 0;
+    Fcn* fFcn = nullptr;
+    std::unique_ptr<QulNodeFactory> fNodeFactory;
+    std::unique_ptr<RegionFactory> fRegionFactory;
+    std::unique_ptr<TypeChecker> fOwnedChecker;
+    TypeChecker* fChecker;
+    std::unique_ptr<QulSymbolTable> fSymbols;
+    std::unique_ptr<QulLexState> fLexState;
+    std::unique_ptr<QulParserLiteralFactory> fLiterals;
+    void* fScanner = nullptr;
+    std::vector<std::pair<char*, std::vector<Expr*>>> fForwardRefs;
+    std::unordered_map<char*, Fcn*> fPlaceholders;
+    Scope* fPlaceholderScope = nullptr;
+    std::vector<Scope*> fScopes;
+    Scope* fTargetScope;
+    Scope* fOuterScope;
+    std::vector<QulParserListener*> fListeners;
+    std::string fError;
+    bool fHasError = false;
+};
+
+} // namespace CG

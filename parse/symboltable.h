@@ -1,0 +1,106 @@
+// Symbol table: what each name in Quill text denotes, as a stack of name maps keyed by interned names.
+#pragma once
+
+#include <memory>
+#include <unordered_map>
+#include <vector>
+
+#include "ir/obj.h"
+
+class CG_Ctx;
+class MemPool;
+
+namespace CG {
+
+class Const;
+class Fcn;
+class OpTable;
+class QulParserCtx;
+class SymbolicSize;
+class Type;
+class Var;
+
+class QulSymbol {
+public:
+    virtual ~QulSymbol() = default;
+    virtual Const* constView() { return nullptr; }
+    virtual Fcn* fcnView() { return nullptr; }
+    // An operator code, -1 when the symbol is no operator.
+    virtual int opView() { return -1; }
+    virtual int intrinsicView() { return -1; }
+    virtual int algorithmIntrinsicView() { return -1; }
+    virtual char* stringView() { return nullptr; }
+    virtual Type* typeView() { return nullptr; }
+    virtual Var* varView() { return nullptr; }
+    virtual SymbolicSize* symbolicSizeView() { return nullptr; }
+};
+
+#define CG_QUL_SYMBOL(aClass, aPayload, aView)                          \
+    class aClass : public QulSymbol {                                   \
+    public:                                                             \
+        explicit aClass(aPayload aValue) : fValue(aValue) {}            \
+        aPayload aView() override { return fValue; }                    \
+                                                                        \
+    private:                                                            \
+        aPayload fValue;                                                \
+    };
+
+CG_QUL_SYMBOL(QulSymbolConst, Const*, constView)
+CG_QUL_SYMBOL(QulSymbolOp, int, opView)
+CG_QUL_SYMBOL(QulSymbolIntrinsic, int, intrinsicView)
+CG_QUL_SYMBOL(QulSymbolAlgorithmIntrinsic, int, algorithmIntrinsicView)
+CG_QUL_SYMBOL(QulSymbolString, char*, stringView)
+CG_QUL_SYMBOL(QulSymbolType, Type*, typeView)
+CG_QUL_SYMBOL(QulSymbolVar, Var*, varView)
+CG_QUL_SYMBOL(QulSymbolSymbolicSize, SymbolicSize*, symbolicSizeView)
+#undef CG_QUL_SYMBOL
+
+// A function is also a constant: both views answer.
+class QulSymbolFcn : public QulSymbol {
+public:
+    explicit QulSymbolFcn(Fcn* aFcn) : fFcn(aFcn) {}
+    Fcn* fcnView() override { return fFcn; }
+    Const* constView() override;
+
+private:
+    Fcn* fFcn;
+};
+
+class QulSymbolTable {
+public:
+    QulSymbolTable(CG_Ctx* aCtx, MemPool* aPool, OpTable* aOps);
+    ~QulSymbolTable();
+
+    bool contains(const char* aName) const;
+    QulSymbol* lookup(const char* aName) const;
+    // Unchecked: a name already held anywhere is an internal assertion.
+    void insert(int aLevel, const char* aName, QulSymbol* aSymbol);
+    void push() { fLevels.emplace_back(); }
+    int numLevels() const { return static_cast<int>(fLevels.size()); }
+
+    // Checked entry: a name in use only gets the redefinition warning.
+    void insertInSymbolTable(QulParserCtx* aCtx, int aLevel, const char* aName, CG_Obj* aObject);
+    // As insertInSymbolTable; without a name, the object's own name is used.
+    void registerSymbolInScope(QulParserCtx* aCtx, int aLevel, const char* aName, CG_Obj* aObject);
+
+    // The symbol for an IR object of any kind the table holds.
+    QulSymbol* symbolFor(CG_Obj* aObject);
+
+private:
+    void prefill();
+    void prefillTypes();
+    void prefillOps();
+    void prefillIntrinsics();
+    void prefillGlobalScope();
+    void enterIfAbsent(const char* aName, QulSymbol* aSymbol);
+    template <class T, class... A>
+    QulSymbol* make(A&&... aArgs);
+
+    CG_Ctx* fCtx;
+    MemPool* fPool;
+    OpTable* fOps;
+    std::unique_ptr<OpTable> fOwnedOps;
+    std::vector<std::unordered_map<const char*, QulSymbol*>> fLevels;
+};
+
+} // namespace CG

@@ -1,0 +1,221 @@
+// Goto/label rewriting into merges, and the elimination of merges that join nothing.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "ir/cfg.h"
+#include "ir/nodefactory.h"
+#include "ir/symbol.h"
+#include "ir/typefactory.h"
+#include "parse/gotostmt.h"
+#include "parse/mergeelim.h"
+#include "tests/parser_support.h"
+
+namespace {
+
+using quill_parse_test::CollectedLog;
+
+// A parser that leaves the placeholders in place, so each pass can be run alone.
+class RawParser : public CG::QulParser {
+public:
+  using CG::QulParser::QulParser;
+
+protected:
+  void runPostProcessing() override {}
+};
+
+class Gotos : public ::testing::Test {
+protected:
+  CG_Ctx ctx;
+  CG::ManagedCGPool pool{&ctx};
+  RawParser parser{&ctx, pool, ctx.globalScope(), ctx.globalScope()};
+
+  CG::Fcn* parseBody(const std::string& aBody) {
+    parser.parse(("x <- var(int32,x);\nf <- function((),(),f) {\n" + aBody + "}\n").c_str());
+    for (CG::Symbol* symbol = ctx.globalScope()->firstSymbol(); symbol; symbol = symbol->next())
+      if (CG::Fcn::isa(symbol))
+        return CG::Fcn::cast(symbol);
+    return nullptr;
+  }
+
+  // The merges of the function's graph, in statement order.
+  static std::vector<CG::MergeStmt*> merges(CG::Fcn* aFcn) {
+    std::vector<CG::MergeStmt*> found;
+    for (CG::StmtIterator it(aFcn); it.hasCurrent(); it.advance())
+      if (CG::Node::isKind(it.current(), CG::Node::Kind::MERGE_STMT))
+        found.push_back(CG::MergeStmt::cast(it.current()));
+    return found;
+  }
+
+  static int countPlaceholders(CG::Fcn* aFcn) {
+    int count = 0;
+    for (CG::StmtIterator it(aFcn); it.hasCurrent(); it.advance())
+      count += CG::QulGotoStmt::isa(it.current()) || CG::QulLabelStmt::isa(it.current());
+    return count;
+  }
+
+  // The merge that the label became: the one whose successor is the statement "=(x,5)".
+  static CG::MergeStmt* labelMerge(CG::Fcn* aFcn) {
+    for (CG::MergeStmt* merge : merges(aFcn))
+      if (CG::ExprStmt::isa(merge->succ()))
+        return merge;
+    return nullptr;
+  }
+
+  void transform(CG::Fcn* aFcn) { CG::QulTransformGoto(pool).transformFcn(aFcn); }
+};
+
+TEST_F(Gotos, FallThroughTakesPortZeroAndTheGotoPortOne) {
+  CG::Fcn* f = parseBody("if(<(x,2)) { goto(L); } else { =(x,3); }\n=(x,4);\nlabel(L);\n=(x,5);\n");
+  transform(f);
+  CG::MergeStmt* merge = labelMerge(f);
+  ASSERT_NE(nullptr, merge);
+  EXPECT_EQ(2, merge->numInPorts());
+  EXPECT_TRUE(CG::ExprStmt::isa(merge->pred(0)));
+  EXPECT_TRUE(CG::IfStmt::isa(merge->pred(1)));
+  EXPECT_EQ(0, countPlaceholders(f));
+}
+
+TEST_F(Gotos, LabelRightAfterAGotoStillGetsTwoPorts) {
+  CG::Fcn* f = parseBody("=(x,4);\ngoto(L);\nlabel(L);\n=(x,5);\n");
+  transform(f);
+  CG::MergeStmt* merge = labelMerge(f);
+  ASSERT_NE(nullptr, merge);
+  EXPECT_EQ(2, merge->numInPorts());
+  EXPECT_TRUE(CG::ExprStmt::isa(merge->pred(0)));
+  EXPECT_EQ(nullptr, merge->inEdge(1));
+}
+
+TEST_F(Gotos, ThreeGotosGiveAFourPortMergeInProgramOrder) {
+  CG::Fcn* f = parseBody("if(<(x,1)) { goto(L); } else { }\nif(<(x,2)) { goto(L); } else { }\n"
+                         "if(<(x,3)) { goto(L); } else { }\n=(x,4);\nlabel(L);\n=(x,5);\n");
+  transform(f);
+  CG::MergeStmt* merge = labelMerge(f);
+  ASSERT_NE(nullptr, merge);
+  ASSERT_EQ(4, merge->numInPorts());
+  EXPECT_TRUE(CG::ExprStmt::isa(merge->pred(0)));
+  for (int port = 1; port < 4; ++port)
+    EXPECT_TRUE(CG::IfStmt::isa(merge->pred(port))) << port;
+  std::vector<CG::Stmt*> order = f->cfg()->orderedStmts();
+  auto position = [&order](CG::Stmt* aStmt) { return std::find(order.begin(), order.end(), aStmt) - order.begin(); };
+  EXPECT_LT(position(merge->pred(1)), position(merge->pred(2)));
+  EXPECT_LT(position(merge->pred(2)), position(merge->pred(3)));
+}
+
+TEST_F(Gotos, UnusedLabelIsRemovedWithAWarning) {
+  CollectedLog log;
+  CG::Fcn* f = parseBody("=(x,4);\nlabel(L);\n=(x,5);\n");
+  transform(f);
+  EXPECT_EQ("WARNING: QulTransformGoto::replaceLabelsWithMergeStmts::UnusedLabel: Line 0: label(L) defined but not "
+            "used\n",
+            log.text());
+  EXPECT_EQ(0, countPlaceholders(f));
+  CG::Stmt* first = f->cfg()->start()->succ();
+  ASSERT_TRUE(CG::ExprStmt::isa(first));
+  EXPECT_TRUE(CG::ExprStmt::isa(CG::SeseStmt::cast(first)->succ()));
+}
+
+TEST_F(Gotos, DuplicateLabelThatAGotoNamesFails) {
+  CG::Fcn* f = parseBody("goto(L);\nlabel(L);\n=(x,4);\nlabel(L);\n=(x,5);\n");
+  try {
+    transform(f);
+    FAIL();
+  } catch (const CG::MessageException& aError) {
+    EXPECT_EQ("QulTransformGoto::replaceLabelsWithMergeStmts::DuplicateLabel", aError.id());
+    EXPECT_EQ("Line 0: label(L) has duplicate label", std::string(aError.what()));
+  }
+}
+
+TEST_F(Gotos, UnreachableGotoTakesNoPort) {
+  CG::Fcn* f = parseBody("=(x,4);\ngoto(L);\ngoto(L);\nlabel(L);\n=(x,5);\n");
+  transform(f);
+  CG::MergeStmt* merge = labelMerge(f);
+  ASSERT_NE(nullptr, merge);
+  EXPECT_EQ(2, merge->numInPorts());
+  EXPECT_TRUE(CG::ExprStmt::isa(merge->pred(0)));
+  EXPECT_EQ(nullptr, merge->inEdge(1));
+  EXPECT_EQ(0, countPlaceholders(f));
+}
+
+TEST_F(Gotos, FullParseLeavesNoPlaceholderAndNoIdleMerge) {
+  quill_parse_test::Module module;
+  module.parse("x <- var(int32,x);\nf <- function((),(),f) {\n=(x,4);\ngoto(L);\nlabel(L);\n=(x,5);\n}\n");
+  EXPECT_EQ("\nvar(int32,x);\nfunction((),(),f)\n{\n    =(x,4);\n    =(x,5);\n}\n", module.emit());
+}
+
+class Merges : public ::testing::Test {
+protected:
+  CG_Ctx ctx;
+  CG::ManagedCGPool pool{&ctx};
+  CG::Fcn* fcn = CG::Fcn::create(ctx.globalScope(), "h");
+  CG::Var* index = fcn->addInput(CG::TypeFactory(&ctx).signedInt32Type(), "i");
+  CG::Cfg* cfg = fcn->createCfg();
+  CG::NodeFactory nodes{fcn, pool};
+
+  void join(CG::Stmt* aFrom, int aOut, CG::Stmt* aTo, int aIn) {
+    aFrom->disconnectOutEdge(aOut);
+    aFrom->outPort(aOut).connect(aTo->inPort(aIn));
+  }
+  void eliminate() { CG::QulEliminateMergeStmts(pool).transformFcn(fcn); }
+  std::vector<CG::Stmt*> order() { return cfg->orderedStmts(); }
+};
+
+TEST_F(Merges, CompactionKeepsPortOrder) {
+  CG::IfStmt* test = nodes.ifStmt(nodes.varExpr(index));
+  CG::CommentStmt* left = nodes.commentStmt("left");
+  CG::CommentStmt* right = nodes.commentStmt("right");
+  CG::MergeStmt* merge = nodes.mergeStmt(3);
+  join(cfg->start(), 0, test, 0);
+  join(test, 0, left, 0);
+  join(test, 1, right, 0);
+  join(left, 0, merge, 0);
+  join(right, 0, merge, 2);
+  join(merge, 0, cfg->end(), 0);
+  eliminate();
+  CG::Stmt* joined = left->succ();
+  ASSERT_TRUE(CG::MergeStmt::isa(joined));
+  EXPECT_NE(merge, joined);
+  EXPECT_EQ(2, joined->numInPorts());
+  EXPECT_EQ(left, joined->pred(0));
+  EXPECT_EQ(right, joined->pred(1));
+  EXPECT_EQ(cfg->end(), CG::MergeStmt::cast(joined)->succ());
+}
+
+TEST_F(Merges, SingleEdgeMergeDisappears) {
+  CG::CommentStmt* before = nodes.commentStmt("before");
+  CG::MergeStmt* merge = nodes.mergeStmt(2);
+  join(cfg->start(), 0, before, 0);
+  join(before, 0, merge, 1);
+  join(merge, 0, cfg->end(), 0);
+  eliminate();
+  EXPECT_EQ(cfg->end(), before->succ());
+  EXPECT_TRUE(merge->isDestroyed());
+}
+
+TEST_F(Merges, ForEntryReachedOnceBecomesTheIndexInitialisation) {
+  CG::ForEntryStmt* entry = nodes.forEntryStmt(nodes.varExpr(index), nodes.constExpr(cg_const_create_from_string(&ctx, "s")),
+                                               nodes.varExpr(index), nodes.varExpr(index));
+  join(cfg->start(), 0, entry, 0);
+  join(entry, 0, cfg->end(), 0);
+  eliminate();
+  CG::Stmt* init = cfg->start()->succ();
+  ASSERT_TRUE(CG::ExprStmt::isa(init));
+  EXPECT_EQ(1009, CG::ExprStmt::cast(init)->expr()->opcode());
+  EXPECT_EQ(cfg->end(), CG::ExprStmt::cast(init)->succ());
+}
+
+TEST_F(Merges, RunningTwiceChangesNothing) {
+  CG::IfStmt* test = nodes.ifStmt(nodes.varExpr(index));
+  CG::MergeStmt* merge = nodes.mergeStmt(3);
+  join(cfg->start(), 0, test, 0);
+  join(test, 0, merge, 0);
+  join(test, 1, merge, 1);
+  join(merge, 0, cfg->end(), 0);
+  eliminate();
+  std::vector<CG::Stmt*> once = order();
+  eliminate();
+  EXPECT_EQ(once, order());
+  EXPECT_EQ(4u, once.size());
+}
+
+} // namespace

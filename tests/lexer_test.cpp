@@ -1,0 +1,161 @@
+// Lexer: token by token, positions, quoted literals and escapes.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "ir/ctx.h"
+#include "ir/logger.h"
+#include "ir/scope.h"
+#include "parse/parserctx.h"
+
+namespace {
+
+class Lexer : public ::testing::Test {
+protected:
+  CG_Ctx ctx;
+  CG::ManagedCGPool pool{&ctx};
+  CG::QulParserCtx parser{&ctx, pool, ctx.globalScope(), ctx.globalScope(), nullptr, nullptr};
+
+  void start(const char* aText) {
+    parser.setInput(aText, std::strlen(aText));
+    parser.resetLexer();
+  }
+
+  // Every token of the text as "NAME" or "NAME(value)", joined by spaces.
+  std::string tokens(const char* aText) {
+    start(aText);
+    std::string out;
+    for (;;) {
+      const char* text = nullptr;
+      long number = 0;
+      int token = parser.scanToken(&text, &number);
+      if (token == 0)
+        return out;
+      if (!out.empty())
+        out += ' ';
+      out += qulTokenName(token);
+      if (std::string(qulTokenName(token)) == "QUL_BOOLEAN_CONSTANT")
+        out += "(" + std::to_string(number) + ")";
+      else if (text != nullptr)
+        out += "(" + std::string(text) + ")";
+    }
+  }
+};
+
+struct TokenCase {
+  const char* text;
+  const char* tokens;
+};
+
+class LexerTokens : public Lexer, public ::testing::WithParamInterface<TokenCase> {};
+
+TEST_P(LexerTokens, ScansAsExpected) { EXPECT_EQ(GetParam().tokens, tokens(GetParam().text)); }
+
+const TokenCase kTokenCases[] = {
+    {"x <- y", "QUL_IDENTIFIER(x) QUL_ASSIGN QUL_IDENTIFIER(y)"},
+    {"x<-y", "QUL_IDENTIFIER(x<-y)"},
+    {"<-x", "QUL_IDENTIFIER(<-x)"},
+    {"-5 +0 5s32 5u8 5u", "QUL_INTEGER_CONSTANT(-5) QUL_INTEGER_CONSTANT(+0) QUL_INTEGER_CONSTANT(5s32) "
+                          "QUL_INTEGER_CONSTANT(5u8) QUL_INTEGER_CONSTANT(5u)"},
+    {"5S -5s8", "QUL_IDENTIFIER(5S) QUL_INTEGER_CONSTANT(-5s8)"},
+    {"0b1012 0x-1F 0o-17", "QUL_INTEGER_CONSTANT(0b1012) QUL_INTEGER_CONSTANT(0x-1F) QUL_INTEGER_CONSTANT(0o-17)"},
+    {"-0x1F 0b-1", "QUL_IDENTIFIER(-0x1F) QUL_IDENTIFIER(0b-1)"},
+    {"0b2 0x", "QUL_IDENTIFIER(0b2) QUL_IDENTIFIER(0x)"},
+    {"1e5 1. .5 +.5 1E+5L 1.5f 0F",
+     "QUL_FLOATING_CONSTANT(1e5) QUL_FLOATING_CONSTANT(1.) QUL_FLOATING_CONSTANT(.5) QUL_FLOATING_CONSTANT(+.5) "
+     "QUL_FLOATING_CONSTANT(1E+5L) QUL_FLOATING_CONSTANT(1.5f) QUL_FLOATING_CONSTANT(0F)"},
+    {"1.5e", "QUL_FLOATING_CONSTANT(1.5) QUL_IDENTIFIER(e)"},
+    {"1.5x 1..2", "QUL_FLOATING_CONSTANT(1.5) QUL_IDENTIFIER(x) QUL_FLOATING_CONSTANT(1.) QUL_FLOATING_CONSTANT(.2)"},
+    {"12abc 5sx 0Fx 1e5Fx", "QUL_IDENTIFIER(12abc) QUL_IDENTIFIER(5sx) QUL_IDENTIFIER(0Fx) QUL_IDENTIFIER(1e5Fx)"},
+    {"Inf NaN -Inf", "QUL_FLOATING_CONSTANT(Inf) QUL_FLOATING_CONSTANT(NaN) QUL_FLOATING_CONSTANT(-Inf)"},
+    {"+Inf -NaN Infx", "QUL_IDENTIFIER(+Inf) QUL_IDENTIFIER(-NaN) QUL_IDENTIFIER(Infx)"},
+    {"#abc# #scope# scope", "QUL_IDENTIFIER(abc) QUL_IDENTIFIER(scope) QUL_SCOPE"},
+    {"true false", "QUL_BOOLEAN_CONSTANT(1) QUL_BOOLEAN_CONSTANT(0)"},
+    {"div/0 div + == && !=", "QUL_DIVBYZERO QUL_IDENTIFIER(div) QUL_IDENTIFIER(+) QUL_IDENTIFIER(==) "
+                             "QUL_IDENTIFIER(&&) QUL_IDENTIFIER(!=)"},
+    {"( ) { } [ ] : , ; @ | |: |> ||",
+     "QUL_O_PAREN QUL_C_PAREN QUL_O_CURL QUL_C_CURL QUL_O_BRACKET QUL_C_BRACKET QUL_COLON QUL_SEPARATOR "
+     "QUL_TERMINATOR QUL_DEREF QUL_VERTICALBAR QUL_VERTICALBAR_COLON QUL_VERTICALBAR_GT QUL_DOUBLE_VERTICALBAR"},
+    {"type extern mcat parfor_var parfor",
+     "QUL_TYPE QUL_EXTERN QUL_MCAT(mcat) QUL_PARALLELVARCLASSIFIER QUL_PARFOR"},
+    {"a // comment\nb", "QUL_IDENTIFIER(a) QUL_IDENTIFIER(b)"},
+    {"a //", "QUL_IDENTIFIER(a) QUL_IDENTIFIER(//)"},
+    {"/* x */", "QUL_IDENTIFIER(/*) QUL_IDENTIFIER(x) QUL_IDENTIFIER(*/)"},
+    {"'' 'it''s'", "QUL_SINGLE_QUOTED_LITERAL() QUL_SINGLE_QUOTED_LITERAL(it) QUL_SINGLE_QUOTED_LITERAL(s)"},
+    {"\"a'b\" 'a\"b'", "QUL_STRING_LITERAL(a'b) QUL_SINGLE_QUOTED_LITERAL(a\"b)"},
+    {"'\\101\\x41' '\\1234' '\\q' '\\X41'",
+     "QUL_SINGLE_QUOTED_LITERAL(AA) QUL_SINGLE_QUOTED_LITERAL(S4) QUL_SINGLE_QUOTED_LITERAL(q) "
+     "QUL_SINGLE_QUOTED_LITERAL(X41)"},
+    {"\"\\t\\n\\\\\"", "QUL_STRING_LITERAL(\t\n\\)"},
+    {"\"open", ""},
+};
+
+INSTANTIATE_TEST_SUITE_P(Table, LexerTokens, ::testing::ValuesIn(kTokenCases));
+
+TEST_F(Lexer, StrayBytesAreSkipped) {
+  testing::internal::CaptureStderr();
+  EXPECT_EQ("QUL_IDENTIFIER(a) QUL_IDENTIFIER(b)", tokens("#a b#"));
+  EXPECT_EQ("ignoring bogus character in input: #\nignoring bogus character in input: #\n",
+            testing::internal::GetCapturedStderr());
+  testing::internal::CaptureStderr();
+  EXPECT_EQ("QUL_IDENTIFIER(x)", tokens("x\x01"));
+  EXPECT_EQ("ignoring bogus character in input: \\1\n", testing::internal::GetCapturedStderr());
+}
+
+TEST_F(Lexer, EscapesBeyondAByteFail) {
+  struct {
+    const char* text;
+    const char* id;
+  } cases[] = {{"'\\777'", "quillLexer::charIndexOutOfBoundsOctal"},
+               {"\n'\\x100'", "quillLexer::charIndexOutOfBoundsHex"}};
+  int line = 1;
+  for (const auto& c : cases) {
+    try {
+      tokens(c.text);
+      FAIL() << c.text;
+    } catch (const CG::MessageException& aError) {
+      EXPECT_EQ(c.id, aError.id());
+      EXPECT_EQ("Line " + std::to_string(line) + ": character index out of bounds\n", std::string(aError.what()));
+    }
+    ++line;
+  }
+}
+
+TEST_F(Lexer, ColumnIsZeroOnFirstLineThenCountsBytes) {
+  start("abc def\n  xy zz");
+  const char* text = nullptr;
+  long number = 0;
+  parser.scanToken(&text, &number);
+  parser.scanToken(&text, &number);
+  EXPECT_EQ(1, parser.line());
+  EXPECT_EQ(0, parser.column());
+  parser.scanToken(&text, &number);
+  EXPECT_EQ(2, parser.line());
+  EXPECT_EQ(4, parser.column());
+  EXPECT_EQ("[L2, C4]", parser.position());
+}
+
+TEST_F(Lexer, NewlineInsideLiteralDoesNotCountAsLine) {
+  testing::internal::CaptureStdout();
+  EXPECT_EQ("QUL_STRING_LITERAL(ab) QUL_IDENTIFIER(x)", tokens("\"a\nb\" x"));
+  EXPECT_EQ("\n", testing::internal::GetCapturedStdout());
+  EXPECT_EQ(1, parser.line());
+}
+
+TEST_F(Lexer, ResetAfterUnterminatedLiteralStartsFresh) {
+  EXPECT_EQ("", tokens("\n'unterminated"));
+  EXPECT_EQ("QUL_IDENTIFIER(x)", tokens("x"));
+  EXPECT_EQ(1, parser.line());
+}
+
+TEST_F(Lexer, LongLiteralIsReadWhole) {
+  std::string text = "\"" + std::string(100000, 'q') + "\"";
+  EXPECT_EQ("QUL_STRING_LITERAL(" + std::string(100000, 'q') + ")", tokens(text.c_str()));
+}
+
+TEST_F(Lexer, TextOf2GiBIsRefused) {
+  EXPECT_THROW(parser.setInput("", static_cast<size_t>(1) << 31), CG::MessageException);
+}
+
+} // namespace

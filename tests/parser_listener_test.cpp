@@ -1,0 +1,68 @@
+// Annotation values and their dispatch to the registered listeners, in order.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <vector>
+
+#include "listener/parserlistener.h"
+#include "tests/parser_support.h"
+
+namespace {
+
+// Records every value of its tag as "line:class:text".
+class Recorder : public CG::QulParserListener {
+public:
+  Recorder(const char* aTag, std::vector<std::string>* aLog) : fTag(aTag), fLog(aLog) {}
+  const char* tag() override { return fTag; }
+
+protected:
+  void registerValue(CG_Obj*, CG::QulOptionalParameterValue* aValue) override {
+    std::string text;
+    if (CG::QulOptionalParameterStringValue::isa(aValue))
+      text = CG::QulOptionalParameterStringValue::cast(aValue)->toString();
+    if (CG::QulOptionalParameterIntegerValue::isa(aValue))
+      text = std::to_string(CG::QulOptionalParameterIntegerValue::cast(aValue)->toInt());
+    if (CG::QulOptionalParameterDoubleValue::isa(aValue))
+      text = std::to_string(CG::QulOptionalParameterDoubleValue::cast(aValue)->toDouble());
+    if (CG::QulOptionalParameterTermValue::isa(aValue))
+      text = std::string(CG::QulOptionalParameterTermValue::cast(aValue)->functor()) + "/" +
+             std::to_string(CG::QulOptionalParameterTermValue::cast(aValue)->numArguments());
+    fLog->push_back(std::string(fTag) + "@" + std::to_string(aValue->lineNumber()) + ":" +
+                    std::to_string(aValue->whichClass()) + ":" + text);
+  }
+
+private:
+  const char* fTag;
+  std::vector<std::string>* fLog;
+};
+
+TEST(Listeners, ValuesReachTheirTagInWrittenOrder) {
+  std::vector<std::string> log;
+  Recorder first("k", &log);
+  Recorder second("k", &log);
+  Recorder other("o", &log);
+  quill_parse_test::Module module;
+  module.parser.addListener(&first);
+  module.parser.addListener(&other);
+  module.parser.addListener(&second);
+  module.parse("v <- var(int32,v|k:\"a\",o:7,\n k:1.5,k:f(x, 2));");
+  std::vector<std::string> expected = {"k@1:2:a",     "k@1:2:a",         "o@1:3:7",
+                                       "k@2:4:1.500000", "k@2:4:1.500000", "k@2:1:f/2",
+                                       "k@2:1:f/2"};
+  EXPECT_EQ(expected, log);
+}
+
+TEST(OptionalParameterValues, Conversions) {
+  char seven[] = "7";
+  char inf[] = "+Inf";
+  CG::QulOptionalParameterIntegerValue integer(seven, 1);
+  EXPECT_EQ(7.0, integer.toDouble());
+  CG::QulOptionalParameterDoubleValue infinity(inf, 1);
+  EXPECT_TRUE(std::isinf(infinity.toDouble()) && infinity.toDouble() > 0);
+  CG::QulOptionalParameterTermValue term(seven, nullptr, 3);
+  EXPECT_EQ(0, term.numArguments());
+  EXPECT_THROW(term.argument(0), CG::AssertionException);
+  EXPECT_THROW(CG::QulOptionalParameterStringValue::cast(&integer), CG::AssertionException);
+}
+
+} // namespace

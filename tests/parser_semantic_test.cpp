@@ -1,0 +1,156 @@
+// Parser semantic messages: each checked word for word with its position.
+#include <gtest/gtest.h>
+
+#include "ir/symbol.h"
+#include "tests/parser_support.h"
+
+namespace {
+
+using quill_parse_test::CollectedLog;
+using quill_parse_test::Module;
+using quill_parse_test::parseFailure;
+
+struct SemanticCase {
+  const char* text;
+  const char* id;
+  const char* message;
+};
+
+class SemanticErrors : public ::testing::TestWithParam<SemanticCase> {};
+
+TEST_P(SemanticErrors, ReportExactly) {
+  auto failure = parseFailure(GetParam().text);
+  EXPECT_EQ(GetParam().id, failure.id);
+  EXPECT_EQ(GetParam().message, failure.message);
+}
+
+#define FN "x <- var(int32,x);\nf <- function((),(),f) {\n"
+
+const SemanticCase kSemanticCases[] = {
+    {"v <- var(nosuch,v);", "type_expr::IdentifierNotDefined",
+     "[L1, C0]: Identifier nosuch is being used without being defined"},
+    {"x <- var(int32,x);\nv <- var(x,v);", "type_expr::IdentifierNotType",
+     "[L2, C10]: Identifier x is being used as a type while it has not been declared as a type"},
+    {"S <- typedef(class((\"Public\" int32,a)),S);", "type_expr::Invalid Visibility Flag",
+     "[L1, C0]: expected one of 'public', 'protected', or 'private' instead of Public"},
+    {"m <- var(matrix(int32,n),m);", "qulY::Rule::symbolic_size_id::IdentifierNotDefined",
+     "[L1, C0]: Identifier n is being used without being defined"},
+    {"m <- var(matrix(int32,sqrt(2)),m);", "qulY::Rule::symbolic_size_unop::WrongOperators",
+     "[L1, C0]: Wrong operator 'sqrt' is given"},
+    {"m <- var(matrix(int32,==(2,3)),m);", "qulY::Rule::symbolic_size_binop::WrongOperators",
+     "[L1, C0]: Wrong operator '==' is given"},
+    {"m <- var(matrix(int32,-2),m);", "qulY::Rule::symbolic_size::NegativeSize",
+     "[L1, C0]: size -2 must not be negative"},
+    {"q <- var(fixpt(double,16,0),q);", "type_expr::FixptBaseNotInteger",
+     "[L1, C0]: the first argument of a long-form fixed-point type must be an integer type"},
+    {"v <- var(bool,v <- 3);", "qulY::Rule::symbol_var::WrongInitializerClass",
+     "[L1, C0]: the initial value does not fit the variable's type"},
+    {"v <- var(fcntype((),()),v <- 3);", "qulY::Rule::symbol_var::UnsupportedInitializer",
+     "[L1, C0]: Constants of type || are not supported in variable initializers."},
+    {"f <- function((),(),\"f\",x) { }", "qulY::Rule::symbol_fcn::FcnDefArgsMustBe2_3",
+     "[L1, C0]: In definition of a function the number of arguments must be either 2 or 3"},
+    {"m <- method((),()) { }", "qulY::Rule::symbol_method::MethDefArgsMustBe3_4",
+     "[L1, C0]: A method definition must have either 3 or 4 arguments"},
+    {"m <- method((),(),K) { }", "qulY::Rule::symbol_method:NoSuchSymbol",
+     "[L1, C0]: method definition: missing class name"},
+    {"m <- method((),(),int32) { }", "qulY::Rule::symbol_method:SymbolIsNotAClass",
+     "[L1, C0]: method definition: class name is not a class"},
+    {"f <- function(a,(),f) { }", "qulY::Rule::symbol_callable::InputListNotAList",
+     "[L1, C0]: In definition of a function the input var list is not a list. Please add ( ) around the var(s)"},
+    {"f <- function((),b,f) { }", "qulY::Rule::symbol_callable::OutputListNotAList",
+     "[L1, C0]: In definition of a function the output var list is not a list. Please add ( ) around the var(s)"},
+    {"f <- function((\"s\"),(),f) { }", "qulY::Rule::symbol_callable::FcnDefInputNotVar",
+     "[L1, C0]: an input parameter to the function is not a var"},
+    {"f <- function((int32),(),f) { }", "qulY::Rule::symbol_callable::FcnDefInputSymbolNotVar",
+     "[L1, C0]: an input parameter to the function is not a var"},
+    {"f <- function((),(\"s\"),f) { }", "qulY::Rule::symbol_callable::FcnDefOutputNotVar",
+     "[L1, C0]: an output parameter to the function is not a var"},
+    {"f <- function((),(int32),f) { }", "qulY::Rule::symbol_callable::FcnDefOutputSymbolNotVar",
+     "[L1, C0]: an output parameter to the function is not a var"},
+    {FN "  y;\n}", "qulY::Rule::var_or_const_expr::IdentifierNotInSymTab",
+     "[L3, C4]: Unable to find |y| in the symbol table"},
+    {FN "  varexpr(y);\n}", "var_expr::IdentifierNotDefined",
+     "[L3, C12]: Identifier 'y' is being used without being defined"},
+    {FN "  constexpr(x);\n}", "qulY::Rule::const_expr::IdentifierNotConst",
+     "[L3, C14]: Trying to create a constExpr using an identifier 'x' which is not a constant or a function"},
+    {FN "  @int32;\n}", "expr::CannotDerefNotVar", "[L3, C8]: Trying to dereference a symbol that is not a variable"},
+    {FN "  +(x);\n}", "qulY::Rule::expr::WrongNumInputs",
+     "[L3, C6]: Wrong number of inputs (1) given to operator '+', expected 2 inputs"},
+    {FN "  g(x);\n}\ng <- function((),(),g) { }", "patch_forward_references::WrongNumberOfInputArgs",
+     "[L5, C22]: There is a call to function g that provides a different number of input arguments than the "
+     "definition"},
+    {FN "  check(x, nosuch);\n}", "qulY::Rule::check_expr::CheckNodeEnumDoesntExist",
+     "[L3, C18]: the enum nosuch provided for the check node does not exist"},
+    {FN "  check(x, divideByZero, (x));\n}", "qulY::Rule::check_expr_elist::UnknownElistCheck",
+     "[L3, C29]: unknown/unsupported expr-list check flavor divideByZero"},
+    {FN "  check(x, dynamicBounds, (x));\n}", "qulY::Rule::check_expr_elist::BadNumCheckArgs",
+     "[L3, C30]: dynamic bounds check requires exactly two expression arguments"},
+    {FN "  for(+(x,x), 0, 1, 10) { }\n}", "for_stmt:ExpressionNotAVar",
+     "[L3, C27]: Expression '+' is not a variable. Please pass a variable to the for stmt"},
+    {FN "  init(+(x,x), 3);\n}", "init_stmt::LhsNotAVar", "[L3, C18]: The lhs of the init stmt is not a var expr"},
+    {FN "  parfor_var(x, 3);\n}", "constructParallelVarClassifier",
+     "constructParallelVarClassifier: [L3, C19]: unable to cast classification argument to ConstExpr (not a "
+     "string?)."},
+    {"g <- function((),(a <- var(int32,a),b <- var(int32,b)),g) { }\n" FN "  g();\n}",
+     "qulY::Rule::expr::FcnCallExpectsMoreOutputsThanDef",
+     "[L4, C5]: function call to g expects more than one outputs while the function definition will return only "
+     "one"},
+    {"g <- function((a <- var(int32,a)),(),g) { }\n" FN "  g();\n}", "qulY::Rule::expr::FcnCallDiffInArgsThanDef",
+     "[L4, C5]: function call to g has different number of input arguments than the function definition"},
+    {"g <- function((a <- var(int32,a)),(),g) { }\n" FN "  g((), (x));\n}",
+     "qulY::Rule::multi_output_fn_call_expr::FcnCallInputArgsDiffFromDef",
+     "[L4, C12]: function call to g has different number of input arguments than the function definition"},
+    {"g <- function((a <- var(int32,a)),(),g) { }\n" FN "  g((x), (x));\n}",
+     "qulY::Rule::multi_output_fn_call_expr::FcnCallOutputArgsDiffFromDef",
+     "[L4, C13]: function call to g expects a different number of outputs than the function definition"},
+    {FN "  h(x);\n}", "ensureEmpty::ProgramErrors",
+     "Found unresolved forward references: \nsymbol: 'h', node: call"},
+};
+
+INSTANTIATE_TEST_SUITE_P(Table, SemanticErrors, ::testing::ValuesIn(kSemanticCases));
+
+TEST(Semantics, RedefinitionOnlyWarnsAndKeepsTheFirst) {
+  CollectedLog log;
+  Module module;
+  module.parse("v <- var(int32,v);\nv <- var(double,w);\nint32 <- var(int32,z);\n");
+  EXPECT_EQ("WARNING: insert_in_symbol_table::RedefinitionOfSymbol: [L2, C18]: Symbol name v is already in use and "
+            "cannot be defined again\n"
+            "WARNING: insert_in_symbol_table::RedefinitionOfSymbol: [L3, C21]: Symbol name int32 is already in use "
+            "and cannot be defined again\n",
+            log.text());
+}
+
+TEST(Semantics, ForwardCallMatchingItsDefinitionSucceeds) {
+  Module module;
+  module.parse(FN "  g(x);\n}\ng <- function((a <- var(int32,a)),(),g) { }\n");
+  EXPECT_NE(std::string::npos, module.emit().find("g(x);"));
+}
+
+TEST(Semantics, UnresolvedForwardReferenceLogsOneSevereMessagePerName) {
+  CollectedLog log;
+  auto failure = parseFailure(FN "  h(x);\n  k();\n}");
+  EXPECT_EQ("ensureEmpty::ProgramErrors", failure.id);
+  EXPECT_EQ("Found unresolved forward references: \nsymbol: 'h', node: call\nsymbol: 'k', node: call",
+            failure.message);
+  EXPECT_EQ("SEVERE: ensureEmpty::NoFcnDef: symbol: 'h', node: call: Unable to find a definition for function call "
+            "'h' in the QUILL program\n"
+            "SEVERE: ensureEmpty::NoFcnDef: symbol: 'k', node: call: Unable to find a definition for function call "
+            "'k' in the QUILL program\n"
+            "SEVERE: ensureEmpty::ProgramErrors: Found unresolved forward references: \nsymbol: 'h', node: call\n"
+            "symbol: 'k', node: call\n",
+            log.text());
+}
+
+TEST(Semantics, ParseReturnsNullOnSuccess) {
+  Module module;
+  EXPECT_EQ(nullptr, module.parser.parse("v <- var(int32,v);"));
+}
+
+TEST(Semantics, DefinitionsOfOneParseAreVisibleToTheNext) {
+  Module module;
+  module.parse("v <- var(int32,v);");
+  module.parse("w <- var(pointer(int32),w);\nf <- function((),(),f) { =(w, v); }");
+  EXPECT_NE(std::string::npos, module.emit().find("=(w,v);"));
+}
+
+} // namespace

@@ -1,0 +1,85 @@
+// Parser syntax errors: the exact message forms, positions and the stack limit.
+#include <gtest/gtest.h>
+
+#include "tests/parser_support.h"
+
+namespace {
+
+using quill_parse_test::parseFailure;
+
+struct SyntaxCase {
+  const char* text;
+  const char* message;
+};
+
+class SyntaxErrors : public ::testing::TestWithParam<SyntaxCase> {};
+
+TEST_P(SyntaxErrors, ReportExactly) {
+  auto failure = parseFailure(GetParam().text);
+  EXPECT_EQ("yyerror::GenericParserError", failure.id);
+  EXPECT_EQ(std::string("[L") + GetParam().message, failure.message);
+}
+
+const char* const kFn = "x <- var(int32,x);\nf <- function((),(),f) {\n";
+
+const SyntaxCase kSyntaxCases[] = {
+    // Short form: more than four tokens would fit.
+    {"type", "1, C0]: A parser error occurred: syntax error, unexpected QUL_TYPE"},
+    {"extern x", "1, C0]: A parser error occurred: syntax error, unexpected QUL_EXTERN"},
+    {"var(", "1, C0]: A parser error occurred: syntax error, unexpected $end"},
+    // One to four expected tokens, in code order.
+    {"x\n", "2, C0]: A parser error occurred: syntax error, unexpected $end, expecting QUL_ASSIGN"},
+    {"x <- var(int32,x)\n", "2, C0]: A parser error occurred: syntax error, unexpected $end, expecting QUL_TERMINATOR"},
+    {"var(int32 x);", "1, C0]: A parser error occurred: syntax error, unexpected QUL_IDENTIFIER, expecting QUL_C_PAREN"},
+    {"var(int32,x);\n  y )",
+     "2, C5]: A parser error occurred: syntax error, unexpected QUL_C_PAREN, expecting QUL_ASSIGN"},
+    {"f <- function((),(),f) {\n  x(\n",
+     "3, C0]: A parser error occurred: syntax error, unexpected $end, expecting QUL_C_PAREN"},
+    {"f <- function((),(),f) {\n goto(\n",
+     "3, C0]: A parser error occurred: syntax error, unexpected $end, expecting QUL_IDENTIFIER"},
+    {"f <- function((),(),f) {\n  x\n",
+     "3, C0]: A parser error occurred: syntax error, unexpected $end, expecting QUL_O_PAREN"},
+    {"f <- function((),(),f) {\n  switch(1) { case(1): }\n}",
+     "2, C24]: A parser error occurred: syntax error, unexpected QUL_C_CURL, expecting QUL_TYPEDEF or QUL_TYPEALIAS "
+     "or QUL_VAR or QUL_CONSTDEF"},
+    {"p <- prototype((),(),p)\n", "2, C0]: A parser error occurred: syntax error, unexpected $end, expecting "
+                                   "QUL_TERMINATOR"},
+};
+
+INSTANTIATE_TEST_SUITE_P(Table, SyntaxErrors, ::testing::ValuesIn(kSyntaxCases));
+
+TEST(Syntax, IfWithoutElseIsAnError) {
+  auto failure = parseFailure(std::string(kFn) + "  if(x) { }\n}\n");
+  EXPECT_EQ("[L4, C1]: A parser error occurred: syntax error, unexpected QUL_C_CURL, expecting QUL_ELSE",
+            failure.message);
+}
+
+TEST(Syntax, EmptyTextIsAProgram) { EXPECT_EQ("", parseFailure("").id); }
+
+TEST(Syntax, OnlyTheFirstErrorIsReported) {
+  auto failure = parseFailure("type\ntype\n");
+  EXPECT_EQ("[L1, C0]: A parser error occurred: syntax error, unexpected QUL_TYPE", failure.message);
+}
+
+TEST(Syntax, DeepNestingEndsInMemoryExhausted) {
+  std::string loops = std::string(kFn);
+  for (int i = 0; i < 10000; ++i)
+    loops += "while(x) {";
+  auto failure = parseFailure(loops);
+  EXPECT_EQ("[L3, C28556]: A parser error occurred: memory exhausted", failure.message);
+
+  std::string types = "v <- var(";
+  for (int i = 0; i < 10000; ++i)
+    types += "pointer(";
+  EXPECT_EQ("[L1, C0]: A parser error occurred: memory exhausted", parseFailure(types).message);
+}
+
+TEST(Syntax, ModerateNestingParses) {
+  std::string text = std::string(kFn);
+  for (int i = 0; i < 1000; ++i)
+    text += "while(x) {";
+  text += std::string(1000, '}') + "}\n";
+  EXPECT_EQ("", parseFailure(text).id);
+}
+
+} // namespace

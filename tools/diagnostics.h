@@ -1,0 +1,22 @@
+// Diagnostics of the quill tool: "FILE:LINE:COL: error: MESSAGE", the source line and a caret.
+#pragma once
+
+#include <ostream>
+#include <string>
+
+namespace quilltool {
+
+// A place in the source text; line 1 is the first line, column 0 the first byte of a line.
+struct SourcePlace {
+  int line = 0;
+  int column = 0;
+};
+
+// The place named by a "[Lline, Ccolumn]" prefix of a library message, if it has one.
+bool placeInMessage(const std::string& aMessage, SourcePlace* aPlace);
+
+// Writes one diagnostic: the header line, then the source line and a caret under the place.
+void report(std::ostream& aOut, const std::string& aFileName, const std::string& aSource, const SourcePlace& aPlace,
+            const char* aSeverity, const std::string& aMessage);
+
+} // namespace quilltool

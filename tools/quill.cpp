@@ -1,0 +1,216 @@
+// quill: formats, checks and round-trips Quill text from a file or standard input.
+#include "tools/diagnostics.h"
+
+#include "emit/emitter.h"
+#include "emit/version.h"
+#include "ir/ctx.h"
+#include "ir/logger.h"
+#include "ir/scope.h"
+#include "kit/logging.h"
+#include "parse/parser.h"
+#include "parse/parserctx.h"
+
+#include <fstream>
+#include <iostream>
+#include <iterator>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+using quilltool::SourcePlace;
+
+const char* const kUsage = "usage: quill (fmt|check|roundtrip) [--all-types] [--long-form-constants] "
+                           "[--segments=FILE] [FILE|-]\n";
+
+const char* const kHelp =
+    "quill: read Quill text and print, check or round-trip it.\n"
+    "\n"
+    "  quill fmt [FILE|-]        print the canonical text (parse, then emit)\n"
+    "  quill check [FILE|-]      report the first error; silent when the text is valid\n"
+    "  quill roundtrip [FILE|-]  check that emitting what was parsed and parsing it again gives the same text\n"
+    "\n"
+    "Standard input is read when FILE is '-' or absent.\n"
+    "  --all-types               print every expression's type, not only those the type checker cannot infer\n"
+    "  --long-form-constants     print every constant with its type, without integer suffixes\n"
+    "  --segments=FILE           write the segment listing of the printed text to FILE\n"
+    "  --help, --version\n"
+    "Exit status: 0 success, 1 error in the text (or texts differ), 2 usage error or unreadable file.\n";
+
+struct Options {
+  std::string command;
+  std::string file = "-";
+  bool allTypes = false;
+  bool longFormConstants = false;
+  std::string segmentsFile;
+};
+
+// Collects the warnings the library logs while it parses.
+class WarningCollector : public Corvid::System::Handler {
+public:
+  WarningCollector() {
+    setLevel(Corvid::System::WARNING);
+    CG::TheLogger::instance().logger()->addHandler(this);
+  }
+  ~WarningCollector() override { CG::TheLogger::instance().logger()->removeHandler(this); }
+  void publish(const Corvid::System::LogRecord& aRecord) override {
+    if (aRecord.level >= Corvid::System::WARNING && aRecord.level < Corvid::System::SEVERE)
+      fMessages.push_back(aRecord.message);
+  }
+  const std::vector<std::string>& messages() const { return fMessages; }
+
+private:
+  std::vector<std::string> fMessages;
+};
+
+// One parse of one text into the global scope of a fresh context, with its diagnostics.
+class Session {
+public:
+  Session(const std::string& aFileName, const std::string& aText) : fFileName(aFileName), fText(aText) {}
+
+  // Parses the text; reports warnings and the first error on standard error. False after an error.
+  bool parse() {
+    WarningCollector warnings;
+    CG::QulParser parser(&fCtx, fCtx.pool(), fCtx.globalScope(), fCtx.globalScope());
+    std::string error;
+    try {
+      parser.parse(fText.c_str());
+    } catch (const std::exception& failure) {
+      error = failure.what();
+    }
+    for (const std::string& warning : warnings.messages())
+      reportAt(warning, parser, "warning");
+    if (!error.empty())
+      reportAt(error, parser, "error");
+    return error.empty();
+  }
+
+  std::string emit(const Options& aOptions) {
+    CG::QulEmitterOptions options(nullptr, 3);
+    options.setPrintOnlyNotInferredTypes(!aOptions.allTypes);
+    options.setPrintOnlyLongFormConstants(aOptions.longFormConstants);
+    std::ofstream segments;
+    if (!aOptions.segmentsFile.empty()) {
+      segments.open(aOptions.segmentsFile);
+      options.setSegmentStream(&segments);
+    }
+    return CG::emitQuillEx(fCtx.globalScope(), options);
+  }
+
+private:
+  // The message's own "[Lline, Ccolumn]" when it has one, else where the scanner stopped.
+  void reportAt(const std::string& aMessage, CG::QulParser& aParser, const char* aSeverity) {
+    SourcePlace place;
+    if (!quilltool::placeInMessage(aMessage, &place)) {
+      place.line = aParser.ctx()->line();
+      place.column = aParser.ctx()->column();
+    }
+    quilltool::report(std::cerr, fFileName, fText, place, aSeverity, aMessage);
+  }
+
+  std::string fFileName;
+  std::string fText;
+  CG_Ctx fCtx;
+};
+
+int usageError(const std::string& aMessage) {
+  std::cerr << "quill: " << aMessage << '\n' << kUsage;
+  return 2;
+}
+
+bool readInput(const std::string& aFile, std::string* aText) {
+  if (aFile == "-") {
+    aText->assign(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
+    return true;
+  }
+  std::ifstream in(aFile, std::ios::binary);
+  if (!in)
+    return false;
+  aText->assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  return !in.bad();
+}
+
+// Shows the first line where the two texts differ.
+void showFirstDifference(const std::string& aFirst, const std::string& aSecond) {
+  std::istringstream first(aFirst);
+  std::istringstream second(aSecond);
+  std::string a;
+  std::string b;
+  for (int line = 1;; ++line) {
+    bool moreA = static_cast<bool>(std::getline(first, a));
+    bool moreB = static_cast<bool>(std::getline(second, b));
+    if (!moreA && !moreB)
+      return;
+    if (moreA && moreB && a == b)
+      continue;
+    std::cerr << "quill: the texts differ at line " << line << ":\n"
+              << "  first emission:  " << (moreA ? a : "<end of text>") << '\n'
+              << "  second emission: " << (moreB ? b : "<end of text>") << '\n';
+    return;
+  }
+}
+
+int runCommand(const Options& aOptions, const std::string& aText) {
+  std::string fileName = aOptions.file == "-" ? "<stdin>" : aOptions.file;
+  Session first(fileName, aText);
+  if (!first.parse())
+    return 1;
+  if (aOptions.command == "check")
+    return 0;
+  std::string emitted = first.emit(aOptions);
+  if (aOptions.command == "fmt") {
+    std::cout << emitted;
+    return 0;
+  }
+  Session second(fileName + " (emitted)", emitted);
+  if (!second.parse())
+    return 1;
+  if (second.emit(aOptions) == emitted)
+    return 0;
+  showFirstDifference(emitted, second.emit(aOptions));
+  return 1;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+  Options options;
+  std::vector<std::string> positional;
+  for (int i = 1; i < argc; ++i) {
+    std::string arg = argv[i];
+    if (arg == "--help") {
+      std::cout << kHelp;
+      return 0;
+    }
+    if (arg == "--version") {
+      std::cout << "quill " << brisk_quill_version << " (built " << brisk_quill_build_date << ")\n";
+      return 0;
+    }
+    if (arg == "--all-types")
+      options.allTypes = true;
+    else if (arg == "--long-form-constants")
+      options.longFormConstants = true;
+    else if (arg.compare(0, 11, "--segments=") == 0 && arg.size() > 11)
+      options.segmentsFile = arg.substr(11);
+    else if (arg.size() > 1 && arg[0] == '-' && arg != "-")
+      return usageError("unknown option '" + arg + "'");
+    else
+      positional.push_back(arg);
+  }
+  if (positional.empty())
+    return usageError("missing command");
+  options.command = positional[0];
+  if (options.command != "fmt" && options.command != "check" && options.command != "roundtrip")
+    return usageError("unknown command '" + options.command + "'");
+  if (positional.size() > 2)
+    return usageError("more than one input file");
+  if (positional.size() == 2)
+    options.file = positional[1];
+  std::string text;
+  if (!readInput(options.file, &text)) {
+    std::cerr << "quill: cannot read '" << options.file << "'\n";
+    return 2;
+  }
+  return runCommand(options, text);
+}
