@@ -25,7 +25,9 @@ enum Scalar { INT32, INT16, UINT32, DOUBLE, SINGLE, BOOL, kNumScalars };
 
 constexpr Scalar kNumericScalars[] = {INT32, INT16, UINT32, DOUBLE, SINGLE};
 
-bool isInteger(Scalar aScalar) { return aScalar == INT32 || aScalar == INT16 || aScalar == UINT32; }
+bool isInteger(Scalar aScalar) {
+  return aScalar == INT32 || aScalar == INT16 || aScalar == UINT32;
+}
 
 // Deterministic choices from one seed; std::mt19937_64 gives the same sequence on every platform.
 class Random {
@@ -33,14 +35,8 @@ public:
   explicit Random(uint64_t aSeed) : fEngine(aSeed) {}
   int below(int aBound) { return aBound <= 1 ? 0 : static_cast<int>(fEngine() % static_cast<uint64_t>(aBound)); }
   bool chance(int aPercent) { return below(100) < aPercent; }
-  template <class T, size_t N>
-  T pick(const T (&aItems)[N]) {
-    return aItems[below(static_cast<int>(N))];
-  }
-  template <class T>
-  T pick(const std::vector<T>& aItems) {
-    return aItems[below(static_cast<int>(aItems.size()))];
-  }
+  template <class T, size_t N> T pick(const T (&aItems)[N]) { return aItems[below(static_cast<int>(N))]; }
+  template <class T> T pick(const std::vector<T>& aItems) { return aItems[below(static_cast<int>(aItems.size()))]; }
 
 private:
   std::mt19937_64 fEngine;
@@ -72,8 +68,8 @@ public:
   CG::Const* real(double aValue) {
     CG::Const*& cached = fDoubles[aValue];
     if (!cached)
-      cached = fConsts.create(fTypes.doubleType(), fValues.doubleValueRef(fTypes.doubleType(), aValue), nullptr,
-                              nullptr);
+      cached =
+          fConsts.create(fTypes.doubleType(), fValues.doubleValueRef(fTypes.doubleType(), aValue), nullptr, nullptr);
     return cached;
   }
   CG::Const* boolean(bool aValue) {
@@ -253,18 +249,25 @@ CG::Region* BodyGenerator::item(int& aRemaining, int aDepth) {
 // Constructs without statements: an if with two empty branches or a loop with an empty body.
 CG::Region* BodyGenerator::emptyConstruct() {
   switch (fRandom.below(4)) {
-  case 0: return fRegions.ifRegion(condition(), fRegions.emptyRegion(), fRegions.emptyRegion());
-  case 1: return fRegions.whileRegion(condition(), fRegions.emptyRegion());
-  case 2: return fRegions.doWhileRegion(fRegions.emptyRegion(), condition());
-  default: return forConstruct(fRegions.emptyRegion(), fRandom.chance(50));
+  case 0:
+    return fRegions.ifRegion(condition(), fRegions.emptyRegion(), fRegions.emptyRegion());
+  case 1:
+    return fRegions.whileRegion(condition(), fRegions.emptyRegion());
+  case 2:
+    return fRegions.doWhileRegion(fRegions.emptyRegion(), condition());
+  default:
+    return forConstruct(fRegions.emptyRegion(), fRandom.chance(50));
   }
 }
 
 CG::Region* BodyGenerator::construct(int aNumStmts, int aDepth) {
   switch (fRandom.below(4)) {
-  case 0: return ifConstruct(aNumStmts, aDepth);
-  case 1: return switchConstruct(aNumStmts, aDepth);
-  default: return loopConstruct(aNumStmts, aDepth);
+  case 0:
+    return ifConstruct(aNumStmts, aDepth);
+  case 1:
+    return switchConstruct(aNumStmts, aDepth);
+  default:
+    return loopConstruct(aNumStmts, aDepth);
   }
 }
 
@@ -296,16 +299,22 @@ CG::Region* BodyGenerator::loopConstruct(int aNumStmts, int aDepth) {
 CG::Region* BodyGenerator::forConstruct(CG::Region* aBody, bool aParallel) {
   CG::Var* index = addLocal(INT32, "i", false);
   CG::Expr* end = fRandom.chance(50) ? fNodes.constExpr(fImmediates.int32(1 + fRandom.below(100))) : expr(INT32, 1);
-  CG::Region* loop = fRegions.forRegion(fNodes.varExpr(index), fNodes.constExpr(fImmediates.int32(0)),
-                                        fNodes.constExpr(fImmediates.int32(1 + fRandom.below(2))), end, aBody,
-                                        aParallel);
+  CG::Region* loop =
+      fRegions.forRegion(fNodes.varExpr(index), fNodes.constExpr(fImmediates.int32(0)),
+                         fNodes.constExpr(fImmediates.int32(1 + fRandom.below(2))), end, aBody, aParallel);
   if (!aParallel)
     return loop;
   CG::ParallelForEntryStmt* entry = CG::ParallelForEntryStmt::cast(loop->entry().node);
-  entry->setOrderedLoop(fRandom.chance(50));
-  entry->setParforMode(fRandom.chance(30) ? 1 : 0);
-  entry->setBypassDependence(fRandom.chance(50));
-  entry->setProcessedDependence(fRandom.chance(30));
+  bool ordered = fRandom.chance(50);
+  bool parforMode = fRandom.chance(30);
+  bool bypass = fRandom.chance(50);
+  bool processed = fRandom.chance(30);
+  if (!fOptions.annotations)
+    return loop;
+  entry->setOrderedLoop(ordered);
+  entry->setParforMode(parforMode ? 1 : 0);
+  entry->setBypassDependence(bypass);
+  entry->setProcessedDependence(processed);
   return loop;
 }
 
@@ -367,15 +376,24 @@ CG::Region* BodyGenerator::unstructuredConstruct(int aNumStmts, int aDepth) {
 
 CG::Region* BodyGenerator::unstructuredGraph(int aNumStmts, int aDepth) {
   switch (fRandom.below(9)) {
-  case 0: return sharedLabel(aNumStmts, aDepth);
-  case 1: return backwardJump(aNumStmts, aDepth);
-  case 2: return jumpIntoBranch(aNumStmts, aDepth);
-  case 3: return breakOutOfLoop(aNumStmts, aDepth);
-  case 4: return jumpIntoLoop(aNumStmts, aDepth);
-  case 5: return mergeChain(aNumStmts, aDepth);
-  case 6: return loopInsideUnstructured(aNumStmts, aDepth);
-  case 7: return branchJumpsOut(aNumStmts, aDepth);
-  default: return loopBodyJumpsOut(aNumStmts, aDepth);
+  case 0:
+    return sharedLabel(aNumStmts, aDepth);
+  case 1:
+    return backwardJump(aNumStmts, aDepth);
+  case 2:
+    return jumpIntoBranch(aNumStmts, aDepth);
+  case 3:
+    return breakOutOfLoop(aNumStmts, aDepth);
+  case 4:
+    return jumpIntoLoop(aNumStmts, aDepth);
+  case 5:
+    return mergeChain(aNumStmts, aDepth);
+  case 6:
+    return loopInsideUnstructured(aNumStmts, aDepth);
+  case 7:
+    return branchJumpsOut(aNumStmts, aDepth);
+  default:
+    return loopBodyJumpsOut(aNumStmts, aDepth);
   }
 }
 
@@ -770,17 +788,16 @@ std::vector<CG::Type*> ModuleGenerator::makeNamedTypes() {
   CG::Type* real = fTypes.doubleType();
   auto name = [this](const char* aText) { return fCtx->cgString(aText); };
   CG::StructType* point = fTypes.structType(fGlobal, "Point", "point_tag", {{name("x"), int32}, {name("y"), real}});
-  CG::UnionType* bits =
-      fTypes.unionType(fGlobal, "Bits", nullptr, {{name("word"), fTypes.unsignedInt32Type()},
-                                                  {name("half"), fTypes.signedInt16Type()}});
+  CG::UnionType* bits = fTypes.unionType(
+      fGlobal, "Bits", nullptr, {{name("word"), fTypes.unsignedInt32Type()}, {name("half"), fTypes.signedInt16Type()}});
   CG::ClassType* base = fTypes.classType(
       fGlobal, "Base", {{name("id"), int32, CG::VISIBILITY_PUBLIC}, {name("secret"), real, CG::VISIBILITY_PRIVATE}},
       {});
-  CG::ClassType* derived = fTypes.classType(fGlobal, "Derived",
-                                            {{name("extra"), fTypes.boolType(), CG::VISIBILITY_PROTECTED}},
-                                            {{base, fRandom.chance(50) ? CG::VISIBILITY_PUBLIC : CG::VISIBILITY_PRIVATE}});
-  CG::EnumType* color =
-      fTypes.enumType(fGlobal, "Color", "color_tag", {{name("RED"), 0}, {name("GREEN"), 1}, {name("BLUE"), 4}}, nullptr);
+  CG::ClassType* derived =
+      fTypes.classType(fGlobal, "Derived", {{name("extra"), fTypes.boolType(), CG::VISIBILITY_PROTECTED}},
+                       {{base, fRandom.chance(50) ? CG::VISIBILITY_PUBLIC : CG::VISIBILITY_PRIVATE}});
+  CG::EnumType* color = fTypes.enumType(fGlobal, "Color", "color_tag",
+                                        {{name("RED"), 0}, {name("GREEN"), 1}, {name("BLUE"), 4}}, nullptr);
   CG::Type* counter = fTypes.namedCopy(int32, fGlobal, "Counter");
   return {point,
           bits,
@@ -800,9 +817,9 @@ std::vector<CG::Type*> ModuleGenerator::makeNamedTypes() {
 void ModuleGenerator::makeNamedConsts() {
   for (int i = 0, n = 1 + fRandom.below(3); i < n; ++i) {
     std::string name = "kInt" + std::to_string(i);
-    fModule.namedConsts[INT32].push_back(fConsts.create(
-        fTypes.signedInt32Type(), fValues.integerValueRef(fTypes.signedInt32Type(), 7 + 10 * i), fGlobal,
-        name.c_str()));
+    fModule.namedConsts[INT32].push_back(fConsts.create(fTypes.signedInt32Type(),
+                                                        fValues.integerValueRef(fTypes.signedInt32Type(), 7 + 10 * i),
+                                                        fGlobal, name.c_str()));
     name = "kReal" + std::to_string(i);
     fModule.namedConsts[DOUBLE].push_back(fConsts.create(
         fTypes.doubleType(), fValues.doubleValueRef(fTypes.doubleType(), 0.5 + i), fGlobal, name.c_str()));
@@ -834,20 +851,33 @@ CG::Var* ModuleGenerator::makeModuleVar(CG::Scope* aScope, CG::Type* aType) {
   std::string name = "g" + std::to_string(fNumModuleVars++);
   CG::Var* var = cg_var_create(aScope, aType, name.c_str());
   setRandomFlags(var);
-  if (fRandom.chance(40))
-    CG::OriginTag::setOrigin(var, fRandom.below(3));
+  if (fRandom.chance(40)) {
+    int origin = fRandom.below(3);
+    if (fOptions.annotations)
+      CG::OriginTag::setOrigin(var, origin);
+  }
   return var;
 }
 
 void ModuleGenerator::setRandomFlags(CG::Var* aVar) {
-  aVar->setIsStatic(fRandom.chance(30));
-  aVar->setReadOnly(fRandom.chance(20));
-  aVar->setPassByReference(fRandom.chance(15));
-  aVar->setIsAuto(fRandom.chance(10));
-  aVar->setIsTemp(fRandom.chance(10));
-  aVar->setUnaliased(fRandom.chance(10));
-  aVar->setAliasSafe(fRandom.chance(10));
-  aVar->setConstInC(fRandom.chance(10));
+  bool isStatic = fRandom.chance(30);
+  bool readOnly = fRandom.chance(20);
+  bool byReference = fRandom.chance(15);
+  bool isAuto = fRandom.chance(10);
+  bool isTemp = fRandom.chance(10);
+  bool unaliased = fRandom.chance(10);
+  bool aliasSafe = fRandom.chance(10);
+  bool constInC = fRandom.chance(10);
+  if (!fOptions.annotations)
+    return;
+  aVar->setIsStatic(isStatic);
+  aVar->setReadOnly(readOnly);
+  aVar->setPassByReference(byReference);
+  aVar->setIsAuto(isAuto);
+  aVar->setIsTemp(isTemp);
+  aVar->setUnaliased(unaliased);
+  aVar->setAliasSafe(aliasSafe);
+  aVar->setConstInC(constInC);
 }
 
 // Only int32, double and bool variables start with a value; the others start without one.
@@ -889,7 +919,7 @@ CG::Fcn* ModuleGenerator::makeFcnSignature(int aIndex) {
     fcn->addInput(fModule.scalarTypes[randomScalar()], ("a" + std::to_string(i)).c_str());
   if (fRandom.chance(80))
     fcn->addOutput(fModule.scalarTypes[randomScalar()], "r0");
-  if (fRandom.chance(30))
+  if (fRandom.chance(30) && fOptions.annotations)
     CG::OriginTag::setOrigin(fcn, CG::OriginTag::USER);
   return fcn;
 }

@@ -17,6 +17,9 @@ struct IrGenOptions {
   // Puts a counted plain statement after every unstructured graph and at the start of every non-empty part of
   // one, so that no jump of a graph lands on a join followed by another join or by a loop head.
   bool separateJoins = false;
+  // Sets flags, origins and parallel-loop flags (printed as annotations). Turning it off keeps the same module
+  // otherwise: the random choices are still drawn.
+  bool annotations = true;
 };
 
 // Every counted statement carries one marker that appears nowhere else in the module's text: "s<k>" in
