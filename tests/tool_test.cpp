@@ -1,0 +1,129 @@
+// The quill command-line tool: output, exit codes and diagnostics.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <sys/wait.h>
+
+namespace {
+
+struct ToolRun {
+  int status;
+  std::string out;
+  std::string err;
+};
+
+std::string readFile(const std::string& aPath) {
+  std::ifstream in(aPath);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+std::string writeTemp(const std::string& aName, const std::string& aText) {
+  std::string path = ::testing::TempDir() + aName;
+  std::ofstream(path) << aText;
+  return path;
+}
+
+// Runs the tool with the arguments (a shell word list) and the given standard input.
+ToolRun quill(const std::string& aArgs, const std::string& aInput = "") {
+  std::string in = writeTemp("quill_in.txt", aInput);
+  std::string out = ::testing::TempDir() + "quill_out.txt";
+  std::string err = ::testing::TempDir() + "quill_err.txt";
+  std::string command = std::string(QUILL_TOOL_PATH) + " " + aArgs + " <" + in + " >" + out + " 2>" + err;
+  int status = std::system(command.c_str());
+  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, readFile(out), readFile(err)};
+}
+
+const char* const kModule = "var(int32,x);\nfunction((var(int32,a),var(int32,b)),(var(int32,c)),add)\n{\n"
+                            "    =(c,+(a,b));\n}\n";
+const char* const kCanonical = "\nvar(int32,x);\nfunction((var(int32,a),var(int32,b)),(var(int32,c)),add)\n{\n"
+                               "    =(c,+(a,b));\n}\n";
+
+TEST(QuillTool, FormatsFileAndStandardInput) {
+  std::string file = writeTemp("module.qul", kModule);
+  for (const std::string& args : {"fmt " + file, std::string("fmt -"), std::string("fmt")}) {
+    ToolRun run = quill(args, kModule);
+    EXPECT_EQ(0, run.status) << args;
+    EXPECT_EQ(kCanonical, run.out) << args;
+    EXPECT_EQ("", run.err) << args;
+  }
+}
+
+TEST(QuillTool, OptionsMirrorTheEmitterOptions) {
+  ToolRun typed = quill("fmt --all-types", kModule);
+  EXPECT_NE(std::string::npos, typed.out.find("=[int32](varexpr[int32](c),+[int32](varexpr[int32](a),")) << typed.out;
+  std::string segments = ::testing::TempDir() + "segments.txt";
+  ToolRun listed = quill("fmt --segments=" + segments, kModule);
+  EXPECT_EQ(0, listed.status);
+  EXPECT_EQ("1 14 \n", readFile(segments).substr(0, 6));
+}
+
+TEST(QuillTool, CheckIsSilentOnValidText) {
+  ToolRun run = quill("check", kModule);
+  EXPECT_EQ(0, run.status);
+  EXPECT_EQ("", run.out);
+  EXPECT_EQ("", run.err);
+}
+
+TEST(QuillTool, RoundTripOfCanonicalText) {
+  EXPECT_EQ(0, quill("roundtrip", kModule).status);
+}
+
+// Each diagnostic names the place, repeats the source line and puts a caret under the last token read.
+TEST(QuillTool, ErrorsNameFileLineColumnWithCaret) {
+  struct {
+    const char* text;
+    const char* expected;
+  } cases[] = {
+      {"var(int32,x);\nvar(int32 y);\n",
+       "<stdin>:2:11: error: [L2, C11]: A parser error occurred: syntax error, unexpected QUL_IDENTIFIER, "
+       "expecting QUL_C_PAREN\nvar(int32 y);\n          ^\n"},
+      {"var(int32,x);\nvar(nosuch,y);\n",
+       "<stdin>:2:10: error: [L2, C10]: Identifier nosuch is being used without being defined\n"
+       "var(nosuch,y);\n         ^\n"},
+  };
+  for (const auto& c : cases) {
+    ToolRun run = quill("check -", c.text);
+    EXPECT_EQ(1, run.status) << c.text;
+    EXPECT_EQ(c.expected, run.err) << c.text;
+  }
+}
+
+TEST(QuillTool, WarningsDoNotChangeTheExitStatus) {
+  ToolRun run = quill("check", "var(int32,x);\nvar(double,x);\n");
+  EXPECT_EQ(0, run.status);
+  EXPECT_EQ("<stdin>:2:13: warning: [L2, C13]: Symbol name x is already in use and cannot be defined again\n"
+            "var(double,x);\n            ^\n",
+            run.err);
+}
+
+TEST(QuillTool, UsageErrorsExitWithTwo) {
+  struct {
+    const char* args;
+    const char* firstLine;
+  } cases[] = {
+      {"", "quill: missing command\n"},
+      {"frobnicate", "quill: unknown command 'frobnicate'\n"},
+      {"fmt --bogus", "quill: unknown option '--bogus'\n"},
+      {"fmt a b", "quill: more than one input file\n"},
+      {"fmt /nonexistent/file.qul", "quill: cannot read '/nonexistent/file.qul'\n"},
+  };
+  for (const auto& c : cases) {
+    ToolRun run = quill(c.args);
+    EXPECT_EQ(2, run.status) << c.args;
+    EXPECT_EQ(c.firstLine, run.err.substr(0, run.err.find('\n') + 1)) << c.args;
+  }
+}
+
+TEST(QuillTool, HelpAndVersion) {
+  EXPECT_EQ(0, quill("--help").status);
+  EXPECT_NE(std::string::npos, quill("--help").out.find("quill roundtrip"));
+  EXPECT_EQ(0, quill("--version").out.find("quill "));
+}
+
+} // namespace
