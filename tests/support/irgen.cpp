@@ -1,6 +1,7 @@
 // Seeded generator of random, well-formed IR modules: types, constants, variables and function bodies.
 #include "tests/support/irgen.h"
 
+#include "emit/emitter.h"
 #include "ir/ctx.h"
 #include "ir/nodefactory.h"
 #include "ir/region.h"
@@ -928,6 +929,33 @@ CG::Fcn* ModuleGenerator::makeFcnSignature(int aIndex) {
 
 IrGenSummary generateModule(CG_Ctx* aCtx, const IrGenOptions& aOptions) {
   return ModuleGenerator(aCtx, aOptions).run();
+}
+
+} // namespace quilltest
+
+namespace quilltest {
+
+namespace {
+IrGenOptions textModuleOptions(uint64_t aSeed, int aSize) {
+  IrGenOptions options;
+  options.seed = aSeed;
+  options.size = aSize;
+  options.unstructured = true;
+  options.annotations = false;
+  return options;
+}
+
+std::string emitGenerated(const IrGenOptions& aOptions) {
+  CG_Ctx ctx;
+  generateModule(&ctx, aOptions);
+  return CG::emitQuill(ctx.globalScope());
+}
+} // namespace
+
+std::string generateModuleText(uint64_t aSeed, double aTargetBytes) {
+  constexpr int kSampleSize = 4000;
+  double bytesPerStmt = static_cast<double>(emitGenerated(textModuleOptions(aSeed, kSampleSize)).size()) / kSampleSize;
+  return emitGenerated(textModuleOptions(aSeed, static_cast<int>(aTargetBytes / bytesPerStmt)));
 }
 
 } // namespace quilltest

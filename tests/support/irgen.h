@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 class CG_Ctx;
 
@@ -35,5 +36,13 @@ struct IrGenSummary {
 // Fills the context's global scope: named types of every kind, named constants, module variables with flags and
 // origins, a nested scope, and functions whose bodies nest control flow. The same options give the same module.
 IrGenSummary generateModule(CG_Ctx* aCtx, const IrGenOptions& aOptions);
+
+} // namespace quilltest
+
+namespace quilltest {
+
+// The text of a generated module (structured and unstructured bodies, no annotations, so that it also parses) of
+// about aTargetBytes, as the emitter prints it. The statement count is scaled from a sample module.
+std::string generateModuleText(uint64_t aSeed, double aTargetBytes);
 
 } // namespace quilltest

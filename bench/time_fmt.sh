@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# Times the whole "quill fmt" process on generated modules of about 1, 10 and 50 MB with /usr/bin/time -v, and
+# prints MB/s and peak memory per input byte. Usage: bench/time_fmt.sh [BUILD_DIR]   (default build)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build=${1:-build}
+[ -x /usr/bin/time ] || { apt-get update -qq >/dev/null && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq time >/dev/null; }
+cmake --build "$build" --target quill_tool gen_module >/dev/null
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+printf '%-8s %10s %10s %12s %14s\n' size bytes seconds MB/s peak_bytes/B
+for mb in 1 10 50; do
+  file="$work/module_$mb.qul"
+  "$build/bench/gen_module" "$mb" "$file"
+  bytes=$(stat -c %s "$file")
+  /usr/bin/time -v "$build/tools/quill" fmt "$file" >/dev/null 2>"$work/time.txt"
+  seconds=$(awk -F': ' '/Elapsed \(wall clock\)/ {n=split($2,t,":"); s=0; for(i=1;i<=n;i++) s=s*60+t[i]; print s}' "$work/time.txt")
+  peak_kb=$(awk -F': ' '/Maximum resident set size/ {print $2}' "$work/time.txt")
+  awk -v mb="$mb" -v b="$bytes" -v s="$seconds" -v k="$peak_kb" \
+    'BEGIN { printf "%-8s %10d %10.2f %12.1f %14.1f\n", mb "MB", b, s, b/1e6/s, k*1024/b }'
+done
