@@ -5,4 +5,4 @@ cd "$(dirname "$0")"
 . scripts/setup.sh
 quill_install_packages
 quill_build
-./build/examples/quill_example
+./build/tools/quill fmt examples/sort.qul
