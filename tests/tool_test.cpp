@@ -7,6 +7,7 @@
 #include <sstream>
 #include <string>
 #include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
@@ -23,17 +24,22 @@ std::string readFile(const std::string& aPath) {
   return text.str();
 }
 
+// Temporary files are named after the process: ctest runs the tests of this file in parallel processes.
+std::string tempPath(const std::string& aName) {
+  return ::testing::TempDir() + "quill_tool_" + std::to_string(getpid()) + "_" + aName;
+}
+
 std::string writeTemp(const std::string& aName, const std::string& aText) {
-  std::string path = ::testing::TempDir() + aName;
+  std::string path = tempPath(aName);
   std::ofstream(path) << aText;
   return path;
 }
 
 // Runs the tool with the arguments (a shell word list) and the given standard input.
 ToolRun quill(const std::string& aArgs, const std::string& aInput = "") {
-  std::string in = writeTemp("quill_in.txt", aInput);
-  std::string out = ::testing::TempDir() + "quill_out.txt";
-  std::string err = ::testing::TempDir() + "quill_err.txt";
+  std::string in = writeTemp("in.txt", aInput);
+  std::string out = tempPath("out.txt");
+  std::string err = tempPath("err.txt");
   std::string command = std::string(QUILL_TOOL_PATH) + " " + aArgs + " <" + in + " >" + out + " 2>" + err;
   int status = std::system(command.c_str());
   return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, readFile(out), readFile(err)};
@@ -57,7 +63,7 @@ TEST(QuillTool, FormatsFileAndStandardInput) {
 TEST(QuillTool, OptionsMirrorTheEmitterOptions) {
   ToolRun typed = quill("fmt --all-types", kModule);
   EXPECT_NE(std::string::npos, typed.out.find("=[int32](varexpr[int32](c),+[int32](varexpr[int32](a),")) << typed.out;
-  std::string segments = ::testing::TempDir() + "segments.txt";
+  std::string segments = tempPath("segments.txt");
   ToolRun listed = quill("fmt --segments=" + segments, kModule);
   EXPECT_EQ(0, listed.status);
   EXPECT_EQ("1 14 \n", readFile(segments).substr(0, 6));
