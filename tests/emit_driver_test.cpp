@@ -5,6 +5,7 @@
 #include "ir/logger.h"
 #include "ir/nodefactory.h"
 #include "ir/tag.h"
+#include "ir/value.h"
 
 #include <gtest/gtest.h>
 
@@ -77,6 +78,18 @@ TEST_F(EntryPoints, SymbolicIdsAreDefinedFirst) {
   CG::SymbolicSize* n = sizes.idSize(global, "n");
   var(global, "m", types.matrixType(int32(), {n, sizes.size64(2)}, false));
   EXPECT_EQ("symbolicid(n);\n\nvar(matrix(int32, n, 2),m);\n", CG::emitQuill(global));
+}
+
+// With a contextual marker only what the object relates to is printed, unused named constants included.
+TEST_F(EntryPoints, ContextualEmissionPrintsOnlyRelatedObjects) {
+  CG::Var* wanted = var(global, "wanted");
+  var(global, "unrelated");
+  CG::ConstFactory(&ctx).create(int32(), CG::ValueFactory(&ctx, ctx.pool()).integerValueRef(types.signedInt32Type(), 7),
+                                global, "seven");
+  EXPECT_EQ("\nvar(int32,wanted);\n", CG::emitQuillWithContext(wanted));
+  CG::Scope* inner = cg_scope_create(global, "inner", ctx.pool());
+  CG::Var* nested = var(inner, "nested");
+  EXPECT_EQ("\n\nscope(inner){\n\nvar(int32,nested);\n}\n", CG::emitQuillWithContext(nested));
 }
 
 class Headers : public ::testing::Test, protected IrFixture {};
