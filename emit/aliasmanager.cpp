@@ -11,8 +11,6 @@
 #include "ir/type.h"
 #include "lang/keywords.h"
 
-#include <boost/regex.hpp>
-
 #include <cctype>
 #include <cstring>
 #include <new>
@@ -99,11 +97,22 @@ char* AliasManager::stripInvalidCharacters(char* aName) {
   return fCtx->cgString(text.c_str());
 }
 
+static bool isIdentifierStart(char aChar) {
+  return (aChar >= 'a' && aChar <= 'z') || (aChar >= 'A' && aChar <= 'Z') || aChar == '_';
+}
+
+static bool isIdentifierPart(char aChar) {
+  return isIdentifierStart(aChar) || (aChar >= '0' && aChar <= '9');
+}
+
+// [a-z_A-Z][a-z_A-Z0-9]* and not a keyword.
 bool AliasManager::isQuillIdentifier(char* aName) const {
-  static const boost::regex identifier("[a-z_A-Z]+[a-z_A-Z0-9]*");
   const char* ascii = cg_string_toascii(aName);
-  if (isEmptyName(ascii) || !boost::regex_match(ascii, identifier))
+  if (isEmptyName(ascii) || !isIdentifierStart(ascii[0]))
     return false;
+  for (const char* c = ascii + 1; *c; ++c)
+    if (!isIdentifierPart(*c))
+      return false;
   return !fKeywords->containsKey(aName);
 }
 
@@ -202,6 +211,19 @@ char* AliasManager::createOrGetQulNameForSymbol(Symbol* aSymbol) {
 }
 
 char* AliasManager::getNameForOp(CG::OP aOp) {
+  size_t slot = static_cast<size_t>(aOp);
+  if (slot < fOpNames.size() && fOpNames[slot])
+    return fOpNames[slot];
+  char* name = nameForOp(aOp);
+  if (name && slot < kMaxCachedOp) {
+    if (slot >= fOpNames.size())
+      fOpNames.resize(slot + 1, nullptr);
+    fOpNames[slot] = name;
+  }
+  return name;
+}
+
+char* AliasManager::nameForOp(CG::OP aOp) {
   CG_NodeDef* def = CG_NodeDef::getDefByEnum(fCtx, aOp);
   if (!def)
     return nullptr;

@@ -5,6 +5,7 @@
 #include "ir/op.h"
 
 #include <string>
+#include <vector>
 
 class CG_Ctx;
 class CG_Obj;
@@ -73,6 +74,9 @@ private:
   void addKeyword(const std::string& aWord, bool aIsOperatorName);
   void takeBuiltinName(CG_Obj* aFcn, const char* aName);
   Fcn* owningFcnOf(Symbol* aSymbol) const;
+  char* nameForOp(CG::OP aOp);
+
+  static constexpr size_t kMaxCachedOp = 4096;
 
   MemPool* fPool;
   CG_Ctx* fCtx;
@@ -84,6 +88,8 @@ private:
   IdMap<char*, TokenInfo*>* fQulNameToTokenInfo;
   IdMap<CG_Obj*, char*>* fTokenToQulName;
   IdMap<char*, int>* fKeywords;
+  // getNameForOp's answers by opcode: an operator's name, once given, never changes.
+  std::vector<char*> fOpNames;
 };
 
 } // namespace CG

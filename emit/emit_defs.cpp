@@ -29,8 +29,10 @@ static bool isPrintedFcn(Fcn* aFcn) {
 void QulEmitter::emitAliasPrefix(Symbol* aSymbol) {
   bool aliased = fAliasManager->isSymbolAliased(aSymbol);
   char* name = fAliasManager->createOrGetQulNameForSymbol(aSymbol);
-  if (aliased)
-    emitString(cg_string_createf(fCtx, "%s <- ", cg_string_toascii(name)));
+  if (!aliased)
+    return;
+  emitString(cg_string_toascii(name));
+  emitString(" <- ");
 }
 
 //===-- Collectors --------------------------------------------------------------------------------------===//
@@ -59,16 +61,32 @@ IdLinkedList<Fcn*>* QulEmitter::collectFcns(Scope* aScope) {
   return list;
 }
 
-// Named constants that the function's graph uses, in statement order.
+static bool isCollectedConst(Const* aConst) {
+  return !cg_const_is_function(aConst) && hasName(aConst);
+}
+
+void QulEmitter::noteGraphConst(std::vector<Const*>& aNoted, Const* aConst) {
+  if (isCollectedConst(aConst))
+    aNoted.push_back(aConst);
+}
+
+// Named constants that the function's graph uses, in statement order: from what the type collection noted
+// when the graph has not changed since, else from a walk of its own.
 void QulEmitter::collectConstsFromGraph(Fcn* aFcn, IdSet<Const*>* aSeen, IdLinkedList<Const*>* aList) {
+  auto noted = fGraphConsts.find(aFcn);
+  if (noted != fGraphConsts.end() && noted->second.version == aFcn->cfg()->version()) {
+    for (Const* constant : noted->second.consts)
+      if (aSeen->add(constant))
+        aList->append(constant);
+    return;
+  }
   for (StmtIterator it(aFcn->cfg()); it.hasCurrent(); it.advance()) {
     forEachExprPostOrder(it.current(), [&](Expr* aExpr) {
       if (!ConstExpr::isa(aExpr))
         return;
       Const* constant = ConstExpr::cast(aExpr)->constant();
-      if (cg_const_is_function(constant) || !hasName(constant) || !aSeen->add(constant))
-        return;
-      aList->append(constant);
+      if (isCollectedConst(constant) && aSeen->add(constant))
+        aList->append(constant);
     });
   }
 }
@@ -91,6 +109,7 @@ IdLinkedList<Const*>* QulEmitter::collectConsts(Scope* aModuleScope) {
   for (Symbol* sym = aModuleScope->firstSymbol(); sym; sym = sym->next())
     if (Fcn::isa(sym) && Fcn::cast(sym)->cfg())
       collectConstsFromGraph(Fcn::cast(sym), seen, list);
+  fGraphConsts.clear();
   return list;
 }
 
@@ -110,7 +129,9 @@ void QulEmitter::emitSymbolicSizeDef(SymbolicSize* aSize) {
     return;
   char* name = fAliasManager->createOrGetQulNameForSymbol(aSize);
   fSymbolicSizeNames->put(aSize, name);
-  emitString(cg_string_createf(fCtx, "symbolicid(%s);", cg_string_toascii(name)));
+  emitString("symbolicid(");
+  emitString(cg_string_toascii(name));
+  emitString(");");
   emitNewline();
 }
 
@@ -137,9 +158,15 @@ void QulEmitter::emitConstDef(Const* aConst) {
   emitIndent();
   emitAliasPrefix(aConst);
   if (hasName(aConst)) {
-    emitString(cg_string_createf(fCtx, "constdef(%s,", typeExpr(aConst->type())));
+    char* type = typeExpr(aConst->type());
+    emitString("constdef(");
+    emitString(type);
+    emitString(",");
     emitConstLiteral(aConst);
-    emitString(cg_string_createf(fCtx, ",%s)", nameForDef(aConst->name())));
+    char* name = nameForDef(aConst->name());
+    emitString(",");
+    emitString(name);
+    emitString(")");
   } else {
     emitImmediateConstDef(aConst);
   }
@@ -150,12 +177,15 @@ void QulEmitter::emitConstDef(Const* aConst) {
 void QulEmitter::emitImmediateConstDef(Const* aConst) {
   if (!aConst)
     abortEmission("aConst == NULL", __LINE__);
+  char* type = typeExpr(aConst->type());
+  emitString("constdef(");
+  emitString(type);
+  emitString(",");
   if (BoolType::isa(aConst->type())) {
-    emitString(cg_string_createf(fCtx, "constdef(%s,%s)", typeExpr(aConst->type()),
-                                 BoolConst::isTrue(aConst) ? "true" : "false"));
+    emitString(BoolConst::isTrue(aConst) ? "true" : "false");
+    emitString(")");
     return;
   }
-  emitString(cg_string_createf(fCtx, "constdef(%s,", typeExpr(aConst->type())));
   emitConstLiteral(aConst);
   emitString(")");
 }
@@ -195,16 +225,19 @@ void QulEmitter::emitVarDef(Var* aVar) {
   if (!ExprTools::isIOVar(aVar))
     beginSegment(BLOCK_SIMPLE);
   char* type = cg_string_toascii(typeExpr(aVar->type()));
-  if (hasName(aVar))
-    emitString(cg_string_createf(fCtx, "var(%s,%s", type, nameForDef(aVar->name())));
-  else
-    emitString(cg_string_createf(fCtx, "var(%s", type));
+  char* name = hasName(aVar) ? nameForDef(aVar->name()) : nullptr;
+  emitString("var(");
+  emitString(type);
+  if (name) {
+    emitString(",");
+    emitString(name);
+  }
   if (aVar->initialValue()) {
     emitString(" <- ");
     emitConstLiteral(aVar->initialValue());
     emitString(" ");
   }
-  emitString(fListeners->collect(aVar).c_str());
+  emitListenerStrings(aVar);
   emitString(")");
 }
 
@@ -270,14 +303,20 @@ void QulEmitter::emitFcnHeader(Fcn* aFcn) {
     emitVarDef(aFcn->outputVar(i));
   }
   emitString(")");
-  if (method)
-    emitString(cg_string_createf(fCtx, ",%s", typeExpr(method->owningClass())));
-  if (hasName(aFcn))
-    emitString(cg_string_createf(fCtx, ",%s", nameForDef(aFcn->name())));
+  if (method) {
+    char* owner = typeExpr(method->owningClass());
+    emitString(",");
+    emitString(owner);
+  }
+  if (hasName(aFcn)) {
+    char* name = nameForDef(aFcn->name());
+    emitString(",");
+    emitString(name);
+  }
   if (method)
     emitMethodParams(method);
   else
-    emitString(fListeners->collect(static_cast<Const*>(aFcn)).c_str());
+    emitListenerStrings(static_cast<Const*>(aFcn));
   emitString(")");
   if (isPrototype) {
     beginSegment(BLOCK_CLOSE);

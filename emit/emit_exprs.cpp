@@ -10,6 +10,8 @@
 #include "ir/type.h"
 #include "ir/typechecker.h"
 
+#include <cstdio>
+
 namespace CG {
 
 static const char* const kExprSource = "emit/qulemitter";
@@ -57,7 +59,7 @@ void QulEmitter::emitExprInputsAsOpenList(Expr* aExpr, int aFrom, int aTo) {
 void QulEmitter::emitExprInputsAsList(Expr* aExpr, int aFrom, int aTo) {
   emitString("(");
   emitExprInputsAsOpenList(aExpr, aFrom, aTo);
-  emitString(fListeners->collect(aExpr).c_str());
+  emitListenerStrings(aExpr);
   emitString(")");
 }
 
@@ -208,11 +210,15 @@ void QulEmitter::emitImmediateConstExprArgs(ConstExpr* aConstExpr) {
   }
   emitString("const");
   emitOutputType(aConstExpr);
+  char* typeText = typeExpr(type);
+  emitString("(");
+  emitString(typeText);
+  emitString(",");
   if (BoolType::isa(type)) {
-    emitString(cg_string_createf(fCtx, "(%s,%s)", typeExpr(type), BoolConst::isTrue(constant) ? "true" : "false"));
+    emitString(BoolConst::isTrue(constant) ? "true" : "false");
+    emitString(")");
     return;
   }
-  emitString(cg_string_createf(fCtx, "(%s,", typeExpr(type)));
   emitConstLiteral(constant);
   emitString(")");
 }
@@ -223,7 +229,9 @@ void QulEmitter::emitImmediateConstExprArgs(ConstExpr* aConstExpr) {
 void QulEmitter::emitMatrixCatExpr(Expr* aExpr) {
   emitString(getQulName(CG::OP(aExpr->opcode())));
   emitOutputType(aExpr);
-  emitString(cg_string_createf(fCtx, "(%d,", MatrixCatExpr::cast(aExpr)->dimension()));
+  char open[24];
+  std::snprintf(open, sizeof open, "(%d,", MatrixCatExpr::cast(aExpr)->dimension());
+  emitString(open);
   emitExprInputsAsOpenList(aExpr, 0, aExpr->numInputs() - 1);
   emitString(")");
 }

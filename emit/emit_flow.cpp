@@ -409,14 +409,18 @@ char* QulEmitter::generateLabelString(Stmt* aStmt) {
 
 void QulEmitter::emitGoto(Stmt* aStmt) {
   char* label = generateLabelString(aStmt);
-  emitString(cg_string_createf(fCtx, "goto(%s);", label));
+  emitString("goto(");
+  emitString(label);
+  emitString(");");
   fGotoTargets->add(label);
 }
 
 void QulEmitter::emitLabel(Stmt* aStmt) {
   char* label = generateLabelString(aStmt);
   emitIndent();
-  emitString(cg_string_createf(fCtx, "label(%s);", label));
+  emitString("label(");
+  emitString(label);
+  emitString(");");
   emitNewline();
   fEmittedLabels->add(label);
 }

@@ -32,11 +32,12 @@ char* QulEmitter::typeExpr(Type* aType) {
     text.append("volatile ");
   appendTypeKindExpr(text, aType);
   appendListenerStrings(text, aType);
-  return intern(text.str());
+  return intern(text);
 }
 
 void QulEmitter::appendListenerStrings(StringBuffer& aText, Type* aType) {
-  std::string strings = fListeners->collect(aType);
+  std::string strings;
+  fListeners->collectInto(aType, strings);
   if (strings.empty())
     return;
   bool closesWithParen = aText.length() > 0 && aText.lastChar() == ')';
@@ -172,7 +173,7 @@ char* QulEmitter::fixptTypeExpr(FixptType* aFixptType) {
   text.appendf(", %d, ", aFixptType->exponent());
   text.append(aFixptType->bias(), 0);
   text.append(')');
-  return intern(text.str());
+  return intern(text);
 }
 
 // complex ::= 'complex(' type ')'
@@ -216,7 +217,7 @@ char* QulEmitter::matrixTypeExpr(StaticMatrixType* aMatrixType) {
     text.append(undetermined ? ":" : sizeText(dim));
   }
   text.append(')');
-  return intern(text.str());
+  return intern(text);
 }
 
 // dynmatrix ::= ('dynmatrix(' | 'dynrowmatrix(') type (', ' [':'] bound)* ')'
@@ -233,7 +234,7 @@ char* QulEmitter::dynamicMatrixTypeExpr(DynamicMatrixType* aMatrixType) {
     text.append(sizeText(aMatrixType->dimBound(i)));
   }
   text.append(')');
-  return intern(text.str());
+  return intern(text);
 }
 
 // fcntype ::= 'fcntype((' types '),(' types '))'
@@ -252,7 +253,7 @@ char* QulEmitter::fcnTypeExpr(FcnType* aType) {
     text.append(typeExpr(aType->output(i)));
   }
   text.append("))");
-  return intern(text.str());
+  return intern(text);
 }
 
 // A field or member name: bare when it scans as an identifier, else single-quoted.
@@ -278,7 +279,7 @@ char* QulEmitter::aggregateFieldsExpr(const char* aKeyword, AggregateType* aAggr
     text.append(')');
   }
   text.append(')');
-  return intern(text.str());
+  return intern(text);
 }
 
 // struct ::= 'struct(' ('(' type ',' name ')'),* ')'
@@ -317,7 +318,7 @@ char* QulEmitter::classTypeExpr(ClassType* aClassType) {
     text.append(cg_string_toascii(aClassType->baseClass(i)->name()));
   }
   text.append(')');
-  return intern(text.str());
+  return intern(text);
 }
 
 // enum ::= 'enum ' tag '(' ('(' name ',' value ')'),* ')'    a reserved word as name is written #word#
@@ -338,7 +339,7 @@ char* QulEmitter::enumTypeExpr(EnumType* aEnumType) {
     text.appendf(",%lld)", static_cast<long long>(aEnumType->elementValue(i)));
   }
   text.append(')');
-  return intern(text.str());
+  return intern(text);
 }
 
 //===-- Typedef collection ------------------------------------------------------------------------------===//
@@ -366,15 +367,22 @@ void QulEmitter::collectTypesFromScopeVars(Scope* aScope, IdSet<Type*>* aSet, Id
 }
 
 // Types of the graph's expressions that the type checker would not infer, and of the constants used.
+// The walk also notes the named constants met, for collectConstsFromGraph.
 void QulEmitter::collectTypesFromGraph(Fcn* aFcn, Scope* aScope, IdSet<Type*>* aSet, IdLinkedList<Type*>* aList) {
+  GraphConsts& noted = fGraphConsts[aFcn];
+  noted.version = aFcn->cfg()->version();
+  noted.consts.clear();
   for (StmtIterator it(aFcn->cfg()); it.hasCurrent(); it.advance()) {
     forEachExprPostOrder(it.current(), [&](Expr* aExpr) {
       Type* type = aExpr->type();
       Type* expected = fTypeChecker->expectedType(aExpr);
       if (!type || !expected || !type->equals(expected))
         addTypeIfNecessary(aSet, aList, aScope, type);
-      if (ConstExpr::isa(aExpr))
-        addTypeIfNecessary(aSet, aList, aScope, ConstExpr::cast(aExpr)->constant()->type());
+      if (!ConstExpr::isa(aExpr))
+        return;
+      Const* constant = ConstExpr::cast(aExpr)->constant();
+      addTypeIfNecessary(aSet, aList, aScope, constant->type());
+      noteGraphConst(noted.consts, constant);
     });
   }
 }
@@ -407,6 +415,7 @@ IdLinkedList<Type*>* QulEmitter::collectTypes(Scope* aScope) {
         list->append(Type::cast(sym));
     return list;
   }
+  fGraphConsts.clear();
   IdSet<Type*>* set = pool()->make<IdSet<Type*>>();
   collectTypesFromScopeVars(aScope, set, list);
   for (Fcn* fcn : functionsWithBodyBelow(aScope)) {
@@ -440,9 +449,16 @@ void QulEmitter::emitTypeDef(Type* aType) {
     return;
   beginSegment(BLOCK_SIMPLE);
   emitIndent();
-  if (aliased)
-    emitString(cg_string_createf(fCtx, "%s <- ", alias));
-  emitString(cg_string_createf(fCtx, "typedef(%s,%s);", cg_string_toascii(expr), nameForDef(aType->name())));
+  if (aliased) {
+    emitString(alias);
+    emitString(" <- ");
+  }
+  char* name = nameForDef(aType->name());
+  emitString("typedef(");
+  emitString(cg_string_toascii(expr));
+  emitString(",");
+  emitString(name);
+  emitString(");");
   emitNewline();
 }
 

@@ -68,7 +68,7 @@ void printQuillWithContext(CG_Obj* aObj, const char* aFileName) {
 std::string QulEmitter::emitObject(CG_Obj* aObj, const QulEmitterOptions& aOptions) {
   CG_ASSERT_MSG(aObj != 0, kEmitterSource, "aObj != 0");
   QulEmitter emitter(aObj->ctx(), aOptions);
-  return emitter.emitTopLevel(aObj);
+  return emitter.emitTopLevel(aObj, true);
 }
 
 std::string QulEmitter::emitRegion(Region* aRegion, const QulEmitterOptions& aOptions) {
@@ -80,7 +80,7 @@ std::string QulEmitter::emitRegion(Region* aRegion, const QulEmitterOptions& aOp
   } catch (const QulEmitterAborted&) {
     return kQuitEarly + emitter.fOutput.str();
   }
-  return emitter.fOutput.str();
+  return emitter.fOutput.release();
 }
 
 //===-- Construction ------------------------------------------------------------------------------------===//
@@ -139,17 +139,22 @@ void QulEmitter::initNameMappings() {
 //===-- Dispatch ----------------------------------------------------------------------------------------===//
 
 std::string QulEmitter::emitTopLevel(CG_Obj* aObj) {
+  return emitTopLevel(aObj, false);
+}
+
+std::string QulEmitter::emitTopLevel(CG_Obj* aObj, bool aHandOver) {
   try {
-    std::string result = dispatch(aObj);
+    char* typeText = dispatch(aObj);
     beginSegment(BLOCK_END);
-    return result;
+    return typeText ? std::string(typeText) : outputText(aHandOver);
   } catch (const QulEmitterAborted&) {
     beginSegment(BLOCK_END);
     return kQuitEarly + fOutput.str();
   }
 }
 
-std::string QulEmitter::dispatch(CG_Obj* aObj) {
+// The text of a type, or null when the object printed into the output.
+char* QulEmitter::dispatch(CG_Obj* aObj) {
   switch (aObj->id()) {
   case CG_TYPE:
     return typeExpr(Type::isa(aObj) ? Type::cast(aObj) : nullptr);
@@ -160,25 +165,25 @@ std::string QulEmitter::dispatch(CG_Obj* aObj) {
     } else {
       emitConstDef(Const::cast(aObj));
     }
-    return fOutput.str();
+    return nullptr;
   case CG_VAR:
     emitVarDef(Var::cast(aObj));
-    return fOutput.str();
+    return nullptr;
   case CG_SCOPE:
     if (aObj == fCtx->globalScope())
       emitScope(Scope::cast(aObj));
     else
       emitModuleScope(Scope::cast(aObj));
-    return fOutput.str();
+    return nullptr;
   case CG_CFG:
     emitCfg(Cfg::cast(aObj));
-    return fOutput.str();
+    return nullptr;
   case CG_NODE:
     if (Node::cast(aObj)->def()->isStmt())
       emitStmt(Stmt::cast(aObj));
     else
       emitExpr(Expr::cast(aObj));
-    return fOutput.str();
+    return nullptr;
   case CG_SYMBOLIC_SIZE:
   case CG_NODEDEF:
     break;
@@ -199,7 +204,10 @@ void QulEmitter::emitScope(Scope* aScope) {
   }
   beginSegment(BLOCK_COMPOUND);
   emitNewline();
-  emitString(cg_string_createf(fCtx, "scope(%s){", nameForDef(aScope->name())));
+  char* name = nameForDef(aScope->name());
+  emitString("scope(");
+  emitString(name);
+  emitString("){");
   emitNewline();
   emitRecursive(aScope);
   beginSegment(BLOCK_CLOSE);
@@ -250,7 +258,10 @@ void QulEmitter::emitModuleScope(Scope* aScope) {
   emitTypeDefs(collectTypes(aScope));
   emitConstDefs(collectConsts(aScope));
   beginSegment(BLOCK_COMPOUND);
-  emitString(cg_string_createf(fCtx, "scope(%s){", nameForDef(aScope->name())));
+  char* name = nameForDef(aScope->name());
+  emitString("scope(");
+  emitString(name);
+  emitString("){");
   emitNewline();
   emitModuleVarDefs(collectScopeVars(aScope));
   emitFcnDefs(collectFcns(aScope));
@@ -342,6 +353,28 @@ char* QulEmitter::nameForDef(char* aName) {
 
 char* QulEmitter::intern(const std::string& aText) {
   return fCtx->cgString(aText.c_str());
+}
+
+char* QulEmitter::intern(const StringBuffer& aText) {
+  return fCtx->cgString(aText.c_str());
+}
+
+// The annotations the listeners add, as "|item,item"; nothing is printed when none adds an item.
+template <class T> void QulEmitter::emitListenerStringsFor(T* aObj) {
+  std::string text;
+  fListeners->collectInto(aObj, text);
+  if (!text.empty())
+    emitString(text.c_str());
+}
+
+void QulEmitter::emitListenerStrings(Var* aVar) {
+  emitListenerStringsFor(aVar);
+}
+void QulEmitter::emitListenerStrings(Expr* aExpr) {
+  emitListenerStringsFor(aExpr);
+}
+void QulEmitter::emitListenerStrings(Const* aConst) {
+  emitListenerStringsFor(aConst);
 }
 
 void QulEmitter::abortEmission(const char* aMessage, int aLine) {

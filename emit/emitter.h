@@ -10,8 +10,11 @@
 #include "ir/node.h"
 #include "ir/stringbuffer.h"
 
+#include <cstdint>
 #include <exception>
 #include <string>
+#include <unordered_map>
+#include <vector>
 
 class CG_Ctx;
 class CG_Obj;
@@ -244,13 +247,22 @@ protected:
   QulListenerSet* listeners() { return fListeners; }
   IdMap<SymbolicSize*, char*>* symbolicSizeNames() { return fSymbolicSizeNames; }
   char* intern(const std::string& aText);
+  char* intern(const StringBuffer& aText);
   template <class T> IdLinkedList<T*>* newList() { return fPool.pool()->make<IdLinkedList<T*>>(); }
 
 private:
-  std::string dispatch(CG_Obj* aObj);
+  char* dispatch(CG_Obj* aObj);
+  // emitTopLevel; with aHandOver the output moves into the result instead of being copied (the emitter
+  // is done with it).
+  std::string emitTopLevel(CG_Obj* aObj, bool aHandOver);
+  std::string outputText(bool aHandOver) { return aHandOver ? fOutput.release() : fOutput.str(); }
   void appendTypeKindExpr(StringBuffer& aText, Type* aType);
   void appendListenerStrings(StringBuffer& aText, Type* aType);
   void emitAliasPrefix(Symbol* aSymbol);
+  void emitListenerStrings(Var* aVar);
+  void emitListenerStrings(Expr* aExpr);
+  void emitListenerStrings(Const* aConst);
+  template <class T> void emitListenerStringsFor(T* aObj);
   void emitMethodParams(MethodConst* aMethod);
   void emitLiteralTextStmt(Stmt* aStmt);
   void emitUnstructuredMerge(MergeStmt* aMerge, IdSet<Stmt*>* aVisited);
@@ -262,6 +274,7 @@ private:
   void emitDynamicBounds(CheckExpr* aCheck);
   void collectTypesFromGraph(Fcn* aFcn, Scope* aScope, IdSet<Type*>* aSet, IdLinkedList<Type*>* aList);
   void collectConstsFromGraph(Fcn* aFcn, IdSet<Const*>* aSeen, IdLinkedList<Const*>* aList);
+  static void noteGraphConst(std::vector<Const*>& aNoted, Const* aConst);
   bool isReservedScope(Scope* aScope);
   bool isSkippedFcnScope(Scope* aParent, Scope* aChild);
   char* aggregateFieldsExpr(const char* aKeyword, AggregateType* aAggregate);
@@ -287,6 +300,15 @@ private:
   ShouldEmitPredicate* fFilter;
   OpTable* fOpTable;
   IdMap<SymbolicSize*, char*>* fSymbolicSizeNames;
+
+  // The named constants a function's graph uses, in the order the type collection's walk met them (repeats
+  // included), so that the constant collection of the same scope need not walk the graph again. Valid while
+  // the graph keeps the version it had.
+  struct GraphConsts {
+    uint64_t version;
+    std::vector<Const*> consts;
+  };
+  std::unordered_map<Fcn*, GraphConsts> fGraphConsts;
 };
 
 } // namespace CG

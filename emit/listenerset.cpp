@@ -50,10 +50,9 @@ std::string QulListenerSet::join(const std::vector<std::string>* aStrings) {
 }
 
 template <class T> std::string QulListenerSet::collectFor(T* aObj) {
-  std::vector<std::string> strings;
-  for (QulEmitterListener* listener : fListeners)
-    listener->addString(aObj, &strings);
-  return join(&strings);
+  std::string text;
+  collectInto(aObj, text);
+  return text;
 }
 
 std::string QulListenerSet::collect(Var* aVar) {

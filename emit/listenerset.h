@@ -5,6 +5,7 @@
 #include "listener/effectlistener.h"
 #include "listener/testidlistener.h"
 
+#include <deque>
 #include <string>
 #include <vector>
 
@@ -29,6 +30,9 @@ public:
   std::string collect(Expr* aExpr);
   std::string collect(Const* aConst);
 
+  // Appends the same text as collect to aText, without building it apart when no listener adds an item.
+  template <class T> void collectInto(T* aObj, std::string& aText);
+
   const std::vector<QulEmitterListener*>& listeners() const { return fListeners; }
   static std::string join(const std::vector<std::string>* aStrings);
 
@@ -36,6 +40,11 @@ private:
   template <class T> std::string collectFor(T* aObj);
 
   CG_Ctx* fCtx;
+  // Item vectors reused from one object to the next, one per nesting level: a listener may print through
+  // the emitter and so collect for another object while its own items are pending. A deque keeps the
+  // outer levels in place while an inner level is added.
+  std::deque<std::vector<std::string>> fScratch;
+  size_t fDepth = 0;
   std::vector<QulEmitterListener*> fListeners;
   QulRoundingEmitterListener fRounding;
   QulOverflowEmitterListener fOverflow;
@@ -44,5 +53,24 @@ private:
   QulBaseTypeEmitterListener fBaseType;
   TestIdListener fTestId;
 };
+
+template <class T> void QulListenerSet::collectInto(T* aObj, std::string& aText) {
+  if (fDepth == fScratch.size())
+    fScratch.emplace_back();
+  std::vector<std::string>& strings = fScratch[fDepth++];
+  strings.clear();
+  try {
+    for (QulEmitterListener* listener : fListeners)
+      listener->addString(aObj, &strings);
+  } catch (...) {
+    --fDepth;
+    throw;
+  }
+  --fDepth;
+  for (size_t i = 0; i < strings.size(); ++i) {
+    aText += i == 0 ? '|' : ',';
+    aText += strings[i];
+  }
+}
 
 } // namespace CG

@@ -3,12 +3,15 @@
 
 #include <cctype>
 #include <cstdint>
+#include <limits>
+#include <string>
 
 #include "emit/emitter.h"
 #include "ir/strings.h"
 #include "ir/symbol.h"
 #include "ir/type.h"
 #include "lang/keywords.h"
+#include "numeric/fxp.h"
 
 namespace CG {
 
@@ -37,13 +40,12 @@ void QulEmitterLiteralVisitor::emitIntegerSuffix(Type* aType) {
   if (!IntegerType::isa(aType))
     return;
   IntegerType* integer = IntegerType::cast(aType);
-  StringBuffer suffix;
-  if (integer->isSigned() && integer->numBits() != 32)
-    suffix.appendf("s%d", integer->numBits());
-  if (!integer->isSigned())
-    suffix.append("u");
-  if (!integer->isSigned() && integer->numBits() != 32)
-    suffix.append(integer->numBits());
+  bool defaultWidth = integer->numBits() == 32;
+  if (integer->isSigned() && defaultWidth)
+    return;
+  std::string suffix = integer->isSigned() ? "s" : "u";
+  if (!defaultWidth)
+    suffix += std::to_string(integer->numBits());
   fEmitter->emitString(suffix.c_str());
 }
 
@@ -133,7 +135,66 @@ void QulEmitterLiteralVisitor::visitLiteralPointer(QulLiteralPointer* aLiteral) 
   fEmitter->emitString(text.c_str());
 }
 
+// The decimal text of an integer value; a plain integer that fits in 64 bits skips the exact-rational path,
+// which gives the same digits.
+static std::string integerText(const IntegerValue* aValue) {
+  const FXP::DataValue& data = aValue->dataValue();
+  const FXP::BigInt& stored = data.storedInteger();
+  if (data.type().isInteger() && stored >= std::numeric_limits<long long>::min() &&
+      stored <= std::numeric_limits<long long>::max())
+    return std::to_string(stored.convert_to<long long>());
+  return aValue->toString(10);
+}
+
+// Visits a stack literal typed like the pooled one QulLiteral::fromValue would make.
+template <class T, class A> static void acceptTyped(QulLiteralVisitor* aVisitor, Type* aType, A aArg) {
+  T literal(aArg);
+  literal.setType(aType);
+  literal.accept(aVisitor);
+}
+
+// The scalar kinds, which are most constants, print from a literal on the stack whose text lives only for
+// the visit: nothing is interned or left in the pool. False for the kinds that go through fromValue.
+bool QulEmitterLiteralVisitor::visitScalar(const Value* aValue) {
+  Type* type = aValue->type();
+  switch (aValue->kind()) {
+  case Value::INTEGER:
+  case Value::KAL_INTEGER: {
+    std::string text = integerText(IntegerValue::cast(aValue));
+    acceptTyped<QulLiteralInteger>(this, type, text.data());
+    return true;
+  }
+  case Value::DOUBLE: {
+    std::string text = doubleToText(DoubleValue::cast(aValue)->value());
+    acceptTyped<QulLiteralDouble>(this, type, text.data());
+    return true;
+  }
+  case Value::SINGLE: {
+    std::string text = doubleToText(SingleValue::cast(aValue)->value());
+    acceptTyped<QulLiteralDouble>(this, type, text.data());
+    return true;
+  }
+  case Value::BOOL:
+    acceptTyped<QulLiteralBool>(this, type, BoolValue::cast(aValue)->isTrue());
+    return true;
+  case Value::CHAR:
+    acceptTyped<QulLiteralChar>(this, type, CharValue::cast(aValue)->toChar());
+    return true;
+  case Value::STATIC_MATRIX:
+  case Value::COMPLEX:
+  case Value::STRING:
+  case Value::FIXPT:
+  case Value::ENUM:
+  case Value::POINTER:
+  case Value::STRUCT:
+    return false;
+  }
+  return false;
+}
+
 void QulEmitterLiteralVisitor::visit(const Value* aValue) {
+  if (aValue && visitScalar(aValue))
+    return;
   QulLiteral* literal = QulLiteral::fromValue(const_cast<Value*>(aValue), fEmitter->ctx(), fPool);
   requireLiteral(literal, __LINE__);
   literal->accept(this);

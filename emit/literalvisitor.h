@@ -34,6 +34,7 @@ public:
 
 private:
   void requireLiteral(QulLiteral* aLiteral, int aLine);
+  bool visitScalar(const Value* aValue);
   void emitIntegerSuffix(Type* aType);
 
   QulEmitter* fEmitter;

@@ -4,7 +4,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
-#include <list>
 #include <utility>
 #include <vector>
 
@@ -286,49 +285,59 @@ public:
 class StringIdSet : public IdSet<char*> {};
 
 // Ordered list of distinct items: append/prepend of an item already present does nothing and
-// returns false. contains/remove are O(1) average, at(i) walks the list.
+// returns false. Items sit in a vector beside an identity index: append, contains and at(i) are
+// O(1) (average for contains), prepend and remove shift the items behind.
 template <class T> class IdLinkedList {
 public:
-  bool append(T aItem) { return insertAt(fItems.end(), aItem); }
-  bool prepend(T aItem) { return insertAt(fItems.begin(), aItem); }
+  bool append(T aItem) {
+    if (!fIndex.add(aItem)) {
+      return false;
+    }
+    fItems.push_back(aItem);
+    ++fModCount;
+    return true;
+  }
+  bool prepend(T aItem) {
+    if (!fIndex.add(aItem)) {
+      return false;
+    }
+    fItems.insert(fItems.begin(), aItem);
+    ++fModCount;
+    return true;
+  }
   size_t size() const { return fItems.size(); }
   bool isEmpty() const { return fItems.empty(); }
   T first() const { return fItems.empty() ? T{} : fItems.front(); }
   T last() const { return fItems.empty() ? T{} : fItems.back(); }
-  T at(size_t aIndex) const {
-    if (aIndex >= fItems.size()) {
-      return T{};
-    }
-    auto position = fItems.begin();
-    std::advance(position, aIndex);
-    return *position;
-  }
-  bool contains(T aItem) const { return fPositions.containsKey(aItem); }
+  T at(size_t aIndex) const { return aIndex < fItems.size() ? fItems[aIndex] : T{}; }
+  bool contains(T aItem) const { return fIndex.contains(aItem); }
   bool remove(T aItem) {
-    auto* position = fPositions.lookup(aItem);
-    if (position == nullptr) {
+    if (!fIndex.remove(aItem)) {
       return false;
     }
-    fItems.erase(*position);
-    fPositions.remove(aItem);
+    for (auto position = fItems.begin(); position != fItems.end(); ++position) {
+      if (*position == aItem) {
+        fItems.erase(position);
+        break;
+      }
+    }
     ++fModCount;
     return true;
   }
   void clear() {
     fItems.clear();
-    fPositions.clear();
+    fIndex.clear();
     ++fModCount;
   }
   uint64_t modCount() const { return fModCount; }
 
   class Iterator {
   public:
-    explicit Iterator(const IdLinkedList& aList)
-        : fList(&aList), fPos(aList.fItems.begin()), fExpectedMods(aList.fModCount) {}
-    bool hasCurrent() const { return fPos != fList->fItems.end(); }
+    explicit Iterator(const IdLinkedList& aList) : fList(&aList), fPos(0), fExpectedMods(aList.fModCount) {}
+    bool hasCurrent() const { return fPos < fList->fItems.size(); }
     T current() const {
       check();
-      return *fPos;
+      return fList->fItems[fPos];
     }
     void advance() {
       check();
@@ -342,7 +351,7 @@ public:
       }
     }
     const IdLinkedList* fList;
-    typename std::list<T>::const_iterator fPos;
+    size_t fPos;
     uint64_t fExpectedMods;
   };
 
@@ -350,11 +359,10 @@ public:
 
   class RangeIterator {
   public:
-    RangeIterator(const IdLinkedList* aList, typename std::list<T>::const_iterator aPos)
-        : fList(aList), fPos(aPos), fExpectedMods(aList->fModCount) {}
+    RangeIterator(const IdLinkedList* aList, size_t aPos) : fList(aList), fPos(aPos), fExpectedMods(aList->fModCount) {}
     T operator*() const {
       check();
-      return *fPos;
+      return fList->fItems[fPos];
     }
     RangeIterator& operator++() {
       check();
@@ -370,25 +378,16 @@ public:
       }
     }
     const IdLinkedList* fList;
-    typename std::list<T>::const_iterator fPos;
+    size_t fPos;
     uint64_t fExpectedMods;
   };
 
-  RangeIterator begin() const { return RangeIterator(this, fItems.begin()); }
-  RangeIterator end() const { return RangeIterator(this, fItems.end()); }
+  RangeIterator begin() const { return RangeIterator(this, 0); }
+  RangeIterator end() const { return RangeIterator(this, fItems.size()); }
 
 private:
-  bool insertAt(typename std::list<T>::iterator aWhere, T aItem) {
-    if (fPositions.containsKey(aItem)) {
-      return false;
-    }
-    fPositions.put(aItem, fItems.insert(aWhere, aItem));
-    ++fModCount;
-    return true;
-  }
-
-  std::list<T> fItems;
-  IdMap<T, typename std::list<T>::iterator> fPositions;
+  std::vector<T> fItems;
+  IdSet<T> fIndex;
   uint64_t fModCount = 0;
 };
 

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
 
 #include "ir/node.h"
 #include "ir/op.h"
@@ -32,19 +33,57 @@ char* CG_Ctx::cgString(const char* aText) {
   if (aText == nullptr) {
     return nullptr;
   }
-  std::string_view text(aText);
-  auto found = fStrings.find(text);
-  if (found != fStrings.end()) {
-    return const_cast<char*>(found->data());
-  }
-  auto* copy = static_cast<char*>(fPool->alloc(text.size() + 1, 1));
-  std::memcpy(copy, aText, text.size() + 1);
-  fStrings.insert(std::string_view(copy, text.size()));
-  return copy;
+  return cgString(std::string_view(aText));
 }
 
 char* CG_Ctx::cgString(const std::string& aText) {
   return cgString(aText.c_str());
+}
+
+char* CG_Ctx::cgString(std::string_view aText) {
+  if (fStringSlots.empty()) {
+    growStrings();
+  }
+  size_t hash = std::hash<std::string_view>()(aText);
+  size_t mask = fStringSlots.size() - 1;
+  for (size_t slot = hash & mask;; slot = (slot + 1) & mask) {
+    const StringSlot& entry = fStringSlots[slot];
+    if (entry.text == nullptr) {
+      return internNew(aText, hash, slot);
+    }
+    if (entry.hash == hash && entry.length == aText.size() &&
+        std::memcmp(entry.text, aText.data(), aText.size()) == 0) {
+      return const_cast<char*>(entry.text);
+    }
+  }
+}
+
+// Copies the text into the pool and files it in the free slot the lookup ended on.
+char* CG_Ctx::internNew(std::string_view aText, size_t aHash, size_t aSlot) {
+  auto* copy = static_cast<char*>(fPool->alloc(aText.size() + 1, 1));
+  std::memcpy(copy, aText.data(), aText.size());
+  copy[aText.size()] = '\0';
+  fStringSlots[aSlot] = StringSlot{aHash, aText.size(), copy};
+  if (++fNumStrings * 2 > fStringSlots.size()) {
+    growStrings();
+  }
+  return copy;
+}
+
+void CG_Ctx::growStrings() {
+  std::vector<StringSlot> old(fStringSlots.empty() ? 512 : fStringSlots.size() * 2, StringSlot{0, 0, nullptr});
+  old.swap(fStringSlots);
+  size_t mask = fStringSlots.size() - 1;
+  for (const StringSlot& entry : old) {
+    if (entry.text == nullptr) {
+      continue;
+    }
+    size_t slot = entry.hash & mask;
+    while (fStringSlots[slot].text != nullptr) {
+      slot = (slot + 1) & mask;
+    }
+    fStringSlots[slot] = entry;
+  }
 }
 
 CG::Scope* CG_Ctx::reservedScope(int aIndex) {

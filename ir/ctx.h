@@ -6,7 +6,6 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
-#include <unordered_set>
 #include <vector>
 
 #include "ir/mempool.h"
@@ -35,6 +34,8 @@ public:
   // Interned copy of the text: equal texts give one pointer; null gives null.
   char* cgString(const char* aText);
   char* cgString(const std::string& aText);
+  // The view's bytes, which may be a part of a longer text.
+  char* cgString(std::string_view aText);
 
   // The root scope (name "").
   CG::Scope* globalScope() { return fGlobalScope; }
@@ -68,7 +69,18 @@ private:
   void createBuiltinFcns();
 
   std::unique_ptr<MemPool> fPool;
-  std::unordered_set<std::string_view> fStrings;
+  // Open-addressing table of the interned texts: each slot holds the text's hash, length and copy (null
+  // when free). Kept at most half full so probes stay short.
+  struct StringSlot {
+    size_t hash;
+    size_t length;
+    const char* text;
+  };
+  char* internNew(std::string_view aText, size_t aHash, size_t aSlot);
+  void growStrings();
+
+  std::vector<StringSlot> fStringSlots;
+  size_t fNumStrings = 0;
   char* fEmptyString = nullptr;
   CG::Scope* fGlobalScope = nullptr;
   CG::Scope* fReservedScopes[2] = {nullptr, nullptr};

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <vector>
 
 #include "ir/obj.h"
 #include "ir/op.h"
@@ -705,6 +706,49 @@ public:
 // Calls aVisit on every expression under aRoot's operands, children before parents, operands in
 // index order. Iterative: expression depth is not limited by the call stack.
 void forEachExprPostOrder(Node* aRoot, const std::function<void(Expr*)>& aVisit);
+
+// The same walk for any callable, called directly. Frames live in a small array while the tree is shallow,
+// which is the usual case, and spill to the heap beyond it.
+template <class Visit> void forEachExprPostOrder(Node* aRoot, Visit&& aVisit) {
+  if (aRoot == nullptr) {
+    return;
+  }
+  struct Frame {
+    Node* node;
+    int nextInput;
+  };
+  constexpr size_t kInlineFrames = 32;
+  Frame inlineFrames[kInlineFrames];
+  std::vector<Frame> spilled;
+  Frame* frames = inlineFrames;
+  size_t capacity = kInlineFrames;
+  size_t depth = 0;
+  frames[depth++] = Frame{aRoot, 0};
+  while (depth > 0) {
+    Frame& top = frames[depth - 1];
+    if (top.nextInput < top.node->numInputs()) {
+      Expr* operand = top.node->input(top.nextInput++);
+      if (operand == nullptr) {
+        continue;
+      }
+      if (depth == capacity) {
+        if (frames == inlineFrames) {
+          spilled.assign(inlineFrames, inlineFrames + depth);
+        }
+        spilled.resize(capacity * 2);
+        frames = spilled.data();
+        capacity = spilled.size();
+      }
+      frames[depth++] = Frame{operand, 0};
+      continue;
+    }
+    Node* finished = top.node;
+    --depth;
+    if (finished->isExpr()) {
+      aVisit(static_cast<Expr*>(finished));
+    }
+  }
+}
 
 } // namespace CG
 

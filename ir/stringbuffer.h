@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <string>
+#include <utility>
 
 namespace CG {
 
@@ -32,6 +33,8 @@ public:
 
   const char* c_str() const { return fText.c_str(); }
   std::string str() const { return fText; }
+  // Hands the text over and leaves the buffer empty.
+  std::string release() { return std::move(fText); }
   size_t length() const { return fText.size(); }
   bool empty() const { return fText.empty(); }
   char lastChar() const { return fText.empty() ? '\0' : fText.back(); }

@@ -40,6 +40,10 @@ const char* QulEffectListener::statusName(int aStatus) {
 
 // One item "effect":"name:STATUS,..." listing, by effect name, the statuses that differ from the defaults.
 void QulEffectListener::addString(Expr* aExpr, std::vector<std::string>* aStrings) {
+  // Every status is a field of the effects word: a node with the default word differs in none.
+  uint32_t word = static_cast<const CanHaveEffects&>(*aExpr).effects();
+  if (word == aExpr->def()->defaultEffects())
+    return;
   MementoWrapper defaults(aExpr->def()->defaultEffects());
   std::string pairs;
   for (const auto& entry : EffectInfo::effectInfoMap()) {

@@ -80,7 +80,7 @@ TEST_F(EntryPoints, SymbolicIdsAreDefinedFirst) {
   EXPECT_EQ("symbolicid(n);\n\nvar(matrix(int32, n, 2),m);\n", CG::emitQuill(global));
 }
 
-// With a contextual marker only what the object relates to is printed, unused named constants included.
+// With a contextual marker only the object, what it refers to and its enclosing scopes are printed.
 TEST_F(EntryPoints, ContextualEmissionPrintsOnlyRelatedObjects) {
   CG::Var* wanted = var(global, "wanted");
   var(global, "unrelated");
