@@ -35,7 +35,22 @@ Type* Fcn::type() const {
   return fcnType();
 }
 
+// The type is remembered while the signature still matches it: asking is cheap and needs no allocation.
+bool Fcn::cachedTypeMatches() const {
+  if (!fCachedType || fCachedType->numInputs() != numInputs() || fCachedType->numOutputs() != numOutputs())
+    return false;
+  for (int i = 0; i < numInputs(); ++i)
+    if (fCachedType->input(i) != fInputs[i]->type())
+      return false;
+  for (int i = 0; i < numOutputs(); ++i)
+    if (fCachedType->output(i) != fOutputs[i]->type())
+      return false;
+  return true;
+}
+
 FcnType* Fcn::fcnType() const {
+  if (cachedTypeMatches())
+    return fCachedType;
   std::vector<Type*> inputs;
   std::vector<Type*> outputs;
   for (Var* input : fInputs) {
@@ -44,7 +59,8 @@ FcnType* Fcn::fcnType() const {
   for (Var* output : fOutputs) {
     outputs.push_back(output->type());
   }
-  return TypeFactory(ctx()).fcnType(inputs, outputs, isMethod());
+  fCachedType = TypeFactory(ctx()).fcnType(inputs, outputs, isMethod());
+  return fCachedType;
 }
 
 Cfg* Fcn::createCfg() {

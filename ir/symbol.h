@@ -274,8 +274,10 @@ private:
   bool hasBit(uint32_t aBit) const { return (fFcnFlags & aBit) != 0; }
   void setBit(uint32_t aBit, bool aOn) { fFcnFlags = aOn ? (fFcnFlags | aBit) : (fFcnFlags & ~aBit); }
   Var* makeIoVar(Type* aType, const char* aName);
+  bool cachedTypeMatches() const;
 
   Scope* fDefiningScope;
+  mutable FcnType* fCachedType = nullptr;
   Scope* fIoScope;
   Scope* fLocalScope;
   Cfg* fCfg = nullptr;
