@@ -16,32 +16,36 @@ bool placeInMessage(const std::string& aMessage, SourcePlace* aPlace) {
   return true;
 }
 
-static std::string lineOf(const std::string& aSource, int aLine) {
-  size_t start = 0;
-  for (int line = 1; line < aLine && start != std::string::npos; ++line) {
-    start = aSource.find('\n', start);
-    if (start != std::string::npos)
-      ++start;
-  }
-  if (start == std::string::npos || start > aSource.size())
+SourceLines::SourceLines(const std::string& aSource) : fSource(aSource) {
+  fStarts.push_back(0);
+  for (size_t at = aSource.find('\n'); at != std::string::npos; at = aSource.find('\n', at + 1))
+    fStarts.push_back(at + 1);
+}
+
+std::string SourceLines::line(int aLine) const {
+  if (aLine < 1 || static_cast<size_t>(aLine) > fStarts.size())
     return std::string();
-  size_t end = aSource.find('\n', start);
-  return aSource.substr(start, end == std::string::npos ? std::string::npos : end - start);
+  size_t start = fStarts[aLine - 1];
+  size_t end = fSource.find('\n', start);
+  return fSource.substr(start, end == std::string::npos ? std::string::npos : end - start);
 }
 
 // The column counts the bytes of the line up to the end of the last token read, so the caret stands under
 // that token's last byte.
-void report(std::ostream& aOut, const std::string& aFileName, const std::string& aSource, const SourcePlace& aPlace,
+void report(std::ostream& aOut, const std::string& aFileName, const SourceLines& aSource, const SourcePlace& aPlace,
             const char* aSeverity, const std::string& aMessage) {
-  aOut << aFileName << ':' << aPlace.line << ':' << aPlace.column << ": " << aSeverity << ": " << aMessage;
+  // Built whole and written once: the error stream is unbuffered, and a text may carry many warnings.
+  std::string text = aFileName + ':' + std::to_string(aPlace.line) + ':' + std::to_string(aPlace.column) + ": " +
+                     aSeverity + ": " + aMessage;
   if (aMessage.empty() || aMessage.back() != '\n')
-    aOut << '\n';
-  std::string text = lineOf(aSource, aPlace.line);
-  aOut << text << '\n';
+    text += '\n';
+  std::string line = aSource.line(aPlace.line);
+  text += line + '\n';
   int caret = aPlace.column > 0 ? aPlace.column - 1 : 0;
   for (int i = 0; i < caret; ++i)
-    aOut << (i < static_cast<int>(text.size()) && text[i] == '\t' ? '\t' : ' ');
-  aOut << "^\n";
+    text += i < static_cast<int>(line.size()) && line[i] == '\t' ? '\t' : ' ';
+  text += "^\n";
+  aOut << text;
 }
 
 } // namespace quilltool

@@ -3,6 +3,7 @@
 
 #include <ostream>
 #include <string>
+#include <vector>
 
 namespace quilltool {
 
@@ -15,8 +16,20 @@ struct SourcePlace {
 // The place named by a "[Lline, Ccolumn]" prefix of a library message, if it has one.
 bool placeInMessage(const std::string& aMessage, SourcePlace* aPlace);
 
+// The lines of a source text, indexed once so that any number of diagnostics stays linear in the text's size.
+class SourceLines {
+public:
+  explicit SourceLines(const std::string& aSource);
+  // Line aLine (1 is the first) without its line end; empty past the end.
+  std::string line(int aLine) const;
+
+private:
+  const std::string& fSource;
+  std::vector<size_t> fStarts;
+};
+
 // Writes one diagnostic: the header line, then the source line and a caret under the place.
-void report(std::ostream& aOut, const std::string& aFileName, const std::string& aSource, const SourcePlace& aPlace,
+void report(std::ostream& aOut, const std::string& aFileName, const SourceLines& aSource, const SourcePlace& aPlace,
             const char* aSeverity, const std::string& aMessage);
 
 } // namespace quilltool

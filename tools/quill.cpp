@@ -67,7 +67,7 @@ private:
 // One parse of one text into the global scope of a fresh context, with its diagnostics.
 class Session {
 public:
-  Session(const std::string& aFileName, const std::string& aText) : fFileName(aFileName), fText(aText) {}
+  Session(const std::string& aFileName, const std::string& aText) : fFileName(aFileName), fText(aText), fLines(fText) {}
 
   // Parses the text; reports warnings and the first error on standard error. False after an error.
   bool parse() {
@@ -106,11 +106,12 @@ private:
       place.line = aParser.ctx()->line();
       place.column = aParser.ctx()->column();
     }
-    quilltool::report(std::cerr, fFileName, fText, place, aSeverity, aMessage);
+    quilltool::report(std::cerr, fFileName, fLines, place, aSeverity, aMessage);
   }
 
   std::string fFileName;
   std::string fText;
+  quilltool::SourceLines fLines;
   CG_Ctx fCtx;
 };
 
