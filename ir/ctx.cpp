@@ -147,14 +147,14 @@ void CG_Ctx::unregisterHandler(CG::TagHandler* aHandler) {
 
 namespace {
 
-struct IntrinsicSpec {
+struct IntrinsicDesc {
   const char* name;
   int numInputs;
   bool realizedInIR;
 };
 
 // Math intrinsics on double; abs, min and max expand to IR operators, the rest are calls.
-constexpr IntrinsicSpec kIntrinsics[] = {
+constexpr IntrinsicDesc kIntrinsics[] = {
     {"sqrt", 1, false}, {"abs", 1, true},    {"sin", 1, false},  {"cos", 1, false}, {"exp", 1, false},
     {"log", 1, false},  {"floor", 1, false}, {"ceil", 1, false}, {"min", 2, true},  {"max", 2, true},
 };
@@ -167,13 +167,13 @@ void CG_Ctx::createBuiltinFcns() {
   CG::TypeFactory types(this);
   CG::Type* doubleType = types.doubleType();
   int code = 0;
-  for (const IntrinsicSpec& spec : kIntrinsics) {
-    char* name = cgString(spec.name);
+  for (const IntrinsicDesc& desc : kIntrinsics) {
+    char* name = cgString(desc.name);
     auto* intrinsic = fPool->make<CG::Intrinsic>(name, code++);
-    auto* fcn = fPool->make<CG::IntrinsicFcn>(this, builtins, name, intrinsic, spec.realizedInIR);
+    auto* fcn = fPool->make<CG::IntrinsicFcn>(this, builtins, name, intrinsic, desc.realizedInIR);
     builtins->addSymbol(fcn);
     fcn->addInput(doubleType, "x");
-    if (spec.numInputs == 2) {
+    if (desc.numInputs == 2) {
       fcn->addInput(doubleType, "y");
     }
     fcn->addOutput(doubleType, "y0");

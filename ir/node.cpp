@@ -13,7 +13,7 @@
 
 // ---- CG_NodeDef ------------------------------------------------------------------------------
 
-CG_NodeDef::CG_NodeDef(CG_Ctx* aCtx, const Spec& aSpec) : CG_Obj(CG_NODEDEF, aCtx), fSpec(aSpec) {}
+CG_NodeDef::CG_NodeDef(CG_Ctx* aCtx, const Shape& aShape) : CG_Obj(CG_NODEDEF, aCtx), fShape(aShape) {}
 
 CG_NodeDef* CG_NodeDef::getDefByEnum(CG_Ctx* aCtx, int aOp) {
   if (aCtx == nullptr) {
@@ -35,17 +35,17 @@ CG_NodeDef* CG_NodeDef::create(CG_Ctx* aCtx, int aFlags, const char* aName, int 
         "CG/NodeDef/counts", "node definition '%s' (%d): negative operand count (%d inputs, %d outputs)", aName,
         aOpcode, aNumInputs, aNumOutputs);
   }
-  Spec spec;
-  spec.flags = aFlags;
-  spec.name = aCtx->cgString(aName);
-  spec.category = aCategory;
-  spec.numResults = aNumResults;
-  spec.numInputs = aNumInputs;
-  spec.numOutputs = aNumOutputs;
-  spec.isVariadic = aIsVariadic != 0;
-  spec.opcode = aOpcode;
-  spec.effects = static_cast<uint32_t>(aEffects);
-  CG_NodeDef* def = aCtx->pool()->make<CG_NodeDef>(aCtx, spec);
+  Shape shape;
+  shape.flags = aFlags;
+  shape.name = aCtx->cgString(aName);
+  shape.category = aCategory;
+  shape.numResults = aNumResults;
+  shape.numInputs = aNumInputs;
+  shape.numOutputs = aNumOutputs;
+  shape.isVariadic = aIsVariadic != 0;
+  shape.opcode = aOpcode;
+  shape.effects = static_cast<uint32_t>(aEffects);
+  CG_NodeDef* def = aCtx->pool()->make<CG_NodeDef>(aCtx, shape);
   aCtx->registerNodeDef(def);
   return def;
 }

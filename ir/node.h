@@ -27,7 +27,7 @@ class CG_NodeDef : public CG_Obj {
 public:
   enum Flags : int { FLAG_NONE = 0, FLAG_BUILTIN = 1 };
 
-  struct Spec {
+  struct Shape {
     int flags = FLAG_NONE;
     char* name = nullptr;
     int category = 0;
@@ -40,7 +40,7 @@ public:
   };
 
   // Use create(); public only so the context's pool can construct it.
-  CG_NodeDef(CG_Ctx* aCtx, const Spec& aSpec);
+  CG_NodeDef(CG_Ctx* aCtx, const Shape& aShape);
 
   static bool isa(const CG_Obj* aObj) { return aObj != nullptr && aObj->id() == CG_NODEDEF; }
   CG_DECLARE_CASTS(CG_NodeDef)
@@ -53,20 +53,20 @@ public:
                             int aNumOutputs, int aIsVariadic, void* aUnused1, void* aUnused2, int aOpcode, int aEffects,
                             int aReserved);
 
-  int opcode() const { return fSpec.opcode; }
-  char* name() const { return fSpec.name; }
-  int category() const { return fSpec.category; }
-  int flags() const { return fSpec.flags; }
-  int numResults() const { return fSpec.numResults; }
-  int numInputs() const { return fSpec.numInputs; }
-  int numOutputs() const { return fSpec.numOutputs; }
-  bool isStmt() const { return fSpec.numOutputs == 0; }
-  bool isVariadic() const { return fSpec.isVariadic; }
-  bool isBuiltin() const { return (fSpec.flags & FLAG_BUILTIN) != 0; }
-  uint32_t defaultEffects() const { return fSpec.effects; }
+  int opcode() const { return fShape.opcode; }
+  char* name() const { return fShape.name; }
+  int category() const { return fShape.category; }
+  int flags() const { return fShape.flags; }
+  int numResults() const { return fShape.numResults; }
+  int numInputs() const { return fShape.numInputs; }
+  int numOutputs() const { return fShape.numOutputs; }
+  bool isStmt() const { return fShape.numOutputs == 0; }
+  bool isVariadic() const { return fShape.isVariadic; }
+  bool isBuiltin() const { return (fShape.flags & FLAG_BUILTIN) != 0; }
+  uint32_t defaultEffects() const { return fShape.effects; }
 
 private:
-  Spec fSpec;
+  Shape fShape;
 };
 
 namespace CG {
