@@ -167,9 +167,10 @@ int runCommand(const Options& aOptions, const std::string& aText) {
   Session second(fileName + " (emitted)", emitted);
   if (!second.parse())
     return 1;
-  if (second.emit(aOptions) == emitted)
+  std::string reemitted = second.emit(aOptions);
+  if (reemitted == emitted)
     return 0;
-  showFirstDifference(emitted, second.emit(aOptions));
+  showFirstDifference(emitted, reemitted);
   return 1;
 }
 
