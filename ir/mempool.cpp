@@ -4,14 +4,36 @@
 #include <cstdint>
 #include <cstdlib>
 
+#if defined(__linux__)
+#include <sys/mman.h>
+#endif
+
 #include "ir/ctx.h"
 
 namespace {
 
-constexpr size_t kChunkSize = 64 * 1024;
+// Chunks start small, so a context that holds a few objects stays small, and double up to a limit,
+// so a large module needs few chunks. Chunks of huge-page size are aligned to it and offered to the
+// kernel as huge-page candidates: filling them then costs one page fault per 2 MB, not per 4 KB.
+constexpr size_t kFirstChunkSize = 64 * 1024;
+constexpr size_t kLargestChunkSize = 8 * 1024 * 1024;
+constexpr size_t kHugePageSize = 2 * 1024 * 1024;
 
 size_t alignUp(size_t aValue, size_t aAlign) {
   return (aValue + aAlign - 1) & ~(aAlign - 1);
+}
+
+void* allocChunk(size_t aSize) {
+  if (aSize < kHugePageSize || aSize % kHugePageSize != 0) {
+    return std::malloc(aSize);
+  }
+  void* chunk = std::aligned_alloc(kHugePageSize, aSize);
+#if defined(MADV_HUGEPAGE)
+  if (chunk != nullptr) {
+    madvise(chunk, aSize, MADV_HUGEPAGE);
+  }
+#endif
+  return chunk;
 }
 
 } // namespace
@@ -31,7 +53,7 @@ struct MemPool::FreeBlock {
   FreeBlock* next;
 };
 
-MemPool::MemPool() = default;
+MemPool::MemPool() : fNextChunkSize(kFirstChunkSize) {}
 
 MemPool::~MemPool() {
   for (Finalizer* finalizer = fLastFinalizer; finalizer != nullptr; finalizer = finalizer->previous) {
@@ -45,17 +67,13 @@ MemPool::~MemPool() {
 }
 
 void* MemPool::alloc(size_t aSize, size_t aAlign) {
-  if (aSize == 0) {
-    aSize = 1;
-  }
-  if (aAlign <= alignof(std::max_align_t)) {
-    int sizeClass = sizeClassOf(aSize);
-    if (sizeClass >= 0 && fFreeLists[sizeClass] != nullptr) {
-      FreeBlock* block = fFreeLists[sizeClass];
-      fFreeLists[sizeClass] = block->next;
-      return block;
-    }
-    aSize = alignUp(aSize, alignof(std::max_align_t));
+  aSize = alignUp(aSize == 0 ? 1 : aSize, kGranule);
+  int sizeClass = sizeClassOf(aSize);
+  if (sizeClass >= 0 && fFreeLists[sizeClass] != nullptr &&
+      reinterpret_cast<uintptr_t>(fFreeLists[sizeClass]) % aAlign == 0) {
+    FreeBlock* block = fFreeLists[sizeClass];
+    fFreeLists[sizeClass] = block->next;
+    return block;
   }
   uintptr_t cursor = reinterpret_cast<uintptr_t>(fCursor);
   uintptr_t start = (cursor + aAlign - 1) & ~static_cast<uintptr_t>(aAlign - 1);
@@ -70,8 +88,14 @@ void* MemPool::alloc(size_t aSize, size_t aAlign) {
 void* MemPool::allocFromNewChunk(size_t aSize, size_t aAlign) {
   size_t header = alignUp(sizeof(Chunk), alignof(std::max_align_t));
   size_t needed = header + aSize + aAlign;
-  size_t size = needed > kChunkSize ? needed : kChunkSize;
-  auto* chunk = static_cast<Chunk*>(std::malloc(size));
+  size_t size = fNextChunkSize;
+  if (fNextChunkSize < kLargestChunkSize) {
+    fNextChunkSize *= 2;
+  }
+  if (needed > size) {
+    size = alignUp(needed, kFirstChunkSize);
+  }
+  auto* chunk = static_cast<Chunk*>(allocChunk(size));
   if (chunk == nullptr) {
     throw std::bad_alloc();
   }
@@ -83,9 +107,9 @@ void* MemPool::allocFromNewChunk(size_t aSize, size_t aAlign) {
   return alloc(aSize, aAlign);
 }
 
-// Size classes are multiples of the maximal alignment; larger blocks are not recycled.
+// Size classes are multiples of the granule; larger blocks are not recycled.
 int MemPool::sizeClassOf(size_t aSize) {
-  size_t index = (aSize + alignof(std::max_align_t) - 1) / alignof(std::max_align_t);
+  size_t index = (aSize + kGranule - 1) / kGranule;
   return index < kNumSizeClasses ? static_cast<int>(index) : -1;
 }
 

@@ -8,6 +8,13 @@
 
 class CG_Ctx;
 
+// A class whose destructor does nothing but forget pool memory declares
+// `using PoolReclaimsStorage = void;`: the pool then keeps no finalizer for its objects and simply
+// frees them with its chunks. Subclasses inherit the promise, so they must not own heap resources.
+template <class T, class = void> struct PoolNeedsFinalizer : std::bool_constant<!std::is_trivially_destructible_v<T>> {};
+template <class T>
+struct PoolNeedsFinalizer<T, std::void_t<typename T::PoolReclaimsStorage>> : std::false_type {};
+
 class MemPool {
 public:
   MemPool();
@@ -22,7 +29,7 @@ public:
   template <class T, class... A> T* make(A&&... aArgs) {
     void* storage = alloc(sizeof(T), alignof(T));
     T* object = new (storage) T(std::forward<A>(aArgs)...);
-    if constexpr (!std::is_trivially_destructible_v<T>) {
+    if constexpr (PoolNeedsFinalizer<T>::value) {
       addFinalizer(&destroyObject<T>, object);
     }
     return object;
@@ -37,7 +44,9 @@ private:
   struct Chunk;
   struct Finalizer;
   struct FreeBlock;
-  static constexpr int kNumSizeClasses = 32;
+  // Free lists in steps of kGranule bytes, up to kNumSizeClasses * kGranule.
+  static constexpr size_t kGranule = 8;
+  static constexpr int kNumSizeClasses = 64;
 
   template <class T> static void destroyObject(void* aObject) { static_cast<T*>(aObject)->~T(); }
 
@@ -51,6 +60,7 @@ private:
   Finalizer* fLastFinalizer = nullptr;
   FreeBlock* fFreeLists[kNumSizeClasses] = {};
   size_t fBytesAllocated = 0;
+  size_t fNextChunkSize;
   CG_Ctx* fOwner = nullptr;
 };
 

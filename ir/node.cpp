@@ -99,8 +99,8 @@ Edge* OutPort::connect(InPort aTarget) const {
   edge->fSourceIndex = index;
   edge->fTarget = aTarget.node;
   edge->fTargetIndex = aTarget.index;
-  node->fOutEdges[index] = edge;
-  aTarget.node->fInEdges[aTarget.index] = edge;
+  node->outEdgeSlots()[index] = edge;
+  aTarget.node->inEdgeSlots()[aTarget.index] = edge;
   node->markCfgDirty();
   return edge;
 }
@@ -124,36 +124,23 @@ template <class T> T** allocSlots(MemPool* aPool, int aCount) {
 Node::Node(CG_NodeDef* aDef, Cfg* aCfg, Kind aKind, const Shape& aShape)
     : CG_Obj(CG_NODE, aDef->ctx()), fDef(aDef), fCfg(aCfg), fNumInputs(aShape.numInputs), fNumAux(aShape.numAux),
       fNumInPorts(aShape.numInPorts), fNumOutPorts(aShape.numOutPorts), fKind(aKind) {
-  MemPool* pool = aDef->ctx()->pool();
-  fInputs = allocSlots<Expr>(pool, fNumInputs);
-  fAux = allocSlots<CG_Obj>(pool, fNumAux);
-  fInEdges = allocSlots<Edge>(pool, fNumInPorts);
-  fOutEdges = allocSlots<Edge>(pool, fNumOutPorts);
+  fSlots = allocSlots<void>(aDef->ctx()->pool(), fNumInputs + fNumAux + fNumInPorts + fNumOutPorts);
   fEffects = aDef->defaultEffects();
 }
 
-void Node::checkInputIndex(int aIndex) const {
-  if (aIndex < 0 || aIndex >= fNumInputs) {
-    TheLogger::instance().throwInternalException("CG/Node/input", "'%s' node: operand %d out of range (%d operands)",
-                                                 opName(), aIndex, fNumInputs);
-  }
+void Node::failInputIndex(int aIndex) const {
+  TheLogger::instance().throwInternalException("CG/Node/input", "'%s' node: operand %d out of range (%d operands)",
+                                               opName(), aIndex, fNumInputs);
 }
 
-void Node::checkPortIndex(int aIndex, int aCount, const char* aWhat) const {
-  if (aIndex < 0 || aIndex >= aCount) {
-    TheLogger::instance().throwInternalException("CG/Node/port", "'%s' node: %s %d out of range (%d %ss)", opName(),
-                                                 aWhat, aIndex, aCount, aWhat);
-  }
-}
-
-Expr* Node::input(int aIndex) const {
-  checkInputIndex(aIndex);
-  return fInputs[aIndex];
+void Node::failPortIndex(int aIndex, int aCount, const char* aWhat) const {
+  TheLogger::instance().throwInternalException("CG/Node/port", "'%s' node: %s %d out of range (%d %ss)", opName(),
+                                               aWhat, aIndex, aCount, aWhat);
 }
 
 void Node::setInput(int aIndex, Expr* aExpr) {
   checkInputIndex(aIndex);
-  Expr* old = fInputs[aIndex];
+  Expr* old = inputSlots()[aIndex];
   if (old == aExpr) {
     if (aExpr != nullptr) {
       aExpr->fParent = this;
@@ -163,12 +150,12 @@ void Node::setInput(int aIndex, Expr* aExpr) {
   if (aExpr != nullptr && aExpr->fParent != nullptr) {
     Node* oldParent = aExpr->fParent;
     for (int i = 0; i < oldParent->fNumInputs; ++i) {
-      if (oldParent->fInputs[i] == aExpr) {
-        oldParent->fInputs[i] = nullptr;
+      if (oldParent->inputSlots()[i] == aExpr) {
+        oldParent->inputSlots()[i] = nullptr;
       }
     }
   }
-  fInputs[aIndex] = aExpr;
+  inputSlots()[aIndex] = aExpr;
   if (aExpr != nullptr) {
     aExpr->fParent = this;
   }
@@ -177,14 +164,9 @@ void Node::setInput(int aIndex, Expr* aExpr) {
   }
 }
 
-CG_Obj* Node::aux(int aIndex) const {
-  checkPortIndex(aIndex, fNumAux, "aux operand");
-  return fAux[aIndex];
-}
-
 void Node::setAux(int aIndex, CG_Obj* aObj) {
   checkPortIndex(aIndex, fNumAux, "aux operand");
-  fAux[aIndex] = aObj;
+  auxSlots()[aIndex] = aObj;
 }
 
 void Node::markForDeletion() {
@@ -204,23 +186,13 @@ void Node::markCfgDirty() {
   }
 }
 
-Edge* Node::inEdge(int aIndex) const {
-  checkPortIndex(aIndex, fNumInPorts, "in-port");
-  return fInEdges[aIndex];
-}
-
-Edge* Node::outEdge(int aIndex) const {
-  checkPortIndex(aIndex, fNumOutPorts, "out-port");
-  return fOutEdges[aIndex];
-}
-
 void Node::detachEdge(Edge* aEdge) {
-  if (aEdge->fSource != nullptr && aEdge->fSource->fOutEdges[aEdge->fSourceIndex] == aEdge) {
-    aEdge->fSource->fOutEdges[aEdge->fSourceIndex] = nullptr;
+  if (aEdge->fSource != nullptr && aEdge->fSource->outEdgeSlots()[aEdge->fSourceIndex] == aEdge) {
+    aEdge->fSource->outEdgeSlots()[aEdge->fSourceIndex] = nullptr;
     aEdge->fSource->markCfgDirty();
   }
-  if (aEdge->fTarget != nullptr && aEdge->fTarget->fInEdges[aEdge->fTargetIndex] == aEdge) {
-    aEdge->fTarget->fInEdges[aEdge->fTargetIndex] = nullptr;
+  if (aEdge->fTarget != nullptr && aEdge->fTarget->inEdgeSlots()[aEdge->fTargetIndex] == aEdge) {
+    aEdge->fTarget->inEdgeSlots()[aEdge->fTargetIndex] = nullptr;
     aEdge->fTarget->markCfgDirty();
   }
   aEdge->fSource = nullptr;
@@ -231,7 +203,7 @@ void Node::detachEdge(Edge* aEdge) {
 
 void Node::setOutEdge(int aIndex, Edge* aEdge) {
   checkPortIndex(aIndex, fNumOutPorts, "out-port");
-  if (fOutEdges[aIndex] == aEdge) {
+  if (outEdgeSlots()[aIndex] == aEdge) {
     return;
   }
   if (aEdge != nullptr && aEdge->fTarget == nullptr) {
@@ -247,26 +219,26 @@ void Node::setOutEdge(int aIndex, Edge* aEdge) {
     return;
   }
   if (aEdge->fSource != nullptr) {
-    aEdge->fSource->fOutEdges[aEdge->fSourceIndex] = nullptr;
+    aEdge->fSource->outEdgeSlots()[aEdge->fSourceIndex] = nullptr;
     aEdge->fSource->markCfgDirty();
   }
   aEdge->fSource = this;
   aEdge->fSourceIndex = aIndex;
-  fOutEdges[aIndex] = aEdge;
+  outEdgeSlots()[aIndex] = aEdge;
   markCfgDirty();
 }
 
 void Node::disconnectOutEdge(int aIndex) {
   checkPortIndex(aIndex, fNumOutPorts, "out-port");
-  if (fOutEdges[aIndex] != nullptr) {
-    detachEdge(fOutEdges[aIndex]);
+  if (outEdgeSlots()[aIndex] != nullptr) {
+    detachEdge(outEdgeSlots()[aIndex]);
   }
 }
 
 void Node::disconnectInEdge(int aIndex) {
   checkPortIndex(aIndex, fNumInPorts, "in-port");
-  if (fInEdges[aIndex] != nullptr) {
-    detachEdge(fInEdges[aIndex]);
+  if (inEdgeSlots()[aIndex] != nullptr) {
+    detachEdge(inEdgeSlots()[aIndex]);
   }
 }
 

@@ -133,6 +133,9 @@ private:
 
 class Node : public CG_Obj, public CanHaveEffects {
 public:
+  // Nodes hold only pool memory: the pool frees them without running destructors.
+  using PoolReclaimsStorage = void;
+
   // The concrete class of a node; ranges group the abstract classes.
   enum class Kind : uint8_t {
     EXPR,
@@ -200,12 +203,18 @@ public:
   int number() const { return fNumber; }
 
   int numInputs() const { return fNumInputs; }
-  Expr* input(int aIndex) const;
+  Expr* input(int aIndex) const {
+    checkInputIndex(aIndex);
+    return inputSlots()[aIndex];
+  }
   // Sets the operand and makes this node its parent; the replaced operand loses its parent.
   void setInput(int aIndex, Expr* aExpr);
 
   int numAux() const { return fNumAux; }
-  CG_Obj* aux(int aIndex) const;
+  CG_Obj* aux(int aIndex) const {
+    checkPortIndex(aIndex, fNumAux, "aux operand");
+    return auxSlots()[aIndex];
+  }
   void setAux(int aIndex, CG_Obj* aObj);
 
   // For an expression: the node it is an operand of; null for statements and detached trees.
@@ -226,8 +235,14 @@ public:
 
   int numInPorts() const { return fNumInPorts; }
   int numOutPorts() const { return fNumOutPorts; }
-  Edge* inEdge(int aIndex) const;
-  Edge* outEdge(int aIndex) const;
+  Edge* inEdge(int aIndex) const {
+    checkPortIndex(aIndex, fNumInPorts, "in-port");
+    return inEdgeSlots()[aIndex];
+  }
+  Edge* outEdge(int aIndex) const {
+    checkPortIndex(aIndex, fNumOutPorts, "out-port");
+    return outEdgeSlots()[aIndex];
+  }
   // Moves aEdge's source end to out-port aIndex (the edge keeps its target); the edge that was on
   // this port and the port aEdge left are disconnected. Null just disconnects the port.
   void setOutEdge(int aIndex, Edge* aEdge);
@@ -241,17 +256,29 @@ private:
   friend class Cfg;
   friend struct OutPort;
 
-  void checkInputIndex(int aIndex) const;
-  void checkPortIndex(int aIndex, int aCount, const char* aWhat) const;
+  Expr** inputSlots() const { return reinterpret_cast<Expr**>(fSlots); }
+  CG_Obj** auxSlots() const { return reinterpret_cast<CG_Obj**>(fSlots + fNumInputs); }
+  Edge** inEdgeSlots() const { return reinterpret_cast<Edge**>(fSlots + fNumInputs + fNumAux); }
+  Edge** outEdgeSlots() const { return reinterpret_cast<Edge**>(fSlots + fNumInputs + fNumAux + fNumInPorts); }
+  void checkInputIndex(int aIndex) const {
+    if (static_cast<unsigned>(aIndex) >= static_cast<unsigned>(fNumInputs)) {
+      failInputIndex(aIndex);
+    }
+  }
+  void checkPortIndex(int aIndex, int aCount, const char* aWhat) const {
+    if (static_cast<unsigned>(aIndex) >= static_cast<unsigned>(aCount)) {
+      failPortIndex(aIndex, aCount, aWhat);
+    }
+  }
+  [[noreturn]] void failInputIndex(int aIndex) const;
+  [[noreturn]] void failPortIndex(int aIndex, int aCount, const char* aWhat) const;
   static void detachEdge(Edge* aEdge);
 
   CG_NodeDef* fDef;
   Cfg* fCfg;
   Node* fParent = nullptr;
-  Expr** fInputs;
-  CG_Obj** fAux;
-  Edge** fInEdges;
-  Edge** fOutEdges;
+  // One pool block: the operands, then the aux operands, then the in-port and out-port edges.
+  void** fSlots;
   int fNumber = -1;
   int fNumInputs;
   int fNumAux;

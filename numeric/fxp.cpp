@@ -194,6 +194,27 @@ BigInt fixedStored(const DataType& aType, const NumberText& aNumber, const char*
   return fitToWord(roundToInteger(onGrid, aMode.rounding()), aType, aMode.overflow());
 }
 
+// Plain decimal digits with an optional minus, short enough for a 64-bit integer: the common literal,
+// read without going through exact rationals. Anything else is left to the full number reader.
+bool readShortDecimal(const char* aText, long long* aValue) {
+  constexpr int kMaxDigits = 18;
+  const char* cursor = aText;
+  bool negative = *cursor == '-';
+  if (negative)
+    ++cursor;
+  long long magnitude = 0;
+  int digits = 0;
+  for (; *cursor >= '0' && *cursor <= '9'; ++cursor, ++digits) {
+    if (digits == kMaxDigits)
+      return false;
+    magnitude = magnitude * 10 + (*cursor - '0');
+  }
+  if (digits == 0 || *cursor != '\0')
+    return false;
+  *aValue = negative ? -magnitude : magnitude;
+  return true;
+}
+
 // A dyadic rational written out in full: its denominator 2^k divides 10^k.
 std::string exactDecimal(const Rational& aValue) {
   Rational lowest = aValue.reduced();
@@ -300,6 +321,9 @@ const MathMode& MathMode::zeroWrap() {
 // ---- DataValue ----
 
 DataValue DataValue::fromString(const DataType& aType, const char* aText, const MathMode& aMode) {
+  long long integer = 0;
+  if (aText != nullptr && aType.isInteger() && readShortDecimal(aText, &integer))
+    return DataValue(aType, fitToWord(BigInt(integer), aType, aMode.overflow()));
   NumberText number = parseNumberText(aText);
   if (aType.isFloating())
     return DataValue(aType, floatingStored(aType, number));

@@ -210,4 +210,15 @@ void QulParserCtx::dispatchParams(CG_Obj* aObj, std::vector<QulOptionalParameter
     }
 }
 
+Const* QulParserCtx::literalConst(Type* aType, const char* aText) const
+{
+    auto found = fLiteralConsts.find(LiteralKey{aType, aText});
+    return found != fLiteralConsts.end() ? found->second : nullptr;
+}
+
+void QulParserCtx::rememberLiteralConst(Type* aType, const char* aText, Const* aConst)
+{
+    fLiteralConsts[LiteralKey{aType, aText}] = aConst;
+}
+
 } // namespace CG

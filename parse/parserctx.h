@@ -18,6 +18,7 @@ const char* qulTokenName(int aToken);
 
 namespace CG {
 
+class Const;
 class Expr;
 class Fcn;
 class OpTable;
@@ -29,6 +30,7 @@ class QulParserLiteralFactory;
 class QulSymbolTable;
 class RegionFactory;
 class Scope;
+class Type;
 class TypeChecker;
 
 class QulParserCtx {
@@ -98,7 +100,24 @@ public:
     const std::vector<QulParserListener*>& listeners() const { return fListeners; }
     void dispatchParams(CG_Obj* aObj, std::vector<QulOptionalParameter*>* aParams);
 
+    // ---- Unnamed constants of integer literals, shared per type and interned text: a module
+    // repeats a few literals many times, and each would otherwise cost a constant and a value.
+    Const* literalConst(Type* aType, const char* aText) const;
+    void rememberLiteralConst(Type* aType, const char* aText, Const* aConst);
+
 private:
+    struct LiteralKey {
+        Type* type;
+        const char* text;
+        bool operator==(const LiteralKey& aOther) const { return type == aOther.type && text == aOther.text; }
+    };
+    struct LiteralKeyHash {
+        size_t operator()(const LiteralKey& aKey) const
+        {
+            return std::hash<const void*>()(aKey.type) * 31 + std::hash<const void*>()(aKey.text);
+        }
+    };
+
     static inline QulParserCtx* sCurrent = nullptr;
 
     CG_Ctx* fCtx;
@@ -123,6 +142,7 @@ private:
     Scope* fTargetScope;
     Scope* fOuterScope;
     std::vector<QulParserListener*> fListeners;
+    std::unordered_map<LiteralKey, Const*, LiteralKeyHash> fLiteralConsts;
     std::string fError;
     bool fHasError = false;
 };

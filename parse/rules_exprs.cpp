@@ -364,8 +364,13 @@ Expr* integerConstExpr(QulParserCtx* aCtx, char* aText)
     size_t digitsEnd = 0;
     Type* type = integerTypeOf(aCtx, aText, &digitsEnd);
     std::string digits(aText, digitsEnd);
-    QulLiteral* literal = aCtx->literalFactory()->integerLiteral(intern(aCtx, digits.c_str()));
-    return aCtx->requireNodeFactory()->constExpr(constantOf(aCtx, type, literal));
+    char* text = intern(aCtx, digits.c_str());
+    Const* constant = aCtx->literalConst(type, text);
+    if (constant == nullptr) {
+        constant = constantOf(aCtx, type, aCtx->literalFactory()->integerLiteral(text));
+        aCtx->rememberLiteralConst(type, text, constant);
+    }
+    return aCtx->requireNodeFactory()->constExpr(constant);
 }
 
 } // namespace QulRules

@@ -10,6 +10,8 @@ namespace CG {
 class TagSourceLocationQuill : public TagSourceLocation {
 public:
     static constexpr int kLocationType = 6;
+    // A location holds two numbers: the pool frees it without running its destructor.
+    using PoolReclaimsStorage = void;
 
     TagSourceLocationQuill(unsigned int aLine, unsigned int aColumn) : fLine(aLine), fColumn(aColumn) {}
     TagSourceLocationQuill& operator=(const TagSourceLocationQuill& aOther) = default;

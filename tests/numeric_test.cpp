@@ -78,6 +78,11 @@ TEST(Overflow, WrapAndSaturateAtTheBoundaries) {
       {DataType::intT(false, 8), "300", "44", "255"},
       {DataType::intT(false, 8), "-1", "255", "0"},
       {DataType::intT(true, 1), "1", "-1", "0"},
+      // 18 digits are read directly, 19 and more through exact rationals: both must agree.
+      {DataType::intT(true, 32), "999999999999999999", "-1486618625", "2147483647"},
+      {DataType::intT(true, 32), "-999999999999999999", "1486618625", "-2147483648"},
+      {DataType::intT(true, 64), "-9223372036854775809", "9223372036854775807", "-9223372036854775808"},
+      {DataType::intT(true, 8), "0000000000000000000000300", "44", "127"},
       {DataType::boolT(), "2", "0", "1"},
       {DataType::intT(false, 64), "18446744073709551616", "0", "18446744073709551615"},
       {DataType::intT(true, 100), "0x8000000000000000000000000", "-633825300114114700748351602688",

@@ -1,6 +1,8 @@
 // Parser semantic messages: each checked word for word with its position.
 #include <gtest/gtest.h>
 
+#include "ir/cfg.h"
+#include "ir/node.h"
 #include "ir/symbol.h"
 #include "tests/parser_support.h"
 
@@ -154,3 +156,33 @@ TEST(Semantics, DefinitionsOfOneParseAreVisibleToTheNext) {
 }
 
 } // namespace
+
+namespace {
+
+// The constants of a function's constant expressions, in node order.
+std::vector<CG::Const*> literalConstants(CG_Ctx& aCtx) {
+  std::vector<CG::Const*> found;
+  for (CG::Symbol* symbol = aCtx.globalScope()->firstSymbol(); symbol; symbol = symbol->next()) {
+    if (!CG::Fcn::isa(symbol))
+      continue;
+    for (CG::Node* node : CG::Fcn::cast(symbol)->cfg()->nodes())
+      if (CG::ConstExpr::isa(node))
+        found.push_back(CG::ConstExpr::cast(node)->constant());
+  }
+  return found;
+}
+
+} // namespace
+
+TEST(Semantics, RepeatedIntegerLiteralsShareOneConstantPerTypeAndText) {
+  Module module;
+  const std::string text = "x <- var(int32,x);\ny <- var(int16,y);\nf <- function((),(),f) {\n"
+                           "  =(x,+(5,5));\n  =(y,5s16);\n  =(x,05);\n}\n";
+  module.parse(text);
+  std::vector<CG::Const*> constants = literalConstants(module.ctx);
+  ASSERT_EQ(4u, constants.size());
+  EXPECT_EQ(constants[0], constants[1]);
+  EXPECT_NE(constants[0], constants[2]) << "another type";
+  EXPECT_NE(constants[0], constants[3]) << "another text";
+  EXPECT_NE(std::string::npos, module.emit().find("=(x,+(5,5));"));
+}

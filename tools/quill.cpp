@@ -10,11 +10,13 @@
 #include "parse/parser.h"
 #include "parse/parserctx.h"
 
+#include <cstdio>
 #include <fstream>
 #include <iostream>
 #include <iterator>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -67,7 +69,8 @@ private:
 // One parse of one text into the global scope of a fresh context, with its diagnostics.
 class Session {
 public:
-  Session(const std::string& aFileName, const std::string& aText) : fFileName(aFileName), fText(aText), fLines(fText) {}
+  Session(const std::string& aFileName, std::string aText)
+      : fFileName(aFileName), fText(std::move(aText)), fLines(fText) {}
 
   // Parses the text; reports warnings and the first error on standard error. False after an error.
   bool parse() {
@@ -120,16 +123,25 @@ int usageError(const std::string& aMessage) {
   return 2;
 }
 
+// Reads the whole input in large blocks (stdin when aFile is "-").
 bool readInput(const std::string& aFile, std::string* aText) {
-  if (aFile == "-") {
-    aText->assign(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
-    return true;
-  }
-  std::ifstream in(aFile, std::ios::binary);
-  if (!in)
+  std::FILE* in = aFile == "-" ? stdin : std::fopen(aFile.c_str(), "rb");
+  if (in == nullptr)
     return false;
-  aText->assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  return !in.bad();
+  constexpr size_t kBlock = 1 << 20;
+  size_t size = 0;
+  for (;;) {
+    aText->resize(size + kBlock);
+    size_t got = std::fread(&(*aText)[size], 1, kBlock, in);
+    size += got;
+    if (got < kBlock)
+      break;
+  }
+  aText->resize(size);
+  bool failed = std::ferror(in) != 0;
+  if (in != stdin)
+    std::fclose(in);
+  return !failed;
 }
 
 // Shows the first line where the two texts differ.
@@ -152,16 +164,16 @@ void showFirstDifference(const std::string& aFirst, const std::string& aSecond) 
   }
 }
 
-int runCommand(const Options& aOptions, const std::string& aText) {
+int runCommand(const Options& aOptions, std::string aText) {
   std::string fileName = aOptions.file == "-" ? "<stdin>" : aOptions.file;
-  Session first(fileName, aText);
+  Session first(fileName, std::move(aText));
   if (!first.parse())
     return 1;
   if (aOptions.command == "check")
     return 0;
   std::string emitted = first.emit(aOptions);
   if (aOptions.command == "fmt") {
-    std::cout << emitted;
+    std::fwrite(emitted.data(), 1, emitted.size(), stdout);
     return 0;
   }
   Session second(fileName + " (emitted)", emitted);
@@ -214,5 +226,5 @@ int main(int argc, char** argv) {
     std::cerr << "quill: cannot read '" << options.file << "'\n";
     return 2;
   }
-  return runCommand(options, text);
+  return runCommand(options, std::move(text));
 }
