@@ -73,8 +73,27 @@ void QulTransformGoto::transformScope(Scope* aScope)
     }
 }
 
+namespace {
+
+// Scanning the node list reads memory front to back: far cheaper than the ordered walk, and most
+// functions have no goto or label to rewrite.
+bool hasGotoOrLabel(Cfg* aCfg)
+{
+    for (Node* node : aCfg->nodes()) {
+        if (QulGotoStmt::isa(node) || QulLabelStmt::isa(node)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+} // namespace
+
 void QulTransformGoto::transformFcn(Fcn* aFcn)
 {
+    if (!hasGotoOrLabel(aFcn->cfg())) {
+        return;
+    }
     Stmts gotos;
     Stmts labels;
     collectGotoAndLabelStmts(aFcn, gotos, labels);

@@ -25,8 +25,35 @@ void QulEliminateMergeStmts::transformFcn(Fcn* aFcn)
     cg_cfg_unhook_and_destroy_marked_nodes(aFcn->cfg());
 }
 
+namespace {
+
+// Whether some merge joins a single edge or has an unconnected in-port. The passes below walk the
+// graph in order; scanning the node list first, which reads memory front to back, spares that walk
+// in the many graphs that have nothing to change.
+bool hasMergeToRemoveOrCompact(Cfg* aCfg)
+{
+    for (Node* node : aCfg->nodes()) {
+        if (!MergeStmt::isa(node) || node->isMarkedForDeletion()) {
+            continue;
+        }
+        int connected = 0;
+        for (int i = 0; i < node->numInPorts(); ++i) {
+            connected += node->inEdge(i) != nullptr ? 1 : 0;
+        }
+        if (connected == 1 || connected < node->numInPorts()) {
+            return true;
+        }
+    }
+    return false;
+}
+
+} // namespace
+
 void QulEliminateMergeStmts::eliminateUselessMergeStmts(Cfg* aCfg)
 {
+    if (!hasMergeToRemoveOrCompact(aCfg)) {
+        return;
+    }
     deleteUselessMergeStmts(aCfg, findUselessMergeStmts(aCfg));
     compactMergeStmts(aCfg, findMergeStmtsToCompact(aCfg));
 }

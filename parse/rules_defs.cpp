@@ -289,14 +289,17 @@ void inferNodeType(QulParserCtx* aCtx, Expr* aExpr)
     aExpr->setType(type);
 }
 
-// Post-order over a node's operand tree, children from last to first, without recursion.
-void inferTreeTypes(QulParserCtx* aCtx, Node* aRoot)
+struct InferFrame {
+    Node* node;
+    int next;
+};
+
+// Post-order over a node's operand tree, children from last to first, without recursion. The
+// stack is the caller's, reused from tree to tree.
+void inferTreeTypes(QulParserCtx* aCtx, Node* aRoot, std::vector<InferFrame>& stack)
 {
-    struct Frame {
-        Node* node;
-        int next;
-    };
-    std::vector<Frame> stack{{aRoot, aRoot->numInputs() - 1}};
+    using Frame = InferFrame;
+    stack.assign(1, Frame{aRoot, aRoot->numInputs() - 1});
     while (!stack.empty()) {
         Frame& top = stack.back();
         if (top.next < 0) {
@@ -316,14 +319,31 @@ void inferTreeTypes(QulParserCtx* aCtx, Node* aRoot)
     }
 }
 
+// Scanning the node list reads memory front to back: far cheaper than walking the statements in
+// order, and most functions have no expression left untyped.
+bool hasUntypedExpr(Cfg* aCfg)
+{
+    if (aCfg == nullptr) {
+        return false;
+    }
+    for (Node* node : aCfg->nodes()) {
+        if (node->isExpr() && static_cast<Expr*>(node)->type() != nullptr &&
+            UntypedType::isa(static_cast<Expr*>(node)->type())) {
+            return true;
+        }
+    }
+    return false;
+}
+
 void inferTypes(QulParserCtx* aCtx)
 {
+    std::vector<InferFrame> stack;
     for (Symbol* symbol = aCtx->targetScope()->firstSymbol(); symbol != nullptr; symbol = symbol->next()) {
-        if (!Fcn::isa(symbol) || Fcn::cast(symbol)->cfg() == nullptr) {
+        if (!Fcn::isa(symbol) || !hasUntypedExpr(Fcn::cast(symbol)->cfg())) {
             continue;
         }
         for (StmtIterator it(Fcn::cast(symbol)); it.hasCurrent(); it.advance()) {
-            inferTreeTypes(aCtx, it.current());
+            inferTreeTypes(aCtx, it.current(), stack);
         }
     }
 }
