@@ -182,7 +182,8 @@ void BodyGenerator::generate(int aNumStmts) {
 }
 
 CG::Var* BodyGenerator::addLocal(Scalar aType, const char* aPrefix, bool aAssignable) {
-  std::string name = aPrefix + std::to_string(fNumLocals++);
+  // Names are unique in the module: the text's symbol table is one namespace for every function.
+  std::string name = std::string(fFcn->name()) + "_" + aPrefix + std::to_string(fNumLocals++);
   CG::Var* local = cg_var_create(fFcn->localScope(), fModule.scalarTypes[aType], name.c_str());
   fReadable[aType].push_back(local);
   if (aAssignable)
@@ -911,15 +912,15 @@ void ModuleGenerator::makeFcns() {
   }
 }
 
-// f<i>((int32 a0, ...), (r0)): the first input is always an int32, the output sometimes missing.
+// f<i>((int32 f<i>_a0, ...), (f<i>_r0)): the first input is always an int32, the output sometimes missing.
 CG::Fcn* ModuleGenerator::makeFcnSignature(int aIndex) {
   std::string name = "f" + std::to_string(aIndex);
   CG::Fcn* fcn = CG::Fcn::create(fGlobal, name.c_str());
-  fcn->addInput(fModule.scalarTypes[INT32], "a0");
+  fcn->addInput(fModule.scalarTypes[INT32], (name + "_a0").c_str());
   for (int i = 1, n = 1 + fRandom.below(3); i < n; ++i)
-    fcn->addInput(fModule.scalarTypes[randomScalar()], ("a" + std::to_string(i)).c_str());
+    fcn->addInput(fModule.scalarTypes[randomScalar()], (name + "_a" + std::to_string(i)).c_str());
   if (fRandom.chance(80))
-    fcn->addOutput(fModule.scalarTypes[randomScalar()], "r0");
+    fcn->addOutput(fModule.scalarTypes[randomScalar()], (name + "_r0").c_str());
   if (fRandom.chance(30) && fOptions.annotations)
     CG::OriginTag::setOrigin(fcn, CG::OriginTag::USER);
   return fcn;
