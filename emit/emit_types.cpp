@@ -344,12 +344,18 @@ char* QulEmitter::enumTypeExpr(EnumType* aEnumType) {
 
 //===-- Typedef collection ------------------------------------------------------------------------------===//
 
-void QulEmitter::addTypeIfNecessary(IdSet<Type*>* aSet, IdLinkedList<Type*>* aList, Scope* aScope, Type* aType) {
+// A type is collected once, when it belongs to the scope (classes wherever they are) and is not a
+// function type.
+static bool isUncollectedType(IdSet<Type*>* aSet, Scope* aScope, Type* aType) {
   if (!aType)
-    return;
+    return false;
   if (aType->scope() != aScope && !ClassType::isa(aType))
-    return;
-  if (aSet->containsKey(aType) || FcnType::isa(aType))
+    return false;
+  return !aSet->containsKey(aType) && !FcnType::isa(aType);
+}
+
+void QulEmitter::addTypeIfNecessary(IdSet<Type*>* aSet, IdLinkedList<Type*>* aList, Scope* aScope, Type* aType) {
+  if (!isUncollectedType(aSet, aScope, aType))
     return;
   aList->append(aType);
   aSet->add(aType);
@@ -374,10 +380,13 @@ void QulEmitter::collectTypesFromGraph(Fcn* aFcn, Scope* aScope, IdSet<Type*>* a
   noted.consts.clear();
   for (StmtIterator it(aFcn->cfg()); it.hasCurrent(); it.advance()) {
     forEachExprPostOrder(it.current(), [&](Expr* aExpr) {
+      // Asking the type checker is the costly part: only for a type that would be collected.
       Type* type = aExpr->type();
-      Type* expected = fTypeChecker->expectedType(aExpr);
-      if (!type || !expected || !type->equals(expected))
-        addTypeIfNecessary(aSet, aList, aScope, type);
+      if (isUncollectedType(aSet, aScope, type)) {
+        Type* expected = fTypeChecker->expectedType(aExpr);
+        if (!expected || !type->equals(expected))
+          addTypeIfNecessary(aSet, aList, aScope, type);
+      }
       if (!ConstExpr::isa(aExpr))
         return;
       Const* constant = ConstExpr::cast(aExpr)->constant();

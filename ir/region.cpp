@@ -42,12 +42,13 @@ Region* Region::concatRegion(Region* aNext) {
   return this;
 }
 
-RegionFactory::RegionFactory(NodeFactory* aNodeFactory) : fNodes(aNodeFactory) {
+RegionFactory::RegionFactory(NodeFactory* aNodeFactory, MemPool* aRegionPool) : fNodes(aNodeFactory) {
   CG_ASSERT_MSG(aNodeFactory != nullptr, "ir/region.cpp", "RegionFactory: null node factory");
+  fRegionPool = aRegionPool != nullptr ? aRegionPool : aNodeFactory->pool();
 }
 
 Region* RegionFactory::makeRegion(InPort aEntry, OutPort aExit) {
-  return fNodes->pool()->make<Region>(aEntry, aExit);
+  return fRegionPool->make<Region>(aEntry, aExit);
 }
 
 void RegionFactory::route(OutPort aFrom, Region* aRegion, InPort aTo) {
@@ -66,7 +67,7 @@ Region* RegionFactory::stmtRegion(SeseStmt* aStmt) {
 }
 
 Region* RegionFactory::emptyRegion() {
-  return fNodes->pool()->make<Region>();
+  return fRegionPool->make<Region>();
 }
 
 Region* RegionFactory::concatRegion(Region* aFirst, Region* aSecond) {

@@ -3,6 +3,7 @@
 
 #include <vector>
 
+#include "ir/mempool.h"
 #include "ir/node.h"
 
 namespace CG {
@@ -49,6 +50,14 @@ private:
   Region* fParent = nullptr;
 };
 
+} // namespace CG
+
+// A plain region holds ports and a parent only: the pool frees it without running its destructor.
+// (Exactly this class: the structure tree's regions own lists and keep their finalizers.)
+template <> struct PoolNeedsFinalizer<CG::Region> : std::false_type {};
+
+namespace CG {
+
 // Builds structured regions from unconnected statements; every region is used once. Shapes:
 //  if:       if -> (true: then | false: else) -> merge(2), in-port 0 from then, 1 from else;
 //  switch:   switch -> cases, default -> merge(cases + 1), in-port i from case i, last from default;
@@ -58,7 +67,9 @@ private:
 // An empty branch or body joins the split's out-port straight to the join.
 class RegionFactory {
 public:
-  explicit RegionFactory(NodeFactory* aNodeFactory);
+  // Regions are made in aRegionPool when given (a builder's scratch pool: they are only needed while
+  // the graph is being put together), else in the node factory's pool.
+  explicit RegionFactory(NodeFactory* aNodeFactory, MemPool* aRegionPool = nullptr);
 
   NodeFactory* nodeFactory() const { return fNodes; }
 
@@ -80,6 +91,7 @@ private:
   void route(OutPort aFrom, Region* aRegion, InPort aTo);
 
   NodeFactory* fNodes;
+  MemPool* fRegionPool;
 };
 
 // Collects the cases of a switch, then builds its region.

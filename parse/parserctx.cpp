@@ -137,7 +137,7 @@ void QulParserCtx::setCurrentFcn(Fcn* aFcn)
         return;
     }
     fNodeFactory = std::make_unique<QulNodeFactory>(aFcn, fPool, fChecker);
-    fRegionFactory = std::make_unique<RegionFactory>(fNodeFactory.get());
+    fRegionFactory = std::make_unique<RegionFactory>(fNodeFactory.get(), managedPool());
 }
 
 QulNodeFactory* QulParserCtx::requireNodeFactory()

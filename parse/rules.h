@@ -58,7 +58,7 @@ enum class MatrixLayout { Matrix, Row, Column };
 template <class L>
 L* newList(QulParserCtx* aCtx)
 {
-    return aCtx->pool()->make<L>();
+    return aCtx->managedPool()->make<L>();
 }
 template <class L, class T>
 L* listOf(QulParserCtx* aCtx, T aItem)
