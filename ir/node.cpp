@@ -122,8 +122,13 @@ template <class T> T** allocSlots(MemPool* aPool, int aCount) {
 } // namespace
 
 Node::Node(CG_NodeDef* aDef, Cfg* aCfg, Kind aKind, const Shape& aShape)
-    : CG_Obj(CG_NODE, aDef->ctx()), fDef(aDef), fCfg(aCfg), fNumInputs(aShape.numInputs), fNumAux(aShape.numAux),
-      fNumInPorts(aShape.numInPorts), fNumOutPorts(aShape.numOutPorts), fKind(aKind) {
+    : CG_Obj(CG_NODE, aDef->ctx()), fNumInputs(aShape.numInputs), fNumInPorts(aShape.numInPorts),
+      fNumOutPorts(aShape.numOutPorts), fNumAux(static_cast<uint8_t>(aShape.numAux)), fKind(aKind),
+      fMarkedForDeletion(false), fDestroyed(false), fBreakpointOnOverflow(false), fDef(aDef), fCfg(aCfg) {
+  if (aShape.numAux < 0 || aShape.numAux > UINT8_MAX) {
+    TheLogger::instance().throwInternalException("CG/Node/aux", "'%s' node: %d aux operands (at most %d)",
+                                                 aDef->name(), aShape.numAux, UINT8_MAX);
+  }
   fSlots = allocSlots<void>(aDef->ctx()->pool(), fNumInputs + fNumAux + fNumInPorts + fNumOutPorts);
   fEffects = aDef->defaultEffects();
 }

@@ -274,21 +274,29 @@ private:
   [[noreturn]] void failPortIndex(int aIndex, int aCount, const char* aWhat) const;
   static void detachEdge(Edge* aEdge);
 
+  // The small fields come first so that they fill the tail of the effects base: a graph holds
+  // many nodes, and their size is most of its memory.
+  int fNumber = -1;
+  int fNumInputs;
+  int fNumInPorts;
+  int fNumOutPorts;
+  unsigned fRoundingMode = 0;
+  unsigned fOverflowMode = 0;
+  uint8_t fNumAux;
+  Kind fKind;
+  bool fMarkedForDeletion : 1;
+  bool fDestroyed : 1;
+
+protected:
+  // An expression's flag, kept in the byte left free here.
+  bool fBreakpointOnOverflow : 1;
+
+private:
   CG_NodeDef* fDef;
   Cfg* fCfg;
   Node* fParent = nullptr;
   // One pool block: the operands, then the aux operands, then the in-port and out-port edges.
   void** fSlots;
-  int fNumber = -1;
-  int fNumInputs;
-  int fNumAux;
-  int fNumInPorts;
-  int fNumOutPorts;
-  unsigned fRoundingMode = 0;
-  unsigned fOverflowMode = 0;
-  Kind fKind;
-  bool fMarkedForDeletion = false;
-  bool fDestroyed = false;
 };
 
 // ---- Expressions -----------------------------------------------------------------------------
@@ -309,7 +317,6 @@ public:
 
 private:
   Type* fType = nullptr;
-  bool fBreakpointOnOverflow = false;
 };
 
 // aux 0: the variable.
