@@ -100,7 +100,7 @@ public:
     const std::vector<QulParserListener*>& listeners() const { return fListeners; }
     void dispatchParams(CG_Obj* aObj, std::vector<QulOptionalParameter*>* aParams);
 
-    // ---- Unnamed constants of integer literals, shared per type and interned text: a module
+    // ---- Unnamed constants of short integer literals, shared per type and interned text: a module
     // repeats a few literals many times, and each would otherwise cost a constant and a value.
     Const* literalConst(Type* aType, const char* aText) const;
     void rememberLiteralConst(Type* aType, const char* aText, Const* aConst);

@@ -365,10 +365,16 @@ Expr* integerConstExpr(QulParserCtx* aCtx, char* aText)
     Type* type = integerTypeOf(aCtx, aText, &digitsEnd);
     std::string digits(aText, digitsEnd);
     char* text = intern(aCtx, digits.c_str());
-    Const* constant = aCtx->literalConst(type, text);
+    // Short literals (0 to 999) repeat throughout a module and share their constant; the table of
+    // shared ones stays small.
+    constexpr size_t kSharedDigits = 3;
+    bool shared = digits.size() <= kSharedDigits;
+    Const* constant = shared ? aCtx->literalConst(type, text) : nullptr;
     if (constant == nullptr) {
         constant = constantOf(aCtx, type, aCtx->literalFactory()->integerLiteral(text));
-        aCtx->rememberLiteralConst(type, text, constant);
+        if (shared) {
+            aCtx->rememberLiteralConst(type, text, constant);
+        }
     }
     return aCtx->requireNodeFactory()->constExpr(constant);
 }
