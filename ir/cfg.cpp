@@ -92,6 +92,9 @@ std::vector<Stmt*> Cfg::orderedStmts() const {
   while (!stack.empty()) {
     Stmt* stmt = stack.back().first;
     int port = stack.back().second;
+    if (port == 0) {
+      stmt->prefetchSuccessors();
+    }
     if (port >= stmt->numOutPorts()) {
       stack.pop_back();
       continue;
@@ -100,6 +103,7 @@ std::vector<Stmt*> Cfg::orderedStmts() const {
     Stmt* next = stmt->succ(port);
     if (next != nullptr && !seen[next->number()]) {
       emit(next);
+      next->prefetchOutEdges();
       stack.emplace_back(next, 0);
     }
   }

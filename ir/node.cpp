@@ -340,26 +340,7 @@ void SeseStmt::remove() {
 }
 
 void forEachExprPostOrder(Node* aRoot, const std::function<void(Expr*)>& aVisit) {
-  if (aRoot == nullptr) {
-    return;
-  }
-  std::vector<std::pair<Node*, int>> stack;
-  stack.emplace_back(aRoot, 0);
-  while (!stack.empty()) {
-    auto& [node, nextInput] = stack.back();
-    if (nextInput < node->numInputs()) {
-      Expr* operand = node->input(nextInput++);
-      if (operand != nullptr) {
-        stack.emplace_back(operand, 0);
-      }
-      continue;
-    }
-    Node* finished = node;
-    stack.pop_back();
-    if (finished->isExpr()) {
-      aVisit(static_cast<Expr*>(finished));
-    }
-  }
+  forEachExprPostOrder<const std::function<void(Expr*)>&>(aRoot, aVisit);
 }
 
 } // namespace CG

@@ -695,6 +695,9 @@ void PstBuilder::collectGraph() {
   while (!stack.empty()) {
     auto [node, port] = stack.back();
     Stmt* stmt = fStmts[node];
+    if (port == 0) {
+      stmt->prefetchSuccessors();
+    }
     if (port >= stmt->numOutPorts()) {
       fPostOrder.push_back(node);
       stack.pop_back();
@@ -710,6 +713,7 @@ void PstBuilder::collectGraph() {
     int next = fPst->denseIndex(target);
     if (next == kNone) {
       next = discover(target);
+      target->prefetchOutEdges();
       int edgeId = addEdge(node, next, port, edge->inPort().index);
       stack.emplace_back(next, 0);
       fEndInEdge = target == cfg->end() ? edgeId : fEndInEdge;
