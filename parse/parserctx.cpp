@@ -133,11 +133,13 @@ void QulParserCtx::setCurrentFcn(Fcn* aFcn)
     fFcn = aFcn;
     fRegionFactory.reset();
     fNodeFactory.reset();
+    fBodyPool.reset();
     if (aFcn == nullptr) {
         return;
     }
+    fBodyPool = std::make_unique<ManagedCGPool>(fCtx);
     fNodeFactory = std::make_unique<QulNodeFactory>(aFcn, fPool, fChecker);
-    fRegionFactory = std::make_unique<RegionFactory>(fNodeFactory.get(), managedPool());
+    fRegionFactory = std::make_unique<RegionFactory>(fNodeFactory.get(), fBodyPool->pool());
 }
 
 QulNodeFactory* QulParserCtx::requireNodeFactory()

@@ -47,6 +47,9 @@ public:
     CG_Ctx* irCtx() const { return fCtx; }
     MemPool* pool() const { return fPool; }
     MemPool* managedPool() const { return fManagedPool.pool(); }
+    // Where the regions that assemble a body live: a pool of the body being read, dropped when the
+    // body is finished, so that its memory serves the next body; the parser's pool outside bodies.
+    MemPool* regionPool() const { return fBodyPool != nullptr ? fBodyPool->pool() : managedPool(); }
     TypeChecker* typeChecker() const { return fChecker; }
     QulSymbolTable* symbolTable() const { return fSymbols.get(); }
     QulParserLiteralFactory* literalFactory() const { return fLiterals.get(); }
@@ -123,6 +126,7 @@ private:
     CG_Ctx* fCtx;
     MemPool* fPool;
     ManagedCGPool fManagedPool;
+    std::unique_ptr<ManagedCGPool> fBodyPool;
     const char* fText = nullptr;
     size_t fReadPos = 0;
     size_t fLength = 0;

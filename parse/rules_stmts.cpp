@@ -28,7 +28,7 @@ Region* stmtRegion(QulParserCtx* aCtx, SeseStmt* aStmt, QulParamList* aParams)
 
 Region* emptyRegion(QulParserCtx* aCtx)
 {
-    return aCtx->managedPool()->make<Region>();
+    return aCtx->regionPool()->make<Region>();
 }
 
 Region* concat(QulParserCtx* aCtx, Region* aFirst, Region* aSecond)
