@@ -38,7 +38,8 @@ QulParserCtx::QulParserCtx(CG_Ctx* aCtx, MemPool* aPool, Scope* aOuter, Scope* a
     }
     fSymbols = std::make_unique<QulSymbolTable>(aCtx, aPool, aOps);
     fLexState = std::make_unique<QulLexState>(this);
-    fLiterals = std::make_unique<QulParserLiteralFactory>(fLexState->lineSource(), aPool);
+    // Literals only carry text to the values made from them: they live as long as the parser.
+    fLiterals = std::make_unique<QulParserLiteralFactory>(fLexState->lineSource(), managedPool());
     if (qulyylex_init_extra(fLexState.get(), &fScanner) != 0) {
         TheLogger::instance().throwInternalException("QulParserCtx::QulParserCtx::NoScanner",
                                                      "unable to create the Quill scanner");

@@ -575,7 +575,7 @@ QulLiteral* compositeLiteral(QulParserCtx* aCtx, QulLiteralList* aElements)
 
 QulLiteralList* newLiteralList(QulParserCtx* aCtx)
 {
-    return aCtx->pool()->make<QulLiteralList>();
+    return aCtx->managedPool()->make<QulLiteralList>();
 }
 
 QulLiteralList* appendLiteral(QulLiteralList* aList, QulLiteral* aLiteral)
