@@ -61,6 +61,53 @@ TEST(MemPoolTest, FinalizersRunInReverseCreationOrder) {
   EXPECT_EQ(order, (std::vector<int>{2, 1, 0}));
 }
 
+TEST(MemPoolTest, ClassesThatReclaimStorageGetNoFinalizer) {
+  int destroyed = 0;
+  struct Counted {
+    explicit Counted(int* aCount) : count(aCount) {}
+    virtual ~Counted() { ++*count; }
+    int* count;
+  };
+  struct Reclaimed : Counted {
+    using PoolReclaimsStorage = void;
+    using Counted::Counted;
+  };
+  {
+    MemPool pool;
+    pool.make<Counted>(&destroyed);
+    pool.make<Reclaimed>(&destroyed);
+    pool.make<Reclaimed>(&destroyed);
+  }
+  EXPECT_EQ(destroyed, 1);
+}
+
+TEST(MemPoolTest, BlocksKeepAlignmentAndContentsAcrossGrowingChunks) {
+  MemPool pool;
+  pool.alloc(8, 8);
+  void* narrow = pool.alloc(24, 8);
+  ASSERT_EQ(reinterpret_cast<uintptr_t>(narrow) % 16, 8u);
+  pool.recycle(narrow, 24);
+  EXPECT_NE(pool.alloc(24, 16), narrow) << "a recycled block must not serve a stricter alignment";
+  EXPECT_EQ(pool.alloc(24, 8), narrow);
+  // Enough blocks to fill several chunks, of which the later are large: each keeps its bytes.
+  std::vector<std::pair<unsigned char*, size_t>> blocks;
+  size_t total = 0;
+  for (size_t size = 1; total < (24u << 20); size = size % 5000 + 97) {
+    auto* block = static_cast<unsigned char*>(pool.alloc(size));
+    ASSERT_EQ(reinterpret_cast<uintptr_t>(block) % alignof(std::max_align_t), 0u);
+    std::memset(block, static_cast<int>(blocks.size() & 0xFF), size);
+    blocks.emplace_back(block, size);
+    total += size;
+  }
+  auto* huge = static_cast<unsigned char*>(pool.alloc(20u << 20));
+  std::memset(huge, 0xAB, 20u << 20);
+  for (size_t i = 0; i < blocks.size(); ++i) {
+    ASSERT_EQ(blocks[i].first[0], i & 0xFF);
+    ASSERT_EQ(blocks[i].first[blocks[i].second - 1], i & 0xFF);
+  }
+  EXPECT_GE(pool.bytesAllocated(), total + (20u << 20));
+}
+
 TEST(StringTest, EqualTextsShareOnePointer) {
   CG_Ctx ctx;
   std::string built = std::string("al") + "pha";
