@@ -51,8 +51,9 @@ char* CG_Ctx::cgString(std::string_view aText) {
     if (entry.text == nullptr) {
       return internNew(aText, hash, slot);
     }
+    // An empty view may have no data pointer at all, which memcmp must not be given.
     if (entry.hash == hash && entry.length == aText.size() &&
-        std::memcmp(entry.text, aText.data(), aText.size()) == 0) {
+        (aText.empty() || std::memcmp(entry.text, aText.data(), aText.size()) == 0)) {
       return const_cast<char*>(entry.text);
     }
   }
@@ -61,7 +62,9 @@ char* CG_Ctx::cgString(std::string_view aText) {
 // Copies the text into the pool and files it in the free slot the lookup ended on.
 char* CG_Ctx::internNew(std::string_view aText, size_t aHash, size_t aSlot) {
   auto* copy = static_cast<char*>(fPool->alloc(aText.size() + 1, 1));
-  std::memcpy(copy, aText.data(), aText.size());
+  if (!aText.empty()) {
+    std::memcpy(copy, aText.data(), aText.size());
+  }
   copy[aText.size()] = '\0';
   fStringSlots[aSlot] = StringSlot{aHash, aText.size(), copy};
   if (++fNumStrings * 2 > fStringSlots.size()) {
