@@ -89,6 +89,9 @@ const TokenCase kTokenCases[] = {
      "QUL_SINGLE_QUOTED_LITERAL(X41)"},
     {"\"\\t\\n\\\\\"", "QUL_STRING_LITERAL(\t\n\\)"},
     {"\"open", ""},
+    // Bytes above 0x7F (UTF-8 text) inside literals and comments.
+    {"\"caf\xC3\xA9\" '\xE9' a // \xFF\nb",
+     "QUL_STRING_LITERAL(caf\xC3\xA9) QUL_SINGLE_QUOTED_LITERAL(\xE9) QUL_IDENTIFIER(a) QUL_IDENTIFIER(b)"},
 };
 
 INSTANTIATE_TEST_SUITE_P(Table, LexerTokens, ::testing::ValuesIn(kTokenCases));
