@@ -13,7 +13,7 @@
 #include <cstdio>
 #include <fstream>
 #include <iostream>
-#include <iterator>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <utility>
@@ -70,7 +70,7 @@ private:
 class Session {
 public:
   Session(const std::string& aFileName, std::string aText)
-      : fFileName(aFileName), fText(std::move(aText)), fLines(fText) {}
+      : fFileName(aFileName), fText(std::move(aText)) {}
 
   // Parses the text; reports warnings and the first error on standard error. False after an error.
   bool parse() {
@@ -86,6 +86,9 @@ public:
       reportAt(warning, parser, "warning");
     if (!error.empty())
       reportAt(error, parser, "error");
+    // Nothing is reported after the parse: the text and its line index need not outlive it.
+    fLines.reset();
+    std::string().swap(fText);
     return error.empty();
   }
 
@@ -109,12 +112,15 @@ private:
       place.line = aParser.ctx()->line();
       place.column = aParser.ctx()->column();
     }
-    quilltool::report(std::cerr, fFileName, fLines, place, aSeverity, aMessage);
+    if (!fLines)
+      fLines.emplace(fText);
+    quilltool::report(std::cerr, fFileName, *fLines, place, aSeverity, aMessage);
   }
 
   std::string fFileName;
   std::string fText;
-  quilltool::SourceLines fLines;
+  // Indexed at the first diagnostic: a valid text never needs it.
+  std::optional<quilltool::SourceLines> fLines;
   CG_Ctx fCtx;
 };
 
