@@ -27,33 +27,24 @@ void QulEliminateMergeStmts::transformFcn(Fcn* aFcn)
 
 namespace {
 
-// Whether some merge joins a single edge or has an unconnected in-port. The passes below walk the
-// graph in order; scanning the node list first, which reads memory front to back, spares that walk
-// in the many graphs that have nothing to change.
-bool hasMergeToRemoveOrCompact(Cfg* aCfg)
+// The graph's merges that are not marked for deletion, in creation order: the same merges as in the
+// statement order (which lists every statement), found without walking the graph. Their order does
+// not matter to the passes: each merge is replaced where it stands.
+std::vector<MergeStmt*> liveMerges(Cfg* aCfg)
 {
-    for (Node* node : aCfg->nodes()) {
-        if (!MergeStmt::isa(node) || node->isMarkedForDeletion()) {
-            continue;
-        }
-        int connected = 0;
-        for (int i = 0; i < node->numInPorts(); ++i) {
-            connected += node->inEdge(i) != nullptr ? 1 : 0;
-        }
-        if (connected == 1 || connected < node->numInPorts()) {
-            return true;
+    std::vector<MergeStmt*> merges;
+    for (Stmt* stmt : aCfg->stmts()) {
+        if (MergeStmt::isa(stmt) && !stmt->isMarkedForDeletion() && !stmt->isDestroyed()) {
+            merges.push_back(MergeStmt::cast(stmt));
         }
     }
-    return false;
+    return merges;
 }
 
 } // namespace
 
 void QulEliminateMergeStmts::eliminateUselessMergeStmts(Cfg* aCfg)
 {
-    if (!hasMergeToRemoveOrCompact(aCfg)) {
-        return;
-    }
     deleteUselessMergeStmts(aCfg, findUselessMergeStmts(aCfg));
     compactMergeStmts(aCfg, findMergeStmtsToCompact(aCfg));
 }
@@ -86,9 +77,9 @@ OutPort QulEliminateMergeStmts::singleInEdgeSourcePort(MergeStmt* aMerge)
 QulEliminateMergeStmts::Merges QulEliminateMergeStmts::findUselessMergeStmts(Cfg* aCfg)
 {
     Merges merges;
-    for (StmtIterator it(aCfg); it.hasCurrent(); it.advance()) {
-        if (MergeStmt::isa(it.current()) && mergeHasSingleInEdge(MergeStmt::cast(it.current()))) {
-            merges.push_back(MergeStmt::cast(it.current()));
+    for (MergeStmt* merge : liveMerges(aCfg)) {
+        if (mergeHasSingleInEdge(merge)) {
+            merges.push_back(merge);
         }
     }
     return merges;
@@ -119,11 +110,10 @@ void QulEliminateMergeStmts::deleteUselessMergeStmts(Cfg* aCfg, const Merges& aM
 QulEliminateMergeStmts::Merges QulEliminateMergeStmts::findMergeStmtsToCompact(Cfg* aCfg)
 {
     Merges merges;
-    for (StmtIterator it(aCfg); it.hasCurrent(); it.advance()) {
-        if (!MergeStmt::isa(it.current()) || AbstractForEntryStmt::isa(it.current())) {
+    for (MergeStmt* merge : liveMerges(aCfg)) {
+        if (AbstractForEntryStmt::isa(merge)) {
             continue;
         }
-        MergeStmt* merge = MergeStmt::cast(it.current());
         for (int i = 0; i < merge->numInPorts(); ++i) {
             if (merge->inEdge(i) == nullptr) {
                 merges.push_back(merge);
