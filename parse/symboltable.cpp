@@ -45,9 +45,8 @@ bool QulSymbolTable::contains(const char* aName) const
 QulSymbol* QulSymbolTable::lookup(const char* aName) const
 {
     for (const auto& level : fLevels) {
-        auto found = level.find(aName);
-        if (found != level.end()) {
-            return found->second;
+        if (QulSymbol* symbol = level.get(aName)) {
+            return symbol;
         }
     }
     return nullptr;
@@ -61,7 +60,7 @@ void QulSymbolTable::insert(int aLevel, const char* aName, QulSymbol* aSymbol)
     while (aLevel >= numLevels()) {
         push();
     }
-    fLevels[static_cast<size_t>(aLevel)].emplace(aName, aSymbol);
+    fLevels[static_cast<size_t>(aLevel)].put(aName, aSymbol);
 }
 
 void QulSymbolTable::enterIfAbsent(const char* aName, QulSymbol* aSymbol)

@@ -2,9 +2,9 @@
 #pragma once
 
 #include <memory>
-#include <unordered_map>
 #include <vector>
 
+#include "ir/containers.h"
 #include "ir/obj.h"
 
 class CG_Ctx;
@@ -100,7 +100,8 @@ private:
     MemPool* fPool;
     OpTable* fOps;
     std::unique_ptr<OpTable> fOwnedOps;
-    std::vector<std::unordered_map<const char*, QulSymbol*>> fLevels;
+    // Names are interned: each level maps the name's address, in an open-addressed table.
+    std::vector<IdMap<const char*, QulSymbol*>> fLevels;
 };
 
 } // namespace CG
