@@ -1,6 +1,8 @@
 // Type phrases: each form yields a type builder; names are checked against the symbol table.
+#include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <limits>
 
 #include "ir/ctx.h"
 #include "ir/scope.h"
@@ -24,6 +26,23 @@ B* make(QulParserCtx* aCtx, A&&... aArgs)
 Scope* builderScope(QulParserCtx* aCtx)
 {
     return aCtx->outerScope();
+}
+
+// A number of a type's text taken as a whole number. Texts beyond the target's range saturate instead of
+// overflowing the conversion; the checks on word lengths then reject them.
+long wholeNumber(double aValue)
+{
+    constexpr double kLimit = 9.0e18;
+    if (std::isnan(aValue)) {
+        return 0;
+    }
+    return static_cast<long>(std::max(-kLimit, std::min(aValue, kLimit)));
+}
+
+int exponentNumber(double aValue)
+{
+    constexpr long kLimit = std::numeric_limits<int>::max();
+    return static_cast<int>(std::max(-kLimit, std::min(wholeNumber(aValue), kLimit)));
 }
 
 int checkedBits(QulParserCtx* aCtx, long aBits)
@@ -220,22 +239,22 @@ TypeBuilder* fixptShortType(QulParserCtx* aCtx, bool aScaledDouble, char* aSign,
     case 0:
         break;
     case 1:
-        bits = static_cast<long>(numbers[0]);
+        bits = wholeNumber(numbers[0]);
         break;
     case 2:
-        bits = static_cast<long>(numbers[0]);
-        exponent = -static_cast<int>(numbers[1]);
+        bits = wholeNumber(numbers[0]);
+        exponent = -exponentNumber(numbers[1]);
         break;
     case 3:
-        bits = static_cast<long>(numbers[0]);
+        bits = wholeNumber(numbers[0]);
         slope = std::frexp(numbers[1], &exponent) * 2.0;
         exponent -= 1;
         bias = numbers[2];
         break;
     default:
-        bits = static_cast<long>(numbers[0]);
+        bits = wholeNumber(numbers[0]);
         slope = numbers[1];
-        exponent = static_cast<int>(numbers[2]);
+        exponent = exponentNumber(numbers[2]);
         bias = numbers[3];
         break;
     }

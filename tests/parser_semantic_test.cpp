@@ -35,6 +35,8 @@ const SemanticCase kSemanticCases[] = {
      "[L2, C10]: Identifier x is being used as a type while it has not been declared as a type"},
     {"S <- typedef(class((\"Public\" int32,a)),S);", "type_expr::Invalid Visibility Flag",
      "[L1, C0]: expected one of 'public', 'protected', or 'private' instead of Public"},
+    {"v <- var(fixpt(1, 2e115),v);", "type_expr::InvalidWordLength",
+     "[L1, C0]: word length 9000000000000000000 is outside 1 to 1024"},
     {"m <- var(matrix(int32,n),m);", "qulY::Rule::symbolic_size_id::IdentifierNotDefined",
      "[L1, C0]: Identifier n is being used without being defined"},
     {"m <- var(matrix(int32,sqrt(2)),m);", "qulY::Rule::symbolic_size_unop::WrongOperators",
