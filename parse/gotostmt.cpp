@@ -75,12 +75,12 @@ void QulTransformGoto::transformScope(Scope* aScope)
 
 namespace {
 
-// Scanning the node list reads memory front to back: far cheaper than the ordered walk, and most
-// functions have no goto or label to rewrite.
+// Scanning the statement list reads memory front to back: far cheaper than the ordered walk, and
+// most functions have no goto or label to rewrite.
 bool hasGotoOrLabel(Cfg* aCfg)
 {
-    for (Node* node : aCfg->nodes()) {
-        if (QulGotoStmt::isa(node) || QulLabelStmt::isa(node)) {
+    for (Stmt* stmt : aCfg->stmts()) {
+        if (QulGotoStmt::isa(stmt) || QulLabelStmt::isa(stmt)) {
             return true;
         }
     }

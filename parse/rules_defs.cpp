@@ -296,15 +296,14 @@ struct InferFrame {
 
 // Post-order over a node's operand tree, children from last to first, without recursion. The
 // stack is the caller's, reused from tree to tree.
-void inferTreeTypes(QulParserCtx* aCtx, Node* aRoot, std::vector<InferFrame>& stack)
+void inferTreeTypes(QulParserCtx* aCtx, Node* aRoot, std::vector<InferFrame>& aStack)
 {
-    using Frame = InferFrame;
-    stack.assign(1, Frame{aRoot, aRoot->numInputs() - 1});
-    while (!stack.empty()) {
-        Frame& top = stack.back();
+    aStack.assign(1, InferFrame{aRoot, aRoot->numInputs() - 1});
+    while (!aStack.empty()) {
+        InferFrame& top = aStack.back();
         if (top.next < 0) {
             Node* done = top.node;
-            stack.pop_back();
+            aStack.pop_back();
             if (done->isExpr()) {
                 inferNodeType(aCtx, static_cast<Expr*>(done));
             }
@@ -315,7 +314,7 @@ void inferTreeTypes(QulParserCtx* aCtx, Node* aRoot, std::vector<InferFrame>& st
         if (child == nullptr) {
             continue;
         }
-        stack.push_back(Frame{child, child->numInputs() - 1});
+        aStack.push_back(InferFrame{child, child->numInputs() - 1});
     }
 }
 
