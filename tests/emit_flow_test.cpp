@@ -33,6 +33,15 @@ protected:
   CG::Region* stmt(const char* aText) { return regions.stmtRegion(note(aText)); }
   CG::Region* seq(std::initializer_list<CG::Region*> aParts) { return regions.sequenceRegion(aParts); }
   CG::Region* fragment(CG::InPort aEntry, CG::OutPort aExit) { return nodes.pool()->make<CG::Region>(aEntry, aExit); }
+  // a; if(x<2) {b} else ...: the fragment from a to b; the if's false out-port is left for the caller.
+  CG::Region* earlyExitFragment(CG::IfStmt** aTest) {
+    CG::SeseStmt* a = note("a");
+    CG::SeseStmt* b = note("b");
+    *aTest = nodes.ifStmt(below(2));
+    a->outPort().connect((*aTest)->inPort());
+    (*aTest)->trueOutPort().connect(b->inPort());
+    return fragment(a->inPort(), b->outPort());
+  }
   void link(CG::OutPort aFrom, CG::SeseStmt* aStmt, CG::InPort aTo) {
     aFrom.connect(aStmt->inPort());
     aStmt->outPort().connect(aTo);
@@ -406,12 +415,8 @@ TEST_F(FlowText, JumpIntoALoop) {
 // A structured if whose then branch leaves for a merge after the if:
 // if(x<1) {a; if(x<2) {b} else goto M} else {c}  e; M: d
 TEST_F(FlowText, BranchLeavesTheIf) {
-  CG::SeseStmt* a = note("a");
-  CG::SeseStmt* b = note("b");
-  CG::IfStmt* inner = nodes.ifStmt(below(2));
-  a->outPort().connect(inner->inPort());
-  inner->trueOutPort().connect(b->inPort());
-  CG::Region* branch = regions.ifRegion(below(1), fragment(a->inPort(), b->outPort()), stmt("c"));
+  CG::IfStmt* inner = nullptr;
+  CG::Region* branch = regions.ifRegion(below(1), earlyExitFragment(&inner), stmt("c"));
   CG::MergeStmt* target = nodes.mergeStmt(2);
   link(branch->exit(), note("e"), target->inPort(0));
   inner->falseOutPort().connect(target->inPort(1));
@@ -437,12 +442,8 @@ TEST_F(FlowText, BranchLeavesTheIf) {
 
 // while(x<1) {a; if(x<2) {b} else goto M}  M: c
 TEST_F(FlowText, LoopBodyLeavesTheLoop) {
-  CG::SeseStmt* a = note("a");
-  CG::SeseStmt* b = note("b");
-  CG::IfStmt* inner = nodes.ifStmt(below(2));
-  a->outPort().connect(inner->inPort());
-  inner->trueOutPort().connect(b->inPort());
-  CG::Region* loop = regions.whileRegion(below(1), fragment(a->inPort(), b->outPort()));
+  CG::IfStmt* inner = nullptr;
+  CG::Region* loop = regions.whileRegion(below(1), earlyExitFragment(&inner));
   CG::MergeStmt* target = nodes.mergeStmt(2);
   loop->exit().connect(target->inPort(0));
   inner->falseOutPort().connect(target->inPort(1));
