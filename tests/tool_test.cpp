@@ -3,6 +3,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -24,9 +25,26 @@ std::string readFile(const std::string& aPath) {
   return text.str();
 }
 
-// Temporary files are named after the process: ctest runs the tests of this file in parallel processes.
+// Temporary files live in a directory named after the process (ctest runs the tests of this file in
+// parallel processes), removed when the process ends.
+class TempDirectory {
+public:
+  TempDirectory() : fPath(::testing::TempDir() + "quill_tool_" + std::to_string(getpid()) + "/") {
+    std::filesystem::create_directories(fPath);
+  }
+  ~TempDirectory() {
+    std::error_code ignored;
+    std::filesystem::remove_all(fPath, ignored);
+  }
+  const std::string& path() const { return fPath; }
+
+private:
+  std::string fPath;
+};
+
 std::string tempPath(const std::string& aName) {
-  return ::testing::TempDir() + "quill_tool_" + std::to_string(getpid()) + "_" + aName;
+  static const TempDirectory directory;
+  return directory.path() + aName;
 }
 
 std::string writeTemp(const std::string& aName, const std::string& aText) {
