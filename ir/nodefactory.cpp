@@ -79,7 +79,7 @@ void NodeFactory::checkOperand(const Node* aNode, const Expr* aOperand, int aInd
   }
 }
 
-void NodeFactory::setInputs(Node* aNode, const std::vector<Expr*>& aInputs, int aFirst) {
+void NodeFactory::setInputs(Node* aNode, ExprArray aInputs, int aFirst) {
   for (size_t i = 0; i < aInputs.size(); ++i) {
     int index = aFirst + static_cast<int>(i);
     checkOperand(aNode, aInputs[i], index);
@@ -108,11 +108,11 @@ ConstExpr* NodeFactory::constExpr(Const* aConst) {
   return typed(expr, nullptr);
 }
 
-Expr* NodeFactory::expr(int aOp, const std::vector<Expr*>& aInputs, Type* aType) {
+Expr* NodeFactory::expr(int aOp, ExprArray aInputs, Type* aType) {
   return expr(def(aOp), aInputs, aType);
 }
 
-Expr* NodeFactory::expr(CG_NodeDef* aDef, const std::vector<Expr*>& aInputs, Type* aType) {
+Expr* NodeFactory::expr(CG_NodeDef* aDef, ExprArray aInputs, Type* aType) {
   CG_ASSERT_MSG(aDef != nullptr, "ir/nodefactory.cpp", "expr: null definition");
   if (aDef->isStmt()) {
     TheLogger::instance().throwInternalException("CG/NodeFactory/kind", "'%s' is a statement, not an expression",
@@ -120,9 +120,7 @@ Expr* NodeFactory::expr(CG_NodeDef* aDef, const std::vector<Expr*>& aInputs, Typ
   }
   switch (aDef->opcode()) {
   case OP::CALL:
-    return typed(callExpr(aInputs.empty() ? nullptr : aInputs[0],
-                          std::vector<Expr*>(aInputs.begin() + (aInputs.empty() ? 0 : 1), aInputs.end())),
-                 aType);
+    return typed(callExpr(aInputs.empty() ? nullptr : aInputs[0], aInputs.from(1)), aType);
   case OP::DEREF:
     return derefExpr(aInputs.empty() ? nullptr : aInputs[0], aType);
   case OP::CAST:
@@ -148,7 +146,7 @@ Expr* NodeFactory::expr(CG_NodeDef* aDef, const std::vector<Expr*>& aInputs, Typ
   return typed(node, aType);
 }
 
-CallExpr* NodeFactory::callExpr(Expr* aCallee, const std::vector<Expr*>& aArgs, int aNumOutputs) {
+CallExpr* NodeFactory::callExpr(Expr* aCallee, ExprArray aArgs, int aNumOutputs) {
   CG_ASSERT_MSG(aCallee != nullptr, "ir/nodefactory.cpp", "callExpr: null callee");
   CallExpr* call = make<CallExpr>(def(OP::CALL), Node::Kind::CALL_EXPR, exprShape(def(OP::CALL), aArgs.size() + 1, 0));
   call->setNumOutputs(aNumOutputs);
@@ -157,8 +155,8 @@ CallExpr* NodeFactory::callExpr(Expr* aCallee, const std::vector<Expr*>& aArgs, 
   return typed(call, nullptr);
 }
 
-MultiOutputCallExpr* NodeFactory::multiOutputCallExpr(Expr* aCallee, const std::vector<Expr*>& aInputs,
-                                                      const std::vector<Expr*>& aOutputs, int aFlags) {
+MultiOutputCallExpr* NodeFactory::multiOutputCallExpr(Expr* aCallee, ExprArray aInputs, ExprArray aOutputs,
+                                                      int aFlags) {
   CG_ASSERT_MSG(aCallee != nullptr, "ir/nodefactory.cpp", "multiOutputCallExpr: null callee");
   CG_NodeDef* multicall = def(OP::MULTICALL);
   MultiOutputCallExpr* call = make<MultiOutputCallExpr>(multicall, Node::Kind::MULTI_OUTPUT_CALL_EXPR,
@@ -184,7 +182,7 @@ CastExpr* NodeFactory::castExpr(Expr* aOperand, Type* aType) {
   return typed(cast, aType);
 }
 
-CheckExpr* NodeFactory::checkExpr(int aCheckKind, const std::vector<Expr*>& aInputs, const std::vector<Const*>& aAux,
+CheckExpr* NodeFactory::checkExpr(int aCheckKind, ExprArray aInputs, const std::vector<Const*>& aAux,
                                   Type* aType) {
   if (CheckExpr::checkKindName(aCheckKind) == nullptr) {
     TheLogger::instance().throwInternalException("CG/NodeFactory/check", "unknown check kind %d", aCheckKind);
@@ -217,7 +215,7 @@ DynamicBoundsCheckExpr* NodeFactory::dynamicBoundsCheckExpr(Expr* aIndex, Expr* 
   return DynamicBoundsCheckExpr::cast(checkExpr(CheckExpr::CHECK_DYNAMIC_BOUNDS, {aIndex, aLow, aHigh}));
 }
 
-MatrixCatExpr* NodeFactory::matrixCatExpr(int aDimension, const std::vector<Expr*>& aInputs, Type* aType) {
+MatrixCatExpr* NodeFactory::matrixCatExpr(int aDimension, ExprArray aInputs, Type* aType) {
   CG_NodeDef* mcat = def(OP::MCAT);
   MatrixCatExpr* cat = make<MatrixCatExpr>(mcat, Node::Kind::MATRIX_CAT_EXPR, exprShape(mcat, aInputs.size(), 0));
   cat->setDimension(aDimension);
@@ -372,7 +370,7 @@ Expr* NodeFactory::cloneExpr(Expr* aExpr) {
 
 // ---- Statements ------------------------------------------------------------------------------
 
-template <class T> T* NodeFactory::seseStmt(int aOp, Node::Kind aKind, const std::vector<Expr*>& aInputs) {
+template <class T> T* NodeFactory::seseStmt(int aOp, Node::Kind aKind, ExprArray aInputs) {
   CG_NodeDef* stmtDef = def(aOp);
   Node::Shape shape = exprShape(stmtDef, aInputs.size(), 0);
   shape.numInPorts = 1;
@@ -422,7 +420,7 @@ DeleteStmt* NodeFactory::deleteStmt(Expr* aPointer) {
   return seseStmt<DeleteStmt>(OP::DELETE, Node::Kind::DELETE_STMT, {aPointer});
 }
 
-SeseStmt* NodeFactory::stmt(CG_NodeDef* aDef, const std::vector<Expr*>& aInputs) {
+SeseStmt* NodeFactory::stmt(CG_NodeDef* aDef, ExprArray aInputs) {
   CG_ASSERT_MSG(aDef != nullptr, "ir/nodefactory.cpp", "stmt: null definition");
   if (!aDef->isStmt()) {
     TheLogger::instance().throwInternalException("CG/NodeFactory/kind", "'%s' is an expression, not a statement",
@@ -490,7 +488,7 @@ IfStmt* NodeFactory::ifStmt(Expr* aCondition) {
   return branch;
 }
 
-SwitchStmt* NodeFactory::switchStmt(Expr* aValue, const std::vector<Expr*>& aCaseValues) {
+SwitchStmt* NodeFactory::switchStmt(Expr* aValue, ExprArray aCaseValues) {
   CG_ASSERT_MSG(aValue != nullptr, "ir/nodefactory.cpp", "switchStmt: null value");
   Node::Shape shape;
   shape.numInputs = 1 + static_cast<int>(aCaseValues.size());

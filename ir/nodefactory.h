@@ -1,6 +1,8 @@
 // The node factory: makes expressions and statements in one graph, typing expressions on the way.
 #pragma once
 
+#include <cstddef>
+#include <initializer_list>
 #include <vector>
 
 #include "ir/cfg.h"
@@ -12,6 +14,33 @@ namespace CG {
 
 class CoreDomainTypeChecker;
 class TypeChecker;
+
+// The operands handed to a maker: consecutive expressions held by the caller (a vector, a braced
+// list, a parser's list) for the length of the call.
+class ExprArray {
+public:
+  ExprArray(const std::vector<Expr*>& aItems) : fItems(aItems.data()), fSize(aItems.size()) {}
+  // A braced list's elements live to the end of the call it is written in, which is all a maker needs.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Winit-list-lifetime"
+  ExprArray(std::initializer_list<Expr*> aItems) : fItems(aItems.begin()), fSize(aItems.size()) {}
+#pragma GCC diagnostic pop
+  ExprArray(Expr* const* aItems, size_t aSize) : fItems(aItems), fSize(aSize) {}
+
+  size_t size() const { return fSize; }
+  bool empty() const { return fSize == 0; }
+  Expr* operator[](size_t aIndex) const { return fItems[aIndex]; }
+  Expr* const* begin() const { return fItems; }
+  Expr* const* end() const { return fItems + fSize; }
+  // The operands from aFirst on (none when aFirst is past the end).
+  ExprArray from(size_t aFirst) const {
+    return aFirst < fSize ? ExprArray(fItems + aFirst, fSize - aFirst) : ExprArray(nullptr, 0);
+  }
+
+private:
+  Expr* const* fItems;
+  size_t fSize;
+};
 
 // Nodes are IR objects of the graph and always live in the context's pool; the factory's pool
 // holds the factory's own helpers (the default type checker, regions). Expressions made without
@@ -33,18 +62,17 @@ public:
   ConstExpr* constExpr(Const* aConst);
   // A generic operator expression; operators with a dedicated class get that class when their
   // operands say all there is to know (call, deref, cast, check, mcat).
-  Expr* expr(int aOp, const std::vector<Expr*>& aInputs, Type* aType = nullptr);
-  Expr* expr(CG_NodeDef* aDef, const std::vector<Expr*>& aInputs, Type* aType = nullptr);
-  CallExpr* callExpr(Expr* aCallee, const std::vector<Expr*>& aArgs, int aNumOutputs = 1);
-  MultiOutputCallExpr* multiOutputCallExpr(Expr* aCallee, const std::vector<Expr*>& aInputs,
-                                           const std::vector<Expr*>& aOutputs, int aFlags);
+  Expr* expr(int aOp, ExprArray aInputs, Type* aType = nullptr);
+  Expr* expr(CG_NodeDef* aDef, ExprArray aInputs, Type* aType = nullptr);
+  CallExpr* callExpr(Expr* aCallee, ExprArray aArgs, int aNumOutputs = 1);
+  MultiOutputCallExpr* multiOutputCallExpr(Expr* aCallee, ExprArray aInputs, ExprArray aOutputs, int aFlags);
   DerefExpr* derefExpr(Expr* aPointer, Type* aType = nullptr);
   CastExpr* castExpr(Expr* aOperand, Type* aType);
   // aAux fills aux slots 1..6 in order (at most six constants).
-  CheckExpr* checkExpr(int aCheckKind, const std::vector<Expr*>& aInputs, const std::vector<Const*>& aAux = {},
+  CheckExpr* checkExpr(int aCheckKind, ExprArray aInputs, const std::vector<Const*>& aAux = {},
                        Type* aType = nullptr);
   DynamicBoundsCheckExpr* dynamicBoundsCheckExpr(Expr* aIndex, Expr* aLow, Expr* aHigh);
-  MatrixCatExpr* matrixCatExpr(int aDimension, const std::vector<Expr*>& aInputs, Type* aType = nullptr);
+  MatrixCatExpr* matrixCatExpr(int aDimension, ExprArray aInputs, Type* aType = nullptr);
   SizeofExpr* sizeofExpr(Type* aType);
   NewExpr* newExpr(Type* aType);
   SymbolicSizeExpr* symbolicSizeExpr(SymbolicSize* aSize);
@@ -66,10 +94,10 @@ public:
   DeleteStmt* deleteStmt(Expr* aPointer);
   // A single-entry single-exit statement of a statement definition (custom or built-in
   // sese kinds); control statements (start, end, merge, if, switch, loops) have their own makers.
-  SeseStmt* stmt(CG_NodeDef* aDef, const std::vector<Expr*>& aInputs);
+  SeseStmt* stmt(CG_NodeDef* aDef, ExprArray aInputs);
   MergeStmt* mergeStmt(int aNumInPorts);
   IfStmt* ifStmt(Expr* aCondition);
-  SwitchStmt* switchStmt(Expr* aValue, const std::vector<Expr*>& aCaseValues);
+  SwitchStmt* switchStmt(Expr* aValue, ExprArray aCaseValues);
   ForEntryStmt* forEntryStmt(Expr* aIndex, Expr* aStart, Expr* aStep, Expr* aEnd);
   ParallelForEntryStmt* parallelForEntryStmt(Expr* aIndex, Expr* aStart, Expr* aStep, Expr* aEnd);
   // A forExit for a forEntry, a parforExit for a parforEntry.
@@ -84,12 +112,12 @@ private:
   CG_NodeDef* def(int aOp) const;
   template <class T> T* make(CG_NodeDef* aDef, Node::Kind aKind, const Node::Shape& aShape);
   Node::Shape exprShape(CG_NodeDef* aDef, size_t aNumInputs, int aNumAux) const;
-  void setInputs(Node* aNode, const std::vector<Expr*>& aInputs, int aFirst = 0);
+  void setInputs(Node* aNode, ExprArray aInputs, int aFirst = 0);
   void checkOperand(const Node* aNode, const Expr* aOperand, int aIndex) const;
   template <class T> T* typed(T* aExpr, Type* aType);
   Expr* copyNode(Expr* aSource);
   template <class T> T* loopEntry(int aOp, Node::Kind aKind, Expr* aIndex, Expr* aStart, Expr* aStep, Expr* aEnd);
-  template <class T> T* seseStmt(int aOp, Node::Kind aKind, const std::vector<Expr*>& aInputs);
+  template <class T> T* seseStmt(int aOp, Node::Kind aKind, ExprArray aInputs);
 
   Cfg* fCfg;
   CG_Ctx* fCtx;

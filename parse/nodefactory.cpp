@@ -36,19 +36,25 @@ SeseStmt* QulNodeFactory::labelStmt(char* aLabel)
     return stmt;
 }
 
-Expr* QulNodeFactory::opExpr(int aOp, const std::vector<Expr*>& aArgs, Type* aType)
+Expr* QulNodeFactory::opExpr(int aOp, const QulPhraseList<Expr*>& aArgs, Type* aType)
+{
+    return opExpr(aOp, exprArray(aArgs), aType);
+}
+
+Expr* QulNodeFactory::opExpr(int aOp, ExprArray aArgs, Type* aType)
 {
     return expr(aOp, aArgs, aType);
 }
 
-Expr* QulNodeFactory::call(Fcn* aFcn, const std::vector<Expr*>& aArgs)
+Expr* QulNodeFactory::call(Fcn* aFcn, const QulPhraseList<Expr*>& aArgs)
 {
-    return callExpr(constExpr(aFcn), aArgs, 1);
+    return callExpr(constExpr(aFcn), exprArray(aArgs), 1);
 }
 
-Expr* QulNodeFactory::multiOutputCall(Fcn* aFcn, const std::vector<Expr*>& aInputs, const std::vector<Expr*>& aOutputs)
+Expr* QulNodeFactory::multiOutputCall(Fcn* aFcn, const QulPhraseList<Expr*>& aInputs,
+                                      const QulPhraseList<Expr*>& aOutputs)
 {
-    return multiOutputCallExpr(constExpr(aFcn), aInputs, aOutputs, 1);
+    return multiOutputCallExpr(constExpr(aFcn), exprArray(aInputs), exprArray(aOutputs), 1);
 }
 
 } // namespace CG

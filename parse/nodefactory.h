@@ -1,11 +1,15 @@
 // The parser's node factory: the IR node factory plus goto/label placeholders and list-based calls.
 #pragma once
 
-#include <vector>
-
 #include "ir/nodefactory.h"
+#include "parse/phraselist.h"
 
 namespace CG {
+
+inline ExprArray exprArray(const QulPhraseList<Expr*>& aList)
+{
+    return ExprArray(aList.begin(), aList.size());
+}
 
 class QulNodeFactory : public NodeFactory {
 public:
@@ -14,9 +18,11 @@ public:
 
     virtual SeseStmt* gotoStmt(char* aLabel);
     virtual SeseStmt* labelStmt(char* aLabel);
-    virtual Expr* opExpr(int aOp, const std::vector<Expr*>& aArgs, Type* aType);
-    virtual Expr* call(Fcn* aFcn, const std::vector<Expr*>& aArgs);
-    virtual Expr* multiOutputCall(Fcn* aFcn, const std::vector<Expr*>& aInputs, const std::vector<Expr*>& aOutputs);
+    virtual Expr* opExpr(int aOp, const QulPhraseList<Expr*>& aArgs, Type* aType);
+    virtual Expr* opExpr(int aOp, ExprArray aArgs, Type* aType);
+    virtual Expr* call(Fcn* aFcn, const QulPhraseList<Expr*>& aArgs);
+    virtual Expr* multiOutputCall(Fcn* aFcn, const QulPhraseList<Expr*>& aInputs, const QulPhraseList<Expr*>& aOutputs);
+
 };
 
 } // namespace CG

@@ -47,9 +47,10 @@ public:
     CG_Ctx* irCtx() const { return fCtx; }
     MemPool* pool() const { return fPool; }
     MemPool* managedPool() const { return fManagedPool.pool(); }
-    // Where the regions that assemble a body live: a pool of the body being read, dropped when the
-    // body is finished, so that its memory serves the next body; the parser's pool outside bodies.
-    MemPool* regionPool() const { return fBodyPool != nullptr ? fBodyPool->pool() : managedPool(); }
+    // Where what a phrase needs only while it is read lives (the regions that assemble a body, phrase
+    // lists): a pool of the body being read, dropped when the body is finished, so that its memory
+    // serves the next body; the parser's pool outside bodies.
+    MemPool* scratchPool() const { return fBodyPool != nullptr ? fBodyPool->pool() : managedPool(); }
     TypeChecker* typeChecker() const { return fChecker; }
     QulSymbolTable* symbolTable() const { return fSymbols.get(); }
     QulParserLiteralFactory* literalFactory() const { return fLiterals.get(); }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <type_traits>
 #include <vector>
 
 #include "ir/fcnbuilder.h"
@@ -11,12 +12,14 @@
 #include "lang/literal.h"
 #include "parse/optparam.h"
 #include "parse/parserctx.h"
+#include "parse/phraselist.h"
 
 namespace CG {
 
 class QulCaseStmt;
 
-// Phrase lists live in the parser's pool and keep source order (duplicates allowed).
+// The lists of a phrase, in source order, duplicates allowed. The ones a body holds by the hundred
+// thousand (operands, cases) are pool lists; the rest are standard vectors.
 template <class T>
 using QulVec = std::vector<T>;
 using QulTypeBuilderList = QulVec<TypeBuilder*>;
@@ -26,10 +29,10 @@ using QulBaseList = QulVec<Inheritance*>;
 using QulElementList = QulVec<EnumTypeElement*>;
 using QulParamList = QulVec<QulOptionalParameter*>;
 using QulValueList = QulVec<QulOptionalParameterValue*>;
-using QulExprList = QulVec<Expr*>;
+using QulExprList = QulPhraseList<Expr*>;
 using QulSizeList = QulVec<SymbolicSize*>;
 using QulNumberList = QulVec<char*>;
-using QulCaseList = QulVec<QulCaseStmt*>;
+using QulCaseList = QulPhraseList<QulCaseStmt*>;
 
 struct QulDynamicDim {
     bool variable;
@@ -55,10 +58,16 @@ enum class CallableKind { Function, Method, Prototype };
 enum class MatrixLayout { Matrix, Row, Column };
 
 // ---- Lists
+// Pool lists live in the scratch pool; vectors (annotations among them, which listeners may keep) in
+// the parser's pool.
 template <class L>
 L* newList(QulParserCtx* aCtx)
 {
-    return aCtx->managedPool()->make<L>();
+    if constexpr (std::is_constructible<L, MemPool*>::value) {
+        return aCtx->scratchPool()->make<L>(aCtx->scratchPool());
+    } else {
+        return aCtx->managedPool()->make<L>();
+    }
 }
 template <class L, class T>
 L* listOf(QulParserCtx* aCtx, T aItem)
@@ -73,8 +82,14 @@ L* append(L* aList, T aItem)
     aList->push_back(aItem);
     return aList;
 }
-template <class L, class T>
-L* prepend(L* aList, T aItem)
+template <class T, class U>
+QulPhraseList<T>* prepend(QulPhraseList<T>* aList, U aItem)
+{
+    aList->push_front(aItem);
+    return aList;
+}
+template <class T, class U>
+std::vector<T>* prepend(std::vector<T>* aList, U aItem)
 {
     aList->insert(aList->begin(), aItem);
     return aList;

@@ -209,7 +209,7 @@ Expr* multiOutputCallExpr(QulParserCtx* aCtx, char* aName, TypeBuilder* aType, Q
 Expr* matrixCatExpr(QulParserCtx* aCtx, TypeBuilder* aType, char* aDimension, QulExprList* aArgs, QulParamList* aParams)
 {
     int dimension = static_cast<int>(integerValueOf(aCtx, aDimension));
-    Expr* expr = aCtx->requireNodeFactory()->matrixCatExpr(dimension, *aArgs, built(aType));
+    Expr* expr = aCtx->requireNodeFactory()->matrixCatExpr(dimension, exprArray(*aArgs), built(aType));
     return finish(aCtx, expr, aType, aParams);
 }
 
@@ -259,8 +259,9 @@ Expr* listenerExpr(QulParserCtx* aCtx, char* aName, TypeBuilder* aType, QulExprL
 {
     aCtx->requireNodeFactory();
     Type* type = built(aType);
+    QulParserExprs args(aArgs->begin(), aArgs->end());
     for (QulParserListener* listener : aCtx->listeners()) {
-        Expr* expr = listener->exprConstr(aName, aArgs, type);
+        Expr* expr = listener->exprConstr(aName, &args, type);
         if (expr != nullptr) {
             return finish(aCtx, expr, aType, aParams);
         }

@@ -28,7 +28,7 @@ Region* stmtRegion(QulParserCtx* aCtx, SeseStmt* aStmt, QulParamList* aParams)
 
 Region* emptyRegion(QulParserCtx* aCtx)
 {
-    return aCtx->regionPool()->make<Region>();
+    return aCtx->scratchPool()->make<Region>();
 }
 
 Region* concat(QulParserCtx* aCtx, Region* aFirst, Region* aSecond)
@@ -68,7 +68,7 @@ QulCaseList* casesWithDefault(QulParserCtx* aCtx, QulCaseList* aCases, Region* a
 
 QulCaseStmt* caseStmt(QulParserCtx* aCtx, Expr* aValue, Region* aBody)
 {
-    return aCtx->managedPool()->make<QulCaseStmt>(aValue, aBody);
+    return aCtx->scratchPool()->make<QulCaseStmt>(aValue, aBody);
 }
 
 Region* forStmt(QulParserCtx* aCtx, bool aParallel, Expr* aIndex, Expr* aStart, Expr* aStep, Expr* aEnd,
@@ -161,8 +161,9 @@ Region* parallelVarClassifierStmt(QulParserCtx* aCtx, Expr* aVar, Expr* aClassif
 Region* listenerStmt(QulParserCtx* aCtx, char* aName, QulExprList* aArgs, QulParamList* aParams)
 {
     aCtx->requireNodeFactory();
+    QulParserExprs args(aArgs->begin(), aArgs->end());
     for (QulParserListener* listener : aCtx->listeners()) {
-        SeseStmt* stmt = listener->seseStmtConstr(aName, aArgs);
+        SeseStmt* stmt = listener->seseStmtConstr(aName, &args);
         if (stmt != nullptr) {
             return stmtRegion(aCtx, stmt, aParams);
         }

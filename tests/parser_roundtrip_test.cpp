@@ -124,4 +124,20 @@ TEST(RoundTripInput, GotosBecomeStructuredFlow) {
   EXPECT_EQ(once, parseAndEmit(once));
 }
 
+// Operand and case lists grow past their first storage one item at a time; order must survive.
+TEST(RoundTripInput, LongOperandAndCaseListsKeepTheirOrder) {
+  std::string params;
+  std::string args;
+  std::string cases;
+  for (int i = 0; i < 40; ++i) {
+    std::string n = std::to_string(i);
+    params += (i > 0 ? ",var(int32,a" : "var(int32,a") + n + ")";
+    args += (i > 0 ? "," : "") + n;
+    cases += "        case(" + n + ") :\n            =(x," + std::to_string(100 + i) + ");\n";
+  }
+  std::string canonical = "\nvar(int32,x);\nfunction((" + params + "),(),g)\n{\n}\nfunction((),(),f)\n{\n    g(" +
+                          args + ");\n    switch(x) {\n" + cases + "        default :\n    }\n}\n";
+  EXPECT_EQ(canonical, parseAndEmit(canonical));
+}
+
 } // namespace
