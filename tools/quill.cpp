@@ -11,6 +11,7 @@
 #include "parse/parserctx.h"
 
 #include <cstdio>
+#include <sys/stat.h>
 #include <fstream>
 #include <iostream>
 #include <optional>
@@ -134,13 +135,17 @@ bool readInput(const std::string& aFile, std::string* aText) {
   std::FILE* in = aFile == "-" ? stdin : std::fopen(aFile.c_str(), "rb");
   if (in == nullptr)
     return false;
-  constexpr size_t kBlock = 1 << 20;
+  // A regular file is read into a buffer of its size; a pipe grows the buffer a block at a time.
+  struct stat status;
+  size_t block = 1 << 20;
+  if (fstat(fileno(in), &status) == 0 && S_ISREG(status.st_mode) && status.st_size > 0)
+    block = static_cast<size_t>(status.st_size) + 1;
   size_t size = 0;
   for (;;) {
-    aText->resize(size + kBlock);
-    size_t got = std::fread(&(*aText)[size], 1, kBlock, in);
+    aText->resize(size + block);
+    size_t got = std::fread(&(*aText)[size], 1, block, in);
     size += got;
-    if (got < kBlock)
+    if (got < block)
       break;
   }
   aText->resize(size);
