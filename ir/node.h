@@ -125,9 +125,10 @@ private:
   friend class Node;
   friend struct OutPort;
 
+  // Pointers first: the two indexes then share one word and an edge takes 24 bytes, not 32.
   Node* fSource = nullptr;
-  int fSourceIndex = -1;
   Node* fTarget = nullptr;
+  int fSourceIndex = -1;
   int fTargetIndex = -1;
 };
 
