@@ -111,6 +111,7 @@ QulEmitter::QulEmitter(CG_Ctx* aCtx, const QulEmitterOptions& aOptions)
     fTypeChecker = fPool.pool()->make<CoreDomainTypeChecker>(aCtx);
   if (!fOpTable)
     fOpTable = fPool.pool()->make<OpTable>();
+  fOutput.reserve(aOptions.expectedTextSize());
   initNameMappings();
   fListeners->registerListeners(this);
   fSymbolicSizeNames = fPool.pool()->make<IdMap<SymbolicSize*, char*>>();

@@ -1,6 +1,7 @@
 // Options of one emission: type checker, how much to print, error policy, segment stream, filter, op table.
 #pragma once
 
+#include <cstddef>
 #include <ostream>
 
 namespace CG {
@@ -50,6 +51,10 @@ public:
   void setOpTable(OpTable* aOpTable) { fOpTable = aOpTable; }
   bool printOnlyLongFormConstants() const { return fPrintOnlyLongFormConstants; }
   void setPrintOnlyLongFormConstants(bool aValue) { fPrintOnlyLongFormConstants = aValue; }
+  // Room the text is given before it is written, for a caller that can tell its size (0: none). The
+  // text still grows past it; a fitting guess saves moving a large text as it grows.
+  size_t expectedTextSize() const { return fExpectedTextSize; }
+  void setExpectedTextSize(size_t aBytes) { fExpectedTextSize = aBytes; }
 
 private:
   TypeChecker* fTypeChecker;
@@ -59,6 +64,7 @@ private:
   ShouldEmitPredicate* fFilter;
   OpTable* fOpTable;
   bool fPrintOnlyLongFormConstants;
+  size_t fExpectedTextSize = 0;
 };
 
 } // namespace CG

@@ -40,6 +40,7 @@ public:
   char lastChar() const { return fText.empty() ? '\0' : fText.back(); }
   void chop(size_t aCount = 1) { fText.resize(aCount >= fText.size() ? 0 : fText.size() - aCount); }
   void clear() { fText.clear(); }
+  void reserve(size_t aBytes) { fText.reserve(aBytes); }
 
 private:
   std::string fText;

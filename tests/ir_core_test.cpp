@@ -61,17 +61,18 @@ TEST(MemPoolTest, FinalizersRunInReverseCreationOrder) {
   EXPECT_EQ(order, (std::vector<int>{2, 1, 0}));
 }
 
+struct Counted {
+  explicit Counted(int* aCount) : count(aCount) {}
+  virtual ~Counted() { ++*count; }
+  int* count;
+};
+struct Reclaimed : Counted {
+  using PoolReclaimsStorage = void;
+  using Counted::Counted;
+};
+
 TEST(MemPoolTest, ClassesThatReclaimStorageGetNoFinalizer) {
   int destroyed = 0;
-  struct Counted {
-    explicit Counted(int* aCount) : count(aCount) {}
-    virtual ~Counted() { ++*count; }
-    int* count;
-  };
-  struct Reclaimed : Counted {
-    using PoolReclaimsStorage = void;
-    using Counted::Counted;
-  };
   {
     MemPool pool;
     pool.make<Counted>(&destroyed);

@@ -71,7 +71,7 @@ private:
 class Session {
 public:
   Session(const std::string& aFileName, std::string aText)
-      : fFileName(aFileName), fText(std::move(aText)) {}
+      : fFileName(aFileName), fText(std::move(aText)), fTextSize(fText.size()) {}
 
   // Parses the text; reports warnings and the first error on standard error. False after an error.
   bool parse() {
@@ -97,6 +97,8 @@ public:
     CG::QulEmitterOptions options(nullptr, 3);
     options.setPrintOnlyNotInferredTypes(!aOptions.allTypes);
     options.setPrintOnlyLongFormConstants(aOptions.longFormConstants);
+    // The printed text is about as long as the text read; a little room spares the last doubling.
+    options.setExpectedTextSize(fTextSize + fTextSize / 16);
     std::ofstream segments;
     if (!aOptions.segmentsFile.empty()) {
       segments.open(aOptions.segmentsFile);
@@ -120,6 +122,7 @@ private:
 
   std::string fFileName;
   std::string fText;
+  size_t fTextSize;
   // Indexed at the first diagnostic: a valid text never needs it.
   std::optional<quilltool::SourceLines> fLines;
   CG_Ctx fCtx;
