@@ -29,11 +29,11 @@ Cfg* Cfg::create(Fcn* aFcn) {
   Cfg* cfg = pool->make<Cfg>(ctx, aFcn);
   Node::Shape startShape;
   startShape.numOutPorts = 1;
-  cfg->fStart = pool->make<StartStmt>(requireDef(ctx, OP::START), cfg, Node::Kind::START_STMT, startShape);
+  cfg->fStart = Node::create<StartStmt>(pool, requireDef(ctx, OP::START), cfg, Node::Kind::START_STMT, startShape);
   cfg->addNode(cfg->fStart);
   Node::Shape endShape;
   endShape.numInPorts = 1;
-  cfg->fEnd = pool->make<EndStmt>(requireDef(ctx, OP::END), cfg, Node::Kind::END_STMT, endShape);
+  cfg->fEnd = Node::create<EndStmt>(pool, requireDef(ctx, OP::END), cfg, Node::Kind::END_STMT, endShape);
   cfg->addNode(cfg->fEnd);
   cfg->fStart->outPort().connect(cfg->fEnd->inPort());
   return cfg;

@@ -107,20 +107,6 @@ Edge* OutPort::connect(InPort aTarget) const {
 
 // ---- Node ------------------------------------------------------------------------------------
 
-namespace {
-
-template <class T> T** allocSlots(MemPool* aPool, int aCount) {
-  if (aCount <= 0) {
-    return nullptr;
-  }
-  size_t bytes = sizeof(T*) * static_cast<size_t>(aCount);
-  T** slots = static_cast<T**>(aPool->alloc(bytes, alignof(T*)));
-  std::memset(slots, 0, bytes);
-  return slots;
-}
-
-} // namespace
-
 Node::Node(CG_NodeDef* aDef, Cfg* aCfg, Kind aKind, const Shape& aShape)
     : CG_Obj(CG_NODE, aDef->ctx()), fNumInputs(aShape.numInputs), fNumInPorts(aShape.numInPorts),
       fNumOutPorts(aShape.numOutPorts), fNumAux(static_cast<uint8_t>(aShape.numAux)), fKind(aKind),
@@ -129,7 +115,14 @@ Node::Node(CG_NodeDef* aDef, Cfg* aCfg, Kind aKind, const Shape& aShape)
     TheLogger::instance().throwInternalException("CG/Node/aux", "'%s' node: %d aux operands (at most %d)",
                                                  aDef->name(), aShape.numAux, UINT8_MAX);
   }
-  fSlots = allocSlots<void>(aDef->ctx()->pool(), fNumInputs + fNumAux + fNumInPorts + fNumOutPorts);
+  if (aShape.slotOffset < sizeof(Node)) {
+    TheLogger::instance().throwInternalException("CG/Node/create", "'%s' node not made by Node::create", aDef->name());
+  }
+  // The node is the first base of the maker's class, so the slots are aShape.slotOffset bytes on.
+  fSlotOffset = static_cast<uint8_t>(aShape.slotOffset / sizeof(void*));
+  if (aShape.numSlots() > 0) {
+    std::memset(slots(), 0, sizeof(void*) * static_cast<size_t>(aShape.numSlots()));
+  }
   fEffects = aDef->defaultEffects();
 }
 

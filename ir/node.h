@@ -5,6 +5,7 @@
 #include <functional>
 #include <vector>
 
+#include "ir/mempool.h"
 #include "ir/obj.h"
 #include "ir/op.h"
 
@@ -176,9 +177,16 @@ public:
     int numAux = 0;
     int numInPorts = 0;
     int numOutPorts = 0;
+    // Bytes from the node to its slots: the size of the maker's class, set by create().
+    size_t slotOffset = 0;
+    int numSlots() const { return numInputs + numAux + numInPorts + numOutPorts; }
   };
 
+  // Makes a node of class T in aPool, its operand and edge slots in the same block right behind it.
   // Makers (NodeFactory, Cfg::create) list the finished node in aCfg with Cfg::addNode.
+  template <class T> static T* create(MemPool* aPool, CG_NodeDef* aDef, Cfg* aCfg, Kind aKind, const Shape& aShape);
+
+  // Use create(): the node's slots follow the object of class aShape's maker.
   Node(CG_NodeDef* aDef, Cfg* aCfg, Kind aKind, const Shape& aShape);
 
   static bool isa(const CG_Obj* aObj) { return aObj != nullptr && aObj->id() == CG_NODE; }
@@ -278,10 +286,11 @@ private:
   friend class Cfg;
   friend struct OutPort;
 
-  Expr** inputSlots() const { return reinterpret_cast<Expr**>(fSlots); }
-  CG_Obj** auxSlots() const { return reinterpret_cast<CG_Obj**>(fSlots + fNumInputs); }
-  Edge** inEdgeSlots() const { return reinterpret_cast<Edge**>(fSlots + fNumInputs + fNumAux); }
-  Edge** outEdgeSlots() const { return reinterpret_cast<Edge**>(fSlots + fNumInputs + fNumAux + fNumInPorts); }
+  void** slots() const { return reinterpret_cast<void**>(const_cast<Node*>(this)) + fSlotOffset; }
+  Expr** inputSlots() const { return reinterpret_cast<Expr**>(slots()); }
+  CG_Obj** auxSlots() const { return reinterpret_cast<CG_Obj**>(slots() + fNumInputs); }
+  Edge** inEdgeSlots() const { return reinterpret_cast<Edge**>(slots() + fNumInputs + fNumAux); }
+  Edge** outEdgeSlots() const { return reinterpret_cast<Edge**>(slots() + fNumInputs + fNumAux + fNumInPorts); }
   void checkInputIndex(int aIndex) const {
     if (static_cast<unsigned>(aIndex) >= static_cast<unsigned>(fNumInputs)) {
       failInputIndex(aIndex);
@@ -306,6 +315,8 @@ private:
   unsigned fOverflowMode = 0;
   uint8_t fNumAux;
   Kind fKind;
+  // In pointers: the slots (operands, aux operands, in-port and out-port edges) follow the object.
+  uint8_t fSlotOffset;
   bool fMarkedForDeletion : 1;
   bool fDestroyed : 1;
 
@@ -317,9 +328,17 @@ private:
   CG_NodeDef* fDef;
   Cfg* fCfg;
   Node* fParent = nullptr;
-  // One pool block: the operands, then the aux operands, then the in-port and out-port edges.
-  void** fSlots;
 };
+
+template <class T>
+T* Node::create(MemPool* aPool, CG_NodeDef* aDef, Cfg* aCfg, Kind aKind, const Shape& aShape) {
+  static_assert(sizeof(T) % sizeof(void*) == 0 && sizeof(T) / sizeof(void*) <= UINT8_MAX, "slots follow the node");
+  Shape shape = aShape;
+  shape.slotOffset = sizeof(T);
+  size_t slotBytes = sizeof(void*) * static_cast<size_t>(shape.numSlots() > 0 ? shape.numSlots() : 0);
+  void* storage = aPool->alloc(sizeof(T) + slotBytes, alignof(T));
+  return new (storage) T(aDef, aCfg, aKind, shape);
+}
 
 // ---- Expressions -----------------------------------------------------------------------------
 

@@ -44,7 +44,7 @@ CG_NodeDef* NodeFactory::def(int aOp) const {
 }
 
 template <class T> T* NodeFactory::make(CG_NodeDef* aDef, Node::Kind aKind, const Node::Shape& aShape) {
-  T* node = fCtx->pool()->make<T>(aDef, fCfg, aKind, aShape);
+  T* node = Node::create<T>(fCtx->pool(), aDef, fCfg, aKind, aShape);
   fCfg->addNode(node);
   return node;
 }

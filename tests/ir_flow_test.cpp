@@ -155,6 +155,27 @@ TEST_F(FlowTest, RunTimeStatementDefinitions) {
   EXPECT_THROW(fNodes.stmt(cg_ctx_def(&fCtx, OP::IF), {cond()}), InternalException);
 }
 
+// Nodes of classes of different sizes, made one after another: each finds its own operands, aux
+// operands and edges in the slots behind it.
+TEST_F(FlowTest, EachNodeKeepsItsOwnSlots) {
+  VarExpr* left = fNodes.varExpr(fInt);
+  Expr* sum = fNodes.expr(OP::PLUS, {left, intVar()});
+  IfStmt* branch = fNodes.ifStmt(fNodes.expr(OP::LT, {sum, intVar()}));
+  CommentStmt* note = comment("after");
+  OutPort(branch, 0).connect(InPort(note, 0));
+  EXPECT_EQ(left->var(), fInt);
+  EXPECT_EQ(sum->input(0), left);
+  EXPECT_EQ(VarExpr::cast(sum->input(1))->var(), fInt);
+  EXPECT_EQ(branch->input(0)->input(0), sum);
+  EXPECT_EQ(branch->succ(0), note);
+  EXPECT_EQ(branch->outEdge(1), nullptr);
+  EXPECT_EQ(note->pred(), branch);
+  Node::Shape shape;
+  shape.numInputs = 2;
+  EXPECT_THROW(fCtx.pool()->make<Expr>(cg_ctx_def(&fCtx, OP::PLUS), fCfg, Node::Kind::EXPR, shape), InternalException)
+      << "a node made without room for its slots is refused";
+}
+
 // ---- Region shapes ---------------------------------------------------------------------------
 
 TEST_F(FlowTest, NewGraphJoinsStartToEnd) {
