@@ -137,6 +137,14 @@ CG::TagHandler* CG_Ctx::handler(CG::Tag::Kind aKind) const {
   return nullptr;
 }
 
+void CG_Ctx::setTagList(const CG_Obj* aObj, CG::TagLink* aList) {
+  if (aList != nullptr) {
+    fTagLists.put(aObj, aList);
+  } else {
+    fTagLists.remove(aObj);
+  }
+}
+
 void CG_Ctx::registerHandler(CG::TagHandler* aHandler) {
   CG_ASSERT(aHandler != nullptr, "ir/ctx.cpp");
   if (std::find(fHandlers.begin(), fHandlers.end(), aHandler) == fHandlers.end()) {

@@ -8,6 +8,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "ir/containers.h"
 #include "ir/mempool.h"
 #include "ir/tag.h"
 
@@ -57,6 +58,10 @@ public:
   void registerHandler(CG::TagHandler* aHandler);
   void unregisterHandler(CG::TagHandler* aHandler);
   const std::vector<CG::TagHandler*>& handlers() const { return fHandlers; }
+  // The tag lists of the objects that have tags: most objects (a module's nodes) have none, and
+  // carry no list pointer of their own. Only CG_Obj reads and writes them.
+  CG::TagLink* tagList(const CG_Obj* aObj) const { return fTagLists.get(aObj); }
+  void setTagList(const CG_Obj* aObj, CG::TagLink* aList);
 
   CG::TypeCache& typeCache() { return *fTypeCache; }
   CG::SymbolicSizeCache& symbolicSizeCache() { return *fSizeCache; }
@@ -89,6 +94,7 @@ private:
   std::vector<CG::IntrinsicFcn*> fIntrinsicFcns;
   std::vector<CG::LibraryFcn*> fLibraryFcns;
   std::vector<CG::TagHandler*> fHandlers;
+  CG::IdMap<const CG_Obj*, CG::TagLink*> fTagLists;
   std::unique_ptr<CG::TypeCache> fTypeCache;
   std::unique_ptr<CG::SymbolicSizeCache> fSizeCache;
   std::unordered_map<std::string, CG_Obj*> fTestIds;

@@ -19,8 +19,12 @@ CG_Obj::CG_Obj(CG_ObjId aId, CG_Ctx* aCtx) : fCtx(aCtx), fId(aId) {
 
 CG_Obj::~CG_Obj() = default;
 
+CG::TagLink* CG_Obj::tagList() const {
+  return fHasTags ? fCtx->tagList(this) : nullptr;
+}
+
 CG::Tag* CG_Obj::tag(CG::Tag::Kind aKind) const {
-  for (TagLink* link = fTags; link != nullptr; link = link->next) {
+  for (CG::TagLink* link = tagList(); link != nullptr; link = link->next) {
     if (link->tag->kind() == aKind) {
       return link->tag;
     }
@@ -30,20 +34,25 @@ CG::Tag* CG_Obj::tag(CG::Tag::Kind aKind) const {
 
 void CG_Obj::addTag(CG::Tag* aTag) {
   CG_ASSERT(aTag != nullptr, "ir/obj.cpp");
-  for (TagLink* link = fTags; link != nullptr; link = link->next) {
+  CG::TagLink* list = tagList();
+  for (CG::TagLink* link = list; link != nullptr; link = link->next) {
     if (link->tag->kind() == aTag->kind()) {
       link->tag = aTag;
       return;
     }
   }
   CG_ASSERT_MSG(fCtx != nullptr, "ir/obj.cpp", "tagged object has a context");
-  fTags = fCtx->pool()->make<TagLink>(TagLink{aTag, fTags});
+  fCtx->setTagList(this, fCtx->pool()->make<CG::TagLink>(CG::TagLink{aTag, list}));
+  fHasTags = true;
 }
 
 bool CG_Obj::removeTag(CG::Tag::Kind aKind) {
-  for (TagLink** link = &fTags; *link != nullptr; link = &(*link)->next) {
+  CG::TagLink* list = tagList();
+  for (CG::TagLink** link = &list; *link != nullptr; link = &(*link)->next) {
     if ((*link)->tag->kind() == aKind) {
       *link = (*link)->next;
+      fCtx->setTagList(this, list);
+      fHasTags = list != nullptr;
       return true;
     }
   }

@@ -49,15 +49,15 @@ protected:
 private:
   static constexpr uint8_t kVisited = 1;
   static constexpr uint8_t kDone = 2;
-  struct TagLink {
-    CG::Tag* tag;
-    TagLink* next;
-  };
+
+  CG::TagLink* tagList() const;
 
   CG_Ctx* fCtx;
-  TagLink* fTags = nullptr;
   CG_ObjId fId;
   uint8_t fFlags = 0;
+  // The context holds a tag list for this object. A list left behind by an object that died before
+  // this one took its memory is never read: this object starts without.
+  bool fHasTags = false;
 };
 
 namespace CG {

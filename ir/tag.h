@@ -16,6 +16,12 @@ public:
   virtual Kind kind() const { return GENERIC; }
 };
 
+// One entry of an object's tag list (the context keeps the lists).
+struct TagLink {
+  Tag* tag;
+  TagLink* next;
+};
+
 class TagSourceLocationVisitor;
 
 // A location in the client's source. The virtual order is part of the interface.
