@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "ir/containers.h"
 #include "ir/node.h"
 
 namespace CG {
@@ -34,6 +35,9 @@ public:
   const std::vector<Stmt*>& stmts() const { return fStmts; }
   // Every node (statements and expressions) in creation order; node->number() is its position.
   const std::vector<Node*>& nodes() const { return fNodes; }
+  // The numeric modes of the nodes that have any (Node::roundingMode, Node::overflowMode).
+  NodeModes modesOf(const Node* aNode) const { return fModes.get(aNode); }
+  void setModes(const Node* aNode, const NodeModes& aModes) { fModes.put(aNode, aModes); }
 
   // Destroys every marked node: a marked single-entry single-exit statement with both ends
   // connected is bridged (its predecessor joined to its successor); other marked statements lose
@@ -73,6 +77,7 @@ private:
   EndStmt* fEnd = nullptr;
   std::vector<Node*> fNodes;
   std::vector<Stmt*> fStmts;
+  IdMap<const Node*, NodeModes> fModes;
   uint64_t fVersion = 0;
   int fNumMarked = 0;
   bool fClassic = false;

@@ -110,7 +110,8 @@ Edge* OutPort::connect(InPort aTarget) const {
 Node::Node(CG_NodeDef* aDef, Cfg* aCfg, Kind aKind, const Shape& aShape)
     : CG_Obj(CG_NODE, aDef->ctx()), fNumInputs(aShape.numInputs), fNumInPorts(aShape.numInPorts),
       fNumOutPorts(aShape.numOutPorts), fNumAux(static_cast<uint8_t>(aShape.numAux)), fKind(aKind),
-      fMarkedForDeletion(false), fDestroyed(false), fBreakpointOnOverflow(false), fDef(aDef), fCfg(aCfg) {
+      fMarkedForDeletion(false), fDestroyed(false), fHasModes(false), fBreakpointOnOverflow(false), fDef(aDef),
+      fCfg(aCfg) {
   if (aShape.numAux < 0 || aShape.numAux > UINT8_MAX) {
     TheLogger::instance().throwInternalException("CG/Node/aux", "'%s' node: %d aux operands (at most %d)",
                                                  aDef->name(), aShape.numAux, UINT8_MAX);
@@ -124,6 +125,31 @@ Node::Node(CG_NodeDef* aDef, Cfg* aCfg, Kind aKind, const Shape& aShape)
     std::memset(slots(), 0, sizeof(void*) * static_cast<size_t>(aShape.numSlots()));
   }
   fEffects = aDef->defaultEffects();
+}
+
+NodeModes Node::modes() const {
+  return fCfg->modesOf(this);
+}
+
+void Node::setModes(const NodeModes& aModes) {
+  fCfg->setModes(this, aModes);
+  fHasModes = true;
+}
+
+void Node::setRoundingMode(unsigned aMode) {
+  if (aMode != 0 || fHasModes) {
+    NodeModes modes = this->modes();
+    modes.rounding = aMode;
+    setModes(modes);
+  }
+}
+
+void Node::setOverflowMode(unsigned aMode) {
+  if (aMode != 0 || fHasModes) {
+    NodeModes modes = this->modes();
+    modes.overflow = aMode;
+    setModes(modes);
+  }
 }
 
 void Node::failInputIndex(int aIndex) const {

@@ -75,6 +75,12 @@ namespace CG {
 using NodeDef = ::CG_NodeDef;
 
 // An effects word: 3-bit status fields read and written through EffectInfo (ir/effects.h).
+// A node's numeric modes, as the graph keeps them for the nodes that have any.
+struct NodeModes {
+  unsigned rounding = 0;
+  unsigned overflow = 0;
+};
+
 class CanHaveEffects {
 public:
   virtual ~CanHaveEffects();
@@ -236,10 +242,11 @@ public:
   // For an expression: the node it is an operand of; null for statements and detached trees.
   Node* parent() const { return fParent; }
 
-  unsigned roundingMode() const { return fRoundingMode; }
-  void setRoundingMode(unsigned aMode) { fRoundingMode = aMode; }
-  unsigned overflowMode() const { return fOverflowMode; }
-  void setOverflowMode(unsigned aMode) { fOverflowMode = aMode; }
+  // Numeric modes, 0 unless set. Few nodes set one, so the graph keeps them for those nodes.
+  unsigned roundingMode() const { return fHasModes ? modes().rounding : 0; }
+  void setRoundingMode(unsigned aMode);
+  unsigned overflowMode() const { return fHasModes ? modes().overflow : 0; }
+  void setOverflowMode(unsigned aMode);
 
   bool isMarkedForDeletion() const { return fMarkedForDeletion; }
   // Marks the node; the graph destroys it (and its operand tree) at its next clean-up.
@@ -301,6 +308,8 @@ private:
       failPortIndex(aIndex, aCount, aWhat);
     }
   }
+  NodeModes modes() const;
+  void setModes(const NodeModes& aModes);
   [[noreturn]] void failInputIndex(int aIndex) const;
   [[noreturn]] void failPortIndex(int aIndex, int aCount, const char* aWhat) const;
   static void detachEdge(Edge* aEdge);
@@ -311,14 +320,14 @@ private:
   int fNumInputs;
   int fNumInPorts;
   int fNumOutPorts;
-  unsigned fRoundingMode = 0;
-  unsigned fOverflowMode = 0;
   uint8_t fNumAux;
   Kind fKind;
   // In pointers: the slots (operands, aux operands, in-port and out-port edges) follow the object.
   uint8_t fSlotOffset;
   bool fMarkedForDeletion : 1;
   bool fDestroyed : 1;
+  // The graph holds modes for this node (Cfg::modes).
+  bool fHasModes : 1;
 
 protected:
   // An expression's flag, kept in the byte left free here.

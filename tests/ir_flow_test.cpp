@@ -644,6 +644,7 @@ TEST_F(FlowTest, CloneCopiesClassDataAndStaysIndependent) {
   for (Expr* source : sources) {
     SCOPED_TRACE(source->opName());
     source->setRoundingMode(3);
+    source->setOverflowMode(0x10000);
     source->setBreakpointOnOverflow(true);
     Expr* copy = fNodes.cloneExpr(source);
     ASSERT_NE(copy, source);
@@ -651,6 +652,11 @@ TEST_F(FlowTest, CloneCopiesClassDataAndStaysIndependent) {
     EXPECT_EQ(copy->type(), source->type());
     EXPECT_EQ(copy->parent(), nullptr);
     EXPECT_EQ(copy->roundingMode(), 3u);
+    EXPECT_EQ(copy->overflowMode(), 0x10000u);
+    copy->setRoundingMode(0);
+    EXPECT_EQ(copy->roundingMode(), 0u);
+    EXPECT_EQ(copy->overflowMode(), 0x10000u);
+    EXPECT_EQ(source->roundingMode(), 3u) << "each node keeps its own modes";
     EXPECT_TRUE(copy->breakpointOnOverflow());
     ASSERT_EQ(copy->numInputs(), source->numInputs());
     ASSERT_EQ(copy->numAux(), source->numAux());
