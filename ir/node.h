@@ -74,13 +74,13 @@ namespace CG {
 
 using NodeDef = ::CG_NodeDef;
 
-// An effects word: 3-bit status fields read and written through EffectInfo (ir/effects.h).
 // A node's numeric modes, as the graph keeps them for the nodes that have any.
 struct NodeModes {
   unsigned rounding = 0;
   unsigned overflow = 0;
 };
 
+// An effects word: 3-bit status fields read and written through EffectInfo (ir/effects.h).
 class CanHaveEffects {
 public:
   virtual ~CanHaveEffects();
@@ -192,7 +192,7 @@ public:
   // Makers (NodeFactory, Cfg::create) list the finished node in aCfg with Cfg::addNode.
   template <class T> static T* create(MemPool* aPool, CG_NodeDef* aDef, Cfg* aCfg, Kind aKind, const Shape& aShape);
 
-  // Use create(): the node's slots follow the object of class aShape's maker.
+  // Use create(), which leaves room for the slots behind the object.
   Node(CG_NodeDef* aDef, Cfg* aCfg, Kind aKind, const Shape& aShape);
 
   static bool isa(const CG_Obj* aObj) { return aObj != nullptr && aObj->id() == CG_NODE; }
@@ -326,7 +326,7 @@ private:
   uint8_t fSlotOffset;
   bool fMarkedForDeletion : 1;
   bool fDestroyed : 1;
-  // The graph holds modes for this node (Cfg::modes).
+  // The graph holds modes for this node (Cfg::modesOf).
   bool fHasModes : 1;
 
 protected:
