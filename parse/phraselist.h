@@ -1,4 +1,4 @@
-// The lists the grammar builds while it reads a phrase: operands, fields, cases, numbers.
+// The pool lists the grammar builds for the operands and cases of a body.
 #pragma once
 
 #include <cstddef>
