@@ -22,7 +22,6 @@ public:
     virtual Expr* opExpr(int aOp, ExprArray aArgs, Type* aType);
     virtual Expr* call(Fcn* aFcn, const QulPhraseList<Expr*>& aArgs);
     virtual Expr* multiOutputCall(Fcn* aFcn, const QulPhraseList<Expr*>& aInputs, const QulPhraseList<Expr*>& aOutputs);
-
 };
 
 } // namespace CG
