@@ -329,9 +329,10 @@ void QulEmitter::emitString(char* aText) {
   fOutput.append(cg_string_toascii(aText));
 }
 
+// Four spaces per level.
 void QulEmitter::emitIndent() {
-  for (int level = 0; level < fIndentLevel; ++level)
-    fOutput.append("    ");
+  if (fIndentLevel > 0)
+    fOutput.append(static_cast<size_t>(fIndentLevel) * 4, ' ');
 }
 
 void QulEmitter::emitNewline() {

@@ -19,6 +19,10 @@ public:
   StringBuffer& append(const char* aText);
   StringBuffer& append(const std::string& aText);
   StringBuffer& append(char aChar);
+  StringBuffer& append(size_t aCount, char aChar) {
+    fText.append(aCount, aChar);
+    return *this;
+  }
   StringBuffer& append(int aValue) { return append(static_cast<long long>(aValue)); }
   StringBuffer& append(long aValue) { return append(static_cast<long long>(aValue)); }
   StringBuffer& append(long long aValue);
