@@ -131,25 +131,23 @@ NodeModes Node::modes() const {
   return fCfg->modesOf(this);
 }
 
-void Node::setModes(const NodeModes& aModes) {
-  fCfg->setModes(this, aModes);
+// A node that never had a mode keeps none: setting 0 there changes nothing.
+void Node::setMode(unsigned NodeModes::*aField, unsigned aMode) {
+  if (aMode == 0 && !fHasModes) {
+    return;
+  }
+  NodeModes modes = this->modes();
+  modes.*aField = aMode;
+  fCfg->setModes(this, modes);
   fHasModes = true;
 }
 
 void Node::setRoundingMode(unsigned aMode) {
-  if (aMode != 0 || fHasModes) {
-    NodeModes modes = this->modes();
-    modes.rounding = aMode;
-    setModes(modes);
-  }
+  setMode(&NodeModes::rounding, aMode);
 }
 
 void Node::setOverflowMode(unsigned aMode) {
-  if (aMode != 0 || fHasModes) {
-    NodeModes modes = this->modes();
-    modes.overflow = aMode;
-    setModes(modes);
-  }
+  setMode(&NodeModes::overflow, aMode);
 }
 
 void Node::failInputIndex(int aIndex) const {

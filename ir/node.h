@@ -309,7 +309,7 @@ private:
     }
   }
   NodeModes modes() const;
-  void setModes(const NodeModes& aModes);
+  void setMode(unsigned NodeModes::*aField, unsigned aMode);
   [[noreturn]] void failInputIndex(int aIndex) const;
   [[noreturn]] void failPortIndex(int aIndex, int aCount, const char* aWhat) const;
   static void detachEdge(Edge* aEdge);

@@ -367,32 +367,6 @@ TEST(AssertionTest, ExceptionCarriesFileLineAndExpression) {
   EXPECT_EQ(Var::cast(static_cast<CG_Obj*>(nullptr)), nullptr);
 }
 
-// One tag per kind and object: adding replaces, removing the last leaves none, objects do not share.
-TEST(TagTest, TagsPerKindAndObject) {
-  CG_Ctx ctx;
-  TypeFactory types(&ctx);
-  Var* first = cg_var_create(ctx.globalScope(), types.signedInt32Type(), "first");
-  Var* second = cg_var_create(ctx.globalScope(), types.signedInt32Type(), "second");
-  EXPECT_EQ(first->tag(Tag::ORIGIN), nullptr);
-  EXPECT_FALSE(first->removeTag(Tag::ORIGIN));
-  OriginTag::setOrigin(first, 1);
-  TestIdTag::setId(first, "t1");
-  OriginTag::setOrigin(first, 2);
-  OriginTag::setOrigin(second, 1);
-  EXPECT_EQ(OriginTag::origin(first), 2);
-  EXPECT_EQ(OriginTag::origin(second), 1);
-  EXPECT_EQ(*TestIdTag::id(first), "t1");
-  EXPECT_EQ(TestIdTag::id(second), nullptr);
-  EXPECT_TRUE(first->removeTag(Tag::ORIGIN));
-  EXPECT_EQ(first->tag(Tag::ORIGIN), nullptr);
-  EXPECT_EQ(*TestIdTag::id(first), "t1");
-  EXPECT_TRUE(first->removeTag(Tag::TEST_ID));
-  EXPECT_EQ(first->tag(Tag::TEST_ID), nullptr);
-  OriginTag::setOrigin(first, 2);
-  EXPECT_EQ(OriginTag::origin(first), 2);
-  EXPECT_EQ(OriginTag::origin(second), 1);
-}
-
 TEST(TypeTest, WordLayoutPerFactoryType) {
   CG_Ctx ctx;
   TypeFactory types(&ctx);
@@ -721,6 +695,32 @@ TEST(TagTest, CreatorOriginAndTestIds) {
   EXPECT_FALSE(GenericTagCategory::categoryIsRegistered(&ctx, "opt"));
   GenericTagCategory::registerCategory(&ctx, "opt");
   EXPECT_TRUE(GenericTagCategory::categoryIsRegistered(&ctx, "opt"));
+}
+
+// One tag per kind and object: adding replaces, removing the last leaves none, objects do not share.
+TEST(TagTest, TagsPerKindAndObject) {
+  CG_Ctx ctx;
+  TypeFactory types(&ctx);
+  Var* first = cg_var_create(ctx.globalScope(), types.signedInt32Type(), "first");
+  Var* second = cg_var_create(ctx.globalScope(), types.signedInt32Type(), "second");
+  EXPECT_EQ(first->tag(Tag::ORIGIN), nullptr);
+  EXPECT_FALSE(first->removeTag(Tag::ORIGIN));
+  OriginTag::setOrigin(first, 1);
+  TestIdTag::setId(first, "t1");
+  OriginTag::setOrigin(first, 2);
+  OriginTag::setOrigin(second, 1);
+  EXPECT_EQ(OriginTag::origin(first), 2);
+  EXPECT_EQ(OriginTag::origin(second), 1);
+  EXPECT_EQ(*TestIdTag::id(first), "t1");
+  EXPECT_EQ(TestIdTag::id(second), nullptr);
+  EXPECT_TRUE(first->removeTag(Tag::ORIGIN));
+  EXPECT_EQ(first->tag(Tag::ORIGIN), nullptr);
+  EXPECT_EQ(*TestIdTag::id(first), "t1");
+  EXPECT_TRUE(first->removeTag(Tag::TEST_ID));
+  EXPECT_EQ(first->tag(Tag::TEST_ID), nullptr);
+  OriginTag::setOrigin(first, 2);
+  EXPECT_EQ(OriginTag::origin(first), 2);
+  EXPECT_EQ(OriginTag::origin(second), 1);
 }
 
 TEST(MarkerTest, MarksWhatAnObjectNeedsAndNothingElse) {
