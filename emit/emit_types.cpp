@@ -390,7 +390,9 @@ void QulEmitter::collectTypesFromGraph(Fcn* aFcn, Scope* aScope, IdSet<Type*>* a
       if (!ConstExpr::isa(aExpr))
         return;
       Const* constant = ConstExpr::cast(aExpr)->constant();
-      addTypeIfNecessary(aSet, aList, aScope, constant->type());
+      // A function's type is a function type, which is never collected: not worth building.
+      if (!Fcn::isa(constant))
+        addTypeIfNecessary(aSet, aList, aScope, constant->type());
       noteGraphConst(noted.consts, constant);
     });
   }

@@ -74,7 +74,22 @@ char* CG_Ctx::internNew(std::string_view aText, size_t aHash, size_t aSlot) {
 }
 
 void CG_Ctx::growStrings() {
-  std::vector<StringSlot> old(fStringSlots.empty() ? 512 : fStringSlots.size() * 2, StringSlot{0, 0, nullptr});
+  rehashStrings(fStringSlots.empty() ? 512 : fStringSlots.size() * 2);
+}
+
+void CG_Ctx::reserveStrings(size_t aCount) {
+  size_t numSlots = fStringSlots.empty() ? 512 : fStringSlots.size();
+  while (numSlots < (fNumStrings + aCount) * 2) {
+    numSlots *= 2;
+  }
+  if (numSlots > fStringSlots.size()) {
+    rehashStrings(numSlots);
+  }
+}
+
+// Moves every text to a table of aNumSlots slots (a power of two).
+void CG_Ctx::rehashStrings(size_t aNumSlots) {
+  std::vector<StringSlot> old(aNumSlots, StringSlot{0, 0, nullptr});
   old.swap(fStringSlots);
   size_t mask = fStringSlots.size() - 1;
   for (const StringSlot& entry : old) {

@@ -37,6 +37,8 @@ public:
   char* cgString(const std::string& aText);
   // The view's bytes, which may be a part of a longer text.
   char* cgString(std::string_view aText);
+  // Makes room for about aCount more interned texts at once, instead of doubling the table on the way.
+  void reserveStrings(size_t aCount);
 
   // The root scope (name "").
   CG::Scope* globalScope() { return fGlobalScope; }
@@ -83,6 +85,7 @@ private:
   };
   char* internNew(std::string_view aText, size_t aHash, size_t aSlot);
   void growStrings();
+  void rehashStrings(size_t aNumSlots);
 
   std::vector<StringSlot> fStringSlots;
   size_t fNumStrings = 0;

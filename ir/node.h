@@ -239,9 +239,6 @@ public:
   }
   void setAux(int aIndex, CG_Obj* aObj);
 
-  // For an expression: the node it is an operand of; null for statements and detached trees.
-  Node* parent() const { return fParent; }
-
   // Numeric modes, 0 unless set. Few nodes set one, so the graph keeps them for those nodes.
   unsigned roundingMode() const { return fHasModes ? modes().rounding : 0; }
   void setRoundingMode(unsigned aMode);
@@ -336,7 +333,6 @@ protected:
 private:
   CG_NodeDef* fDef;
   Cfg* fCfg;
-  Node* fParent = nullptr;
 };
 
 template <class T>
@@ -364,8 +360,14 @@ public:
   void setBreakpointOnOverflow(bool aOn) { fBreakpointOnOverflow = aOn; }
   // The value is a matrix (static or dynamic).
   bool isVectorExpr() const;
+  // The node this expression is an operand of; null for a detached tree.
+  Node* parent() const { return fParent; }
 
 private:
+  // Node::setInput keeps the parent.
+  friend class Node;
+
+  Node* fParent = nullptr;
   Type* fType = nullptr;
 };
 

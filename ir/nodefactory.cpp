@@ -18,9 +18,6 @@ NodeFactory::NodeFactory(Fcn* aFcn, MemPool* aPool, TypeChecker* aChecker)
   if (fPool == nullptr) {
     fPool = fCtx->pool();
   }
-  if (fChecker == nullptr) {
-    fChecker = fPool->make<CoreDomainTypeChecker>(fCtx);
-  }
 }
 
 NodeFactory::NodeFactory(Cfg* aCfg, TypeChecker* aChecker)
@@ -28,9 +25,13 @@ NodeFactory::NodeFactory(Cfg* aCfg, TypeChecker* aChecker)
   CG_ASSERT_MSG(aCfg != nullptr, "ir/nodefactory.cpp", "NodeFactory: null graph");
   fCtx = aCfg->ctx();
   fPool = fCtx->pool();
+}
+
+TypeChecker* NodeFactory::typeChecker() const {
   if (fChecker == nullptr) {
     fChecker = fPool->make<CoreDomainTypeChecker>(fCtx);
   }
+  return fChecker;
 }
 
 // ---- Helpers ---------------------------------------------------------------------------------
@@ -88,7 +89,7 @@ void NodeFactory::setInputs(Node* aNode, ExprArray aInputs, int aFirst) {
 }
 
 template <class T> T* NodeFactory::typed(T* aExpr, Type* aType) {
-  aExpr->setType(aType != nullptr ? aType : fChecker->expectedType(aExpr));
+  aExpr->setType(aType != nullptr ? aType : typeChecker()->expectedType(aExpr));
   return aExpr;
 }
 

@@ -55,7 +55,7 @@ public:
   Cfg* cfg() const { return fCfg; }
   CG_Ctx* ctx() const { return fCtx; }
   MemPool* pool() const { return fPool; }
-  TypeChecker* typeChecker() const { return fChecker; }
+  TypeChecker* typeChecker() const;
 
   // ---- Expressions
   VarExpr* varExpr(Var* aVar);
@@ -122,7 +122,8 @@ private:
   Cfg* fCfg;
   CG_Ctx* fCtx;
   MemPool* fPool;
-  TypeChecker* fChecker;
+  // Made on first use when none was given: most factories never infer a type.
+  mutable TypeChecker* fChecker;
 };
 
 } // namespace CG

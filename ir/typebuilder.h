@@ -51,6 +51,9 @@ private:
 
 class ExistingTypeBuilder : public TypeBuilder {
 public:
+  // Made for every use of a type's name and holds only pointers: the pool frees it without a destructor.
+  using PoolReclaimsStorage = void;
+
   ExistingTypeBuilder(Scope* aScope, Type* aType) : TypeBuilder(aScope), fType(aType) {}
 
 protected:

@@ -25,15 +25,25 @@ CG_NodeDef* placeholderDef(CG_Ctx* aCtx, int aOp, const char* aName)
 SeseStmt* QulNodeFactory::gotoStmt(char* aLabel)
 {
     SeseStmt* stmt = this->stmt(placeholderDef(ctx(), QulOP::QUL_GOTO, "qulGoto"), {nullptr});
-    QulLabelledStmt::setLabel(stmt, aLabel);
+    QulLabelledStmt::setLabel(stmt, labelConst(aLabel));
     return stmt;
 }
 
 SeseStmt* QulNodeFactory::labelStmt(char* aLabel)
 {
     SeseStmt* stmt = this->stmt(placeholderDef(ctx(), QulOP::QUL_LABEL, "qulLabel"), {nullptr});
-    QulLabelledStmt::setLabel(stmt, aLabel);
+    QulLabelledStmt::setLabel(stmt, labelConst(aLabel));
     return stmt;
+}
+
+Const* QulNodeFactory::labelConst(char* aLabel)
+{
+    char* name = cg_string_create(ctx(), aLabel);
+    Const*& constant = fLabelConsts[name];
+    if (constant == nullptr) {
+        constant = cg_const_create_from_string(ctx(), name);
+    }
+    return constant;
 }
 
 Expr* QulNodeFactory::opExpr(int aOp, const QulPhraseList<Expr*>& aArgs, Type* aType)

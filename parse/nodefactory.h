@@ -1,6 +1,8 @@
 // The parser's node factory: the IR node factory plus goto/label placeholders and list-based calls.
 #pragma once
 
+#include <unordered_map>
+
 #include "ir/nodefactory.h"
 #include "parse/phraselist.h"
 
@@ -22,6 +24,12 @@ public:
     virtual Expr* opExpr(int aOp, ExprArray aArgs, Type* aType);
     virtual Expr* call(Fcn* aFcn, const QulPhraseList<Expr*>& aArgs);
     virtual Expr* multiOutputCall(Fcn* aFcn, const QulPhraseList<Expr*>& aInputs, const QulPhraseList<Expr*>& aOutputs);
+
+private:
+    Const* labelConst(char* aLabel);
+
+    // One string constant per label name (interned) of the body: every goto to a label shares it.
+    std::unordered_map<const char*, Const*> fLabelConsts;
 };
 
 } // namespace CG

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "ir/cfg.h"
+#include "ir/ctx.h"
 #include "ir/logger.h"
 #include "ir/scope.h"
 #include "ir/symbol.h"
@@ -65,7 +66,11 @@ IdSet<Fcn*>* QulParser::parse(const char* aText)
 {
     BuiltinListeners builtins(fCtx);
     const char* text = aText != nullptr ? aText : "";
-    fCtx->setInput(text, std::strlen(text));
+    size_t length = std::strlen(text);
+    fCtx->setInput(text, length);
+    // A module interns about one new name per 128 bytes of text.
+    constexpr size_t kBytesPerName = 128;
+    fCtx->irCtx()->reserveStrings(length / kBytesPerName);
     fCtx->resetLexer();
     fCtx->clearError();
     qulyyparse(fCtx);

@@ -125,6 +125,22 @@ TEST(StringTest, EqualTextsShareOnePointer) {
   EXPECT_NE(alpha, other.cgString("alpha"));
 }
 
+// Texts interned before the table is grown, by doubling or by a reservation, keep their pointers.
+TEST(StringTest, TextsKeepTheirPointersWhenTheTableGrows) {
+  CG_Ctx ctx;
+  std::vector<char*> interned;
+  auto internMore = [&](int aCount) {
+    for (int i = 0; i < aCount; ++i)
+      interned.push_back(ctx.cgString("name" + std::to_string(interned.size())));
+  };
+  internMore(3000);
+  ctx.reserveStrings(50000);
+  internMore(3000);
+  ctx.reserveStrings(0);
+  for (size_t i = 0; i < interned.size(); ++i)
+    ASSERT_EQ(interned[i], ctx.cgString("name" + std::to_string(i))) << i;
+}
+
 TEST(ContainerTest, MapKeepsInsertionOrderThroughRemovalsAndRegrowth) {
   std::vector<int> storage(2000);
   IdMap<int*, int> map;
