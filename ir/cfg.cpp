@@ -1,6 +1,7 @@
 // Control-flow graphs: creation, the IR statement order and the clean-up operations.
 #include "ir/cfg.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "ir/ctx.h"
@@ -170,36 +171,37 @@ void Cfg::dropDestroyedNodes() {
     }
   }
   fStmts.resize(keptStmts);
-  fNumMarked = 0;
-  for (Node* node : fNodes) {
-    fNumMarked += node->fMarkedForDeletion ? 1 : 0;
-  }
+  fMarked.erase(std::remove_if(fMarked.begin(), fMarked.end(),
+                               [](const Node* aNode) { return aNode->fDestroyed || !aNode->fMarkedForDeletion; }),
+                fMarked.end());
   markDirty();
 }
 
 int Cfg::unhookAndDestroyMarkedNodes() {
-  if (fNumMarked == 0) {
+  if (fMarked.empty()) {
     return 0;
   }
-  // Statements first, so an operand tree that goes with its statement is not detached piecemeal.
-  std::vector<Node*> snapshot = fNodes;
-  for (Node* node : snapshot) {
+  // In graph order, statements first, so an operand tree that goes with its statement is not detached
+  // piecemeal.
+  std::vector<Node*> marked;
+  marked.swap(fMarked);
+  std::sort(marked.begin(), marked.end(), [](const Node* aFirst, const Node* aSecond) {
+    return aFirst->fNumber < aSecond->fNumber;
+  });
+  for (Node* node : marked) {
     if (node->isStmt() && node->fMarkedForDeletion && !node->fDestroyed && node != fStart && node != fEnd) {
       destroyMarkedStmt(static_cast<Stmt*>(node));
     }
   }
-  for (Node* node : snapshot) {
+  for (Node* node : marked) {
     if (node->isExpr() && node->fMarkedForDeletion && !node->fDestroyed) {
       destroyMarkedExpr(static_cast<Expr*>(node));
     }
   }
-  int destroyed = 0;
-  for (Node* node : snapshot) {
-    destroyed += node->fDestroyed ? 1 : 0;
-  }
   unmarkFrameStmts();
+  size_t before = fNodes.size();
   dropDestroyedNodes();
-  return destroyed;
+  return static_cast<int>(before - fNodes.size());
 }
 
 void Cfg::unmarkFrameStmts() {

@@ -79,7 +79,8 @@ private:
   std::vector<Stmt*> fStmts;
   IdMap<const Node*, NodeModes> fModes;
   uint64_t fVersion = 0;
-  int fNumMarked = 0;
+  // The nodes marked for deletion and not yet destroyed, in the order they were marked.
+  std::vector<Node*> fMarked;
   bool fClassic = false;
 
   friend class Node;

@@ -197,7 +197,7 @@ void Node::markForDeletion() {
   }
   fMarkedForDeletion = true;
   if (fCfg != nullptr) {
-    ++fCfg->fNumMarked;
+    fCfg->fMarked.push_back(this);
   }
   markCfgDirty();
 }

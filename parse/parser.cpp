@@ -64,9 +64,15 @@ private:
 
 IdSet<Fcn*>* QulParser::parse(const char* aText)
 {
+    const char* text = aText != nullptr ? aText : "";
+    return parse(text, std::strlen(text));
+}
+
+IdSet<Fcn*>* QulParser::parse(const char* aText, size_t aLength)
+{
     BuiltinListeners builtins(fCtx);
     const char* text = aText != nullptr ? aText : "";
-    size_t length = std::strlen(text);
+    size_t length = aText != nullptr ? aLength : 0;
     fCtx->setInput(text, length);
     // A module interns about one new name per 128 bytes of text.
     constexpr size_t kBytesPerName = 128;

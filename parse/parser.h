@@ -27,6 +27,8 @@ public:
     void addListener(QulParserListener* aListener);
     // Parses the text into the target scope; errors leave by exception. Always returns null.
     IdSet<Fcn*>* parse(const char* aText);
+    // The same for the first aLength bytes of aText, which need not end in a null byte.
+    IdSet<Fcn*>* parse(const char* aText, size_t aLength);
     QulParserCtx* ctx() const { return fCtx; }
 
 protected:

@@ -97,6 +97,21 @@ TEST(QuillTool, CheckIsSilentOnValidText) {
 TEST(QuillTool, RoundTripOfCanonicalText) {
   EXPECT_EQ(0, quill("roundtrip", kModule).status);
 }
+// A file is read in place, so one that fills its last page exactly has no byte after its text; a pipe is read
+// in blocks.
+TEST(QuillTool, ReadsWholePagesAndPipes) {
+  std::string padded = kModule;
+  padded.insert(0, 4096 - padded.size(), ' ');
+  std::string file = writeTemp("page.qul", padded);
+  ToolRun run = quill("fmt " + file);
+  EXPECT_EQ(0, run.status);
+  EXPECT_EQ(kCanonical, run.out);
+
+  std::string out = tempPath("piped.txt");
+  std::string command = "cat " + file + " | " + QUILL_TOOL_PATH + " fmt - >" + out;
+  EXPECT_EQ(0, std::system(command.c_str()));
+  EXPECT_EQ(kCanonical, readFile(out));
+}
 
 // Each diagnostic names the place, repeats the source line and puts a caret under the last token read.
 TEST(QuillTool, ErrorsNameFileLineColumnWithCaret) {
@@ -136,6 +151,7 @@ TEST(QuillTool, UsageErrorsExitWithTwo) {
       {"fmt --bogus", "quill: unknown option '--bogus'\n"},
       {"fmt a b", "quill: more than one input file\n"},
       {"fmt /nonexistent/file.qul", "quill: cannot read '/nonexistent/file.qul'\n"},
+      {"fmt /", "quill: cannot read '/'\n"},
   };
   for (const auto& c : cases) {
     ToolRun run = quill(c.args);

@@ -16,9 +16,9 @@ bool placeInMessage(const std::string& aMessage, SourcePlace* aPlace) {
   return true;
 }
 
-SourceLines::SourceLines(const std::string& aSource) : fSource(aSource) {
+SourceLines::SourceLines(std::string_view aSource) : fSource(aSource) {
   fStarts.push_back(0);
-  for (size_t at = aSource.find('\n'); at != std::string::npos; at = aSource.find('\n', at + 1))
+  for (size_t at = aSource.find('\n'); at != std::string_view::npos; at = aSource.find('\n', at + 1))
     fStarts.push_back(at + 1);
 }
 
@@ -27,7 +27,7 @@ std::string SourceLines::line(int aLine) const {
     return std::string();
   size_t start = fStarts[aLine - 1];
   size_t end = fSource.find('\n', start);
-  return fSource.substr(start, end == std::string::npos ? std::string::npos : end - start);
+  return std::string(fSource.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start));
 }
 
 // The column counts the bytes of the line up to the end of the last token read, so the caret stands under

@@ -3,6 +3,7 @@
 
 #include <ostream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace quilltool {
@@ -19,12 +20,12 @@ bool placeInMessage(const std::string& aMessage, SourcePlace* aPlace);
 // The lines of a source text, indexed once so that any number of diagnostics stays linear in the text's size.
 class SourceLines {
 public:
-  explicit SourceLines(const std::string& aSource);
+  explicit SourceLines(std::string_view aSource);
   // Line aLine (1 is the first) without its line end; empty past the end.
   std::string line(int aLine) const;
 
 private:
-  const std::string& fSource;
+  std::string_view fSource;
   std::vector<size_t> fStarts;
 };
 

@@ -1,5 +1,6 @@
 // quill: formats, checks and round-trips Quill text from a file or standard input.
 #include "tools/diagnostics.h"
+#include "tools/inputtext.h"
 
 #include "emit/emitter.h"
 #include "emit/version.h"
@@ -11,12 +12,13 @@
 #include "parse/parserctx.h"
 
 #include <cstdio>
-#include <sys/stat.h>
+#include <cstring>
 #include <fstream>
 #include <iostream>
 #include <optional>
 #include <sstream>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -70,8 +72,8 @@ private:
 // One parse of one text into the global scope of a fresh context, with its diagnostics.
 class Session {
 public:
-  Session(const std::string& aFileName, std::string aText)
-      : fFileName(aFileName), fText(std::move(aText)), fTextSize(fText.size()) {}
+  Session(const std::string& aFileName, quilltool::InputText aText)
+      : fFileName(aFileName), fText(std::move(aText)), fTextSize(fText.view().size()) {}
 
   // Parses the text; reports warnings and the first error on standard error. False after an error.
   bool parse() {
@@ -79,7 +81,9 @@ public:
     CG::QulParser parser(&fCtx, fCtx.pool(), fCtx.globalScope(), fCtx.globalScope());
     std::string error;
     try {
-      parser.parse(fText.c_str());
+      // The text ends at its first null byte, as a C string would.
+      std::string_view text = fText.view();
+      parser.parse(text.data(), strnlen(text.data(), text.size()));
     } catch (const std::exception& failure) {
       error = failure.what();
     }
@@ -89,7 +93,7 @@ public:
       reportAt(error, parser, "error");
     // Nothing is reported after the parse: the text and its line index need not outlive it.
     fLines.reset();
-    std::string().swap(fText);
+    fText.release();
     return error.empty();
   }
 
@@ -116,12 +120,12 @@ private:
       place.column = aParser.ctx()->column();
     }
     if (!fLines)
-      fLines.emplace(fText);
+      fLines.emplace(fText.view());
     quilltool::report(std::cerr, fFileName, *fLines, place, aSeverity, aMessage);
   }
 
   std::string fFileName;
-  std::string fText;
+  quilltool::InputText fText;
   size_t fTextSize;
   // Indexed at the first diagnostic: a valid text never needs it.
   std::optional<quilltool::SourceLines> fLines;
@@ -131,31 +135,6 @@ private:
 int usageError(const std::string& aMessage) {
   std::cerr << "quill: " << aMessage << '\n' << kUsage;
   return 2;
-}
-
-// Reads the whole input in large blocks (stdin when aFile is "-").
-bool readInput(const std::string& aFile, std::string* aText) {
-  std::FILE* in = aFile == "-" ? stdin : std::fopen(aFile.c_str(), "rb");
-  if (in == nullptr)
-    return false;
-  // A regular file is read into a buffer of its size; a pipe grows the buffer a block at a time.
-  struct stat status;
-  size_t block = 1 << 20;
-  if (fstat(fileno(in), &status) == 0 && S_ISREG(status.st_mode) && status.st_size > 0)
-    block = static_cast<size_t>(status.st_size) + 1;
-  size_t size = 0;
-  for (;;) {
-    aText->resize(size + block);
-    size_t got = std::fread(&(*aText)[size], 1, block, in);
-    size += got;
-    if (got < block)
-      break;
-  }
-  aText->resize(size);
-  bool failed = std::ferror(in) != 0;
-  if (in != stdin)
-    std::fclose(in);
-  return !failed;
 }
 
 // Shows the first line where the two texts differ.
@@ -178,7 +157,7 @@ void showFirstDifference(const std::string& aFirst, const std::string& aSecond) 
   }
 }
 
-int runCommand(const Options& aOptions, std::string aText) {
+int runCommand(const Options& aOptions, quilltool::InputText aText) {
   std::string fileName = aOptions.file == "-" ? "<stdin>" : aOptions.file;
   Session first(fileName, std::move(aText));
   if (!first.parse())
@@ -190,7 +169,7 @@ int runCommand(const Options& aOptions, std::string aText) {
     std::fwrite(emitted.data(), 1, emitted.size(), stdout);
     return 0;
   }
-  Session second(fileName + " (emitted)", emitted);
+  Session second(fileName + " (emitted)", quilltool::InputText(emitted));
   if (!second.parse())
     return 1;
   std::string reemitted = second.emit(aOptions);
@@ -235,8 +214,8 @@ int main(int argc, char** argv) {
     return usageError("more than one input file");
   if (positional.size() == 2)
     options.file = positional[1];
-  std::string text;
-  if (!readInput(options.file, &text)) {
+  quilltool::InputText text;
+  if (!text.read(options.file)) {
     std::cerr << "quill: cannot read '" << options.file << "'\n";
     return 2;
   }
