@@ -7,6 +7,8 @@
 #include <utility>
 #include <vector>
 
+#include "ir/mempool.h"
+
 namespace CG {
 
 [[noreturn]] void throwFailFastModification();
@@ -148,7 +150,7 @@ protected:
   }
 
   Entry& entryAt(size_t aIndex) { return fEntries[aIndex]; }
-  const std::vector<Entry>& entries() const { return fEntries; }
+  const std::vector<Entry, TableAllocator<Entry>>& entries() const { return fEntries; }
 
 private:
   template <class C> friend class IdIterator;
@@ -164,7 +166,7 @@ private:
 
   // Drops removed entries (keeping order) and re-indexes into a table sized for the live count.
   void rebuild() {
-    std::vector<Entry> live;
+    std::vector<Entry, TableAllocator<Entry>> live;
     live.reserve(fLiveCount + 1);
     for (Entry& entry : fEntries) {
       if (entry.live) {
@@ -183,8 +185,8 @@ private:
     fUsedSlots = fEntries.size();
   }
 
-  std::vector<Entry> fEntries;
-  std::vector<int32_t> fSlots;
+  std::vector<Entry, TableAllocator<Entry>> fEntries;
+  std::vector<int32_t, TableAllocator<int32_t>> fSlots;
   size_t fLiveCount = 0;
   size_t fUsedSlots = 0;
   uint64_t fModCount = 0;

@@ -89,7 +89,7 @@ void CG_Ctx::reserveStrings(size_t aCount) {
 
 // Moves every text to a table of aNumSlots slots (a power of two).
 void CG_Ctx::rehashStrings(size_t aNumSlots) {
-  std::vector<StringSlot> old(aNumSlots, StringSlot{0, 0, nullptr});
+  std::vector<StringSlot, TableAllocator<StringSlot>> old(aNumSlots, StringSlot{0, 0, nullptr});
   old.swap(fStringSlots);
   size_t mask = fStringSlots.size() - 1;
   for (const StringSlot& entry : old) {

@@ -87,7 +87,7 @@ private:
   void growStrings();
   void rehashStrings(size_t aNumSlots);
 
-  std::vector<StringSlot> fStringSlots;
+  std::vector<StringSlot, TableAllocator<StringSlot>> fStringSlots;
   size_t fNumStrings = 0;
   char* fEmptyString = nullptr;
   CG::Scope* fGlobalScope = nullptr;

@@ -13,8 +13,7 @@
 namespace {
 
 // Chunks start small, so a context that holds a few objects stays small, and double up to a limit,
-// so a large module needs few chunks. Chunks of huge-page size are aligned to it and offered to the
-// kernel as huge-page candidates: filling them then costs one page fault per 2 MB, not per 4 KB.
+// so a large module needs few chunks.
 constexpr size_t kFirstChunkSize = 64 * 1024;
 constexpr size_t kLargestChunkSize = 8 * 1024 * 1024;
 constexpr size_t kHugePageSize = 2 * 1024 * 1024;
@@ -23,20 +22,32 @@ size_t alignUp(size_t aValue, size_t aAlign) {
   return (aValue + aAlign - 1) & ~(aAlign - 1);
 }
 
-void* allocChunk(size_t aSize) {
-  if (aSize < kHugePageSize || aSize % kHugePageSize != 0) {
-    return std::malloc(aSize);
+} // namespace
+
+// Blocks of huge-page size and more are aligned to it and offered to the kernel as huge-page candidates:
+// filling them then costs one page fault per 2 MB, not per 4 KB, and reading them at random costs no
+// page-table walks.
+void* allocBlock(size_t aSize) {
+  if (aSize < kHugePageSize) {
+    return ::operator new(aSize);
   }
-  void* chunk = std::aligned_alloc(kHugePageSize, aSize);
+  void* block = std::aligned_alloc(kHugePageSize, alignUp(aSize, kHugePageSize));
+  if (block == nullptr) {
+    throw std::bad_alloc();
+  }
 #if defined(MADV_HUGEPAGE)
-  if (chunk != nullptr) {
-    madvise(chunk, aSize, MADV_HUGEPAGE);
-  }
+  madvise(block, alignUp(aSize, kHugePageSize), MADV_HUGEPAGE);
 #endif
-  return chunk;
+  return block;
 }
 
-} // namespace
+void freeBlock(void* aBlock, size_t aSize) {
+  if (aSize < kHugePageSize) {
+    ::operator delete(aBlock);
+  } else {
+    std::free(aBlock);
+  }
+}
 
 struct MemPool::Chunk {
   Chunk* next;
@@ -61,7 +72,7 @@ MemPool::~MemPool() {
   }
   while (fChunks != nullptr) {
     Chunk* next = fChunks->next;
-    std::free(fChunks);
+    freeBlock(fChunks, fChunks->size);
     fChunks = next;
   }
 }
@@ -95,10 +106,7 @@ void* MemPool::allocFromNewChunk(size_t aSize, size_t aAlign) {
   if (needed > size) {
     size = alignUp(needed, kFirstChunkSize);
   }
-  auto* chunk = static_cast<Chunk*>(allocChunk(size));
-  if (chunk == nullptr) {
-    throw std::bad_alloc();
-  }
+  auto* chunk = static_cast<Chunk*>(allocBlock(size));
   chunk->next = fChunks;
   chunk->size = size;
   fChunks = chunk;

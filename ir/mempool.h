@@ -64,6 +64,22 @@ private:
   CG_Ctx* fOwner = nullptr;
 };
 
+// A block of memory for a pool chunk or a large table; a large block is backed by huge pages where the
+// kernel allows. freeBlock takes the size the block was allocated with.
+void* allocBlock(size_t aSize);
+void freeBlock(void* aBlock, size_t aSize);
+
+// Allocator for the storage of tables that grow with a module and are read at random.
+template <class T> struct TableAllocator {
+  using value_type = T;
+  TableAllocator() = default;
+  template <class U> TableAllocator(const TableAllocator<U>&) {}
+  T* allocate(size_t aCount) { return static_cast<T*>(allocBlock(aCount * sizeof(T))); }
+  void deallocate(T* aBlock, size_t aCount) { freeBlock(aBlock, aCount * sizeof(T)); }
+  template <class U> bool operator==(const TableAllocator<U>&) const { return true; }
+  template <class U> bool operator!=(const TableAllocator<U>&) const { return false; }
+};
+
 void* mempool_alloc_fast(MemPool* aPool, size_t aSize);
 void mempool_recycle(MemPool* aPool, void* aBlock, size_t aSize);
 
