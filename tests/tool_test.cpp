@@ -111,6 +111,13 @@ TEST(QuillTool, ReadsWholePagesAndPipes) {
   std::string command = "cat " + file + " | " + QUILL_TOOL_PATH + " fmt - >" + out;
   EXPECT_EQ(0, std::system(command.c_str()));
   EXPECT_EQ(kCanonical, readFile(out));
+
+  // Standard input that an earlier reader left part way through a file is read from where it stands.
+  std::string skipped = writeTemp("skipped.qul", std::string("garbage") + kModule);
+  command = "(dd bs=7 count=1 of=/dev/null 2>/dev/null; " + std::string(QUILL_TOOL_PATH) + " fmt -) <" + skipped +
+            " >" + out;
+  EXPECT_EQ(0, std::system(command.c_str()));
+  EXPECT_EQ(kCanonical, readFile(out));
 }
 
 // Each diagnostic names the place, repeats the source line and puts a caret under the last token read.

@@ -35,8 +35,9 @@ bool InputText::read(const std::string& aFile) {
   int descriptor = isStdin ? STDIN_FILENO : open(aFile.c_str(), O_RDONLY);
   if (descriptor < 0)
     return false;
+  // Standard input may be a file already partly read by someone else: only a file read from its start is mapped.
   struct stat status;
-  bool regular = fstat(descriptor, &status) == 0 && S_ISREG(status.st_mode);
+  bool regular = fstat(descriptor, &status) == 0 && S_ISREG(status.st_mode) && lseek(descriptor, 0, SEEK_CUR) == 0;
   size_t size = regular ? static_cast<size_t>(status.st_size) : 0;
   bool done = (regular && size > 0 && map(descriptor, size)) || readStream(descriptor, size);
   if (!isStdin)
