@@ -73,12 +73,15 @@ char* CG_Ctx::internNew(std::string_view aText, size_t aHash, size_t aSlot) {
   return copy;
 }
 
+// The string table starts with this many slots and doubles.
+static constexpr size_t kFirstStringSlots = 512;
+
 void CG_Ctx::growStrings() {
-  rehashStrings(fStringSlots.empty() ? 512 : fStringSlots.size() * 2);
+  rehashStrings(fStringSlots.empty() ? kFirstStringSlots : fStringSlots.size() * 2);
 }
 
 void CG_Ctx::reserveStrings(size_t aCount) {
-  size_t numSlots = fStringSlots.empty() ? 512 : fStringSlots.size();
+  size_t numSlots = fStringSlots.empty() ? kFirstStringSlots : fStringSlots.size();
   while (numSlots < (fNumStrings + aCount) * 2) {
     numSlots *= 2;
   }
