@@ -64,8 +64,7 @@ private:
 
 IdSet<Fcn*>* QulParser::parse(const char* aText)
 {
-    const char* text = aText != nullptr ? aText : "";
-    return parse(text, std::strlen(text));
+    return parse(aText, aText != nullptr ? std::strlen(aText) : 0);
 }
 
 IdSet<Fcn*>* QulParser::parse(const char* aText, size_t aLength)

@@ -55,13 +55,14 @@ bool InputText::map(int aDescriptor, size_t aSize) {
 }
 
 // A regular file that cannot be mapped is read into a buffer of its size; a pipe grows the buffer a block at
-// a time.
+// a time, when a read has filled it.
 bool InputText::readStream(int aDescriptor, size_t aSizeHint) {
   size_t block = aSizeHint > 0 ? aSizeHint + 1 : 1 << 20;
   size_t size = 0;
   for (;;) {
-    fOwned.resize(size + block);
-    ssize_t got = ::read(aDescriptor, &fOwned[size], block);
+    if (size == fOwned.size())
+      fOwned.resize(size + block);
+    ssize_t got = ::read(aDescriptor, &fOwned[size], fOwned.size() - size);
     if (got < 0 && errno == EINTR)
       continue;
     if (got < 0) {
