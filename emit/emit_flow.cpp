@@ -2,6 +2,9 @@
 // nested blocks; an unstructured region becomes a walk over its merges and splits with labels and gotos.
 #include "emit/emitter.h"
 
+#include <charconv>
+#include <string_view>
+
 #include "ir/cfg.h"
 #include "ir/ctx.h"
 #include "ir/logger.h"
@@ -309,8 +312,8 @@ void QulEmitter::preprocessUnstructuredRegion(UnstructuredRegion* aRegion) {
     abortEmission("aRegion == NULL", __LINE__);
   if (!fPst)
     abortEmission("fPst == NULL", __LINE__);
-  for (Stmt* stmt : aRegion->stmts()) {
-    if (fPst->enclosingRegion(stmt) != aRegion || stmt == aRegion->entryStmt() || stmt == aRegion->exitStmt())
+  for (Stmt* stmt : fPst->ownStmtsInWalkOrder(aRegion)) {
+    if (stmt == aRegion->entryStmt() || stmt == aRegion->exitStmt())
       continue;
     int inEdges = 0;
     for (int i = 0; i < stmt->numInPorts(); ++i)
@@ -404,7 +407,9 @@ int QulEmitter::reserveLabel(Stmt* aStmt) {
 
 char* QulEmitter::generateLabelString(Stmt* aStmt) {
   int number = hasGoto(aStmt) ? fUnstructuredStmtToLabelMap->get(aStmt) : reserveLabel(aStmt);
-  return cg_string_createf(fCtx, "L%d", number);
+  char text[16] = "L";
+  char* end = std::to_chars(text + 1, text + sizeof(text), number).ptr;
+  return fCtx->cgString(std::string_view(text, static_cast<size_t>(end - text)));
 }
 
 void QulEmitter::emitGoto(Stmt* aStmt) {

@@ -1316,6 +1316,48 @@ Region* Pst::enclosingRegion(Stmt* aStmt) const {
   return node == kNone ? nullptr : fEnclosing[node];
 }
 
+namespace {
+
+// The child of aParent that holds aRegion: aRegion itself or one of its ancestors; null when aRegion is not
+// inside aParent.
+const Region* childHolding(const Region* aParent, const Region* aRegion) {
+  while (aRegion != nullptr && aRegion->parent() != aParent) {
+    aRegion = aRegion->parent();
+  }
+  return aRegion;
+}
+
+} // namespace
+
+// A child is single-entry single-exit: the walk of stmts() enters it through its entry and leaves it only
+// through its exit, so stepping straight to the exit's successor meets the own statements in the same order.
+std::vector<Stmt*> Pst::ownStmtsInWalkOrder(const UnstructuredRegion* aRegion) const {
+  std::vector<Stmt*> order;
+  std::unordered_set<const Stmt*> seen;
+  std::vector<std::pair<Stmt*, int>> stack;
+  auto visit = [&](Stmt* aStmt) {
+    while (aStmt != nullptr && enclosingRegion(aStmt) != aRegion) {
+      const Region* child = childHolding(aRegion, enclosingRegion(aStmt));
+      Edge* exitEdge = child != nullptr ? child->exit().edge() : nullptr;
+      aStmt = exitEdge != nullptr ? exitEdge->inPort().stmt() : nullptr;
+    }
+    if (aStmt != nullptr && seen.insert(aStmt).second) {
+      order.push_back(aStmt);
+      stack.emplace_back(aStmt, 0);
+    }
+  };
+  visit(aRegion->entryStmt());
+  while (!stack.empty()) {
+    auto& [stmt, port] = stack.back();
+    if (port == stmt->numOutPorts()) {
+      stack.pop_back();
+      continue;
+    }
+    visit(stmt->succ(port++));
+  }
+  return order;
+}
+
 int Pst::irOrderIndex(const Stmt* aStmt) const {
   return denseIndex(aStmt);
 }

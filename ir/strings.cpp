@@ -29,11 +29,23 @@ char* cg_string_create(CG_Ctx* aCtx, const char* aText) {
 }
 
 char* cg_string_createf(CG_Ctx* aCtx, const char* aFormat, ...) {
+  // Most texts fit the buffer and are formatted once.
+  char buffer[256];
   va_list args;
   va_start(args, aFormat);
-  std::string text = cg_string_vformat(aFormat, args);
+  va_list copy;
+  va_copy(copy, args);
+  int length = aFormat != nullptr ? std::vsnprintf(buffer, sizeof(buffer), aFormat, copy) : 0;
+  va_end(copy);
+  std::string longText;
+  if (length >= static_cast<int>(sizeof(buffer))) {
+    longText = cg_string_vformat(aFormat, args);
+  }
   va_end(args);
-  return aCtx->cgString(text);
+  if (!longText.empty()) {
+    return aCtx->cgString(longText);
+  }
+  return aCtx->cgString(std::string_view(buffer, length > 0 ? static_cast<size_t>(length) : 0));
 }
 
 char* cg_string_toascii(const char* aText) {

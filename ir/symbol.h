@@ -136,6 +136,8 @@ public:
 
   // Functions compute their type from their inputs and outputs.
   virtual Type* type() const { return fType; }
+  // Fcn::isa without a dynamic cast: it runs for every constant operand the emitter meets.
+  virtual bool isFcn() const { return false; }
   // The stored value (null for functions); the pool is not needed by this implementation.
   Ref<Value> value(MemPool* aPool = nullptr) const;
   void setValue(Ref<Value> aValue);
@@ -175,13 +177,14 @@ class Fcn : public Const {
 public:
   Fcn(CG_Ctx* aCtx, Scope* aDefiningScope, char* aName);
 
-  static bool isa(const CG_Obj* aObj) { return Const::isa(aObj) && dynamic_cast<const Fcn*>(aObj) != nullptr; }
+  static bool isa(const CG_Obj* aObj) { return Const::isa(aObj) && static_cast<const Const*>(aObj)->isFcn(); }
   CG_DECLARE_CASTS(Fcn)
 
   // Appended to the scope's symbols.
   static Fcn* create(Scope* aScope, const char* aName);
 
   Type* type() const override;
+  bool isFcn() const override { return true; }
   FcnType* fcnType() const;
 
   Scope* definingScope() const { return fDefiningScope; }

@@ -369,6 +369,13 @@ void expectPartsConsistent(const Pst& aPst, const Region* aRegion) {
       }
     }
     EXPECT_EQ(region->stmts(), expected);
+    std::vector<Stmt*> expectedOwn;
+    for (Stmt* stmt : expected) {
+      if (aPst.enclosingRegion(stmt) == region) {
+        expectedOwn.push_back(stmt);
+      }
+    }
+    EXPECT_EQ(aPst.ownStmtsInWalkOrder(region), expectedOwn);
     expectWalkCoversUnstructured(aPst, region);
   }
 }
