@@ -272,7 +272,7 @@ private:
   void search(int aRoot);
   int other(int aEdge, int aNode) const;
   void assignClasses(int aNode);
-  void computeHi(int aNode, int& aHi0, int& aHi2);
+  BracketList joinChildren(int aNode, int& aHi0, int& aHi2);
   int newBracket();
   void push(BracketList& aList, int aBracket);
   void erase(BracketList& aList, int aBracket);
@@ -443,61 +443,55 @@ CycleEquivalence::BracketList CycleEquivalence::concat(const BracketList& aUpper
   return BracketList{aUpper.top, aLower.bottom, aUpper.size + aLower.size};
 }
 
-// hi0: the highest ancestor a backedge from aNode reaches; hi2: the highest any child but the best one reaches.
-void CycleEquivalence::computeHi(int aNode, int& aHi0, int& aHi2) {
+// One pass over aNode's edges: hi0, the highest ancestor a backedge from aNode reaches; hi1 and hi2, the two
+// highest that its children reach (hi2 from any child but the one reaching hi1); and the children's bracket
+// lists joined.
+CycleEquivalence::BracketList CycleEquivalence::joinChildren(int aNode, int& aHi0, int& aHi2) {
   aHi0 = kUnreached;
   int hi1 = kUnreached;
-  int hiChild = kNone;
+  aHi2 = kUnreached;
+  BracketList list;
   for (int i = fAdjStart[aNode]; i < fAdjStart[aNode + 1]; ++i) {
     int edge = fAdj[i];
     if (fKind[edge] == EdgeKind::BACK && fLow[edge] == aNode) {
       aHi0 = std::min(aHi0, fDfsNum[fHigh[edge]]);
-    } else if (fKind[edge] == EdgeKind::TREE && fParentEdge[other(edge, aNode)] == edge) {
-      int child = other(edge, aNode);
-      if (fHi[child] < hi1) {
-        hi1 = fHi[child];
-        hiChild = child;
-      }
+      continue;
     }
-  }
-  fHi[aNode] = std::min(aHi0, hi1);
-  aHi2 = kUnreached;
-  for (int i = fAdjStart[aNode]; i < fAdjStart[aNode + 1]; ++i) {
-    int edge = fAdj[i];
     int child = other(edge, aNode);
-    if (fKind[edge] == EdgeKind::TREE && fParentEdge[child] == edge && child != hiChild) {
+    if (fKind[edge] != EdgeKind::TREE || fParentEdge[child] != edge) {
+      continue;
+    }
+    if (fHi[child] < hi1) {
+      aHi2 = hi1;
+      hi1 = fHi[child];
+    } else {
       aHi2 = std::min(aHi2, fHi[child]);
     }
+    list = concat(fLists[child], list);
   }
+  fHi[aNode] = std::min(aHi0, hi1);
+  return list;
 }
 
 void CycleEquivalence::assignClasses(int aNode) {
   int hi0 = kUnreached;
   int hi2 = kUnreached;
-  computeHi(aNode, hi0, hi2);
-  BracketList list;
-  for (int i = fAdjStart[aNode]; i < fAdjStart[aNode + 1]; ++i) {
-    int edge = fAdj[i];
-    int child = other(edge, aNode);
-    if (fKind[edge] == EdgeKind::TREE && fParentEdge[child] == edge) {
-      list = concat(fLists[child], list);
-    }
-  }
+  BracketList list = joinChildren(aNode, hi0, hi2);
   for (int capping = fCappingHead[aNode]; capping != kNone; capping = fCappingNext[capping]) {
     erase(list, capping);
   }
+  // Backedges ending here leave the list, those starting here join it; the two sets are disjoint.
   for (int i = fAdjStart[aNode]; i < fAdjStart[aNode + 1]; ++i) {
     int edge = fAdj[i];
-    if (fKind[edge] == EdgeKind::BACK && fHigh[edge] == aNode) {
+    if (fKind[edge] != EdgeKind::BACK) {
+      continue;
+    }
+    if (fHigh[edge] == aNode) {
       erase(list, edge);
       if (fClass[edge] == kNone) {
         fClass[edge] = fNumClasses++;
       }
-    }
-  }
-  for (int i = fAdjStart[aNode]; i < fAdjStart[aNode + 1]; ++i) {
-    int edge = fAdj[i];
-    if (fKind[edge] == EdgeKind::BACK && fLow[edge] == aNode) {
+    } else if (fLow[edge] == aNode) {
       push(list, edge);
     }
   }
@@ -610,7 +604,7 @@ private:
   std::vector<Region*> childSequences(int aParent);
   std::vector<Stmt*> ownStmtsOf(int aParent) const;
   void buildRegions();
-  Region* classify(int aRegion, const std::vector<Region*>& aChildren);
+  Region* classify(int aRegion, const std::vector<Stmt*>& aOwn, const std::vector<Region*>& aChildren);
   Region* matchStructured(InPort aEntry, OutPort aExit);
   Region* matchIf(IfStmt* aIf, Stmt* aExitStmt);
   Region* matchSwitch(SwitchStmt* aSwitch, Stmt* aExitStmt);
@@ -1047,6 +1041,7 @@ std::vector<Region*> PstBuilder::childSequences(int aParent) {
 
 std::vector<Stmt*> PstBuilder::ownStmtsOf(int aParent) const {
   std::vector<Stmt*> own;
+  own.reserve(static_cast<size_t>(fOwnStart[aParent + 2] - fOwnStart[aParent + 1]));
   for (int i = fOwnStart[aParent + 1]; i < fOwnStart[aParent + 2]; ++i) {
     int node = fOwn[i];
     if (node != 0 && node != fEnd) {
@@ -1065,28 +1060,29 @@ void PstBuilder::buildRegions() {
       continue;
     }
     std::vector<Region*> children = childSequences(region);
-    fObject[region] = classify(region, children);
+    std::vector<Stmt*> own = ownStmtsOf(region);
+    fObject[region] = classify(region, own, children);
     for (Region* child : children) {
       child->setParent(fObject[region]);
     }
-    for (Stmt* stmt : ownStmtsOf(region)) {
+    for (Stmt* stmt : own) {
       setEnclosing(stmt, fObject[region]);
     }
   }
 }
 
-Region* PstBuilder::classify(int aRegion, const std::vector<Region*>& aChildren) {
+Region* PstBuilder::classify(int aRegion, const std::vector<Stmt*>& aOwn, const std::vector<Region*>& aChildren) {
   InPort entry = inPortOf(fEntryEdge[aRegion]);
   OutPort exit = outPortOf(fExitEdge[aRegion]);
-  std::vector<Stmt*> own = ownStmtsOf(aRegion);
-  bool boundsAreOwn = own.size() == 2 && entry.node != exit.node &&
-                      ((own[0] == entry.node && own[1] == exit.node) || (own[1] == entry.node && own[0] == exit.node));
+  bool boundsAreOwn =
+      aOwn.size() == 2 && entry.node != exit.node &&
+      ((aOwn[0] == entry.node && aOwn[1] == exit.node) || (aOwn[1] == entry.node && aOwn[0] == exit.node));
   if (boundsAreOwn) {
     if (Region* structured = matchStructured(entry, exit)) {
       return structured;
     }
   }
-  return make<UnstructuredRegion>(entry, exit, std::move(own), aChildren);
+  return make<UnstructuredRegion>(entry, exit, aOwn, aChildren);
 }
 
 Region* PstBuilder::matchStructured(InPort aEntry, OutPort aExit) {
