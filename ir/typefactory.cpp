@@ -111,6 +111,17 @@ IntegerType* TypeFactory::uintType() {
 
 IntegerType* TypeFactory::integerType(bool aSigned, int aBits) {
   CG_ASSERT_MSG(aBits >= 1 && aBits <= 1024, "ir/typefactory.cpp", "integer width in 1..1024");
+  if (aBits >= 1 && aBits <= TypeCache::kMaxIndexedIntegerBits) {
+    IntegerType*& indexed = fCtx->typeCache().indexedInteger(aSigned, aBits);
+    if (indexed == nullptr) {
+      indexed = uniqueIntegerType(aSigned, aBits);
+    }
+    return indexed;
+  }
+  return uniqueIntegerType(aSigned, aBits);
+}
+
+IntegerType* TypeFactory::uniqueIntegerType(bool aSigned, int aBits) {
   KeyBuilder key('I');
   key.add(static_cast<long long>(aSigned)).add(static_cast<long long>(aBits));
   return unique<IntegerType>(key.str(), Type::makeWord(basicKindOfInteger(aSigned, aBits), CLASS_INTEGER), aSigned,

@@ -16,9 +16,14 @@ public:
   Type* find(const std::string& aKey) const;
   void insert(const std::string& aKey, Type* aType) { fTypes.emplace(aKey, aType); }
   size_t size() const { return fTypes.size(); }
+  // Integer types up to 64 bits wide, by signedness and width, found without building a key: every
+  // integer literal and most operators ask for one. Null until made.
+  static constexpr int kMaxIndexedIntegerBits = 64;
+  IntegerType*& indexedInteger(bool aSigned, int aBits) { return fIntegers[aSigned ? 1 : 0][aBits]; }
 
 private:
   std::unordered_map<std::string, Type*> fTypes;
+  IntegerType* fIntegers[2][kMaxIndexedIntegerBits + 1] = {};
 };
 
 // Structural types are owned by the global scope without being in its symbol list. Named types
@@ -81,6 +86,7 @@ public:
 
 private:
   template <class T, class... A> T* unique(const std::string& aKey, A&&... aArgs);
+  IntegerType* uniqueIntegerType(bool aSigned, int aBits);
   void addNamed(Type* aType, Scope* aScope, const char* aName);
 
   CG_Ctx* fCtx;

@@ -677,8 +677,9 @@ cat
     : QUL_MCAT
     ;
 
+/* The lexer interns every identifier's text already. */
 identifier
-    : QUL_IDENTIFIER { $$ = R::asciiName(aCtx, $1); }
+    : QUL_IDENTIFIER
     ;
 
 string_literal

@@ -4,6 +4,7 @@
 #include <cctype>
 #include <cstdio>
 
+#include "ir/ctx.h"
 #include "ir/logger.h"
 #include "ir/strings.h"
 #include "parse/parserctx.h"
@@ -33,8 +34,7 @@ char* QulLexState::intern(const char* aText)
 
 char* QulLexState::intern(const char* aText, size_t aLength)
 {
-    fScratch.assign(aText, aLength);
-    return cg_string_create(fCtx->irCtx(), fScratch.c_str());
+    return fCtx->irCtx()->cgString(std::string_view(aText, aLength));
 }
 
 void QulLexState::appendEscape(long aValue, const char* aMessageId)

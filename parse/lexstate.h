@@ -26,14 +26,17 @@ public:
     // The line counter the literal factory reads from.
     int* lineSource() { return &fLine; }
 
+    // The text up to its first null byte.
     char* intern(const char* aText);
+    // A token's text, which holds no null byte.
     char* intern(const char* aText, size_t aLength);
 
     void startLiteral() { fLiteral.clear(); }
     void appendLiteral(char aByte) { fLiteral.push_back(aByte); }
     // Appends an escaped byte; a value beyond a byte is a user error.
     void appendEscape(long aValue, const char* aMessageId);
-    char* finishLiteral() { return intern(fLiteral.c_str(), fLiteral.size()); }
+    // An escaped null byte ends the literal's text.
+    char* finishLiteral() { return intern(fLiteral.c_str()); }
 
 private:
     QulParserCtx* fCtx;
@@ -41,7 +44,6 @@ private:
     int64_t fLineStart = -1;
     int64_t fPos = 0;
     std::string fLiteral;
-    std::string fScratch;
 };
 
 // The value of an escape's digits in the base; anything above a byte reads as 256.

@@ -96,7 +96,6 @@ std::vector<T>* prepend(std::vector<T>* aList, U aItem)
 }
 QulNumberList* appendAll(QulNumberList* aList, QulNumberList* aMore);
 char* intern(QulParserCtx* aCtx, const char* aText);
-char* asciiName(QulParserCtx* aCtx, char* aName);
 
 // ---- Program, scopes and definitions (rules_defs.cpp)
 void programStart(QulParserCtx* aCtx);

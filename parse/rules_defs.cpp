@@ -362,11 +362,6 @@ char* intern(QulParserCtx* aCtx, const char* aText)
     return cg_string_create(aCtx->irCtx(), aText);
 }
 
-char* asciiName(QulParserCtx* aCtx, char* aName)
-{
-    return intern(aCtx, cg_string_toascii(aName));
-}
-
 // ---- Program and scopes
 
 void programStart(QulParserCtx* aCtx)

@@ -364,12 +364,12 @@ Expr* integerConstExpr(QulParserCtx* aCtx, char* aText)
 {
     size_t digitsEnd = 0;
     Type* type = integerTypeOf(aCtx, aText, &digitsEnd);
-    std::string digits(aText, digitsEnd);
-    char* text = intern(aCtx, digits.c_str());
+    // The token's text is interned already; only a suffixed one needs its digits interned apart.
+    char* text = aText[digitsEnd] == '\0' ? aText : aCtx->irCtx()->cgString(std::string_view(aText, digitsEnd));
     // Short literals (0 to 999) repeat throughout a module and share their constant; the table of
     // shared ones stays small.
     constexpr size_t kSharedDigits = 3;
-    bool shared = digits.size() <= kSharedDigits;
+    bool shared = digitsEnd <= kSharedDigits;
     Const* constant = shared ? aCtx->literalConst(type, text) : nullptr;
     if (constant == nullptr) {
         constant = constantOf(aCtx, type, aCtx->literalFactory()->integerLiteral(text));
