@@ -1,6 +1,7 @@
 // Text builder: appends, printf formatting, escape expansion and round-trip doubles.
 #include "ir/stringbuffer.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
@@ -85,36 +86,16 @@ std::string doubleToText(double aValue) {
   return text;
 }
 
-StringBuffer& StringBuffer::append(const char* aText) {
-  if (aText != nullptr) {
-    fText += aText;
-  }
-  return *this;
-}
-
-StringBuffer& StringBuffer::append(const std::string& aText) {
-  fText += aText;
-  return *this;
-}
-
-StringBuffer& StringBuffer::append(char aChar) {
-  fText += aChar;
-  return *this;
-}
-
 StringBuffer& StringBuffer::append(long long aValue) {
-  fText += std::to_string(aValue);
-  return *this;
+  return append(std::to_string(aValue));
 }
 
 StringBuffer& StringBuffer::append(unsigned long long aValue) {
-  fText += std::to_string(aValue);
-  return *this;
+  return append(std::to_string(aValue));
 }
 
 StringBuffer& StringBuffer::append(double aValue, bool, bool) {
-  fText += doubleToText(aValue);
-  return *this;
+  return append(doubleToText(aValue));
 }
 
 StringBuffer& StringBuffer::appendf(const char* aFormat, ...) {
@@ -125,13 +106,40 @@ StringBuffer& StringBuffer::appendf(const char* aFormat, ...) {
   int length = std::vsnprintf(nullptr, 0, aFormat, copy);
   va_end(copy);
   if (length > 0) {
-    size_t oldSize = fText.size();
-    fText.resize(oldSize + static_cast<size_t>(length) + 1);
-    std::vsnprintf(&fText[oldSize], static_cast<size_t>(length) + 1, aFormat, args);
-    fText.resize(oldSize + static_cast<size_t>(length));
+    // vsnprintf writes a null byte after the text: one byte more than the text keeps.
+    size_t size = static_cast<size_t>(length);
+    std::vsnprintf(room(size + 1), size + 1, aFormat, args);
+    chop();
   }
   va_end(args);
   return *this;
+}
+
+std::string StringBuffer::release() {
+  fStorage.resize(fLength);
+  fLength = 0;
+  std::string text = std::move(fStorage);
+  fStorage.clear();
+  return text;
+}
+
+void StringBuffer::reserve(size_t aBytes) {
+  if (fStorage.size() < aBytes) {
+    fStorage.resize(aBytes);
+  }
+}
+
+// Doubling keeps appends amortized constant.
+void StringBuffer::grow(size_t aCount) {
+  fStorage.resize(std::max(2 * fStorage.size(), fLength + aCount));
+}
+
+void StringBuffer::terminate() const {
+  if (fStorage.size() == fLength) {
+    fStorage.push_back('\0');
+  } else {
+    fStorage[fLength] = '\0';
+  }
 }
 
 // Unknown escapes keep the escaped character; a trailing lone backslash is kept.
@@ -141,13 +149,13 @@ StringBuffer& StringBuffer::appendFormat(const char* aText) {
   }
   for (const char* cursor = aText; *cursor != '\0'; ++cursor) {
     if (*cursor != '\\' || cursor[1] == '\0') {
-      fText += *cursor;
+      append(*cursor);
       continue;
     }
     ++cursor;
     int simple = simpleEscape(*cursor);
     if (simple >= 0) {
-      fText += static_cast<char>(simple);
+      append(static_cast<char>(simple));
       continue;
     }
     if (*cursor >= '0' && *cursor <= '7') {
@@ -156,7 +164,7 @@ StringBuffer& StringBuffer::appendFormat(const char* aText) {
         value = value * 8 + (*cursor - '0');
       }
       --cursor;
-      fText += static_cast<char>(value & 0xff);
+      append(static_cast<char>(value & 0xff));
       continue;
     }
     if (*cursor == 'x' && hexDigitValue(cursor[1]) >= 0) {
@@ -165,10 +173,10 @@ StringBuffer& StringBuffer::appendFormat(const char* aText) {
         ++cursor;
         value = value * 16 + hexDigitValue(*cursor);
       }
-      fText += static_cast<char>(value);
+      append(static_cast<char>(value));
       continue;
     }
-    fText += *cursor;
+    append(*cursor);
   }
   return *this;
 }

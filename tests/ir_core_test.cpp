@@ -301,6 +301,31 @@ TEST(StringBufferTest, EscapesAndEditing) {
   EXPECT_TRUE(buffer.empty());
 }
 
+// The buffer keeps free room past its text: a shortened text must still read back exactly, through c_str and
+// after growth, and release hands over the text alone.
+TEST(StringBufferTest, TextStaysExactThroughGrowthChopAndRelease) {
+  StringBuffer buffer;
+  EXPECT_STREQ(buffer.c_str(), "");
+  std::string expected;
+  for (int i = 0; i < 1000; ++i) {
+    buffer.append("ab").append(3, 'c').append(i);
+    expected += "abccc" + std::to_string(i);
+  }
+  EXPECT_EQ(buffer.length(), expected.size());
+  buffer.chop(3);
+  expected.resize(expected.size() - 3);
+  EXPECT_STREQ(buffer.c_str(), expected.c_str());
+  buffer.appendf("%s", "");
+  buffer.append('x');
+  expected += 'x';
+  EXPECT_EQ(buffer.str(), expected);
+  buffer.reserve(1 << 20);
+  EXPECT_EQ(buffer.str(), expected);
+  EXPECT_EQ(buffer.release(), expected);
+  EXPECT_TRUE(buffer.empty());
+  EXPECT_STREQ(buffer.append("again").c_str(), "again");
+}
+
 namespace {
 
 class RecordingHandler : public Corvid::System::Handler {
