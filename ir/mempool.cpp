@@ -77,11 +77,12 @@ MemPool::~MemPool() {
   }
 }
 
-void* MemPool::alloc(size_t aSize, size_t aAlign) {
-  aSize = alignUp(aSize == 0 ? 1 : aSize, kGranule);
+// A recycled block of the size when one is aligned enough, else room in the chunk or in a new one.
+void* MemPool::allocSlow(size_t aSize, size_t aAlign) {
+  aSize = granules(aSize) * kGranule;
   int sizeClass = sizeClassOf(aSize);
   if (sizeClass >= 0 && fFreeLists[sizeClass] != nullptr &&
-      reinterpret_cast<uintptr_t>(fFreeLists[sizeClass]) % aAlign == 0) {
+      (reinterpret_cast<uintptr_t>(fFreeLists[sizeClass]) & (aAlign - 1)) == 0) {
     FreeBlock* block = fFreeLists[sizeClass];
     fFreeLists[sizeClass] = block->next;
     return block;

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <new>
 #include <type_traits>
 #include <utility>
@@ -11,9 +12,9 @@ class CG_Ctx;
 // A class whose destructor does nothing but forget pool memory declares
 // `using PoolReclaimsStorage = void;`: the pool then keeps no finalizer for its objects and simply
 // frees them with its chunks. Subclasses inherit the promise, so they must not own heap resources.
-template <class T, class = void> struct PoolNeedsFinalizer : std::bool_constant<!std::is_trivially_destructible_v<T>> {};
-template <class T>
-struct PoolNeedsFinalizer<T, std::void_t<typename T::PoolReclaimsStorage>> : std::false_type {};
+template <class T, class = void>
+struct PoolNeedsFinalizer : std::bool_constant<!std::is_trivially_destructible_v<T>> {};
+template <class T> struct PoolNeedsFinalizer<T, std::void_t<typename T::PoolReclaimsStorage>> : std::false_type {};
 
 class MemPool {
 public:
@@ -22,7 +23,21 @@ public:
   MemPool(const MemPool&) = delete;
   MemPool& operator=(const MemPool&) = delete;
 
-  void* alloc(size_t aSize, size_t aAlign = alignof(std::max_align_t));
+  // aAlign is a power of two.
+  void* alloc(size_t aSize, size_t aAlign = alignof(std::max_align_t)) {
+    // Most requests find no block of their size to reuse and room left in the chunk: inline, a bump.
+    size_t sizeClass = granules(aSize);
+    size_t size = sizeClass * kGranule;
+    if (sizeClass >= kNumSizeClasses || fFreeLists[sizeClass] == nullptr) {
+      uintptr_t start = (reinterpret_cast<uintptr_t>(fCursor) + aAlign - 1) & ~(aAlign - 1);
+      if (fCursor != nullptr && start + size <= reinterpret_cast<uintptr_t>(fLimit)) {
+        fCursor = reinterpret_cast<char*>(start + size);
+        fBytesAllocated += size;
+        return reinterpret_cast<void*>(start);
+      }
+    }
+    return allocSlow(aSize, aAlign);
+  }
   // Hands a block back to a size-class free list; only for trivially destructible contents.
   void recycle(void* aBlock, size_t aSize);
 
@@ -51,7 +66,10 @@ private:
   template <class T> static void destroyObject(void* aObject) { static_cast<T*>(aObject)->~T(); }
 
   void addFinalizer(void (*aDestroy)(void*), void* aObject);
+  void* allocSlow(size_t aSize, size_t aAlign);
   void* allocFromNewChunk(size_t aSize, size_t aAlign);
+  // Granules a request takes; a request for nothing takes one.
+  static size_t granules(size_t aSize) { return aSize == 0 ? 1 : (aSize + kGranule - 1) / kGranule; }
   static int sizeClassOf(size_t aSize);
 
   Chunk* fChunks = nullptr;
