@@ -112,13 +112,23 @@ CG::Scope* CG_Ctx::reservedScope(int aIndex) {
 }
 
 CG_NodeDef* CG_Ctx::nodeDef(int aOpcode) const {
+  if (aOpcode >= 0 && aOpcode <= kMaxIndexedOpcode) {
+    return static_cast<size_t>(aOpcode) < fNodeDefByOpcode.size() ? fNodeDefByOpcode[aOpcode] : nullptr;
+  }
   auto found = fNodeDefs.find(aOpcode);
   return found != fNodeDefs.end() ? found->second : nullptr;
 }
 
 void CG_Ctx::registerNodeDef(CG_NodeDef* aDef) {
   CG_ASSERT(aDef != nullptr, "ir/ctx.cpp");
-  auto found = fNodeDefs.find(aDef->opcode());
+  int opcode = aDef->opcode();
+  if (opcode >= 0 && opcode <= kMaxIndexedOpcode) {
+    if (static_cast<size_t>(opcode) >= fNodeDefByOpcode.size()) {
+      fNodeDefByOpcode.resize(static_cast<size_t>(opcode) + 1, nullptr);
+    }
+    fNodeDefByOpcode[opcode] = aDef;
+  }
+  auto found = fNodeDefs.find(opcode);
   if (found != fNodeDefs.end()) {
     std::replace(fNodeDefList.begin(), fNodeDefList.end(), found->second, aDef);
     found->second = aDef;

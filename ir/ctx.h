@@ -93,6 +93,10 @@ private:
   CG::Scope* fGlobalScope = nullptr;
   CG::Scope* fReservedScopes[2] = {nullptr, nullptr};
   std::unordered_map<int, CG_NodeDef*> fNodeDefs;
+  // The same definitions indexed by opcode, for the opcodes up to kMaxIndexedOpcode (every built-in one):
+  // each node made looks its definition up.
+  static constexpr int kMaxIndexedOpcode = 4095;
+  std::vector<CG_NodeDef*> fNodeDefByOpcode;
   std::vector<CG_NodeDef*> fNodeDefList;
   std::vector<CG::IntrinsicFcn*> fIntrinsicFcns;
   std::vector<CG::LibraryFcn*> fLibraryFcns;

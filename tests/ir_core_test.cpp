@@ -14,6 +14,7 @@
 #include "ir/ctx.h"
 #include "ir/logger.h"
 #include "ir/mempool.h"
+#include "ir/node.h"
 #include "ir/predicate.h"
 #include "ir/scope.h"
 #include "ir/stringbuffer.h"
@@ -632,6 +633,20 @@ TEST(ContextTest, BuiltinFunctionsLiveInReservedScope) {
   EXPECT_EQ(ctx.libraryFcns()[0]->numInputs(), 3);
   EXPECT_NE(ctx.nodeDef(1009), nullptr);
   EXPECT_EQ(cg_ctx_def(&ctx, 999), nullptr);
+}
+
+// Built-in opcodes are looked up by index, others through the map: both find the latest definition.
+TEST(ContextTest, NodeDefinitionsAreFoundByAnyOpcode) {
+  CG_Ctx ctx;
+  for (int opcode : {3000, 4095, 4096, 70000, -5}) {
+    SCOPED_TRACE(opcode);
+    EXPECT_EQ(ctx.nodeDef(opcode), nullptr);
+    CG_NodeDef* first = CG_NodeDef::create(&ctx, 0, "first", 0, 1, 1, 1, 0, nullptr, nullptr, opcode, 0, 0);
+    EXPECT_EQ(ctx.nodeDef(opcode), first);
+    CG_NodeDef* second = CG_NodeDef::create(&ctx, 0, "second", 0, 1, 1, 1, 0, nullptr, nullptr, opcode, 0, 0);
+    EXPECT_EQ(ctx.nodeDef(opcode), second);
+  }
+  EXPECT_EQ(ctx.nodeDef(4094), nullptr);
 }
 
 TEST(ValueTest, FactoryTypesAndStoresValues) {
