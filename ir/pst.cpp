@@ -143,6 +143,29 @@ InPort UnstructuredRegion::successorInPort() const {
   return edge != nullptr ? edge->inPort() : InPort();
 }
 
+namespace {
+
+// Depth-first pre-order from aStart, successors in out-port order. aEnter is given each statement reached (null
+// for an unconnected port) and returns the one the walk goes on from, or null where it stops.
+template <class Enter> void walkPreOrder(Stmt* aStart, Enter aEnter) {
+  std::vector<std::pair<Stmt*, int>> stack;
+  if (Stmt* first = aEnter(aStart)) {
+    stack.emplace_back(first, 0);
+  }
+  while (!stack.empty()) {
+    auto& [stmt, port] = stack.back();
+    if (port == stmt->numOutPorts()) {
+      stack.pop_back();
+      continue;
+    }
+    if (Stmt* next = aEnter(stmt->succ(port++))) {
+      stack.emplace_back(next, 0);
+    }
+  }
+}
+
+} // namespace
+
 // IR order is a depth-first pre-order from the start; inside a single-entry single-exit region that is the
 // same walk started at the entry and kept inside.
 const std::vector<Stmt*>& UnstructuredRegion::stmts() const {
@@ -159,22 +182,13 @@ const std::vector<Stmt*>& UnstructuredRegion::stmts() const {
     std::vector<Region*> children = childRegions(region);
     work.insert(work.end(), children.begin(), children.end());
   }
-  std::vector<std::pair<Stmt*, int>> stack;
-  auto visit = [&](Stmt* aStmt) {
-    if (aStmt != nullptr && inside.erase(aStmt) > 0) {
-      fAllStmts.push_back(aStmt);
-      stack.emplace_back(aStmt, 0);
+  walkPreOrder(entryStmt(), [&](Stmt* aStmt) -> Stmt* {
+    if (aStmt == nullptr || inside.erase(aStmt) == 0) {
+      return nullptr;
     }
-  };
-  visit(entryStmt());
-  while (!stack.empty()) {
-    auto& [stmt, port] = stack.back();
-    if (port == stmt->numOutPorts()) {
-      stack.pop_back();
-      continue;
-    }
-    visit(stmt->succ(port++));
-  }
+    fAllStmts.push_back(aStmt);
+    return aStmt;
+  });
   fAllStmtsGathered = true;
   return fAllStmts;
 }
@@ -1330,27 +1344,18 @@ const Region* childHolding(const Region* aParent, const Region* aRegion) {
 std::vector<Stmt*> Pst::ownStmtsInWalkOrder(const UnstructuredRegion* aRegion) const {
   std::vector<Stmt*> order;
   std::unordered_set<const Stmt*> seen;
-  std::vector<std::pair<Stmt*, int>> stack;
-  auto visit = [&](Stmt* aStmt) {
+  walkPreOrder(aRegion->entryStmt(), [&](Stmt* aStmt) -> Stmt* {
     while (aStmt != nullptr && enclosingRegion(aStmt) != aRegion) {
       const Region* child = childHolding(aRegion, enclosingRegion(aStmt));
       Edge* exitEdge = child != nullptr ? child->exit().edge() : nullptr;
       aStmt = exitEdge != nullptr ? exitEdge->inPort().stmt() : nullptr;
     }
-    if (aStmt != nullptr && seen.insert(aStmt).second) {
-      order.push_back(aStmt);
-      stack.emplace_back(aStmt, 0);
+    if (aStmt == nullptr || !seen.insert(aStmt).second) {
+      return nullptr;
     }
-  };
-  visit(aRegion->entryStmt());
-  while (!stack.empty()) {
-    auto& [stmt, port] = stack.back();
-    if (port == stmt->numOutPorts()) {
-      stack.pop_back();
-      continue;
-    }
-    visit(stmt->succ(port++));
-  }
+    order.push_back(aStmt);
+    return aStmt;
+  });
   return order;
 }
 
