@@ -698,6 +698,9 @@ Stmt* PstBuilder::checkedTarget(Stmt* aSource, Edge* aEdge) const {
 void PstBuilder::collectGraph() {
   Cfg* cfg = fPst->fCfg;
   fPst->fDenseIndexOfNumber.assign(cfg->nodes().size(), kNone);
+  // Every statement is reached at most once; edges, virtual ones included, are seldom more than two per statement.
+  fStmts.reserve(cfg->stmts().size());
+  fEdges.reserve(2 * cfg->stmts().size() + 2);
   std::vector<std::pair<int, int>> stack;
   stack.emplace_back(discover(cfg->start()), 0);
   while (!stack.empty()) {
