@@ -30,13 +30,9 @@ const uint64_t kQuietNaNBits = 0xFFF8000000000000ull;
 }
 
 void requireCreateArguments(const char* aClassName, Type* aType, CG_Ctx* aCtx, MemPool* aPool) {
-  std::string prefix = std::string(aClassName) + "::createValue called with ";
-  if (!aType)
-    failAssertion(prefix + "aType == NULL");
-  if (!aCtx)
-    failAssertion(prefix + "aCtx  == NULL");
-  if (!aPool)
-    failAssertion(prefix + "aPool == NULL");
+  const char* missing = !aType ? "aType == NULL" : !aCtx ? "aCtx  == NULL" : !aPool ? "aPool == NULL" : nullptr;
+  if (missing)
+    failAssertion(std::string(aClassName) + "::createValue called with " + missing);
 }
 
 // aExpected reads like "a BoolType".
