@@ -37,14 +37,12 @@ char* cg_string_createf(CG_Ctx* aCtx, const char* aFormat, ...) {
   va_copy(copy, args);
   int length = aFormat != nullptr ? std::vsnprintf(buffer, sizeof(buffer), aFormat, copy) : 0;
   va_end(copy);
-  std::string longText;
   if (length >= static_cast<int>(sizeof(buffer))) {
-    longText = cg_string_vformat(aFormat, args);
+    std::string text = cg_string_vformat(aFormat, args);
+    va_end(args);
+    return aCtx->cgString(text);
   }
   va_end(args);
-  if (!longText.empty()) {
-    return aCtx->cgString(longText);
-  }
   return aCtx->cgString(std::string_view(buffer, length > 0 ? static_cast<size_t>(length) : 0));
 }
 

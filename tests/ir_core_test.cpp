@@ -116,6 +116,10 @@ TEST(StringTest, EqualTextsShareOnePointer) {
   char* alpha = cg_string_create(&ctx, "alpha");
   EXPECT_EQ(alpha, ctx.cgString(built));
   EXPECT_EQ(alpha, cg_string_createf(&ctx, "%s%s", "alp", "ha"));
+  for (size_t length : {255u, 256u, 1000u}) {
+    std::string longText(length, 'x');
+    EXPECT_EQ(ctx.cgString(longText + "!"), cg_string_createf(&ctx, "%s%c", longText.c_str(), '!'));
+  }
   EXPECT_NE(alpha, ctx.cgString("alpha "));
   EXPECT_EQ(ctx.cgString(""), cg_string_create(&ctx, ""));
   EXPECT_EQ(nullptr, ctx.cgString(static_cast<const char*>(nullptr)));
