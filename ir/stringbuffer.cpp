@@ -124,14 +124,18 @@ std::string StringBuffer::release() {
 }
 
 void StringBuffer::reserve(size_t aBytes) {
-  if (fStorage.size() < aBytes) {
-    fStorage.resize(aBytes);
-  }
+  fStorage.reserve(aBytes);
 }
 
-// Doubling keeps appends amortized constant.
+// Doubling keeps appends amortized constant; reserved capacity is taken up a doubling at a time without moving
+// the text, so that memory is touched only as the text nears it.
 void StringBuffer::grow(size_t aCount) {
-  fStorage.resize(std::max(2 * fStorage.size(), fLength + aCount));
+  size_t needed = fLength + aCount;
+  size_t target = std::max(needed, 2 * fStorage.size());
+  if (target > fStorage.capacity() && needed <= fStorage.capacity()) {
+    target = fStorage.capacity();
+  }
+  fStorage.resize(target);
 }
 
 void StringBuffer::terminate() const {

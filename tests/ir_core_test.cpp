@@ -329,6 +329,14 @@ TEST(StringBufferTest, TextStaysExactThroughGrowthChopAndRelease) {
   EXPECT_EQ(buffer.release(), expected);
   EXPECT_TRUE(buffer.empty());
   EXPECT_STREQ(buffer.append("again").c_str(), "again");
+  StringBuffer reserved;
+  reserved.reserve(100);
+  std::string threeHundred;
+  for (int i = 0; i < 100; ++i) {
+    reserved.append("xyz");
+    threeHundred += "xyz";
+  }
+  EXPECT_EQ(reserved.release(), threeHundred);
 }
 
 namespace {
