@@ -119,23 +119,25 @@ CG_NodeDef* CG_Ctx::nodeDef(int aOpcode) const {
   return found != fNodeDefs.end() ? found->second : nullptr;
 }
 
+CG_NodeDef*& CG_Ctx::nodeDefSlot(int aOpcode) {
+  if (aOpcode >= 0 && aOpcode <= kMaxIndexedOpcode) {
+    if (static_cast<size_t>(aOpcode) >= fNodeDefByOpcode.size()) {
+      fNodeDefByOpcode.resize(static_cast<size_t>(aOpcode) + 1, nullptr);
+    }
+    return fNodeDefByOpcode[aOpcode];
+  }
+  return fNodeDefs[aOpcode];
+}
+
 void CG_Ctx::registerNodeDef(CG_NodeDef* aDef) {
   CG_ASSERT(aDef != nullptr, "ir/ctx.cpp");
-  int opcode = aDef->opcode();
-  if (opcode >= 0 && opcode <= kMaxIndexedOpcode) {
-    if (static_cast<size_t>(opcode) >= fNodeDefByOpcode.size()) {
-      fNodeDefByOpcode.resize(static_cast<size_t>(opcode) + 1, nullptr);
-    }
-    fNodeDefByOpcode[opcode] = aDef;
+  CG_NodeDef*& slot = nodeDefSlot(aDef->opcode());
+  if (slot != nullptr) {
+    std::replace(fNodeDefList.begin(), fNodeDefList.end(), slot, aDef);
+  } else {
+    fNodeDefList.push_back(aDef);
   }
-  auto found = fNodeDefs.find(opcode);
-  if (found != fNodeDefs.end()) {
-    std::replace(fNodeDefList.begin(), fNodeDefList.end(), found->second, aDef);
-    found->second = aDef;
-    return;
-  }
-  fNodeDefs.emplace(aDef->opcode(), aDef);
-  fNodeDefList.push_back(aDef);
+  slot = aDef;
 }
 
 CG::IntrinsicFcn* CG_Ctx::findIntrinsicFcn(const char* aName) const {

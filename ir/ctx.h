@@ -74,6 +74,8 @@ public:
 
 private:
   void createBuiltinFcns();
+  // Where the definition of aOpcode is kept (null when there is none yet).
+  CG_NodeDef*& nodeDefSlot(int aOpcode);
 
   std::unique_ptr<MemPool> fPool;
   // Open-addressing table of the interned texts: each slot holds the text's hash, length and copy (null
@@ -92,11 +94,11 @@ private:
   char* fEmptyString = nullptr;
   CG::Scope* fGlobalScope = nullptr;
   CG::Scope* fReservedScopes[2] = {nullptr, nullptr};
-  std::unordered_map<int, CG_NodeDef*> fNodeDefs;
-  // The same definitions indexed by opcode, for the opcodes up to kMaxIndexedOpcode (every built-in one):
-  // each node made looks its definition up.
+  // Node definitions by opcode: indexed up to kMaxIndexedOpcode (every built-in one; each node made looks its
+  // definition up), in the map beyond.
   static constexpr int kMaxIndexedOpcode = 4095;
   std::vector<CG_NodeDef*> fNodeDefByOpcode;
+  std::unordered_map<int, CG_NodeDef*> fNodeDefs;
   std::vector<CG_NodeDef*> fNodeDefList;
   std::vector<CG::IntrinsicFcn*> fIntrinsicFcns;
   std::vector<CG::LibraryFcn*> fLibraryFcns;
