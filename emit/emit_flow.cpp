@@ -312,7 +312,7 @@ void QulEmitter::preprocessUnstructuredRegion(UnstructuredRegion* aRegion) {
     abortEmission("aRegion == NULL", __LINE__);
   if (!fPst)
     abortEmission("fPst == NULL", __LINE__);
-  for (Stmt* stmt : fPst->ownStmtsInWalkOrder(aRegion)) {
+  for (Stmt* stmt : fPst->ownStmtsInIrOrder(aRegion)) {
     if (stmt == aRegion->entryStmt() || stmt == aRegion->exitStmt())
       continue;
     int inEdges = 0;

@@ -87,14 +87,8 @@ void* MemPool::allocSlow(size_t aSize, size_t aAlign) {
     fFreeLists[sizeClass] = block->next;
     return block;
   }
-  uintptr_t cursor = reinterpret_cast<uintptr_t>(fCursor);
-  uintptr_t start = (cursor + aAlign - 1) & ~static_cast<uintptr_t>(aAlign - 1);
-  if (fCursor == nullptr || start + aSize > reinterpret_cast<uintptr_t>(fLimit)) {
-    return allocFromNewChunk(aSize, aAlign);
-  }
-  fCursor = reinterpret_cast<char*>(start + aSize);
-  fBytesAllocated += aSize;
-  return reinterpret_cast<void*>(start);
+  void* block = bump(aSize, aAlign);
+  return block != nullptr ? block : allocFromNewChunk(aSize, aAlign);
 }
 
 void* MemPool::allocFromNewChunk(size_t aSize, size_t aAlign) {
@@ -113,12 +107,12 @@ void* MemPool::allocFromNewChunk(size_t aSize, size_t aAlign) {
   fChunks = chunk;
   fCursor = reinterpret_cast<char*>(chunk) + header;
   fLimit = reinterpret_cast<char*>(chunk) + size;
-  return alloc(aSize, aAlign);
+  return bump(aSize, aAlign);
 }
 
 // Size classes are multiples of the granule; larger blocks are not recycled.
 int MemPool::sizeClassOf(size_t aSize) {
-  size_t index = (aSize + kGranule - 1) / kGranule;
+  size_t index = granules(aSize);
   return index < kNumSizeClasses ? static_cast<int>(index) : -1;
 }
 

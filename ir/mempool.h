@@ -27,13 +27,9 @@ public:
   void* alloc(size_t aSize, size_t aAlign = alignof(std::max_align_t)) {
     // Most requests find no block of their size to reuse and room left in the chunk: inline, a bump.
     size_t sizeClass = granules(aSize);
-    size_t size = sizeClass * kGranule;
     if (sizeClass >= kNumSizeClasses || fFreeLists[sizeClass] == nullptr) {
-      uintptr_t start = (reinterpret_cast<uintptr_t>(fCursor) + aAlign - 1) & ~(aAlign - 1);
-      if (fCursor != nullptr && start + size <= reinterpret_cast<uintptr_t>(fLimit)) {
-        fCursor = reinterpret_cast<char*>(start + size);
-        fBytesAllocated += size;
-        return reinterpret_cast<void*>(start);
+      if (void* block = bump(sizeClass * kGranule, aAlign)) {
+        return block;
       }
     }
     return allocSlow(aSize, aAlign);
@@ -66,6 +62,16 @@ private:
   template <class T> static void destroyObject(void* aObject) { static_cast<T*>(aObject)->~T(); }
 
   void addFinalizer(void (*aDestroy)(void*), void* aObject);
+  // aSize bytes at the chunk's cursor; null when the chunk has no room for them.
+  void* bump(size_t aSize, size_t aAlign) {
+    uintptr_t start = (reinterpret_cast<uintptr_t>(fCursor) + aAlign - 1) & ~(aAlign - 1);
+    if (fCursor == nullptr || start + aSize > reinterpret_cast<uintptr_t>(fLimit)) {
+      return nullptr;
+    }
+    fCursor = reinterpret_cast<char*>(start + aSize);
+    fBytesAllocated += aSize;
+    return reinterpret_cast<void*>(start);
+  }
   void* allocSlow(size_t aSize, size_t aAlign);
   void* allocFromNewChunk(size_t aSize, size_t aAlign);
   // Granules a request takes; a request for nothing takes one.

@@ -1344,7 +1344,7 @@ const Region* childHolding(const Region* aParent, const Region* aRegion) {
 
 // A child is single-entry single-exit: the walk of stmts() enters it through its entry and leaves it only
 // through its exit, so stepping straight to the exit's successor meets the own statements in the same order.
-std::vector<Stmt*> Pst::ownStmtsInWalkOrder(const UnstructuredRegion* aRegion) const {
+std::vector<Stmt*> Pst::ownStmtsInIrOrder(const UnstructuredRegion* aRegion) const {
   std::vector<Stmt*> order;
   std::unordered_set<const Stmt*> seen;
   walkPreOrder(aRegion->entryStmt(), [&](Stmt* aStmt) -> Stmt* {

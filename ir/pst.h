@@ -228,9 +228,9 @@ public:
   Region* enclosingRegion(Stmt* aStmt) const;
   // Position of a reachable statement in IR statement order; -1 for any other.
   int irOrderIndex(const Stmt* aStmt) const;
-  // aRegion's own statements (those in none of its children) in the order UnstructuredRegion::stmts() lists
-  // them, found without visiting the children's statements: the walk steps over a child from entry to exit.
-  std::vector<Stmt*> ownStmtsInWalkOrder(const UnstructuredRegion* aRegion) const;
+  // aRegion's own statements (those in none of its children) in IR statement order, found without visiting
+  // the children's statements: the walk steps over a child from its entry to its exit.
+  std::vector<Stmt*> ownStmtsInIrOrder(const UnstructuredRegion* aRegion) const;
 
 private:
   friend class PstBuilder;

@@ -375,7 +375,7 @@ void expectPartsConsistent(const Pst& aPst, const Region* aRegion) {
         expectedOwn.push_back(stmt);
       }
     }
-    EXPECT_EQ(aPst.ownStmtsInWalkOrder(region), expectedOwn);
+    EXPECT_EQ(aPst.ownStmtsInIrOrder(region), expectedOwn);
     expectWalkCoversUnstructured(aPst, region);
   }
 }
