@@ -33,6 +33,7 @@ public:
 
     void startLiteral() { fLiteral.clear(); }
     void appendLiteral(char aByte) { fLiteral.push_back(aByte); }
+    void appendLiteral(const char* aText, size_t aLength) { fLiteral.append(aText, aLength); }
     // Appends an escaped byte; a value beyond a byte is a user error.
     void appendEscape(long aValue, const char* aMessageId);
     // An escaped null byte ends the literal's text.

@@ -88,6 +88,9 @@ const TokenCase kTokenCases[] = {
      "QUL_SINGLE_QUOTED_LITERAL(AA) QUL_SINGLE_QUOTED_LITERAL(S4) QUL_SINGLE_QUOTED_LITERAL(q) "
      "QUL_SINGLE_QUOTED_LITERAL(X41)"},
     {"\"\\t\\n\\\\\"", "QUL_STRING_LITERAL(\t\n\\)"},
+    // Plain runs around escapes and quotes of the other kind.
+    {"\"ab\\\"cd'ef\\x41\" 'gh\\'ij\"\"k'",
+     "QUL_STRING_LITERAL(ab\"cd'efA) QUL_SINGLE_QUOTED_LITERAL(gh'ij\"\"k)"},
     {"\"open", ""},
     // Bytes above 0x7F (UTF-8 text) inside literals and comments.
     {"\"caf\xC3\xA9\" '\xE9' a // \xFF\nb",
