@@ -40,11 +40,36 @@ char* CG_Ctx::cgString(const std::string& aText) {
   return cgString(aText.c_str());
 }
 
+namespace {
+
+// Hash of an interned text. Most texts are identifiers of a few bytes: eight bytes are mixed per
+// step, and the multiply-and-fold at the end spreads them into the low bits the table's mask keeps.
+size_t textHash(std::string_view aText) {
+  constexpr uint64_t kMultiplier = 0x9E3779B97F4A7C15ull;
+  const char* bytes = aText.data();
+  size_t left = aText.size();
+  uint64_t hash = left * kMultiplier;
+  for (; left >= sizeof(uint64_t); left -= sizeof(uint64_t), bytes += sizeof(uint64_t)) {
+    uint64_t word;
+    std::memcpy(&word, bytes, sizeof word);
+    hash = (hash ^ word) * kMultiplier;
+    hash ^= hash >> 32;
+  }
+  uint64_t tail = 0;
+  for (size_t i = 0; i < left; ++i) {
+    tail |= static_cast<uint64_t>(static_cast<unsigned char>(bytes[i])) << (8 * i);
+  }
+  hash = (hash ^ tail) * kMultiplier;
+  return static_cast<size_t>(hash ^ (hash >> 32));
+}
+
+} // namespace
+
 char* CG_Ctx::cgString(std::string_view aText) {
   if (fStringSlots.empty()) {
     growStrings();
   }
-  size_t hash = std::hash<std::string_view>()(aText);
+  size_t hash = textHash(aText);
   size_t mask = fStringSlots.size() - 1;
   for (size_t slot = hash & mask;; slot = (slot + 1) & mask) {
     const StringSlot& entry = fStringSlots[slot];
