@@ -435,12 +435,12 @@ Symbol* typeDef(QulParserCtx* aCtx, char* aSymbolName, TypeBuilder* aType, char*
     TypeBuilder* builder = aType;
     Scope* scope = aCtx->currentScope();
     if (aAlias) {
-        builder = aCtx->pool()->make<RenamedTypeBuilder>(scope, aType, aIrName);
+        builder = aCtx->scratchPool()->make<RenamedTypeBuilder>(scope, aType, aIrName);
     } else if (aIrName != nullptr && NamedTypeBuilder::isa(aType) && NamedTypeBuilder::cast(aType)->name() == nullptr) {
         NamedTypeBuilder::cast(aType)->setName(aIrName);
         NamedTypeBuilder::cast(aType)->setScope(scope);
     } else if (aIrName != nullptr) {
-        builder = aCtx->pool()->make<CopyTypeBuilder>(scope, aType, aIrName);
+        builder = aCtx->scratchPool()->make<CopyTypeBuilder>(scope, aType, aIrName);
     }
     for (QulParserListener* listener : aCtx->listeners()) {
         listener->typeDefn(builder, aParams);

@@ -17,10 +17,11 @@ namespace CG {
 namespace QulRules {
 namespace {
 
+// Builders and their parts serve only while the phrase is read; the types they build live in the IR.
 template <class B, class... A>
 B* make(QulParserCtx* aCtx, A&&... aArgs)
 {
-    return aCtx->pool()->make<B>(std::forward<A>(aArgs)...);
+    return aCtx->scratchPool()->make<B>(std::forward<A>(aArgs)...);
 }
 
 Scope* builderScope(QulParserCtx* aCtx)
