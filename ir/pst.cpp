@@ -83,14 +83,14 @@ Region* checkedRegionCast(Region* aRegion, RegionKind aFirst, RegionKind aLast, 
 
 namespace {
 
-InPort firstEntry(const std::vector<Stmt*>& aStmts) {
+InPort firstEntry(const PstList<Stmt*>& aStmts) {
   if (aStmts.empty()) {
     throwPstError("CG/Pst/basicBlock", "a basic block needs at least one statement");
   }
   return aStmts.front()->inPort(0);
 }
 
-InPort firstEntry(const std::vector<Region*>& aChildren) {
+InPort firstEntry(const PstList<Region*>& aChildren) {
   if (aChildren.empty()) {
     throwPstError("CG/Pst/chain", "a chain needs at least one region");
   }
@@ -99,18 +99,18 @@ InPort firstEntry(const std::vector<Region*>& aChildren) {
 
 } // namespace
 
-BasicBlockRegion::BasicBlockRegion(std::vector<Stmt*> aStmts)
-    : Region(firstEntry(aStmts), aStmts.back()->outPort(0)), fStmts(std::move(aStmts)) {}
+BasicBlockRegion::BasicBlockRegion(PstList<Stmt*> aStmts)
+    : Region(firstEntry(aStmts), aStmts.back()->outPort(0)), fStmts(aStmts) {}
 
-ChainRegion::ChainRegion(std::vector<Region*> aChildren)
-    : Region(firstEntry(aChildren), aChildren.back()->exit()), fChildren(std::move(aChildren)) {}
+ChainRegion::ChainRegion(PstList<Region*> aChildren)
+    : Region(firstEntry(aChildren), aChildren.back()->exit()), fChildren(aChildren) {}
 
 IfRegion::IfRegion(IfStmt* aIf, MergeStmt* aJoin, Region* aTrueBranch, Region* aFalseBranch)
     : Region(aIf->inPort(), aJoin->outPort()), fIf(aIf), fJoin(aJoin), fTrueBranch(aTrueBranch),
       fFalseBranch(aFalseBranch) {}
 
-SwitchRegion::SwitchRegion(SwitchStmt* aSwitch, MergeStmt* aJoin, std::vector<Region*> aBranches)
-    : Region(aSwitch->inPort(), aJoin->outPort()), fSwitch(aSwitch), fJoin(aJoin), fBranches(std::move(aBranches)) {
+SwitchRegion::SwitchRegion(SwitchStmt* aSwitch, MergeStmt* aJoin, PstList<Region*> aBranches)
+    : Region(aSwitch->inPort(), aJoin->outPort()), fSwitch(aSwitch), fJoin(aJoin), fBranches(aBranches) {
   if (static_cast<int>(fBranches.size()) != aSwitch->numOutPorts()) {
     throwPstError("CG/Pst/switch", "a switch region needs one branch per out-port", aSwitch);
   }
@@ -134,9 +134,9 @@ AbstractForLoopRegion::AbstractForLoopRegion(AbstractForEntryStmt* aEntry, Abstr
     : Region(aEntry->inPort(AbstractForEntryStmt::kEntryPort), aExit->exitOutPort()), fEntry(aEntry), fExit(aExit),
       fBody(aBody) {}
 
-UnstructuredRegion::UnstructuredRegion(InPort aEntry, OutPort aExit, std::vector<Stmt*> aOwnStmts,
-                                       std::vector<Region*> aChildren)
-    : Region(aEntry, aExit), fOwnStmts(std::move(aOwnStmts)), fChildren(std::move(aChildren)) {}
+UnstructuredRegion::UnstructuredRegion(InPort aEntry, OutPort aExit, PstList<Stmt*> aOwnStmts,
+                                       PstList<Region*> aChildren)
+    : Region(aEntry, aExit), fOwnStmts(aOwnStmts), fChildren(aChildren) {}
 
 InPort UnstructuredRegion::successorInPort() const {
   Edge* edge = exit().edge();
@@ -205,7 +205,7 @@ std::vector<Region*> childRegions(const Region* aRegion) {
   case RegionKind::BASIC_BLOCK:
     break;
   case RegionKind::CHAIN:
-    children = ChainRegion::cast(aRegion)->children();
+    children = ChainRegion::cast(aRegion)->children().toVector();
     break;
   case RegionKind::IF:
     add(IfRegion::cast(aRegion)->trueBranch());
@@ -230,7 +230,7 @@ std::vector<Region*> childRegions(const Region* aRegion) {
     add(AbstractForLoopRegion::cast(aRegion)->body());
     break;
   case RegionKind::UNSTRUCTURED:
-    children = UnstructuredRegion::cast(aRegion)->children();
+    children = UnstructuredRegion::cast(aRegion)->children().toVector();
     break;
   }
   return children;
@@ -242,7 +242,7 @@ std::vector<Stmt*> ownStmts(const Region* aRegion) {
   case RegionKind::CHAIN:
     return {};
   case RegionKind::BASIC_BLOCK:
-    return BasicBlockRegion::cast(aRegion)->stmts();
+    return BasicBlockRegion::cast(aRegion)->stmts().toVector();
   case RegionKind::IF:
     return {IfRegion::cast(aRegion)->ifStmt(), IfRegion::cast(aRegion)->joinStmt()};
   case RegionKind::SWITCH:
@@ -255,7 +255,7 @@ std::vector<Stmt*> ownStmts(const Region* aRegion) {
   case RegionKind::PARALLEL_FOR_LOOP:
     return {AbstractForLoopRegion::cast(aRegion)->entryStmt(), AbstractForLoopRegion::cast(aRegion)->exitStmt()};
   case RegionKind::UNSTRUCTURED:
-    return UnstructuredRegion::cast(aRegion)->ownStmts();
+    return UnstructuredRegion::cast(aRegion)->ownStmts().toVector();
   }
   return {};
 }
@@ -613,10 +613,12 @@ private:
   template <class T, class... A> T* make(A&&... aArgs);
   void registerEntry(Region* aRegion);
   void setEnclosing(Stmt* aStmt, Region* aRegion);
-  std::vector<Region*> sequenceUnits(int aHead);
+  template <class T> PstList<T> list(const std::vector<T>& aItems) const { return PstList<T>(fPool, aItems); }
+  void sequenceUnits(int aHead, std::vector<Region*>& aUnits);
   Region* wrapUnits(const std::vector<Region*>& aUnits);
-  std::vector<Region*> childSequences(int aParent);
-  std::vector<Stmt*> ownStmtsOf(int aParent) const;
+  Region* sequenceRegion(int aHead);
+  void childSequences(int aParent, std::vector<Region*>& aChildren);
+  void ownStmtsOf(int aParent, std::vector<Stmt*>& aOwn) const;
   void buildRegions();
   Region* classify(int aRegion, const std::vector<Stmt*>& aOwn, const std::vector<Region*>& aChildren);
   Region* matchStructured(InPort aEntry, OutPort aExit);
@@ -664,6 +666,11 @@ private:
   std::vector<uint8_t> fSingleStmt;
   std::vector<Region*> fObject;
   std::vector<Region*> fSequenceObject;
+  // Lists reused from region to region while the regions are made.
+  std::vector<Stmt*> fRun;
+  std::vector<Region*> fUnits;
+  std::vector<Region*> fChildren;
+  std::vector<Stmt*> fOwnOfRegion;
 };
 
 int PstBuilder::addEdge(int aFrom, int aTo, int aFromPort, int aToPort) {
@@ -1007,65 +1014,68 @@ void PstBuilder::setEnclosing(Stmt* aStmt, Region* aRegion) {
   fPst->fEnclosing[fPst->denseIndex(aStmt)] = aRegion;
 }
 
-// The units of a sequence: runs of single-statement regions become basic blocks, other regions stand alone.
-std::vector<Region*> PstBuilder::sequenceUnits(int aHead) {
-  std::vector<Region*> units;
-  std::vector<Stmt*> run;
+// Appends the units of a sequence to aUnits: runs of single-statement regions become basic blocks, other
+// regions stand alone.
+void PstBuilder::sequenceUnits(int aHead, std::vector<Region*>& aUnits) {
+  fRun.clear();
   auto flushRun = [&]() {
-    if (run.empty()) {
+    if (fRun.empty()) {
       return;
     }
-    BasicBlockRegion* block = make<BasicBlockRegion>(std::move(run));
+    BasicBlockRegion* block = make<BasicBlockRegion>(list(fRun));
     for (Stmt* stmt : block->stmts()) {
       setEnclosing(stmt, block);
     }
-    units.push_back(block);
-    run.clear();
+    aUnits.push_back(block);
+    fRun.clear();
   };
   for (int region = aHead; region != kNone; region = fNext[region]) {
     if (fSingleStmt[region]) {
-      run.push_back(fStmts[fOwn[fOwnStart[region + 1]]]);
+      fRun.push_back(fStmts[fOwn[fOwnStart[region + 1]]]);
       continue;
     }
     flushRun();
-    units.push_back(fObject[region]);
+    aUnits.push_back(fObject[region]);
   }
   flushRun();
-  return units;
 }
 
 Region* PstBuilder::wrapUnits(const std::vector<Region*>& aUnits) {
   if (aUnits.size() == 1) {
     return aUnits.front();
   }
-  ChainRegion* chain = make<ChainRegion>(aUnits);
+  ChainRegion* chain = make<ChainRegion>(list(aUnits));
   for (Region* unit : aUnits) {
     unit->setParent(chain);
   }
   return chain;
 }
 
-// Builds the sequences directly inside aParent (kNone: the outermost level), each as one region.
-std::vector<Region*> PstBuilder::childSequences(int aParent) {
-  std::vector<Region*> children;
-  for (int i = fHeadStart[aParent + 1]; i < fHeadStart[aParent + 2]; ++i) {
-    int head = fHeads[i];
-    fSequenceObject[head] = wrapUnits(sequenceUnits(head));
-    children.push_back(fSequenceObject[head]);
-  }
-  return children;
+// The sequence starting at aHead as one region.
+Region* PstBuilder::sequenceRegion(int aHead) {
+  fUnits.clear();
+  sequenceUnits(aHead, fUnits);
+  return wrapUnits(fUnits);
 }
 
-std::vector<Stmt*> PstBuilder::ownStmtsOf(int aParent) const {
-  std::vector<Stmt*> own;
-  own.reserve(static_cast<size_t>(fOwnStart[aParent + 2] - fOwnStart[aParent + 1]));
+// Builds the sequences directly inside aParent (kNone: the outermost level), each as one region.
+void PstBuilder::childSequences(int aParent, std::vector<Region*>& aChildren) {
+  aChildren.clear();
+  for (int i = fHeadStart[aParent + 1]; i < fHeadStart[aParent + 2]; ++i) {
+    int head = fHeads[i];
+    fSequenceObject[head] = sequenceRegion(head);
+    aChildren.push_back(fSequenceObject[head]);
+  }
+}
+
+void PstBuilder::ownStmtsOf(int aParent, std::vector<Stmt*>& aOwn) const {
+  aOwn.clear();
   for (int i = fOwnStart[aParent + 1]; i < fOwnStart[aParent + 2]; ++i) {
     int node = fOwn[i];
     if (node != 0 && node != fEnd) {
-      own.push_back(fStmts[node]);
+      aOwn.push_back(fStmts[node]);
     }
   }
-  return own;
 }
 
 void PstBuilder::buildRegions() {
@@ -1076,13 +1086,13 @@ void PstBuilder::buildRegions() {
     if (!fValid[region] || fSingleStmt[region]) {
       continue;
     }
-    std::vector<Region*> children = childSequences(region);
-    std::vector<Stmt*> own = ownStmtsOf(region);
-    fObject[region] = classify(region, own, children);
-    for (Region* child : children) {
+    childSequences(region, fChildren);
+    ownStmtsOf(region, fOwnOfRegion);
+    fObject[region] = classify(region, fOwnOfRegion, fChildren);
+    for (Region* child : fChildren) {
       child->setParent(fObject[region]);
     }
-    for (Stmt* stmt : own) {
+    for (Stmt* stmt : fOwnOfRegion) {
       setEnclosing(stmt, fObject[region]);
     }
   }
@@ -1099,7 +1109,7 @@ Region* PstBuilder::classify(int aRegion, const std::vector<Stmt*>& aOwn, const 
       return structured;
     }
   }
-  return make<UnstructuredRegion>(entry, exit, aOwn, aChildren);
+  return make<UnstructuredRegion>(entry, exit, list(aOwn), list(aChildren));
 }
 
 Region* PstBuilder::matchStructured(InPort aEntry, OutPort aExit) {
@@ -1156,7 +1166,7 @@ Region* PstBuilder::matchSwitch(SwitchStmt* aSwitch, Stmt* aExitStmt) {
     arrived[reached.index] = 1;
     branches.push_back(branch(aSwitch, port));
   }
-  return make<SwitchRegion>(aSwitch, MergeStmt::cast(aExitStmt), std::move(branches));
+  return make<SwitchRegion>(aSwitch, MergeStmt::cast(aExitStmt), list(branches));
 }
 
 // for-entry -> for-exit; body from out-port 0 back to in-port 1; out-port 1 leaves.
@@ -1223,20 +1233,24 @@ void PstBuilder::buildRoot() {
     return;
   }
   int first = validByEntry(startEdge);
-  std::vector<Stmt*> own = ownStmtsOf(kNone);
+  std::vector<Stmt*> own;
+  ownStmtsOf(kNone, own);
   int numHeads = fHeadStart[1] - fHeadStart[0];
   if (first != kNone && own.empty() && numHeads == 1 && fEndInEdge != kNone && sequenceEndingAt(fEndInEdge) == first) {
-    fPst->fRoot = wrapUnits(sequenceUnits(first));
+    fPst->fRoot = sequenceRegion(first);
     return;
   }
   int last = fEndInEdge == kNone ? kNone : sequenceEndingAt(fEndInEdge);
   last = last == first ? kNone : last;
-  std::vector<Region*> units = first == kNone ? std::vector<Region*>() : sequenceUnits(first);
+  std::vector<Region*> units;
+  if (first != kNone) {
+    sequenceUnits(first, units);
+  }
   std::vector<Region*> children;
   for (int i = fHeadStart[0]; i < fHeadStart[1]; ++i) {
     int head = fHeads[i];
     if (head != first && head != last) {
-      fSequenceObject[head] = wrapUnits(sequenceUnits(head));
+      fSequenceObject[head] = sequenceRegion(head);
       children.push_back(fSequenceObject[head]);
     }
   }
@@ -1248,7 +1262,7 @@ void PstBuilder::buildRoot() {
     InPort entry = inPortOf(first == kNone ? startEdge : firstExit);
     OutPort exit =
         last != kNone ? outPortOf(fEntryEdge[last]) : (fEndInEdge != kNone ? outPortOf(fEndInEdge) : OutPort());
-    Region* middle = make<UnstructuredRegion>(entry, exit, own, children);
+    Region* middle = make<UnstructuredRegion>(entry, exit, list(own), list(children));
     for (Region* child : children) {
       child->setParent(middle);
     }
@@ -1258,8 +1272,7 @@ void PstBuilder::buildRoot() {
     units.push_back(middle);
   }
   if (last != kNone) {
-    std::vector<Region*> lastUnits = sequenceUnits(last);
-    units.insert(units.end(), lastUnits.begin(), lastUnits.end());
+    sequenceUnits(last, units);
   }
   if (!units.empty()) {
     fPst->fRoot = wrapUnits(units);

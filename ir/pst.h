@@ -1,14 +1,14 @@
 // Program structure tree: the nesting of single-entry single-exit regions of a function body, each classified.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <vector>
 
 #include "ir/cfg.h"
+#include "ir/mempool.h"
 #include "ir/node.h"
 #include "ir/region.h"
-
-class MemPool;
 
 namespace CG {
 
@@ -31,35 +31,63 @@ Region* checkedRegionCast(Region* aRegion, RegionKind aFirst, RegionKind aLast, 
     return cast(const_cast<Region*>(aRegion));                                                                         \
   }
 
+// The statements or regions a region holds: fixed when the region is made, kept in the tree's pool beside it.
+template <class T> class PstList {
+public:
+  PstList() = default;
+  PstList(MemPool* aPool, const std::vector<T>& aItems) : fSize(aItems.size()) {
+    if (fSize > 0) {
+      fItems = static_cast<T*>(aPool->alloc(sizeof(T) * fSize, alignof(T)));
+      std::copy(aItems.begin(), aItems.end(), fItems);
+    }
+  }
+
+  const T* begin() const { return fItems; }
+  const T* end() const { return fItems + fSize; }
+  size_t size() const { return fSize; }
+  bool empty() const { return fSize == 0; }
+  const T& operator[](size_t aIndex) const { return fItems[aIndex]; }
+  const T& front() const { return fItems[0]; }
+  const T& back() const { return fItems[fSize - 1]; }
+  std::vector<T> toVector() const { return std::vector<T>(begin(), end()); }
+
+private:
+  T* fItems = nullptr;
+  size_t fSize = 0;
+};
+
 // A maximal straight run of single-entry single-exit statements, in order.
 class BasicBlockRegion : public Region {
 public:
-  explicit BasicBlockRegion(std::vector<Stmt*> aStmts);
+  using PoolReclaimsStorage = void;
+  explicit BasicBlockRegion(PstList<Stmt*> aStmts);
   CG_DECLARE_REGION_CASTS(BasicBlockRegion, RegionKind::BASIC_BLOCK, RegionKind::BASIC_BLOCK)
   RegionKind regionKind() const override { return RegionKind::BASIC_BLOCK; }
 
-  const std::vector<Stmt*>& stmts() const { return fStmts; }
+  const PstList<Stmt*>& stmts() const { return fStmts; }
 
 private:
-  std::vector<Stmt*> fStmts;
+  PstList<Stmt*> fStmts;
 };
 
 // Two or more regions executed one after another: each one's exit leads to the next one's entry.
 class ChainRegion : public Region {
 public:
-  explicit ChainRegion(std::vector<Region*> aChildren);
+  using PoolReclaimsStorage = void;
+  explicit ChainRegion(PstList<Region*> aChildren);
   CG_DECLARE_REGION_CASTS(ChainRegion, RegionKind::CHAIN, RegionKind::CHAIN)
   RegionKind regionKind() const override { return RegionKind::CHAIN; }
 
-  const std::vector<Region*>& children() const { return fChildren; }
+  const PstList<Region*>& children() const { return fChildren; }
 
 private:
-  std::vector<Region*> fChildren;
+  PstList<Region*> fChildren;
 };
 
 // if -> (true branch | false branch) -> join. A branch is null when its out-port leads straight to the join.
 class IfRegion : public Region {
 public:
+  using PoolReclaimsStorage = void;
   IfRegion(IfStmt* aIf, MergeStmt* aJoin, Region* aTrueBranch, Region* aFalseBranch);
   CG_DECLARE_REGION_CASTS(IfRegion, RegionKind::IF, RegionKind::IF)
   RegionKind regionKind() const override { return RegionKind::IF; }
@@ -79,8 +107,9 @@ private:
 // switch -> (case branches, default branch) -> join; a null branch leads straight to the join.
 class SwitchRegion : public Region {
 public:
+  using PoolReclaimsStorage = void;
   // aBranches: one per out-port of the switch (the cases, then the default).
-  SwitchRegion(SwitchStmt* aSwitch, MergeStmt* aJoin, std::vector<Region*> aBranches);
+  SwitchRegion(SwitchStmt* aSwitch, MergeStmt* aJoin, PstList<Region*> aBranches);
   CG_DECLARE_REGION_CASTS(SwitchRegion, RegionKind::SWITCH, RegionKind::SWITCH)
   RegionKind regionKind() const override { return RegionKind::SWITCH; }
 
@@ -93,12 +122,13 @@ public:
 private:
   SwitchStmt* fSwitch;
   MergeStmt* fJoin;
-  std::vector<Region*> fBranches;
+  PstList<Region*> fBranches;
 };
 
 // head (in-port 0 entry, 1 back edge) -> test; true: body -> head; false: leaves the loop.
 class WhileRegion : public Region {
 public:
+  using PoolReclaimsStorage = void;
   WhileRegion(MergeStmt* aHead, IfStmt* aTest, Region* aBody);
   CG_DECLARE_REGION_CASTS(WhileRegion, RegionKind::WHILE, RegionKind::WHILE)
   RegionKind regionKind() const override { return RegionKind::WHILE; }
@@ -116,6 +146,7 @@ private:
 // head -> body -> test; true: back to head in-port 1; false: leaves the loop.
 class DoWhileRegion : public Region {
 public:
+  using PoolReclaimsStorage = void;
   DoWhileRegion(MergeStmt* aHead, Region* aBody, IfStmt* aTest);
   CG_DECLARE_REGION_CASTS(DoWhileRegion, RegionKind::DO_WHILE, RegionKind::DO_WHILE)
   RegionKind regionKind() const override { return RegionKind::DO_WHILE; }
@@ -133,6 +164,7 @@ private:
 // for-entry -> for-exit; out-port 0: body -> entry in-port 1; out-port 1: leaves the loop.
 class AbstractForLoopRegion : public Region {
 public:
+  using PoolReclaimsStorage = void;
   AbstractForLoopRegion(AbstractForEntryStmt* aEntry, AbstractForExitStmt* aExit, Region* aBody);
   CG_DECLARE_REGION_CASTS(AbstractForLoopRegion, RegionKind::FOR_LOOP, RegionKind::PARALLEL_FOR_LOOP)
   RegionKind regionKind() const override = 0;
@@ -165,7 +197,7 @@ public:
 // and splits; every maximal single-entry single-exit area inside it is a child region.
 class UnstructuredRegion : public Region {
 public:
-  UnstructuredRegion(InPort aEntry, OutPort aExit, std::vector<Stmt*> aOwnStmts, std::vector<Region*> aChildren);
+  UnstructuredRegion(InPort aEntry, OutPort aExit, PstList<Stmt*> aOwnStmts, PstList<Region*> aChildren);
   CG_DECLARE_REGION_CASTS(UnstructuredRegion, RegionKind::UNSTRUCTURED, RegionKind::UNSTRUCTURED)
   RegionKind regionKind() const override { return RegionKind::UNSTRUCTURED; }
 
@@ -177,13 +209,13 @@ public:
   // Every statement inside, children's included, in IR statement order (gathered on first use).
   const std::vector<Stmt*>& stmts() const;
   // The statements inside that are in none of the children, in IR statement order.
-  const std::vector<Stmt*>& ownStmts() const { return fOwnStmts; }
+  const PstList<Stmt*>& ownStmts() const { return fOwnStmts; }
   // The regions directly inside, in IR order of their entries.
-  const std::vector<Region*>& children() const { return fChildren; }
+  const PstList<Region*>& children() const { return fChildren; }
 
 private:
-  std::vector<Stmt*> fOwnStmts;
-  std::vector<Region*> fChildren;
+  PstList<Stmt*> fOwnStmts;
+  PstList<Region*> fChildren;
   mutable std::vector<Stmt*> fAllStmts;
   mutable bool fAllStmtsGathered = false;
 };

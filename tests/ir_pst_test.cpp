@@ -159,7 +159,7 @@ std::string describe(const Region* aRegion) {
     return "bb(" + text + ")";
   }
   case RegionKind::CHAIN:
-    return "chain(" + list(ChainRegion::cast(aRegion)->children()) + ")";
+    return "chain(" + list(ChainRegion::cast(aRegion)->children().toVector()) + ")";
   case RegionKind::IF:
     return "if(" + list({IfRegion::cast(aRegion)->trueBranch(), IfRegion::cast(aRegion)->falseBranch()}) + ")";
   case RegionKind::SWITCH: {
@@ -180,7 +180,7 @@ std::string describe(const Region* aRegion) {
     return std::string(regionKindName(aRegion->regionKind())) + "(" +
            describe(AbstractForLoopRegion::cast(aRegion)->body()) + ")";
   case RegionKind::UNSTRUCTURED:
-    return "U(" + list(UnstructuredRegion::cast(aRegion)->children()) + ")";
+    return "U(" + list(UnstructuredRegion::cast(aRegion)->children().toVector()) + ")";
   case RegionKind::FRAGMENT:
     break;
   }
@@ -300,9 +300,9 @@ void expectWalkCoversUnstructured(const Pst& aPst, const UnstructuredRegion* aRe
     }
   }
   visited.erase(continuation);
-  const std::vector<Stmt*>& own = aRegion->ownStmts();
+  const auto& own = aRegion->ownStmts();
   EXPECT_EQ(visited, std::set<Stmt*>(own.begin(), own.end()));
-  const std::vector<Region*>& children = aRegion->children();
+  const auto& children = aRegion->children();
   EXPECT_EQ(printed, std::set<Region*>(children.begin(), children.end()));
 }
 
