@@ -29,7 +29,7 @@ NodeFactory::NodeFactory(Cfg* aCfg, TypeChecker* aChecker)
 
 TypeChecker* NodeFactory::typeChecker() const {
   if (fChecker == nullptr) {
-    fChecker = fPool->make<CoreDomainTypeChecker>(fCtx);
+    fChecker = &fDefaultChecker.emplace(fCtx);
   }
   return fChecker;
 }

@@ -3,17 +3,17 @@
 
 #include <cstddef>
 #include <initializer_list>
+#include <optional>
 #include <vector>
 
 #include "ir/cfg.h"
 #include "ir/node.h"
+#include "ir/typechecker.h"
 
 class MemPool;
 
 namespace CG {
 
-class CoreDomainTypeChecker;
-class TypeChecker;
 
 // The operands handed to a maker: consecutive expressions held by the caller (a vector, a braced
 // list, a parser's list) for the length of the call.
@@ -43,14 +43,17 @@ private:
 };
 
 // Nodes are IR objects of the graph and always live in the context's pool; the factory's pool
-// holds the factory's own helpers (the default type checker, regions). Expressions made without
-// an explicit type get the type checker's expected type. Statements are made unconnected.
+// holds the factory's own helpers (regions). Expressions made without an explicit type get the type
+// checker's expected type. Statements are made unconnected.
 class NodeFactory {
 public:
   // Uses the function's graph, creating it when the function has none. A null checker means a
   // CoreDomainTypeChecker; a null pool means the context's pool.
   NodeFactory(Fcn* aFcn, MemPool* aPool, TypeChecker* aChecker = nullptr);
   NodeFactory(Cfg* aCfg, TypeChecker* aChecker);
+  // The default checker lives in the factory.
+  NodeFactory(const NodeFactory&) = delete;
+  NodeFactory& operator=(const NodeFactory&) = delete;
 
   Cfg* cfg() const { return fCfg; }
   CG_Ctx* ctx() const { return fCtx; }
@@ -122,8 +125,9 @@ private:
   Cfg* fCfg;
   CG_Ctx* fCtx;
   MemPool* fPool;
-  // Made on first use when none was given: most factories never infer a type.
+  // Made on first use when none was given (in fDefaultChecker): most factories never infer a type.
   mutable TypeChecker* fChecker;
+  mutable std::optional<CoreDomainTypeChecker> fDefaultChecker;
 };
 
 } // namespace CG
