@@ -36,7 +36,8 @@ QulParserCtx::QulParserCtx(CG_Ctx* aCtx, MemPool* aPool, Scope* aOuter, Scope* a
         fOwnedChecker = std::make_unique<CoreDomainTypeChecker>(aCtx);
         fChecker = fOwnedChecker.get();
     }
-    fSymbols = std::make_unique<QulSymbolTable>(aCtx, aPool, aOps);
+    // Symbols serve only while the text is read, like the literals.
+    fSymbols = std::make_unique<QulSymbolTable>(aCtx, managedPool(), aOps);
     fLexState = std::make_unique<QulLexState>(this);
     // Literals only carry text to the values made from them: they live as long as the parser.
     fLiterals = std::make_unique<QulParserLiteralFactory>(fLexState->lineSource(), managedPool());
