@@ -89,4 +89,14 @@ TEST(Types, TypedefNamesAStructAndEntersTheName) {
   EXPECT_EQ(type, CG::PointerType::cast(var->type())->baseType());
 }
 
+// A body's type builders go with the body; the types they built stay with the module.
+TEST(Types, TypesBuiltInABodyOutliveItsBuilders) {
+  Module module;
+  module.parse("function((),(),f){\n  T <- typedef(struct((int32,a),(pointer(int32),p)),T);\n  v <- var(T,v);\n}\n"
+               "function((),(),g){\n  u <- var(pointer(int32),u);\n}\n");
+  std::string text = module.emit();
+  EXPECT_NE(std::string::npos, text.find("var(struct((int32,a),(pointer(int32),p)),v);")) << text;
+  EXPECT_NE(std::string::npos, text.find("var(pointer(int32),u);")) << text;
+}
+
 } // namespace
