@@ -1359,19 +1359,24 @@ const Region* childHolding(const Region* aParent, const Region* aRegion) {
 // through its exit, so stepping straight to the exit's successor meets the own statements in the same order.
 std::vector<Stmt*> Pst::ownStmtsInIrOrder(const UnstructuredRegion* aRegion) const {
   std::vector<Stmt*> order;
-  std::unordered_set<const Stmt*> seen;
+  fSeen.resize(fStmts.size(), 0);
   walkPreOrder(aRegion->entryStmt(), [&](Stmt* aStmt) -> Stmt* {
     while (aStmt != nullptr && enclosingRegion(aStmt) != aRegion) {
       const Region* child = childHolding(aRegion, enclosingRegion(aStmt));
       Edge* exitEdge = child != nullptr ? child->exit().edge() : nullptr;
       aStmt = exitEdge != nullptr ? exitEdge->inPort().stmt() : nullptr;
     }
-    if (aStmt == nullptr || !seen.insert(aStmt).second) {
+    // Every statement met here is inside the region, so reachable and given a dense index.
+    if (aStmt == nullptr || fSeen[denseIndex(aStmt)]) {
       return nullptr;
     }
+    fSeen[denseIndex(aStmt)] = 1;
     order.push_back(aStmt);
     return aStmt;
   });
+  for (Stmt* stmt : order) {
+    fSeen[denseIndex(stmt)] = 0;
+  }
   return order;
 }
 

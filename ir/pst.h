@@ -278,6 +278,8 @@ private:
   std::vector<int> fInPortBase;
   std::vector<Region*> fEnclosing;
   std::vector<Region*> fEntryRegions;
+  // Marks by dense index for ownStmtsInIrOrder, all clear between calls.
+  mutable std::vector<uint8_t> fSeen;
 };
 
 } // namespace CG
