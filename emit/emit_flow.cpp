@@ -290,10 +290,11 @@ void QulEmitter::emitUnstructuredRegion(UnstructuredRegion* aRegion) {
   Stmt* savedStop = fStopStmt;
   fRegionContinuation = aRegion->successorInPort().valid() ? aRegion->successorInPort().stmt() : nullptr;
   fStopStmt = MergeStmt::isa(exitStmt) ? exitStmt : fRegionContinuation;
-  IdSet<Stmt*>* visited = pool()->make<IdSet<Stmt*>>();
+  // The region's own record of the statements printed: gone when the region is done.
+  IdSet<Stmt*> visited;
   if (fStopStmt)
-    visited->add(fStopStmt);
-  emitUnstructuredControlStmt(aRegion->entry(), visited);
+    visited.add(fStopStmt);
+  emitUnstructuredControlStmt(aRegion->entry(), &visited);
   if (MergeStmt::isa(exitStmt) && hasGoto(exitStmt))
     emitLabel(exitStmt);
   fRegionContinuation = savedContinuation;
