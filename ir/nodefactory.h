@@ -14,7 +14,6 @@ class MemPool;
 
 namespace CG {
 
-
 // The operands handed to a maker: consecutive expressions held by the caller (a vector, a braced
 // list, a parser's list) for the length of the call.
 class ExprArray {
