@@ -70,43 +70,52 @@ template <class T, class... A> T* TypeFactory::unique(const std::string& aKey, A
   return type;
 }
 
+// A singleton is made once through its key like any structural type, then found by its slot.
+template <class T, class... A> T* TypeFactory::singleton(TypeCache::Singleton aSlot, const char* aKey, A&&... aArgs) {
+  Type*& slot = fCtx->typeCache().singleton(aSlot);
+  if (slot == nullptr) {
+    slot = unique<T>(aKey, std::forward<A>(aArgs)...);
+  }
+  return static_cast<T*>(slot);
+}
+
 VoidType* TypeFactory::voidType() {
-  return unique<VoidType>("void");
+  return singleton<VoidType>(TypeCache::VOID_TYPE, "void");
 }
 BoolType* TypeFactory::boolType() {
-  return unique<BoolType>("bool");
+  return singleton<BoolType>(TypeCache::BOOL_TYPE, "bool");
 }
 CharType* TypeFactory::charType() {
-  return unique<CharType>("char");
+  return singleton<CharType>(TypeCache::CHAR_TYPE, "char");
 }
 StringType* TypeFactory::stringType() {
-  return unique<StringType>("string");
+  return singleton<StringType>(TypeCache::STRING_TYPE, "string");
 }
 DoubleType* TypeFactory::doubleType() {
-  return unique<DoubleType>("double");
+  return singleton<DoubleType>(TypeCache::DOUBLE_TYPE, "double");
 }
 SingleType* TypeFactory::singleType() {
-  return unique<SingleType>("single");
+  return singleton<SingleType>(TypeCache::SINGLE_TYPE, "single");
 }
 UntypedType* TypeFactory::untypedType() {
-  return unique<UntypedType>("untyped");
+  return singleton<UntypedType>(TypeCache::UNTYPED_TYPE, "untyped");
 }
 UnknownType* TypeFactory::unknownType() {
-  return unique<UnknownType>("unknown");
+  return singleton<UnknownType>(TypeCache::UNKNOWN_TYPE, "unknown");
 }
 ErrorType* TypeFactory::errorType() {
-  return unique<ErrorType>("error");
+  return singleton<ErrorType>(TypeCache::ERROR_TYPE, "error");
 }
 KalIntType* TypeFactory::kalIntType() {
-  return unique<KalIntType>("kalint");
+  return singleton<KalIntType>(TypeCache::KALINT_TYPE, "kalint");
 }
 
 IntegerType* TypeFactory::intType() {
-  return unique<IntegerType>("int", Type::makeWord(BASIC_INT, CLASS_TARGET_INTEGER), true, 32);
+  return singleton<IntegerType>(TypeCache::INT_TYPE, "int", Type::makeWord(BASIC_INT, CLASS_TARGET_INTEGER), true, 32);
 }
 
 IntegerType* TypeFactory::uintType() {
-  return unique<IntegerType>("uint", Type::makeWord(BASIC_UINT, CLASS_TARGET_INTEGER), false, 32);
+  return singleton<IntegerType>(TypeCache::UINT_TYPE, "uint", Type::makeWord(BASIC_UINT, CLASS_TARGET_INTEGER), false, 32);
 }
 
 IntegerType* TypeFactory::integerType(bool aSigned, int aBits) {

@@ -20,10 +20,28 @@ public:
   // integer literal and most operators ask for one. Null until made.
   static constexpr int kMaxIndexedIntegerBits = 64;
   IntegerType*& indexedInteger(bool aSigned, int aBits) { return fIntegers[aSigned ? 1 : 0][aBits]; }
+  // The types of which a context has one each (bool, void, double, ...), by slot. Null until made.
+  enum Singleton {
+    VOID_TYPE,
+    BOOL_TYPE,
+    CHAR_TYPE,
+    STRING_TYPE,
+    DOUBLE_TYPE,
+    SINGLE_TYPE,
+    UNTYPED_TYPE,
+    UNKNOWN_TYPE,
+    ERROR_TYPE,
+    KALINT_TYPE,
+    INT_TYPE,
+    UINT_TYPE,
+    kNumSingletons
+  };
+  Type*& singleton(Singleton aSlot) { return fSingletons[aSlot]; }
 
 private:
   std::unordered_map<std::string, Type*> fTypes;
   IntegerType* fIntegers[2][kMaxIndexedIntegerBits + 1] = {};
+  Type* fSingletons[kNumSingletons] = {};
 };
 
 // Structural types are owned by the global scope without being in its symbol list. Named types
@@ -86,6 +104,7 @@ public:
 
 private:
   template <class T, class... A> T* unique(const std::string& aKey, A&&... aArgs);
+  template <class T, class... A> T* singleton(TypeCache::Singleton aSlot, const char* aKey, A&&... aArgs);
   IntegerType* uniqueIntegerType(bool aSigned, int aBits);
   void addNamed(Type* aType, Scope* aScope, const char* aName);
 
