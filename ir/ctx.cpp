@@ -55,9 +55,17 @@ size_t textHash(std::string_view aText) {
     hash = (hash ^ word) * kMultiplier;
     hash ^= hash >> 32;
   }
+  // The last 1 to 7 bytes in at most two loads that stay inside the text (they may overlap).
   uint64_t tail = 0;
-  for (size_t i = 0; i < left; ++i) {
-    tail |= static_cast<uint64_t>(static_cast<unsigned char>(bytes[i])) << (8 * i);
+  if (left >= 4) {
+    uint32_t first;
+    uint32_t last;
+    std::memcpy(&first, bytes, sizeof first);
+    std::memcpy(&last, bytes + left - sizeof last, sizeof last);
+    tail = (static_cast<uint64_t>(first) << 32) | last;
+  } else if (left > 0) {
+    auto byteAt = [bytes](size_t aIndex) { return static_cast<uint64_t>(static_cast<unsigned char>(bytes[aIndex])); };
+    tail = (byteAt(0) << 16) | (byteAt(left / 2) << 8) | byteAt(left - 1);
   }
   hash = (hash ^ tail) * kMultiplier;
   return static_cast<size_t>(hash ^ (hash >> 32));
