@@ -115,7 +115,8 @@ IntegerType* TypeFactory::intType() {
 }
 
 IntegerType* TypeFactory::uintType() {
-  return singleton<IntegerType>(TypeCache::UINT_TYPE, "uint", Type::makeWord(BASIC_UINT, CLASS_TARGET_INTEGER), false, 32);
+  return singleton<IntegerType>(TypeCache::UINT_TYPE, "uint", Type::makeWord(BASIC_UINT, CLASS_TARGET_INTEGER), false,
+                                32);
 }
 
 IntegerType* TypeFactory::integerType(bool aSigned, int aBits) {
