@@ -1366,11 +1366,15 @@ std::vector<Stmt*> Pst::ownStmtsInIrOrder(const UnstructuredRegion* aRegion) con
       Edge* exitEdge = child != nullptr ? child->exit().edge() : nullptr;
       aStmt = exitEdge != nullptr ? exitEdge->inPort().stmt() : nullptr;
     }
-    // Every statement met here is inside the region, so reachable and given a dense index.
-    if (aStmt == nullptr || fSeen[denseIndex(aStmt)]) {
+    if (aStmt == nullptr) {
       return nullptr;
     }
-    fSeen[denseIndex(aStmt)] = 1;
+    // Every statement met here is inside the region, so reachable and given a dense index.
+    uint8_t& seen = fSeen[denseIndex(aStmt)];
+    if (seen) {
+      return nullptr;
+    }
+    seen = 1;
     order.push_back(aStmt);
     return aStmt;
   });
