@@ -24,20 +24,33 @@ size_t alignUp(size_t aValue, size_t aAlign) {
 
 } // namespace
 
-// Blocks of huge-page size and more are aligned to it and offered to the kernel as huge-page candidates:
-// filling them then costs one page fault per 2 MB, not per 4 KB, and reading them at random costs no
+// Filling a huge page costs one page fault per 2 MB, not per 4 KB, and reading it at random costs no
 // page-table walks.
+void adviseHugePages(void* aBegin, size_t aSize) {
+#if defined(MADV_HUGEPAGE)
+  auto begin = reinterpret_cast<uintptr_t>(aBegin);
+  uintptr_t first = alignUp(begin, kHugePageSize);
+  uintptr_t last = (begin + aSize) & ~(kHugePageSize - 1);
+  if (first < last) {
+    madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
+  }
+#else
+  (void)aBegin;
+  (void)aSize;
+#endif
+}
+
+// Blocks of huge-page size and more are aligned to it, so that all of them can be huge pages.
 void* allocBlock(size_t aSize) {
   if (aSize < kHugePageSize) {
     return ::operator new(aSize);
   }
-  void* block = std::aligned_alloc(kHugePageSize, alignUp(aSize, kHugePageSize));
+  size_t size = alignUp(aSize, kHugePageSize);
+  void* block = std::aligned_alloc(kHugePageSize, size);
   if (block == nullptr) {
     throw std::bad_alloc();
   }
-#if defined(MADV_HUGEPAGE)
-  madvise(block, alignUp(aSize, kHugePageSize), MADV_HUGEPAGE);
-#endif
+  adviseHugePages(block, size);
   return block;
 }
 

@@ -92,6 +92,8 @@ private:
 // kernel allows. freeBlock takes the size the block was allocated with.
 void* allocBlock(size_t aSize);
 void freeBlock(void* aBlock, size_t aSize);
+// Offers the whole huge pages within the range to the kernel as huge-page candidates, where it has them.
+void adviseHugePages(void* aBegin, size_t aSize);
 
 // Allocator for the storage of tables that grow with a module and are read at random.
 template <class T> struct TableAllocator {

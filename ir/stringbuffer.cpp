@@ -8,6 +8,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "ir/mempool.h"
+
 namespace CG {
 
 namespace {
@@ -123,8 +125,10 @@ std::string StringBuffer::release() {
   return text;
 }
 
+// A long text is then written with one page fault per huge page.
 void StringBuffer::reserve(size_t aBytes) {
   fStorage.reserve(aBytes);
+  adviseHugePages(fStorage.data(), fStorage.capacity());
 }
 
 // Doubling keeps appends amortized constant; reserved capacity is taken up a doubling at a time without moving
