@@ -9,7 +9,8 @@
 
 namespace CG {
 
-Cfg::Cfg(CG_Ctx* aCtx, Fcn* aFcn) : CG_Obj(CG_CFG, aCtx), fFcn(aFcn) {}
+Cfg::Cfg(CG_Ctx* aCtx, Fcn* aFcn)
+    : CG_Obj(CG_CFG, aCtx), fFcn(aFcn), fNodes(aCtx->pool()), fStmts(aCtx->pool()) {}
 
 namespace {
 
@@ -155,22 +156,27 @@ void Cfg::destroyMarkedExpr(Expr* aExpr) {
 
 void Cfg::dropDestroyedNodes() {
   size_t kept = 0;
+  auto keptNode = fNodes.begin();
   for (Node* node : fNodes) {
     if (node->fDestroyed) {
       node->fNumber = -1;
       continue;
     }
-    node->fNumber = static_cast<int>(kept);
-    fNodes[kept++] = node;
+    node->fNumber = static_cast<int>(kept++);
+    *keptNode = node;
+    ++keptNode;
   }
-  fNodes.resize(kept);
+  fNodes.truncate(kept);
   size_t keptStmts = 0;
+  auto keptStmt = fStmts.begin();
   for (Stmt* stmt : fStmts) {
     if (!stmt->fDestroyed) {
-      fStmts[keptStmts++] = stmt;
+      *keptStmt = stmt;
+      ++keptStmt;
+      ++keptStmts;
     }
   }
-  fStmts.resize(keptStmts);
+  fStmts.truncate(keptStmts);
   fMarked.erase(std::remove_if(fMarked.begin(), fMarked.end(),
                                [](const Node* aNode) { return aNode->fDestroyed || !aNode->fMarkedForDeletion; }),
                 fMarked.end());
@@ -215,7 +221,7 @@ void Cfg::unmarkFrameStmts() {
 int Cfg::deleteDeadEdgesAndNodes() {
   std::vector<uint8_t> reached = reachability();
   int destroyed = 0;
-  std::vector<Stmt*> snapshot = fStmts;
+  std::vector<Stmt*> snapshot(fStmts.begin(), fStmts.end());
   for (Stmt* stmt : snapshot) {
     if (reached[stmt->number()] || stmt == fStart || stmt == fEnd || stmt->fDestroyed) {
       continue;

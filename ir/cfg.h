@@ -6,6 +6,7 @@
 
 #include "ir/containers.h"
 #include "ir/node.h"
+#include "ir/poolvector.h"
 
 namespace CG {
 
@@ -32,9 +33,9 @@ public:
 
   // Statements in creation order. Statements marked for deletion stay listed until the marked
   // nodes are destroyed (unhookAndDestroyMarkedNodes, makeCompact, deleteDeadEdgesAndNodes).
-  const std::vector<Stmt*>& stmts() const { return fStmts; }
+  const PoolVector<Stmt*>& stmts() const { return fStmts; }
   // Every node (statements and expressions) in creation order; node->number() is its position.
-  const std::vector<Node*>& nodes() const { return fNodes; }
+  const PoolVector<Node*>& nodes() const { return fNodes; }
   // The numeric modes of the nodes that have any (Node::roundingMode, Node::overflowMode).
   NodeModes modesOf(const Node* aNode) const { return fModes.get(aNode); }
   void setModes(const Node* aNode, const NodeModes& aModes) { fModes.put(aNode, aModes); }
@@ -75,8 +76,9 @@ private:
   Fcn* fFcn;
   StartStmt* fStart = nullptr;
   EndStmt* fEnd = nullptr;
-  std::vector<Node*> fNodes;
-  std::vector<Stmt*> fStmts;
+  // In the context's pool, like the nodes: a module's graphs list as many nodes as the text has words.
+  PoolVector<Node*> fNodes;
+  PoolVector<Stmt*> fStmts;
   IdMap<const Node*, NodeModes> fModes;
   uint64_t fVersion = 0;
   // The nodes marked for deletion and not yet destroyed, in the order they were marked.

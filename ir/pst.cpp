@@ -681,7 +681,7 @@ int PstBuilder::addEdge(int aFrom, int aTo, int aFromPort, int aToPort) {
 int PstBuilder::discover(Stmt* aStmt) {
   int number = aStmt->number();
   std::vector<int>& dense = fPst->fDenseIndexOfNumber;
-  const std::vector<Node*>& nodes = fPst->fCfg->nodes();
+  const PoolVector<Node*>& nodes = fPst->fCfg->nodes();
   if (number < 0 || number >= static_cast<int>(nodes.size()) || nodes[number] != aStmt) {
     throwPstError("CG/Pst/numbering", "statement is not listed under its number in its graph", aStmt);
   }

@@ -15,6 +15,7 @@
 #include "ir/logger.h"
 #include "ir/mempool.h"
 #include "ir/node.h"
+#include "ir/poolvector.h"
 #include "ir/predicate.h"
 #include "ir/scope.h"
 #include "ir/stringbuffer.h"
@@ -266,6 +267,80 @@ TEST(ContainerTest, SetAndLinkedList) {
   IdLinkedList<int*>::Iterator it(list);
   list.append(&items[4]);
   EXPECT_EQ(internalMessageOf([&] { it.current(); }), kFailFast);
+}
+
+namespace {
+
+std::vector<int> itemsOf(const PoolVector<int>& aList) {
+  return std::vector<int>(aList.begin(), aList.end());
+}
+
+std::vector<int> countingTo(int aCount) {
+  std::vector<int> items;
+  for (int i = 0; i < aCount; ++i) {
+    items.push_back(i);
+  }
+  return items;
+}
+
+} // namespace
+
+// Segments hold 8, 16, 32, ... items: the sizes sit on both sides of their edges.
+TEST(PoolVectorTest, IndexAndIterationAgreeAcrossSegmentEdges) {
+  for (int size : {0, 1, 7, 8, 9, 23, 24, 25, 56, 1000}) {
+    MemPool pool;
+    PoolVector<int> list(&pool);
+    for (int i = 0; i < size; ++i) {
+      list.push_back(i);
+    }
+    ASSERT_EQ(list.size(), static_cast<size_t>(size));
+    for (int i = 0; i < size; ++i) {
+      ASSERT_EQ(list[i], i) << "size " << size;
+    }
+    EXPECT_EQ(itemsOf(list), countingTo(size)) << "size " << size;
+  }
+}
+
+TEST(PoolVectorTest, TruncatedRoomIsFilledAgainWithoutNewMemory) {
+  for (int kept : {0, 5, 8, 24, 30}) {
+    MemPool pool;
+    PoolVector<int> list(&pool);
+    for (int i = 0; i < 56; ++i) {
+      list.push_back(i);
+    }
+    size_t bytes = pool.bytesAllocated();
+    list.truncate(kept);
+    EXPECT_EQ(itemsOf(list), countingTo(kept)) << "kept " << kept;
+    for (int i = kept; i < 56; ++i) {
+      list.push_back(i);
+    }
+    EXPECT_EQ(itemsOf(list), countingTo(56)) << "kept " << kept;
+    EXPECT_EQ(pool.bytesAllocated(), bytes) << "kept " << kept;
+  }
+}
+
+// The graphs compact their node lists this way: a write cursor trails the read cursor.
+TEST(PoolVectorTest, CompactingThroughAnIteratorKeepsOrder) {
+  MemPool pool;
+  PoolVector<int> list(&pool);
+  for (int i = 0; i < 100; ++i) {
+    list.push_back(i);
+  }
+  auto kept = list.begin();
+  size_t numKept = 0;
+  for (int item : list) {
+    if (item % 3 == 0) {
+      *kept = item;
+      ++kept;
+      ++numKept;
+    }
+  }
+  list.truncate(numKept);
+  std::vector<int> expected;
+  for (int i = 0; i < 100; i += 3) {
+    expected.push_back(i);
+  }
+  EXPECT_EQ(itemsOf(list), expected);
 }
 
 TEST(StringBufferTest, DoublesRoundTripWithFloatingForm) {
