@@ -56,7 +56,10 @@ public:
 
   size_t size() const { return fSize; }
   bool empty() const { return fSize == 0; }
-  T& operator[](size_t aIndex) { return fSegments[segmentOf(aIndex)][aIndex - capacityOf(segmentOf(aIndex))]; }
+  T& operator[](size_t aIndex) {
+    int segment = segmentOf(aIndex);
+    return fSegments[segment][aIndex - capacityOf(segment)];
+  }
   const T& operator[](size_t aIndex) const { return const_cast<PoolVector&>(*this)[aIndex]; }
   iterator begin() { return fSize == 0 ? end() : iterator(this, fSegments[0], 0); }
   iterator end() { return iterator(this, fNext, -1); }
@@ -83,7 +86,7 @@ public:
 
 private:
   static constexpr size_t kFirstSegmentSize = 8;
-  // Enough segments for more items than a 32-bit count can hold.
+  // Room for more items than an int can number (graphs number their nodes with ints).
   static constexpr int kMaxSegments = 29;
 
   // Segment k holds the kFirstSegmentSize * 2^k indexes from kFirstSegmentSize * (2^k - 1) on.
