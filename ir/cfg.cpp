@@ -155,28 +155,12 @@ void Cfg::destroyMarkedExpr(Expr* aExpr) {
 }
 
 void Cfg::dropDestroyedNodes() {
-  size_t kept = 0;
-  auto keptNode = fNodes.begin();
-  for (Node* node : fNodes) {
-    if (node->fDestroyed) {
-      node->fNumber = -1;
-      continue;
-    }
-    node->fNumber = static_cast<int>(kept++);
-    *keptNode = node;
-    ++keptNode;
-  }
-  fNodes.truncate(kept);
-  size_t keptStmts = 0;
-  auto keptStmt = fStmts.begin();
-  for (Stmt* stmt : fStmts) {
-    if (!stmt->fDestroyed) {
-      *keptStmt = stmt;
-      ++keptStmt;
-      ++keptStmts;
-    }
-  }
-  fStmts.truncate(keptStmts);
+  int number = 0;
+  fNodes.keepIf([&number](Node* aNode) {
+    aNode->fNumber = aNode->fDestroyed ? -1 : number++;
+    return !aNode->fDestroyed;
+  });
+  fStmts.keepIf([](const Stmt* aStmt) { return !aStmt->fDestroyed; });
   fMarked.erase(std::remove_if(fMarked.begin(), fMarked.end(),
                                [](const Node* aNode) { return aNode->fDestroyed || !aNode->fMarkedForDeletion; }),
                 fMarked.end());

@@ -73,6 +73,19 @@ public:
     *fNext++ = aItem;
     ++fSize;
   }
+  // Keeps, in order, the items aKeep says yes to.
+  template <class Keep> void keepIf(Keep aKeep) {
+    size_t kept = 0;
+    iterator to = begin();
+    for (const T& item : *this) {
+      if (aKeep(item)) {
+        *to = item;
+        ++to;
+        ++kept;
+      }
+    }
+    truncate(kept);
+  }
   // Keeps the first aCount items; the segments behind them stay for later items.
   void truncate(size_t aCount) {
     if (aCount >= fSize) {

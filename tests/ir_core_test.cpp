@@ -319,28 +319,21 @@ TEST(PoolVectorTest, TruncatedRoomIsFilledAgainWithoutNewMemory) {
   }
 }
 
-// The graphs compact their node lists this way: a write cursor trails the read cursor.
-TEST(PoolVectorTest, CompactingThroughAnIteratorKeepsOrder) {
+TEST(PoolVectorTest, KeepIfCompactsInOrderAcrossSegments) {
   MemPool pool;
   PoolVector<int> list(&pool);
   for (int i = 0; i < 100; ++i) {
     list.push_back(i);
   }
-  auto kept = list.begin();
-  size_t numKept = 0;
-  for (int item : list) {
-    if (item % 3 == 0) {
-      *kept = item;
-      ++kept;
-      ++numKept;
-    }
-  }
-  list.truncate(numKept);
+  list.keepIf([](int aItem) { return aItem % 3 == 0; });
   std::vector<int> expected;
   for (int i = 0; i < 100; i += 3) {
     expected.push_back(i);
   }
   EXPECT_EQ(itemsOf(list), expected);
+  list.keepIf([](int) { return false; });
+  EXPECT_TRUE(list.empty());
+  EXPECT_EQ(itemsOf(list), std::vector<int>{});
 }
 
 TEST(StringBufferTest, DoublesRoundTripWithFloatingForm) {
