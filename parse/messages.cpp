@@ -1,4 +1,4 @@
-// The parser's one message helper: every report carries the position "[L%d, C%d]".
+// The parser's one message helper: reports carry the position "[L%d, C%d]" unless said otherwise.
 #include "parse/messages.h"
 
 #include <cstdarg>
@@ -26,9 +26,9 @@ std::string withPosition(QulParserCtx* aCtx, const char* aFormat)
     return format.substr(0, slot) + aCtx->position() + format.substr(slot + 2);
 }
 
-std::string formatMessage(QulParserCtx* aCtx, const char* aFormat, va_list aArgs)
+std::string formatMessage(QulParserCtx* aCtx, bool aPlaced, const char* aFormat, va_list aArgs)
 {
-    std::string format = withPosition(aCtx, aFormat);
+    std::string format = aPlaced ? withPosition(aCtx, aFormat) : std::string(aFormat);
     va_list copy;
     va_copy(copy, aArgs);
     int length = std::vsnprintf(nullptr, 0, format.c_str(), copy);
@@ -60,33 +60,39 @@ void publish(Level aLevel, const char* aId, const std::string& aText)
 
 } // namespace
 
-#define QUL_REPORT(aLevel)                                          \
+#define QUL_REPORT(aLevel, aPlaced)                                 \
     va_list args;                                                   \
     va_start(args, aFormat);                                        \
-    std::string text = formatMessage(aCtx, aFormat, args);          \
+    std::string text = formatMessage(aCtx, aPlaced, aFormat, args); \
     va_end(args);                                                   \
     publish(aLevel, aId, text)
 
 void userError(QulParserCtx* aCtx, const char* aId, const char* aFormat, ...)
 {
-    QUL_REPORT(Level::USER);
+    QUL_REPORT(Level::USER, true);
     throw std::logic_error("unreachable");
 }
 
 void internalError(QulParserCtx* aCtx, const char* aId, const char* aFormat, ...)
 {
-    QUL_REPORT(Level::INTERNAL);
+    QUL_REPORT(Level::INTERNAL, true);
     throw std::logic_error("unreachable");
 }
 
 void warning(QulParserCtx* aCtx, const char* aId, const char* aFormat, ...)
 {
-    QUL_REPORT(Level::WARNING);
+    QUL_REPORT(Level::WARNING, true);
 }
 
 void severe(QulParserCtx* aCtx, const char* aId, const char* aFormat, ...)
 {
-    QUL_REPORT(Level::SEVERE);
+    QUL_REPORT(Level::SEVERE, true);
+}
+
+void unplacedUserError(QulParserCtx* aCtx, const char* aId, const char* aFormat, ...)
+{
+    QUL_REPORT(Level::USER, false);
+    throw std::logic_error("unreachable");
 }
 
 #undef QUL_REPORT

@@ -1,4 +1,4 @@
-// The parser's one message helper: every report carries the position "[L%d, C%d]".
+// The parser's one message helper: reports carry the position "[L%d, C%d]" unless said otherwise.
 #pragma once
 
 namespace CG {
@@ -12,6 +12,8 @@ namespace QulMessages {
 [[noreturn]] void internalError(QulParserCtx* aCtx, const char* aId, const char* aFormat, ...);
 void warning(QulParserCtx* aCtx, const char* aId, const char* aFormat, ...);
 void severe(QulParserCtx* aCtx, const char* aId, const char* aFormat, ...);
+// A user error whose text names no position: every "%s" of the format is an argument.
+[[noreturn]] void unplacedUserError(QulParserCtx* aCtx, const char* aId, const char* aFormat, ...);
 
 } // namespace QulMessages
 } // namespace CG

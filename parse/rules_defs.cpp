@@ -74,7 +74,7 @@ bool typeHasInitializers(Type* aType)
     Type* type = aType->unqualified();
     return BoolType::isa(type) || IntegerType::isa(type) || DoubleType::isa(type) || SingleType::isa(type) ||
            CharType::isa(type) || EnumType::isa(type) || StringType::isa(type) || StaticMatrixType::isa(type) ||
-           ComplexType::isa(type) || StructType::isa(type) || PointerType::isa(type) || FixptType::isa(type);
+           ComplexType::isa(type) || StructType::isa(type) || PointerType::isa(type);
 }
 
 const char* typeText(Type* aType)
@@ -85,11 +85,11 @@ const char* typeText(Type* aType)
 Const* initialValue(QulParserCtx* aCtx, Type* aType, QulLiteral* aInit)
 {
     if (!typeHasInitializers(aType)) {
-        QulMessages::userError(aCtx, "qulY::Rule::symbol_var::UnsupportedInitializer",
-                               "%s: Constants of type |%s| are not supported in variable initializers.",
-                               typeText(aType));
+        QulMessages::unplacedUserError(aCtx, "qulY::Rule::symbol_var::UnsupportedInitializer",
+                                       "Constants of type |%s| are not supported in variable initializers.",
+                                       typeText(aType));
     }
-    if (!FixptType::isa(aType->unqualified()) && !admitsLiteral(aType, aInit->whichClass())) {
+    if (!admitsLiteral(aType, aInit->whichClass())) {
         QulMessages::userError(aCtx, "qulY::Rule::symbol_var::WrongInitializerClass",
                                "%s: the initial value does not fit the variable's type");
     }
@@ -211,10 +211,13 @@ void patchForwardReferences(QulParserCtx* aCtx, char* aName, Fcn* aFcn)
     }
     for (Expr* call : *calls) {
         checkForwardCall(aCtx, aName, aFcn, call);
+        // A call still typed as its placeholder made it was written without an explicit type: it takes
+        // the type its function gives it. An explicit type stays.
+        bool inferred = call->type() == aCtx->typeChecker()->expectedType(call);
         NodeFactory nodes(call->cfg(), aCtx->typeChecker());
         call->setInput(0, nodes.constExpr(aFcn));
         Type* type = aCtx->typeChecker()->expectedType(call);
-        if (type != nullptr) {
+        if (inferred && type != nullptr) {
             call->setType(type);
         }
     }
@@ -499,11 +502,10 @@ void callableDefine(QulParserCtx* aCtx, char* aSymbolName, QulConstructorParamLi
     Fcn* fcn = builder.build();
     cg_scope_destroy(parameters);
     aCtx->dispatchParams(fcn, aOptions);
+    // Unlike other definitions, a callable must have a name: the symbol table reports one without.
     char* name = symbolName(aSymbolName, irName);
-    enter(aCtx, kFcnLevel, name, fcn);
-    if (name != nullptr) {
-        patchForwardReferences(aCtx, name, fcn);
-    }
+    aCtx->symbolTable()->registerSymbolInScope(aCtx, kFcnLevel, name, fcn);
+    patchForwardReferences(aCtx, name, fcn);
     aCtx->setCurrentFcn(aKind == CallableKind::Prototype ? nullptr : fcn);
 }
 

@@ -114,6 +114,32 @@ Expr* applyOperator(QulParserCtx* aCtx, char* aName, int aOp, TypeBuilder* aType
     }
 }
 
+// Where a check of each kind keeps its numbers, as the emitter reads them back: constant operands
+// after the checked expression, or auxiliary constants. A dynamic bounds check takes expressions.
+struct CheckBounds {
+    int count;
+    bool asInputs;
+};
+
+CheckBounds checkBoundsOf(int aKind)
+{
+    switch (aKind) {
+    case CheckExpr::CHECK_NONE:
+        return {5, true};
+    case CheckExpr::CHECK_OVERFLOW:
+    case CheckExpr::CHECK_NULL_POINTER:
+    case CheckExpr::CHECK_RANGE:
+    case CheckExpr::CHECK_CAST_RANGE:
+        return {1, true};
+    case CheckExpr::CHECK_DIVIDE_BY_ZERO:
+        return {4, false};
+    case CheckExpr::CHECK_ARRAY_BOUNDS:
+        return {6, false};
+    default:
+        return {0, false};
+    }
+}
+
 Expr* forwardCall(QulParserCtx* aCtx, char* aName, QulExprList* aArgs)
 {
     Expr* call = aCtx->requireNodeFactory()->call(aCtx->forwardPlaceholder(aName), *aArgs);
@@ -298,16 +324,26 @@ Expr* checkExpr(QulParserCtx* aCtx, TypeBuilder* aType, Expr* aExpr, char* aFlav
         QulMessages::userError(aCtx, "qulY::Rule::check_expr::CheckNodeEnumDoesntExist",
                                "%s: the enum %s provided for the check node does not exist", aFlavour);
     }
-    std::vector<Const*> bounds;
+    CheckBounds layout = checkBoundsOf(kind);
+    int count = static_cast<int>(aBounds->size());
+    if (count != layout.count) {
+        QulMessages::userError(aCtx, "qulY::Rule::check_expr::WrongNumberOfBounds",
+                               "%s: the number of bounds of a %s check must be %d, not %d", aFlavour,
+                               layout.count, count);
+    }
     Type* doubleType = TypeFactory(aCtx->irCtx()).doubleType();
+    QulNodeFactory* nodes = aCtx->requireNodeFactory();
+    std::vector<Expr*> inputs{aExpr};
+    std::vector<Const*> auxBounds;
     for (char* text : *aBounds) {
-        bounds.push_back(constantOf(aCtx, doubleType, aCtx->literalFactory()->doubleLiteral(text)));
+        Const* bound = constantOf(aCtx, doubleType, aCtx->literalFactory()->doubleLiteral(text));
+        if (layout.asInputs) {
+            inputs.push_back(nodes->constExpr(bound));
+        } else {
+            auxBounds.push_back(bound);
+        }
     }
-    if (bounds.size() > 6) {
-        QulMessages::userError(aCtx, "qulY::Rule::check_expr::TooManyBounds",
-                               "%s: a check node takes at most six numbers");
-    }
-    Expr* expr = aCtx->requireNodeFactory()->checkExpr(kind, {aExpr}, bounds, built(aType));
+    Expr* expr = nodes->checkExpr(kind, inputs, auxBounds, built(aType));
     return finish(aCtx, expr, aType, aParams);
 }
 

@@ -50,7 +50,13 @@ const SemanticCase kSemanticCases[] = {
     {"v <- var(bool,v <- 3);", "qulY::Rule::symbol_var::WrongInitializerClass",
      "[L1, C0]: the initial value does not fit the variable's type"},
     {"v <- var(fcntype((),()),v <- 3);", "qulY::Rule::symbol_var::UnsupportedInitializer",
-     "[L1, C0]: Constants of type || are not supported in variable initializers."},
+     "Constants of type || are not supported in variable initializers."},
+    {"q <- var(fixpt(1,16,8),q <- 1.5);", "qulY::Rule::symbol_var::UnsupportedInitializer",
+     "Constants of type || are not supported in variable initializers."},
+    {"function((),()) { }", "register_symbol_in_scope::SymWithoutName",
+     "[L1, C0]: Trying to register a symbol in the symbol table without a name"},
+    {"prototype((),());", "register_symbol_in_scope::SymWithoutName",
+     "[L1, C0]: Trying to register a symbol in the symbol table without a name"},
     {"f <- function((),(),\"f\",x) { }", "qulY::Rule::symbol_fcn::FcnDefArgsMustBe2_3",
      "[L1, C0]: In definition of a function the number of arguments must be either 2 or 3"},
     {"m <- method((),()) { }", "qulY::Rule::symbol_method::MethDefArgsMustBe3_4",
@@ -83,6 +89,14 @@ const SemanticCase kSemanticCases[] = {
     {FN "  g(x);\n}\ng <- function((),(),g) { }", "patch_forward_references::WrongNumberOfInputArgs",
      "[L5, C22]: There is a call to function g that provides a different number of input arguments than the "
      "definition"},
+    {FN "  =(x,check(x, range));\n}", "qulY::Rule::check_expr::WrongNumberOfBounds",
+     "[L3, C21]: the number of bounds of a range check must be 1, not 0"},
+    {FN "  =(x,check(x, none, 1, 2));\n}", "qulY::Rule::check_expr::WrongNumberOfBounds",
+     "[L3, C26]: the number of bounds of a none check must be 5, not 2"},
+    {FN "  =(x,check(x, assertion, 1));\n}", "qulY::Rule::check_expr::WrongNumberOfBounds",
+     "[L3, C28]: the number of bounds of a assertion check must be 0, not 1"},
+    {FN "  =(x,check(x, dynamicBounds, 1, 2));\n}", "qulY::Rule::check_expr::WrongNumberOfBounds",
+     "[L3, C35]: the number of bounds of a dynamicBounds check must be 0, not 2"},
     {FN "  check(x, nosuch);\n}", "qulY::Rule::check_expr::CheckNodeEnumDoesntExist",
      "[L3, C18]: the enum nosuch provided for the check node does not exist"},
     {FN "  check(x, divideByZero, (x));\n}", "qulY::Rule::check_expr_elist::UnknownElistCheck",
@@ -128,6 +142,25 @@ TEST(Semantics, ForwardCallMatchingItsDefinitionSucceeds) {
   Module module;
   module.parse(FN "  g(x);\n}\ng <- function((a <- var(int32,a)),(),g) { }\n");
   EXPECT_NE(std::string::npos, module.emit().find("g(x);"));
+}
+
+std::string emitWithAllTypes(const std::string& aText) {
+  Module module;
+  module.parse(aText);
+  CG::QulEmitterOptions options(nullptr, 3);
+  options.setPrintOnlyNotInferredTypes(false);
+  return CG::emitQuillEx(module.ctx.globalScope(), options);
+}
+
+TEST(Semantics, ForwardCallKeepsItsExplicitTypeElseTakesItsFunctions) {
+  const std::string definition = "g <- function((a <- var(int32,a)),(r <- var(int32,r)),g) { }\n";
+  const std::string calls = "  =(x,g[double](x));\n  =(x,g(x));\n";
+  std::string before = emitWithAllTypes(FN + calls + "}\n" + definition);
+  std::string after = emitWithAllTypes("x <- var(int32,x);\n" + definition + "f <- function((),(),f) {\n" + calls + "}\n");
+  for (const std::string& text : {before, after}) {
+    EXPECT_NE(std::string::npos, text.find("call[double](constexpr")) << text;
+    EXPECT_NE(std::string::npos, text.find("call[int32](constexpr")) << text;
+  }
 }
 
 TEST(Semantics, UnresolvedForwardReferenceLogsOneSevereMessagePerName) {
