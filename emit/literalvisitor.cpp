@@ -106,6 +106,7 @@ void QulEmitterLiteralVisitor::visitLiteralComposite(QulLiteralComposite* aLiter
     if (!first)
       fEmitter->emitString(", ");
     first = false;
+    requireLiteral(element, __LINE__);
     element->accept(this);
   }
   fEmitter->emitString("}");

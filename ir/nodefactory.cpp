@@ -468,8 +468,9 @@ SeseStmt* NodeFactory::stmt(CG_NodeDef* aDef, ExprArray aInputs) {
 }
 
 MergeStmt* NodeFactory::mergeStmt(int aNumInPorts) {
-  if (aNumInPorts < 1) {
-    TheLogger::instance().throwInternalException("CG/NodeFactory/merge", "a merge needs at least one in-port, got %d",
+  // A merge without in-ports is one that nothing reaches (yet).
+  if (aNumInPorts < 0) {
+    TheLogger::instance().throwInternalException("CG/NodeFactory/merge", "a merge cannot have %d in-ports",
                                                  aNumInPorts);
   }
   Node::Shape shape;

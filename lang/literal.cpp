@@ -379,10 +379,10 @@ template <class T, class... A> QulLiteral* typedLiteral(MemPool* aPool, Type* aT
   return literal;
 }
 
-// Appends the literal of each value, skipping unset ones (they have no printed form).
+// Appends the literal of the value; an unset value leaves a null entry, so the composite keeps its
+// shape (printing one stops at that entry).
 void appendValue(QulLiteralComposite* aComposite, Value* aValue, CG_Ctx* aCtx, MemPool* aPool) {
-  if (QulLiteral* element = QulLiteral::fromValue(aValue, aCtx, aPool))
-    aComposite->append(element);
+  aComposite->append(QulLiteral::fromValue(aValue, aCtx, aPool));
 }
 
 QulLiteral* matrixListAt(StaticMatrixValue* aMatrix, uint64_t* aIndex, int aDepth, CG_Ctx* aCtx, MemPool* aPool) {
@@ -390,8 +390,7 @@ QulLiteral* matrixListAt(StaticMatrixValue* aMatrix, uint64_t* aIndex, int aDept
     return QulLiteral::fromValue(aMatrix->element(aIndex).get(), aCtx, aPool);
   auto* list = aPool->make<QulLiteralComposite>(aPool);
   for (aIndex[aDepth] = 0; aIndex[aDepth] < aMatrix->dim(aDepth); ++aIndex[aDepth])
-    if (QulLiteral* element = matrixListAt(aMatrix, aIndex, aDepth + 1, aCtx, aPool))
-      list->append(element);
+    list->append(matrixListAt(aMatrix, aIndex, aDepth + 1, aCtx, aPool));
   return list;
 }
 

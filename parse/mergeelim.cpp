@@ -135,9 +135,6 @@ void QulEliminateMergeStmts::compactMergeStmts(Cfg* aCfg, const Merges& aMerges)
                 sources.push_back(merge->predOutPort(i));
             }
         }
-        if (sources.empty()) {
-            continue;
-        }
         MergeStmt* compact = nodes.mergeStmt(static_cast<int>(sources.size()));
         InPort target = merge->succInPort();
         merge->disconnectAllEdges();

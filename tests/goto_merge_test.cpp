@@ -204,6 +204,18 @@ TEST_F(Merges, ForEntryReachedOnceBecomesTheIndexInitialisation) {
   EXPECT_EQ(cfg->end(), CG::ExprStmt::cast(init)->succ());
 }
 
+TEST_F(Merges, MergeNothingReachesIsRebuiltWithoutPortsAndKeepsItsSuccessor) {
+  CG::MergeStmt* idle = nodes.mergeStmt(2);
+  CG::CommentStmt* after = nodes.commentStmt("after");
+  idle->outPort().connect(after->inPort());
+  eliminate();
+  EXPECT_TRUE(idle->isDestroyed());
+  CG::Stmt* rebuilt = after->pred(0);
+  ASSERT_TRUE(CG::MergeStmt::isa(rebuilt));
+  EXPECT_NE(idle, rebuilt);
+  EXPECT_EQ(0, rebuilt->numInPorts());
+}
+
 TEST_F(Merges, RunningTwiceChangesNothing) {
   CG::IfStmt* test = nodes.ifStmt(nodes.varExpr(index));
   CG::MergeStmt* merge = nodes.mergeStmt(3);

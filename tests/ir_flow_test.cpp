@@ -441,7 +441,7 @@ TEST_F(FlowTest, FactoryChecksOperands) {
   Expr* shared = intVar();
   fNodes.expr(OP::UMINUS, {shared});
   EXPECT_THROW(fNodes.expr(OP::UMINUS, {shared}), InternalException);
-  EXPECT_THROW(fNodes.mergeStmt(0), InternalException);
+  EXPECT_THROW(fNodes.mergeStmt(-1), InternalException);
   EXPECT_THROW(fNodes.checkExpr(42, {intVar()}), InternalException);
   DynamicBoundsCheckExpr* check = fNodes.dynamicBoundsCheckExpr(intVar(), intVar(), intVar());
   EXPECT_EQ(cg_node_check_enum(check), CheckExpr::CHECK_DYNAMIC_BOUNDS);

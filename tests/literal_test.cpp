@@ -482,6 +482,16 @@ TEST_F(FromValueTest, AggregatesBecomeNestedComposites) {
   EXPECT_STREQ(static_cast<QulLiteralInteger*>(parts->literals()->last())->value(), "2");
 }
 
+TEST_F(FromValueTest, UnsetMatrixElementsKeepTheirPlaceAsNullEntries) {
+  StaticMatrixType* type = matrixType(fTypes.signedInt32Type(), {2, 2});
+  Ref<Value> matrix = create(list({list({integer("1"), integer("2")}), list({integer("3")})}), type);
+  auto* rows = static_cast<QulLiteralComposite*>(fromValue(matrix));
+  ASSERT_EQ(rows->literals()->size(), 2u);
+  auto* second = static_cast<QulLiteralComposite*>(rows->literals()->at(1));
+  ASSERT_FALSE(second->literals()->isEmpty());
+  EXPECT_EQ(second->literals()->at(0), nullptr);
+}
+
 //===-- Printing ------------------------------------------------------------------------------------------===//
 
 // An emitter used only for its output primitives.
@@ -565,13 +575,19 @@ TEST_F(LiteralTest, ConstantsPrintThroughTheirValue) {
   EXPECT_EQ(printer.printLiteral(fPool.make<QulLiteralFixpt>(text("0.5"))), "0.5");
 }
 
-TEST_F(LiteralTest, NullPointerLiteralObjectAbortsEmission) {
+TEST_F(LiteralTest, NullLiteralObjectAbortsEmission) {
   LiteralPrinter printer(&fCtx, false);
-  try {
-    printer.printNullPointer();
-    FAIL() << "no abort";
-  } catch (const QulEmitterAborted& aborted) {
-    EXPECT_EQ(aborted.message(), "aLiteral == NULL");
+  StaticMatrixType* type = matrixType(fTypes.signedInt32Type(), {2});
+  Ref<Value> unfilled = create(list({integer("1")}), type);
+  Const* constant = ConstFactory(&fCtx).create(type, unfilled, nullptr, "m");
+  for (const std::function<void()>& print : std::vector<std::function<void()>>{
+           [&] { printer.printNullPointer(); }, [&] { printer.printConst(constant); }}) {
+    try {
+      print();
+      ADD_FAILURE() << "no abort";
+    } catch (const QulEmitterAborted& aborted) {
+      EXPECT_EQ(aborted.message(), "aLiteral == NULL");
+    }
   }
 }
 
