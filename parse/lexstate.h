@@ -38,6 +38,9 @@ public:
     void appendEscape(long aValue, const char* aMessageId);
     // An escaped null byte ends the literal's text.
     char* finishLiteral() { return intern(fLiteral.c_str()); }
+    // The text ended inside a quoted literal.
+    void endInLiteral() { fEndedInLiteral = true; }
+    bool endedInLiteral() const { return fEndedInLiteral; }
 
 private:
     QulParserCtx* fCtx;
@@ -45,6 +48,7 @@ private:
     int64_t fLineStart = -1;
     int64_t fPos = 0;
     std::string fLiteral;
+    bool fEndedInLiteral = false;
 };
 
 // The value of an escape's digits in the base; anything above a byte reads as 256.

@@ -109,6 +109,11 @@ int QulParserCtx::column() const
     return fLexState->column();
 }
 
+bool QulParserCtx::textEndedInLiteral() const
+{
+    return fLexState->endedInLiteral();
+}
+
 int* QulParserCtx::lineSource()
 {
     return fLexState->lineSource();

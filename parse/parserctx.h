@@ -67,6 +67,8 @@ public:
   int scanToken(const char** aText, long* aNumber);
     int line() const;
     int column() const;
+    // The text ended inside a quoted literal that was never closed.
+    bool textEndedInLiteral() const;
     int* lineSource();
     // "[L%d, C%d]" at the current position.
     std::string position() const;

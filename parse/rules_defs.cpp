@@ -377,6 +377,12 @@ void programStart(QulParserCtx* aCtx)
 
 void programEnd(QulParserCtx* aCtx)
 {
+    // An open quote swallows the rest of the text. Between definitions the grammar accepts the end
+    // that follows, so the missing quote is reported here, as the end it did not expect.
+    if (aCtx->textEndedInLiteral()) {
+        aCtx->reportError("syntax error, unexpected $end");
+        return;
+    }
     checkForwardReferences(aCtx);
     inferTypes(aCtx);
     for (QulParserListener* listener : aCtx->listeners()) {

@@ -44,6 +44,11 @@ const SyntaxCase kSyntaxCases[] = {
      "or QUL_VAR or QUL_CONSTDEF"},
     {"p <- prototype((),(),p)\n", "2, C0]: A parser error occurred: syntax error, unexpected $end, expecting "
                                    "QUL_TERMINATOR"},
+    // A quote left open ends the text: inside a phrase the grammar expects more, between definitions the
+    // end is still unexpected.
+    {"var(int32,\"abc", "1, C0]: A parser error occurred: syntax error, unexpected $end, expecting "
+                        "QUL_STRING_LITERAL or QUL_IDENTIFIER"},
+    {"var(int32,x);\n'abc); var(int32,y);", "2, C20]: A parser error occurred: syntax error, unexpected $end"},
 };
 
 INSTANTIATE_TEST_SUITE_P(Table, SyntaxErrors, ::testing::ValuesIn(kSyntaxCases));
