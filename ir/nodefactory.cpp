@@ -44,10 +44,8 @@ CG_NodeDef* NodeFactory::def(int aOp) const {
   return found;
 }
 
-template <class T> T* NodeFactory::make(CG_NodeDef* aDef, Node::Kind aKind, const Node::Shape& aShape) {
-  T* node = Node::create<T>(fCtx->pool(), aDef, fCfg, aKind, aShape);
-  fCfg->addNode(node);
-  return node;
+MemPool* NodeFactory::nodePool() const {
+  return fCtx->pool();
 }
 
 Node::Shape NodeFactory::exprShape(CG_NodeDef* aDef, size_t aNumInputs, int aNumAux) const {

@@ -4,9 +4,11 @@
 #include <cstddef>
 #include <initializer_list>
 #include <optional>
+#include <type_traits>
 #include <vector>
 
 #include "ir/cfg.h"
+#include "ir/logger.h"
 #include "ir/node.h"
 #include "ir/typechecker.h"
 
@@ -97,6 +99,9 @@ public:
   // A single-entry single-exit statement of a statement definition (custom or built-in
   // sese kinds); control statements (start, end, merge, if, switch, loops) have their own makers.
   SeseStmt* stmt(CG_NodeDef* aDef, ExprArray aInputs);
+  // A custom statement of the caller's own class T (a CustomStmt adding no fields) with no operands
+  // and aNumAux auxiliary slots.
+  template <class T> T* customStmt(CG_NodeDef* aDef, int aNumAux);
   MergeStmt* mergeStmt(int aNumInPorts);
   IfStmt* ifStmt(Expr* aCondition);
   SwitchStmt* switchStmt(Expr* aValue, ExprArray aCaseValues);
@@ -113,6 +118,8 @@ public:
 private:
   CG_NodeDef* def(int aOp) const;
   template <class T> T* make(CG_NodeDef* aDef, Node::Kind aKind, const Node::Shape& aShape);
+  // Where nodes live: the context's pool.
+  MemPool* nodePool() const;
   Node::Shape exprShape(CG_NodeDef* aDef, size_t aNumInputs, int aNumAux) const;
   void setInputs(Node* aNode, ExprArray aInputs, int aFirst = 0);
   void checkOperand(const Node* aNode, const Expr* aOperand, int aIndex) const;
@@ -128,5 +135,21 @@ private:
   mutable TypeChecker* fChecker;
   mutable std::optional<CoreDomainTypeChecker> fDefaultChecker;
 };
+
+template <class T> T* NodeFactory::make(CG_NodeDef* aDef, Node::Kind aKind, const Node::Shape& aShape) {
+  T* node = Node::create<T>(nodePool(), aDef, fCfg, aKind, aShape);
+  fCfg->addNode(node);
+  return node;
+}
+
+template <class T> T* NodeFactory::customStmt(CG_NodeDef* aDef, int aNumAux) {
+  static_assert(std::is_base_of_v<CustomStmt, T> && sizeof(T) == sizeof(CustomStmt), "a custom statement class");
+  CG_ASSERT_MSG(aDef != nullptr && aDef->isStmt(), "ir/nodefactory.h", "customStmt: not a statement definition");
+  Node::Shape shape;
+  shape.numAux = aNumAux;
+  shape.numInPorts = 1;
+  shape.numOutPorts = 1;
+  return make<T>(aDef, Node::Kind::CUSTOM_STMT, shape);
+}
 
 } // namespace CG

@@ -24,44 +24,49 @@ int sourceLine(const Node* aNode)
 
 } // namespace
 
-bool QulLabelledStmt::isGoto(const Node* aNode)
+bool QulLabelledStmt::hasOpcode(const CG_Obj* aObj, int aOp)
 {
-    return aNode != nullptr && aNode->isStmt() && aNode->opcode() == QulOP::QUL_GOTO;
+    return Node::isa(aObj) && static_cast<const Node*>(aObj)->isStmt() && static_cast<const Node*>(aObj)->opcode() == aOp;
 }
 
-bool QulLabelledStmt::isLabel(const Node* aNode)
+bool QulGotoStmt::isa(const CG_Obj* aObj)
 {
-    return aNode != nullptr && aNode->isStmt() && aNode->opcode() == QulOP::QUL_LABEL;
+    return hasOpcode(aObj, QulOP::QUL_GOTO);
 }
 
-Const* QulLabelledStmt::labelStringConst(const Node* aNode)
+bool QulLabelStmt::isa(const CG_Obj* aObj)
 {
-    if (aNode->numInputs() < 1 || !ConstExpr::isa(aNode->input(0))) {
-        return nullptr;
-    }
-    return ConstExpr::cast(aNode->input(0))->constant();
+    return hasOpcode(aObj, QulOP::QUL_LABEL);
 }
 
-char* QulLabelledStmt::label(const Node* aNode)
+Const* QulLabelledStmt::labelStringConst() const
 {
-    Const* text = labelStringConst(aNode);
+    return Const::cast(aux(0));
+}
+
+char* QulLabelledStmt::label() const
+{
+    Const* text = labelStringConst();
     if (text == nullptr) {
         return nullptr;
     }
-    return aNode->ctx()->cgString(cg_const_string_value(text));
+    return ctx()->cgString(cg_const_string_value(text));
 }
 
-void QulLabelledStmt::setLabel(Node* aNode, const char* aLabel)
+void QulLabelledStmt::setLabel(char* aLabel)
 {
-    setLabel(aNode, cg_const_create_from_string(aNode->ctx(), cg_string_create(aNode->ctx(), aLabel)));
+    setLabel(cg_const_create_from_string(ctx(), aLabel));
 }
 
-void QulLabelledStmt::setLabel(Node* aNode, Const* aLabel)
+void QulLabelledStmt::setLabel(const char* aLabel)
 {
-    CG_ASSERT(aNode->numInputs() >= 1, "parse/gotostmt");
-    NodeFactory nodes(aNode->cfg(), nullptr);
-    aNode->setInput(0, nodes.constExpr(aLabel));
-    aNode->markCfgDirty();
+    setLabel(cg_string_create(ctx(), aLabel));
+}
+
+void QulLabelledStmt::setLabel(Const* aLabel)
+{
+    setAux(0, aLabel);
+    markCfgDirty();
 }
 
 void QulTransformGoto::transformScope(Scope* aScope)
@@ -94,84 +99,79 @@ void QulTransformGoto::transformFcn(Fcn* aFcn)
     if (!hasGotoOrLabel(aFcn->cfg())) {
         return;
     }
-    Stmts gotos;
-    Stmts labels;
+    Gotos* gotos = fPool->make<Gotos>();
+    Labels* labels = fPool->make<Labels>();
     collectGotoAndLabelStmts(aFcn, gotos, labels);
-    if (gotos.empty() && labels.empty()) {
-        return;
-    }
-    Sizes sizes = calculateLabelMergeSizes(aFcn, gotos, labels);
-    Merges merges = replaceLabelsWithMergeStmts(sizes, aFcn, labels);
+    Sizes* sizes = calculateLabelMergeSizes(aFcn, gotos, labels);
+    Merges* merges = replaceLabelsWithMergeStmts(sizes, aFcn, labels);
     transformGotos(merges, aFcn, gotos);
     cg_cfg_unhook_and_destroy_marked_nodes(aFcn->cfg());
     cg_cfg_delete_dead_edges_and_nodes(aFcn->cfg());
 }
 
-void QulTransformGoto::collectGotoAndLabelStmts(Fcn* aFcn, Stmts& aGotos, Stmts& aLabels)
+void QulTransformGoto::collectGotoAndLabelStmts(Fcn* aFcn, Gotos* aGotos, Labels* aLabels)
 {
     for (StmtIterator it(aFcn); it.hasCurrent(); it.advance()) {
         Stmt* stmt = it.current();
         if (QulGotoStmt::isa(stmt)) {
-            aGotos.push_back(SeseStmt::cast(stmt));
+            aGotos->add(QulGotoStmt::cast(stmt));
         }
         if (QulLabelStmt::isa(stmt)) {
-            aLabels.push_back(SeseStmt::cast(stmt));
+            aLabels->add(QulLabelStmt::cast(stmt));
         }
     }
 }
 
-void QulTransformGoto::incrementLabel(Sizes& aSizes, char* aLabel)
+void QulTransformGoto::incrementLabel(Sizes* aSizes, char* aLabel)
 {
-    for (auto& entry : aSizes) {
-        if (entry.first == aLabel) {
-            ++entry.second;
-            return;
-        }
+    int* count = aSizes->lookup(aLabel);
+    if (count == nullptr) {
+        aSizes->put(aLabel, 2);
+        return;
     }
-    aSizes.emplace_back(aLabel, 2);
+    ++*count;
 }
 
-void QulTransformGoto::decrementLabel(Sizes& aSizes, char* aLabel)
+void QulTransformGoto::decrementLabel(Sizes* aSizes, char* aLabel)
 {
-    for (auto& entry : aSizes) {
-        if (entry.first == aLabel) {
-            --entry.second;
-            return;
-        }
+    int* count = aSizes->lookup(aLabel);
+    if (count == nullptr) {
+        aSizes->put(aLabel, -1);
+        return;
     }
-    aSizes.emplace_back(aLabel, -1);
+    --*count;
 }
 
-QulTransformGoto::Sizes QulTransformGoto::calculateLabelMergeSizes(Fcn*, const Stmts& aGotos, const Stmts& aLabels)
+QulTransformGoto::Sizes* QulTransformGoto::calculateLabelMergeSizes(Fcn*, Gotos* aGotos, Labels* aLabels)
 {
-    Sizes sizes;
-    for (SeseStmt* gotoStmt : aGotos) {
-        incrementLabel(sizes, QulLabelledStmt::label(gotoStmt));
+    Sizes* sizes = fPool->make<Sizes>();
+    for (Gotos::Iterator it = aGotos->iterator(); it.hasCurrent(); it.advance()) {
+        incrementLabel(sizes, it.current()->label());
     }
-    for (SeseStmt* labelStmt : aLabels) {
-        if (QulGotoStmt::isa(labelStmt->pred())) {
-            decrementLabel(sizes, QulLabelledStmt::label(labelStmt));
+    for (Labels::Iterator it = aLabels->iterator(); it.hasCurrent(); it.advance()) {
+        if (QulGotoStmt::isa(it.current()->pred())) {
+            decrementLabel(sizes, it.current()->label());
         }
     }
     return sizes;
 }
 
-QulTransformGoto::Merges QulTransformGoto::replaceLabelsWithMergeStmts(const Sizes& aSizes, Fcn* aFcn,
-                                                                       const Stmts& aLabels)
+QulTransformGoto::Merges* QulTransformGoto::replaceLabelsWithMergeStmts(Sizes* aSizes, Fcn* aFcn, Labels* aLabels)
 {
     NodeFactory nodes(aFcn, fPool);
-    Merges merges;
-    for (SeseStmt* labelStmt : aLabels) {
-        char* label = QulLabelledStmt::label(labelStmt);
-        if (merges.count(label) != 0) {
+    Merges* merges = fPool->make<Merges>();
+    for (Labels::Iterator it = aLabels->iterator(); it.hasCurrent(); it.advance()) {
+        QulLabelStmt* labelStmt = it.current();
+        char* label = labelStmt->label();
+        if (merges->containsKey(label)) {
             TheLogger::instance().throwUserException("QulTransformGoto::replaceLabelsWithMergeStmts::DuplicateLabel",
                                                      "Line %d: label(%s) has duplicate label", sourceLine(labelStmt),
                                                      label);
         }
-        auto size = std::find_if(aSizes.begin(), aSizes.end(), [label](const auto& aEntry) { return aEntry.first == label; });
-        if (size != aSizes.end() && size->second > 0) {
-            MergeStmt* merge = nodes.mergeStmt(std::max(size->second, 2));
-            merges.emplace(label, merge);
+        int* count = aSizes->lookup(label);
+        if (count != nullptr && *count > 0) {
+            MergeStmt* merge = nodes.mergeStmt(std::max(*count, 2));
+            merges->put(label, merge);
             replaceLabelWithMerge(labelStmt, merge);
             continue;
         }
@@ -182,7 +182,7 @@ QulTransformGoto::Merges QulTransformGoto::replaceLabelsWithMergeStmts(const Siz
     return merges;
 }
 
-void QulTransformGoto::replaceLabelWithMerge(SeseStmt* aLabel, MergeStmt* aMerge)
+void QulTransformGoto::replaceLabelWithMerge(QulLabelStmt* aLabel, MergeStmt* aMerge)
 {
     OutPort from = aLabel->predOutPort();
     InPort to = aLabel->succInPort();
@@ -207,11 +207,12 @@ InPort QulTransformGoto::availableInPort(MergeStmt* aMerge)
     return InPort();
 }
 
-void QulTransformGoto::transformGotos(const Merges& aMerges, Fcn*, const Stmts& aGotos)
+void QulTransformGoto::transformGotos(Merges* aMerges, Fcn*, Gotos* aGotos)
 {
-    for (SeseStmt* gotoStmt : aGotos) {
-        auto merge = aMerges.find(QulLabelledStmt::label(gotoStmt));
-        if (merge == aMerges.end()) {
+    for (Gotos::Iterator it = aGotos->iterator(); it.hasCurrent(); it.advance()) {
+        QulGotoStmt* gotoStmt = it.current();
+        MergeStmt** merge = aMerges->lookup(gotoStmt->label());
+        if (merge == nullptr) {
             continue;
         }
         OutPort from = gotoStmt->predOutPort();
@@ -221,7 +222,7 @@ void QulTransformGoto::transformGotos(const Merges& aMerges, Fcn*, const Stmts& 
             continue;
         }
         gotoStmt->disconnectInEdge(0);
-        InPort port = availableInPort(merge->second);
+        InPort port = availableInPort(*merge);
         if (port.valid()) {
             from.connect(port);
         }

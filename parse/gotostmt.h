@@ -1,9 +1,8 @@
 // Goto and label placeholders, switch-case records, and the pass that rewrites gotos into merges.
 #pragma once
 
-#include <unordered_map>
-#include <vector>
-
+#include "ir/containers.h"
+#include "ir/logger.h"
 #include "ir/node.h"
 
 class MemPool;
@@ -15,27 +14,47 @@ class Fcn;
 class Region;
 class Scope;
 
-// A view of the placeholder statements the parser builds for goto(L) and label(L): custom
-// statements of their own operators whose aux slot 0 holds the label as a string constant.
-class QulLabelledStmt {
+// The placeholder statements the parser builds for goto(L) and label(L): custom statements of their
+// own operators whose aux slot 0 holds the label as a string constant.
+class QulLabelledStmt : public CustomStmt {
 public:
-    static bool isGoto(const Node* aNode);
-    static bool isLabel(const Node* aNode);
-    static char* label(const Node* aNode);
-    static Const* labelStringConst(const Node* aNode);
-    static void setLabel(Node* aNode, const char* aLabel);
-    static void setLabel(Node* aNode, Const* aLabel);
+    using CustomStmt::CustomStmt;
+
+    // The label's text, interned in the context (one pointer per name); null before one is set.
+    char* label() const;
+    Const* labelStringConst() const;
+    void setLabel(char* aLabel);
+    // Copies the text first.
+    void setLabel(const char* aLabel);
+    void setLabel(Const* aLabel);
+
+protected:
+    static bool hasOpcode(const CG_Obj* aObj, int aOp);
+    // The node as a T; a node that is not one is an assertion failure.
+    template <class T> static T* checkedCast(CG_Obj* aObj);
 };
 
-class QulGotoStmt {
+class QulGotoStmt : public QulLabelledStmt {
 public:
-    static bool isa(const Node* aNode) { return QulLabelledStmt::isGoto(aNode); }
+    using QulLabelledStmt::QulLabelledStmt;
+    static bool isa(const CG_Obj* aObj);
+    static QulGotoStmt* cast(CG_Obj* aObj) { return checkedCast<QulGotoStmt>(aObj); }
 };
 
-class QulLabelStmt {
+class QulLabelStmt : public QulLabelledStmt {
 public:
-    static bool isa(const Node* aNode) { return QulLabelledStmt::isLabel(aNode); }
+    using QulLabelledStmt::QulLabelledStmt;
+    static bool isa(const CG_Obj* aObj);
+    static QulLabelStmt* cast(CG_Obj* aObj) { return checkedCast<QulLabelStmt>(aObj); }
 };
+
+template <class T> T* QulLabelledStmt::checkedCast(CG_Obj* aObj)
+{
+    if (aObj != nullptr && !T::isa(aObj)) {
+        client_assertion_failed("parse/gotostmt.h", __LINE__, "isa(aNode)");
+    }
+    return static_cast<T*>(aObj);
+}
 
 class QulCaseStmt {
 public:
@@ -54,23 +73,25 @@ private:
 class QulTransformGoto {
 public:
     explicit QulTransformGoto(MemPool* aPool) : fPool(aPool) {}
-    virtual ~QulTransformGoto() = default;
     virtual void transformScope(Scope* aScope);
     virtual void transformFcn(Fcn* aFcn);
+    virtual ~QulTransformGoto() = default;
 
 protected:
-    using Stmts = std::vector<SeseStmt*>;
-    using Sizes = std::vector<std::pair<char*, int>>;
-    using Merges = std::unordered_map<char*, MergeStmt*>;
+    using Gotos = IdSet<QulGotoStmt*>;
+    using Labels = IdSet<QulLabelStmt*>;
+    // Label text to the number of in-ports its merge needs.
+    using Sizes = IdMap<char*, int>;
+    using Merges = IdMap<char*, MergeStmt*>;
 
-    void collectGotoAndLabelStmts(Fcn* aFcn, Stmts& aGotos, Stmts& aLabels);
-    Sizes calculateLabelMergeSizes(Fcn* aFcn, const Stmts& aGotos, const Stmts& aLabels);
-    Merges replaceLabelsWithMergeStmts(const Sizes& aSizes, Fcn* aFcn, const Stmts& aLabels);
-    void replaceLabelWithMerge(SeseStmt* aLabel, MergeStmt* aMerge);
-    void transformGotos(const Merges& aMerges, Fcn* aFcn, const Stmts& aGotos);
+    void collectGotoAndLabelStmts(Fcn* aFcn, Gotos* aGotos, Labels* aLabels);
+    Sizes* calculateLabelMergeSizes(Fcn* aFcn, Gotos* aGotos, Labels* aLabels);
+    Merges* replaceLabelsWithMergeStmts(Sizes* aSizes, Fcn* aFcn, Labels* aLabels);
+    void replaceLabelWithMerge(QulLabelStmt* aLabel, MergeStmt* aMerge);
+    void transformGotos(Merges* aMerges, Fcn* aFcn, Gotos* aGotos);
     InPort availableInPort(MergeStmt* aMerge);
-    void incrementLabel(Sizes& aSizes, char* aLabel);
-    void decrementLabel(Sizes& aSizes, char* aLabel);
+    void incrementLabel(Sizes* aSizes, char* aLabel);
+    void decrementLabel(Sizes* aSizes, char* aLabel);
     MemPool* pool() const { return fPool; }
 
 private:

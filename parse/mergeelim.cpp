@@ -74,22 +74,23 @@ OutPort QulEliminateMergeStmts::singleInEdgeSourcePort(MergeStmt* aMerge)
     client_assertion_failed("parse/mergeelim", __LINE__, "i < numInPorts");
 }
 
-QulEliminateMergeStmts::Merges QulEliminateMergeStmts::findUselessMergeStmts(Cfg* aCfg)
+QulEliminateMergeStmts::Merges* QulEliminateMergeStmts::findUselessMergeStmts(Cfg* aCfg)
 {
-    Merges merges;
+    Merges* merges = fPool->make<Merges>();
     for (MergeStmt* merge : liveMerges(aCfg)) {
         if (mergeHasSingleInEdge(merge)) {
-            merges.push_back(merge);
+            merges->add(merge);
         }
     }
     return merges;
 }
 
-void QulEliminateMergeStmts::deleteUselessMergeStmts(Cfg* aCfg, const Merges& aMerges)
+void QulEliminateMergeStmts::deleteUselessMergeStmts(Cfg* aCfg, Merges* aMerges)
 {
     CoreDomainTypeChecker checker(aCfg->ctx());
     NodeFactory nodes(aCfg, &checker);
-    for (MergeStmt* merge : aMerges) {
+    for (Merges::Iterator it = aMerges->iterator(); it.hasCurrent(); it.advance()) {
+        MergeStmt* merge = it.current();
         OutPort source = singleInEdgeSourcePort(merge);
         InPort target = merge->succInPort();
         merge->disconnectAllEdges();
@@ -107,16 +108,16 @@ void QulEliminateMergeStmts::deleteUselessMergeStmts(Cfg* aCfg, const Merges& aM
     }
 }
 
-QulEliminateMergeStmts::Merges QulEliminateMergeStmts::findMergeStmtsToCompact(Cfg* aCfg)
+QulEliminateMergeStmts::Merges* QulEliminateMergeStmts::findMergeStmtsToCompact(Cfg* aCfg)
 {
-    Merges merges;
+    Merges* merges = fPool->make<Merges>();
     for (MergeStmt* merge : liveMerges(aCfg)) {
         if (AbstractForEntryStmt::isa(merge)) {
             continue;
         }
         for (int i = 0; i < merge->numInPorts(); ++i) {
             if (merge->inEdge(i) == nullptr) {
-                merges.push_back(merge);
+                merges->add(merge);
                 break;
             }
         }
@@ -124,11 +125,12 @@ QulEliminateMergeStmts::Merges QulEliminateMergeStmts::findMergeStmtsToCompact(C
     return merges;
 }
 
-void QulEliminateMergeStmts::compactMergeStmts(Cfg* aCfg, const Merges& aMerges)
+void QulEliminateMergeStmts::compactMergeStmts(Cfg* aCfg, Merges* aMerges)
 {
     CoreDomainTypeChecker checker(aCfg->ctx());
     NodeFactory nodes(aCfg, &checker);
-    for (MergeStmt* merge : aMerges) {
+    for (Merges::Iterator it = aMerges->iterator(); it.hasCurrent(); it.advance()) {
+        MergeStmt* merge = it.current();
         std::vector<OutPort> sources;
         for (int i = 0; i < merge->numInPorts(); ++i) {
             if (merge->inEdge(i) != nullptr) {

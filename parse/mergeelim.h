@@ -1,8 +1,7 @@
 // Merge-statement elimination: drops merges that join one edge and shrinks merges with idle ports.
 #pragma once
 
-#include <vector>
-
+#include "ir/containers.h"
 #include "ir/node.h"
 
 class MemPool;
@@ -16,17 +15,18 @@ class Scope;
 class QulEliminateMergeStmts {
 public:
     explicit QulEliminateMergeStmts(MemPool* aPool) : fPool(aPool) {}
-    virtual ~QulEliminateMergeStmts() = default;
     virtual void transformScope(Scope* aScope);
     virtual void transformFcn(Fcn* aFcn);
+    virtual ~QulEliminateMergeStmts() = default;
 
 protected:
-    using Merges = std::vector<MergeStmt*>;
+    // Made in the pool, in the order the merges were found.
+    using Merges = IdSet<MergeStmt*>;
 
-    Merges findUselessMergeStmts(Cfg* aCfg);
-    void deleteUselessMergeStmts(Cfg* aCfg, const Merges& aMerges);
-    Merges findMergeStmtsToCompact(Cfg* aCfg);
-    void compactMergeStmts(Cfg* aCfg, const Merges& aMerges);
+    Merges* findUselessMergeStmts(Cfg* aCfg);
+    void deleteUselessMergeStmts(Cfg* aCfg, Merges* aMerges);
+    Merges* findMergeStmtsToCompact(Cfg* aCfg);
+    void compactMergeStmts(Cfg* aCfg, Merges* aMerges);
     void eliminateUselessMergeStmts(Cfg* aCfg);
     bool mergeHasSingleInEdge(MergeStmt* aMerge);
     OutPort singleInEdgeSourcePort(MergeStmt* aMerge);

@@ -22,17 +22,17 @@ CG_NodeDef* placeholderDef(CG_Ctx* aCtx, int aOp, const char* aName)
 
 } // namespace
 
-SeseStmt* QulNodeFactory::gotoStmt(char* aLabel)
+QulGotoStmt* QulNodeFactory::gotoStmt(char* aLabel)
 {
-    SeseStmt* stmt = this->stmt(placeholderDef(ctx(), QulOP::QUL_GOTO, "qulGoto"), {nullptr});
-    QulLabelledStmt::setLabel(stmt, labelConst(aLabel));
+    QulGotoStmt* stmt = customStmt<QulGotoStmt>(placeholderDef(ctx(), QulOP::QUL_GOTO, "qulGoto"), 1);
+    stmt->setLabel(labelConst(aLabel));
     return stmt;
 }
 
-SeseStmt* QulNodeFactory::labelStmt(char* aLabel)
+QulLabelStmt* QulNodeFactory::labelStmt(char* aLabel)
 {
-    SeseStmt* stmt = this->stmt(placeholderDef(ctx(), QulOP::QUL_LABEL, "qulLabel"), {nullptr});
-    QulLabelledStmt::setLabel(stmt, labelConst(aLabel));
+    QulLabelStmt* stmt = customStmt<QulLabelStmt>(placeholderDef(ctx(), QulOP::QUL_LABEL, "qulLabel"), 1);
+    stmt->setLabel(labelConst(aLabel));
     return stmt;
 }
 

@@ -4,6 +4,7 @@
 #include <unordered_map>
 
 #include "ir/nodefactory.h"
+#include "parse/gotostmt.h"
 #include "parse/phraselist.h"
 
 namespace CG {
@@ -18,8 +19,8 @@ public:
     QulNodeFactory(Fcn* aFcn, MemPool* aPool, TypeChecker* aChecker) : NodeFactory(aFcn, aPool, aChecker) {}
     virtual ~QulNodeFactory() = default;
 
-    virtual SeseStmt* gotoStmt(char* aLabel);
-    virtual SeseStmt* labelStmt(char* aLabel);
+    virtual QulGotoStmt* gotoStmt(char* aLabel);
+    virtual QulLabelStmt* labelStmt(char* aLabel);
     virtual Expr* opExpr(int aOp, const QulPhraseList<Expr*>& aArgs, Type* aType);
     virtual Expr* opExpr(int aOp, ExprArray aArgs, Type* aType);
     virtual Expr* call(Fcn* aFcn, const QulPhraseList<Expr*>& aArgs);

@@ -65,6 +65,35 @@ protected:
   void transform(CG::Fcn* aFcn) { CG::QulTransformGoto(pool).transformFcn(aFcn); }
 };
 
+TEST_F(Gotos, PlaceholdersHoldTheirLabelAsAStringConstantInAuxSlotZero) {
+  CG::Fcn* fcn = parseBody("  goto(L);\n  label(L);\n");
+  std::vector<CG::QulLabelledStmt*> placeholders;
+  for (CG::StmtIterator it(fcn); it.hasCurrent(); it.advance()) {
+    if (CG::QulGotoStmt::isa(it.current()))
+      placeholders.push_back(CG::QulGotoStmt::cast(it.current()));
+    if (CG::QulLabelStmt::isa(it.current()))
+      placeholders.push_back(CG::QulLabelStmt::cast(it.current()));
+  }
+  ASSERT_EQ(2u, placeholders.size());
+  EXPECT_EQ(1163, placeholders[0]->opcode());
+  EXPECT_EQ(1164, placeholders[1]->opcode());
+  for (CG::QulLabelledStmt* stmt : placeholders) {
+    EXPECT_TRUE(CG::SeseStmt::isa(stmt));
+    EXPECT_EQ(stmt->labelStringConst(), stmt->aux(0));
+    EXPECT_STREQ("L", stmt->label());
+  }
+  // One name, one pointer: the label's text is interned.
+  EXPECT_EQ(placeholders[0]->label(), placeholders[1]->label());
+
+  placeholders[0]->setLabel("M");
+  EXPECT_STREQ("M", placeholders[0]->label());
+  placeholders[0]->setLabel(placeholders[1]->labelStringConst());
+  EXPECT_EQ(placeholders[1]->labelStringConst(), placeholders[0]->labelStringConst());
+
+  EXPECT_EQ(nullptr, CG::QulGotoStmt::cast(nullptr));
+  EXPECT_THROW(CG::QulGotoStmt::cast(placeholders[1]), CG::AssertionException);
+}
+
 TEST_F(Gotos, FallThroughTakesPortZeroAndTheGotoPortOne) {
   CG::Fcn* f = parseBody("if(<(x,2)) { goto(L); } else { =(x,3); }\n=(x,4);\nlabel(L);\n=(x,5);\n");
   transform(f);
