@@ -49,6 +49,16 @@ void AliasManager::registerKeywords() {
     addKeyword(words[i].text, words[i].isOperatorName);
 }
 
+void AliasManager::reserveUnregisteredOperatorKeywords() {
+  int count = 0;
+  const ReservedWord* words = reservedWords(&count);
+  for (int i = 0; i < count; ++i) {
+    char* word = fCtx->cgString(words[i].text);
+    if (words[i].isOperatorName && !fQulNameToTokenInfo->containsKey(word))
+      registerToken(nullptr, nullptr, word, false);
+  }
+}
+
 // Operator names among the keywords are reserved when the operator itself is registered.
 void AliasManager::addKeyword(const std::string& aWord, bool aIsOperatorName) {
   char* word = fCtx->cgString(aWord.c_str());
@@ -73,8 +83,8 @@ void AliasManager::registerToken(CG_Obj* aToken, Fcn* aFcn, char* aQuillName, bo
                "aToken == 0 || !tokenToQulName()->containsKey(aToken)");
 
   fReservedQulNamesMap->put(aQuillName, 1);
-  if (aToken)
-    fTokenToQulName->put(aToken, aQuillName);
+  // A reserved name has no token: the null key is simply overwritten by each reservation.
+  fTokenToQulName->put(aToken, aQuillName);
   void* memory = mempool_alloc_fast(fPool, sizeof(TokenInfo));
   fQulNameToTokenInfo->put(aQuillName, new (memory) TokenInfo(aFcn, aIsAlias));
 }

@@ -51,6 +51,9 @@ public:
   void registerTypeName(Type* aType, const char* aName);
   void registerIntrinsicFcn(IntrinsicFcn* aFcn);
   void registerLibraryFcn(LibraryFcn* aFcn);
+  // After the operator names are registered: reserves the keywords that are operator names but that the
+  // operator table left unregistered, so that no symbol prints under one of them.
+  void reserveUnregisteredOperatorKeywords();
 
 protected:
   char* createAlias(char* aName);

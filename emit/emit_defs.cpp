@@ -250,11 +250,14 @@ void QulEmitter::emitFcnDefs(IdLinkedList<Fcn*>* aFcns) {
 }
 
 // A function that cannot be printed ends with a note and a closing brace; the next function still prints.
+// The indentation the failed body left behind is undone first.
 void QulEmitter::emitFcnDef(Fcn* aFcn) {
+  int indentLevel = fIndentLevel;
   try {
     emitFcnHeader(aFcn);
     emitFcnBody(aFcn);
   } catch (const std::exception& error) {
+    fIndentLevel = indentLevel;
     beginSegment(BLOCK_CLOSE);
     emitString("Could not emit function '");
     emitString(aFcn->name() ? aFcn->name() : "");
@@ -262,6 +265,7 @@ void QulEmitter::emitFcnDef(Fcn* aFcn) {
     emitString(error.what());
     emitString("\n}\n");
   } catch (...) {
+    fIndentLevel = indentLevel;
     beginSegment(BLOCK_CLOSE);
     emitString("Could not emit function '");
     emitString(aFcn->name() ? aFcn->name() : "");

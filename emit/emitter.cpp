@@ -48,10 +48,10 @@ std::string emitQuillWithContext(CG_Obj* aObj) {
   return QulEmitter::emitObject(aObj->ctx()->globalScope(), contextualOptions(&marker));
 }
 
+// The file is opened (and emptied) before the text is made, so a failure leaves it empty.
 void printQuill(CG_Obj* aObj, const char* aFileName) {
-  std::string text = emitQuillEx(aObj, QulEmitterOptions(nullptr, 3));
   std::ofstream out(aFileName, std::ios::out | std::ios::trunc);
-  out << text;
+  out << emitQuillEx(aObj, QulEmitterOptions(nullptr, 3));
   out.close();
 }
 
@@ -131,6 +131,7 @@ void QulEmitter::initNameMappings() {
   for (const auto& basic : kBasicTypeNames)
     reserveQulName(basic.kind, basic.name);
   fOpTable->initOps(SetQuillNameFunctor(this));
+  fAliasManager->reserveUnregisteredOperatorKeywords();
   for (IntrinsicFcn* fcn : fCtx->intrinsicFcns())
     reserveQulName(fcn);
   for (LibraryFcn* fcn : fCtx->libraryFcns())

@@ -60,6 +60,12 @@ TEST_F(EntryPoints, PrintQuillWritesTheFile) {
   std::stringstream text;
   text << in.rdbuf();
   EXPECT_EQ("\nvar(int32,x);\n", text.str());
+
+  // The file is emptied before the text is made: a failing emission leaves nothing stale behind.
+  std::ofstream(path) << "OLD";
+  EXPECT_ANY_THROW(CG::printQuill(CG::TypeFactory(&ctx).errorType(), path));
+  std::ifstream again(path);
+  EXPECT_EQ(std::istreambuf_iterator<char>(), std::istreambuf_iterator<char>(again));
   std::remove(path);
 }
 
@@ -212,6 +218,16 @@ TEST_F(Aborts, BrokenFunctionEndsWithANoteAndTheNextOnePrints) {
   f->addInput(int32(), "a")->setType(nullptr);
   CG::Fcn::create(global, "g");
   EXPECT_EQ("\nfunction((Could not emit function 'f' because I caught a std::exception\n}\nfunction((),(),g)\n",
+            CG::emitQuill(global));
+}
+
+TEST_F(Aborts, BodyThatFailsLeavesNoIndentationBehind) {
+  CG::Fcn* f = fcnWithBody("f");
+  var(f->localScope(), "bad")->setType(nullptr);
+  CG::Fcn* g = fcnWithBody("g");
+  var(g->localScope(), "y");
+  EXPECT_EQ("\nfunction((),(),f)\n{\n    Could not emit function 'f' because I caught a std::exception\n}\n"
+            "function((),(),g)\n{\n    var(int32,y);\n}\n",
             CG::emitQuill(global));
 }
 

@@ -2,6 +2,8 @@
 #include "support/irbuild.h"
 
 #include "emit/aliasmanager.h"
+#include "emit/options.h"
+#include "lang/optable.h"
 #include "ir/logger.h"
 #include "ir/mempool.h"
 
@@ -38,6 +40,26 @@ TEST_F(ModuleNames, IllegalReservedAndTakenNamesGetAliases) {
     expected += std::string(c.line) + "\n";
   }
   EXPECT_EQ(expected, CG::emitQuill(global));
+}
+
+// An operator table without the "check" row still leaves the keyword reserved.
+TEST_F(ModuleNames, KeywordOfAnOperatorTheTableLeavesOutStaysReserved) {
+  struct SkipCheck : CG::Functor {
+    explicit SkipCheck(const CG::Functor& aNext) : next(aNext) {}
+    void operator()(int aOp, const char* aName) const override {
+      if (std::string(aName) != "check")
+        next(aOp, aName);
+    }
+    const CG::Functor& next;
+  };
+  struct TableWithoutCheck : CG::OpTable {
+    void initOps(const CG::Functor& aFunctor) const override { CG::OpTable::initOps(SkipCheck(aFunctor)); }
+  };
+  var(global, "check");
+  TableWithoutCheck table;
+  CG::QulEmitterOptions options(nullptr, 3);
+  options.setOpTable(&table);
+  EXPECT_EQ("\ncheck1 <- var(int32,\"check\");\n", CG::emitQuillEx(global, options));
 }
 
 TEST_F(ModuleNames, UnnamedVariablesCountUp) {
@@ -139,6 +161,11 @@ TEST_F(LocalNames, RegisteringATakenModuleNameFailsItsInvariant) {
     EXPECT_EQ("ti->getFcn()!=0", error.expression());
     EXPECT_EQ("emit/aliasmanager", error.file());
   }
+}
+
+// Reserved words are registered without a token; the null key holds the last one reserved.
+TEST_F(LocalNames, ReservedWordsLeaveTheLastUnderTheNullToken) {
+  EXPECT_TRUE(names.hasQulNameBeenCreated(nullptr));
 }
 
 TEST_F(LocalNames, CustomOperatorsGetThePrefix) {
