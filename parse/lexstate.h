@@ -23,6 +23,8 @@ public:
     int line() const { return fLine; }
     // Zero on the first line of the text, else bytes since the last newline.
     int column() const { return fLineStart < 0 ? 0 : static_cast<int>(fPos - fLineStart); }
+    // Bytes since the start of the line, on the first line too.
+    int bytesIntoLine() const { return static_cast<int>(fPos - (fLineStart < 0 ? 0 : fLineStart)); }
     // The line counter the literal factory reads from.
     int* lineSource() { return &fLine; }
 

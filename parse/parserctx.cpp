@@ -109,6 +109,11 @@ int QulParserCtx::column() const
     return fLexState->column();
 }
 
+int QulParserCtx::bytesIntoLine() const
+{
+    return fLexState->bytesIntoLine();
+}
+
 bool QulParserCtx::textEndedInLiteral() const
 {
     return fLexState->endedInLiteral();

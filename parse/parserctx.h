@@ -67,6 +67,8 @@ public:
   int scanToken(const char** aText, long* aNumber);
     int line() const;
     int column() const;
+    // Where the scanner stands in its line, also on the first line (whose column is always 0).
+    int bytesIntoLine() const;
     // The text ended inside a quoted literal that was never closed.
     bool textEndedInLiteral() const;
     int* lineSource();

@@ -132,12 +132,28 @@ TEST(QuillTool, ErrorsNameFileLineColumnWithCaret) {
       {"var(int32,x);\nvar(nosuch,y);\n",
        "<stdin>:2:10: error: [L2, C10]: Identifier nosuch is being used without being defined\n"
        "var(nosuch,y);\n         ^\n"},
+      // The first line's messages say column 0; the caret still finds the token.
+      {"constdef(int32,,x);\n",
+       "<stdin>:1:16: error: [L1, C0]: A parser error occurred: syntax error, unexpected QUL_SEPARATOR\n"
+       "constdef(int32,,x);\n               ^\n"},
   };
   for (const auto& c : cases) {
     ToolRun run = quill("check -", c.text);
     EXPECT_EQ(1, run.status) << c.text;
     EXPECT_EQ(c.expected, run.err) << c.text;
   }
+}
+
+// Standard output holds the printed text alone, and all of the input is read.
+TEST(QuillTool, ScannerEchoesGoToStandardErrorAndNullBytesDoNotEndTheText) {
+  ToolRun run = quill("fmt", "var(int32,x|origin:\"a\\qb\");\n");
+  EXPECT_EQ(0, run.status);
+  EXPECT_EQ("\nvar(int32,x);\n", run.out);
+  EXPECT_EQ("\\", run.err);
+
+  run = quill("check", std::string("var(int32,x);\0(\n", 17));
+  EXPECT_EQ(1, run.status);
+  EXPECT_NE(std::string::npos, run.err.find("unexpected QUL_O_PAREN")) << run.err;
 }
 
 TEST(QuillTool, WarningsDoNotChangeTheExitStatus) {
@@ -148,10 +164,11 @@ TEST(QuillTool, WarningsDoNotChangeTheExitStatus) {
             run.err);
 }
 
+// A usage error or a file the tool cannot read or write: one line, exit status 2.
 TEST(QuillTool, UsageErrorsExitWithTwo) {
   struct {
     const char* args;
-    const char* firstLine;
+    const char* message;
   } cases[] = {
       {"", "quill: missing command\n"},
       {"frobnicate", "quill: unknown command 'frobnicate'\n"},
@@ -160,10 +177,19 @@ TEST(QuillTool, UsageErrorsExitWithTwo) {
       {"fmt /nonexistent/file.qul", "quill: cannot read '/nonexistent/file.qul'\n"},
       {"fmt /", "quill: cannot read '/'\n"},
   };
+  std::string module = writeTemp("module.qul", kModule);
   for (const auto& c : cases) {
     ToolRun run = quill(c.args);
     EXPECT_EQ(2, run.status) << c.args;
-    EXPECT_EQ(c.firstLine, run.err.substr(0, run.err.find('\n') + 1)) << c.args;
+    EXPECT_EQ(c.message, run.err) << c.args;
+  }
+  ToolRun unwritable = quill("fmt --segments=/nonexistent/dir/s.txt " + module);
+  EXPECT_EQ(2, unwritable.status);
+  EXPECT_EQ("quill: cannot write '/nonexistent/dir/s.txt'\n", unwritable.err);
+  if (std::filesystem::exists("/dev/full")) {
+    std::string command = std::string(QUILL_TOOL_PATH) + " fmt " + module + " >/dev/full 2>/dev/null";
+    int status = std::system(command.c_str());
+    EXPECT_EQ(2, WIFEXITED(status) ? WEXITSTATUS(status) : -1);
   }
 }
 

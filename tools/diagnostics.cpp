@@ -16,6 +16,15 @@ bool placeInMessage(const std::string& aMessage, SourcePlace* aPlace) {
   return true;
 }
 
+bool lineInMessage(const std::string& aMessage, SourcePlace* aPlace) {
+  int line = 0;
+  if (std::sscanf(aMessage.c_str(), "Line %d:", &line) != 1 || line <= 0)
+    return false;
+  aPlace->line = line;
+  aPlace->column = 0;
+  return true;
+}
+
 SourceLines::SourceLines(std::string_view aSource) : fSource(aSource) {
   fStarts.push_back(0);
   for (size_t at = aSource.find('\n'); at != std::string_view::npos; at = aSource.find('\n', at + 1))

@@ -16,6 +16,8 @@ struct SourcePlace {
 
 // The place named by a "[Lline, Ccolumn]" prefix of a library message, if it has one.
 bool placeInMessage(const std::string& aMessage, SourcePlace* aPlace);
+// The line named by a "Line N:" prefix (N > 0), as the place of the line's first byte.
+bool lineInMessage(const std::string& aMessage, SourcePlace* aPlace);
 
 // The lines of a source text, indexed once so that any number of diagnostics stays linear in the text's size.
 class SourceLines {

@@ -23,12 +23,11 @@
 #include <utility>
 #include <vector>
 
+#include <unistd.h>
+
 namespace {
 
 using quilltool::SourcePlace;
-
-const char* const kUsage = "usage: quill (fmt|check|roundtrip) [--all-types] [--long-form-constants] "
-                           "[--segments=FILE] [FILE|-]\n";
 
 const char* const kHelp =
     "quill: read Quill text and print, check or round-trip it.\n"
@@ -70,6 +69,36 @@ private:
   std::vector<std::string> fMessages;
 };
 
+// A failure of the tool rather than of the text: what to say, and the exit status.
+struct ToolFailure {
+  std::string message;
+  int status;
+};
+
+// While it lives, what is written to standard output goes to standard error: the scanner echoes stray bytes of
+// quoted literals to standard output, which holds the printed text alone.
+class StdoutToStderr {
+public:
+  StdoutToStderr() {
+    std::fflush(stdout);
+    fSaved = dup(STDOUT_FILENO);
+    if (fSaved >= 0)
+      dup2(STDERR_FILENO, STDOUT_FILENO);
+  }
+  ~StdoutToStderr() {
+    std::fflush(stdout);
+    if (fSaved >= 0) {
+      dup2(fSaved, STDOUT_FILENO);
+      close(fSaved);
+    }
+  }
+  StdoutToStderr(const StdoutToStderr&) = delete;
+  StdoutToStderr& operator=(const StdoutToStderr&) = delete;
+
+private:
+  int fSaved = -1;
+};
+
 // One parse of one text into the global scope of a fresh context, with its diagnostics.
 class Session {
 public:
@@ -82,9 +111,9 @@ public:
     CG::QulParser parser(&fCtx, fCtx.pool(), fCtx.globalScope(), fCtx.globalScope());
     std::string error;
     try {
-      // The text ends at its first null byte, as a C string would.
+      StdoutToStderr scannerEchoes;
       std::string_view text = fText.view();
-      parser.parse(text.data(), strnlen(text.data(), text.size()));
+      parser.parse(text.data(), text.size());
     } catch (const std::exception& failure) {
       error = failure.what();
     }
@@ -107,18 +136,33 @@ public:
     std::ofstream segments;
     if (!aOptions.segmentsFile.empty()) {
       segments.open(aOptions.segmentsFile);
+      if (!segments)
+        throw ToolFailure{"cannot write '" + aOptions.segmentsFile + "'", 2};
       options.setSegmentStream(&segments);
     }
-    return CG::emitQuillEx(fCtx.globalScope(), options);
+    std::string text;
+    try {
+      text = CG::emitQuillEx(fCtx.globalScope(), options);
+    } catch (const std::exception& failure) {
+      throw ToolFailure{std::string("cannot print the text: ") + failure.what(), 1};
+    }
+    if (segments.is_open() && !segments.flush())
+      throw ToolFailure{"cannot write '" + aOptions.segmentsFile + "'", 2};
+    return text;
   }
 
 private:
-  // The message's own "[Lline, Ccolumn]" when it has one, else where the scanner stopped.
+  // A "Line N:" message names its line. Otherwise the place is where the scanner stopped, as the message's
+  // "[Lline, Ccolumn]" says when it has one; on the first line, whose column is always 0, the scanner's own
+  // count is more precise.
   void reportAt(const std::string& aMessage, CG::QulParser& aParser, const char* aSeverity) {
+    CG::QulParserCtx* scanner = aParser.ctx();
     SourcePlace place;
-    if (!quilltool::placeInMessage(aMessage, &place)) {
-      place.line = aParser.ctx()->line();
-      place.column = aParser.ctx()->column();
+    if (!quilltool::lineInMessage(aMessage, &place)) {
+      if (!quilltool::placeInMessage(aMessage, &place))
+        place = SourcePlace{scanner->line(), scanner->column()};
+      if (place.line == 1 && scanner->line() == 1)
+        place.column = scanner->bytesIntoLine();
     }
     if (!fLines)
       fLines.emplace(fText.view());
@@ -134,11 +178,11 @@ private:
 };
 
 int usageError(const std::string& aMessage) {
-  std::cerr << "quill: " << aMessage << '\n' << kUsage;
+  std::cerr << "quill: " << aMessage << '\n';
   return 2;
 }
 
-// Shows the first line where the two texts differ.
+// The two texts differ: shows the first line where they do.
 void showFirstDifference(const std::string& aFirst, const std::string& aSecond) {
   std::istringstream first(aFirst);
   std::istringstream second(aSecond);
@@ -147,8 +191,10 @@ void showFirstDifference(const std::string& aFirst, const std::string& aSecond) 
   for (int line = 1;; ++line) {
     bool moreA = static_cast<bool>(std::getline(first, a));
     bool moreB = static_cast<bool>(std::getline(second, b));
-    if (!moreA && !moreB)
+    if (!moreA && !moreB) {
+      std::cerr << "quill: the texts differ only in how their last line ends\n";
       return;
+    }
     if (moreA && moreB && a == b)
       continue;
     std::cerr << "quill: the texts differ at line " << line << ":\n"
@@ -168,9 +214,10 @@ int runCommand(const Options& aOptions, quilltool::InputText aText) {
   std::string emitted = first.emit(aOptions);
   if (aOptions.command == "fmt") {
     std::fwrite(emitted.data(), 1, emitted.size(), stdout);
+    if (std::fflush(stdout) != 0 || std::ferror(stdout))
+      throw ToolFailure{"cannot write the text to standard output", 2};
     // The process ends here: the system takes the module's memory back at once, where tearing the
     // context down would visit every IR object first.
-    std::fflush(stdout);
     std::_Exit(0);
   }
   Session second(fileName + " (emitted)", quilltool::InputText(emitted));
@@ -223,5 +270,10 @@ int main(int argc, char** argv) {
     std::cerr << "quill: cannot read '" << options.file << "'\n";
     return 2;
   }
-  return runCommand(options, std::move(text));
+  try {
+    return runCommand(options, std::move(text));
+  } catch (const ToolFailure& failure) {
+    std::cerr << "quill: " << failure.message << '\n';
+    return failure.status;
+  }
 }
