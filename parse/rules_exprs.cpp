@@ -115,7 +115,7 @@ Expr* applyOperator(QulParserCtx* aCtx, char* aName, int aOp, TypeBuilder* aType
 }
 
 // Where a check of each kind keeps its numbers, as the emitter reads them back: constant operands
-// after the checked expression, or auxiliary constants. A dynamic bounds check takes expressions.
+// after the checked expression, or auxiliary constants. (A dynamic bounds check takes expressions.)
 struct CheckBounds {
     int count;
     bool asInputs;
@@ -323,6 +323,10 @@ Expr* checkExpr(QulParserCtx* aCtx, TypeBuilder* aType, Expr* aExpr, char* aFlav
     if (kind < 0) {
         QulMessages::userError(aCtx, "qulY::Rule::check_expr::CheckNodeEnumDoesntExist",
                                "%s: the enum %s provided for the check node does not exist", aFlavour);
+    }
+    if (kind == CheckExpr::CHECK_DYNAMIC_BOUNDS) {
+        QulMessages::userError(aCtx, "qulY::Rule::check_expr_elist::BadNumCheckArgs",
+                               "%s: dynamic bounds check requires exactly two expression arguments");
     }
     CheckBounds layout = checkBoundsOf(kind);
     int count = static_cast<int>(aBounds->size());
