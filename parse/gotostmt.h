@@ -31,24 +31,24 @@ public:
 protected:
     static bool hasOpcode(const CG_Obj* aObj, int aOp);
     // The node as a T; a node that is not one is an assertion failure.
-    template <class T> static T* checkedCast(CG_Obj* aObj);
+    template <class T> static T* castOrFail(CG_Obj* aObj);
 };
 
 class QulGotoStmt : public QulLabelledStmt {
 public:
     using QulLabelledStmt::QulLabelledStmt;
     static bool isa(const CG_Obj* aObj);
-    static QulGotoStmt* cast(CG_Obj* aObj) { return checkedCast<QulGotoStmt>(aObj); }
+    static QulGotoStmt* cast(CG_Obj* aObj) { return castOrFail<QulGotoStmt>(aObj); }
 };
 
 class QulLabelStmt : public QulLabelledStmt {
 public:
     using QulLabelledStmt::QulLabelledStmt;
     static bool isa(const CG_Obj* aObj);
-    static QulLabelStmt* cast(CG_Obj* aObj) { return checkedCast<QulLabelStmt>(aObj); }
+    static QulLabelStmt* cast(CG_Obj* aObj) { return castOrFail<QulLabelStmt>(aObj); }
 };
 
-template <class T> T* QulLabelledStmt::checkedCast(CG_Obj* aObj)
+template <class T> T* QulLabelledStmt::castOrFail(CG_Obj* aObj)
 {
     if (aObj != nullptr && !T::isa(aObj)) {
         client_assertion_failed("parse/gotostmt.h", __LINE__, "isa(aNode)");
