@@ -1,6 +1,8 @@
 // Merge-statement elimination: drops merges that join one edge and shrinks merges with idle ports.
 #include "parse/mergeelim.h"
 
+#include <vector>
+
 #include "ir/cfg.h"
 #include "ir/logger.h"
 #include "ir/nodefactory.h"
@@ -27,18 +29,29 @@ void QulEliminateMergeStmts::transformFcn(Fcn* aFcn)
 
 namespace {
 
-// The graph's merges that are not marked for deletion, in creation order: the same merges as in the
-// statement order (which lists every statement), found without walking the graph. Their order does
-// not matter to the passes: each merge is replaced where it stands.
-std::vector<MergeStmt*> liveMerges(Cfg* aCfg)
+// The graph's merges that are not marked for deletion and pass the test, in creation order: the same
+// merges as in the statement order (which lists every statement), found without walking the graph.
+// Their order does not matter to the passes: each merge is replaced where it stands.
+template <class Test> IdSet<MergeStmt*>* liveMergesWhere(Cfg* aCfg, MemPool* aPool, Test aTest)
 {
-    std::vector<MergeStmt*> merges;
+    auto* merges = aPool->make<IdSet<MergeStmt*>>();
     for (Stmt* stmt : aCfg->stmts()) {
-        if (MergeStmt::isa(stmt) && !stmt->isMarkedForDeletion() && !stmt->isDestroyed()) {
-            merges.push_back(MergeStmt::cast(stmt));
+        if (MergeStmt::isa(stmt) && !stmt->isMarkedForDeletion() && !stmt->isDestroyed() &&
+            aTest(MergeStmt::cast(stmt))) {
+            merges->add(MergeStmt::cast(stmt));
         }
     }
     return merges;
+}
+
+bool hasIdleInPort(MergeStmt* aMerge)
+{
+    for (int i = 0; i < aMerge->numInPorts(); ++i) {
+        if (aMerge->inEdge(i) == nullptr) {
+            return true;
+        }
+    }
+    return false;
 }
 
 } // namespace
@@ -76,13 +89,7 @@ OutPort QulEliminateMergeStmts::singleInEdgeSourcePort(MergeStmt* aMerge)
 
 QulEliminateMergeStmts::Merges* QulEliminateMergeStmts::findUselessMergeStmts(Cfg* aCfg)
 {
-    Merges* merges = fPool->make<Merges>();
-    for (MergeStmt* merge : liveMerges(aCfg)) {
-        if (mergeHasSingleInEdge(merge)) {
-            merges->add(merge);
-        }
-    }
-    return merges;
+    return liveMergesWhere(aCfg, fPool, [this](MergeStmt* aMerge) { return mergeHasSingleInEdge(aMerge); });
 }
 
 void QulEliminateMergeStmts::deleteUselessMergeStmts(Cfg* aCfg, Merges* aMerges)
@@ -110,19 +117,8 @@ void QulEliminateMergeStmts::deleteUselessMergeStmts(Cfg* aCfg, Merges* aMerges)
 
 QulEliminateMergeStmts::Merges* QulEliminateMergeStmts::findMergeStmtsToCompact(Cfg* aCfg)
 {
-    Merges* merges = fPool->make<Merges>();
-    for (MergeStmt* merge : liveMerges(aCfg)) {
-        if (AbstractForEntryStmt::isa(merge)) {
-            continue;
-        }
-        for (int i = 0; i < merge->numInPorts(); ++i) {
-            if (merge->inEdge(i) == nullptr) {
-                merges->add(merge);
-                break;
-            }
-        }
-    }
-    return merges;
+    return liveMergesWhere(aCfg, fPool,
+                           [](MergeStmt* aMerge) { return !AbstractForEntryStmt::isa(aMerge) && hasIdleInPort(aMerge); });
 }
 
 void QulEliminateMergeStmts::compactMergeStmts(Cfg* aCfg, Merges* aMerges)
