@@ -136,6 +136,16 @@ TEST(QuillTool, ErrorsNameFileLineColumnWithCaret) {
       {"constdef(int32,,x);\n",
        "<stdin>:1:16: error: [L1, C0]: A parser error occurred: syntax error, unexpected QUL_SEPARATOR\n"
        "constdef(int32,,x);\n               ^\n"},
+      // A multi-byte character before the place takes one column on the screen.
+      {"x <- var(int32,x);\nf <- function((),(),f) {\n  comment(\"h\xc3\xa9\") +;\n}\n",
+       "<stdin>:3:18: error: [L3, C18]: A parser error occurred: syntax error, unexpected QUL_IDENTIFIER, "
+       "expecting QUL_TERMINATOR\n  comment(\"h\xc3\xa9\") +;\n                ^\n"},
+      // Checks made after the scan name the place of the objects involved, not the end of the text.
+      {"x <- var(int32,x);\nf <- function((),(),f) {\n  g();\n  =(x,1);\n}\n",
+       "<stdin>:3:5: error: Found unresolved forward references: \nsymbol: 'g', location: [L3, C5]\n"
+       "  g();\n    ^\n"},
+      {"x <- var(int32,x);\nf <- function((),(),f) {\n  label(L);\n  goto(L);\n  label(L);\n}\n",
+       "<stdin>:5:0: error: Line 5: label(L) has duplicate label\n  label(L);\n^\n"},
   };
   for (const auto& c : cases) {
     ToolRun run = quill("check -", c.text);
@@ -162,6 +172,10 @@ TEST(QuillTool, WarningsDoNotChangeTheExitStatus) {
   EXPECT_EQ("<stdin>:2:13: warning: [L2, C13]: Symbol name x is already in use and cannot be defined again\n"
             "var(double,x);\n            ^\n",
             run.err);
+
+  run = quill("check", "x <- var(int32,x);\nf <- function((),(),f) {\n  label(L);\n  =(x,1);\n}\n");
+  EXPECT_EQ(0, run.status);
+  EXPECT_EQ("<stdin>:3:0: warning: Line 3: label(L) defined but not used\n  label(L);\n^\n", run.err);
 }
 
 // A usage error or a file the tool cannot read or write: one line, exit status 2.

@@ -50,9 +50,14 @@ void report(std::ostream& aOut, const std::string& aFileName, const SourceLines&
     text += '\n';
   std::string line = aSource.line(aPlace.line);
   text += line + '\n';
-  int caret = aPlace.column > 0 ? aPlace.column - 1 : 0;
-  for (int i = 0; i < caret; ++i)
-    text += i < static_cast<int>(line.size()) && line[i] == '\t' ? '\t' : ' ';
+  // One blank per character before the caret: a tab stays a tab, and a multi-byte UTF-8 character, whose
+  // continuation bytes take no place on the screen, gets one blank.
+  size_t caret = aPlace.column > 0 ? static_cast<size_t>(aPlace.column - 1) : 0;
+  for (size_t i = 0; i < caret; ++i) {
+    char byte = i < line.size() ? line[i] : ' ';
+    if ((static_cast<unsigned char>(byte) & 0xC0) != 0x80)
+      text += byte == '\t' ? '\t' : ' ';
+  }
   text += "^\n";
   aOut << text;
 }

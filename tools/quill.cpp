@@ -10,12 +10,15 @@
 #include "kit/logging.h"
 #include "parse/parser.h"
 #include "parse/parserctx.h"
+#include "tag/tagsourcelocationquill.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <iostream>
+#include <memory>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -99,32 +102,51 @@ private:
   int fSaved = -1;
 };
 
+// What one parse said, and where its scanner stopped: the place of a message that names none.
+struct ParseOutcome {
+  std::vector<std::string> warnings;
+  std::string error;
+  SourcePlace scannerStop;
+  // The scanner's own count of bytes into its line, also on the first line (whose column is always 0).
+  int scannerBytesIntoLine = 0;
+
+  // A message that names no place of its own ("[L.., C..]" or "Line N:" with N > 0).
+  bool hasUnplacedMessage() const {
+    auto unplaced = [](const std::string& aMessage) {
+      SourcePlace place;
+      return !quilltool::lineInMessage(aMessage, &place) && !quilltool::placeInMessage(aMessage, &place);
+    };
+    return (!error.empty() && unplaced(error)) || std::any_of(warnings.begin(), warnings.end(), unplaced);
+  }
+};
+
 // One parse of one text into the global scope of a fresh context, with its diagnostics.
 class Session {
 public:
   Session(const std::string& aFileName, quilltool::InputText aText)
-      : fFileName(aFileName), fText(std::move(aText)), fTextSize(fText.view().size()) {}
+      : fFileName(aFileName), fText(std::move(aText)), fTextSize(fText.view().size()),
+        fCtx(std::make_unique<CG_Ctx>()) {}
 
   // Parses the text; reports warnings and the first error on standard error. False after an error.
   bool parse() {
-    WarningCollector warnings;
-    CG::QulParser parser(&fCtx, fCtx.pool(), fCtx.globalScope(), fCtx.globalScope());
-    std::string error;
-    try {
-      StdoutToStderr scannerEchoes;
-      std::string_view text = fText.view();
-      parser.parse(text.data(), text.size());
-    } catch (const std::exception& failure) {
-      error = failure.what();
+    ParseOutcome outcome = parseText();
+    // The checks made after the scan (labels, forward calls, type inference) name a place only through the
+    // source-location tags of the objects involved, which a plain parse does not make: tagging every object
+    // costs memory, so it is paid for only by a text that needs it.
+    if (outcome.hasUnplacedMessage()) {
+      fCtx = std::make_unique<CG_Ctx>();
+      fCtx->registerHandler(&fLocations);
+      CG::TagCreatorForQuill tagging(&fLocations);
+      outcome = parseText();
     }
-    for (const std::string& warning : warnings.messages())
-      reportAt(warning, parser, "warning");
-    if (!error.empty())
-      reportAt(error, parser, "error");
+    for (const std::string& warning : outcome.warnings)
+      reportAt(warning, outcome, "warning");
+    if (!outcome.error.empty())
+      reportAt(outcome.error, outcome, "error");
     // Nothing is reported after the parse: the text and its line index need not outlive it.
     fLines.reset();
     fText.release();
-    return error.empty();
+    return outcome.error.empty();
   }
 
   std::string emit(const Options& aOptions) {
@@ -142,7 +164,7 @@ public:
     }
     std::string text;
     try {
-      text = CG::emitQuillEx(fCtx.globalScope(), options);
+      text = CG::emitQuillEx(fCtx->globalScope(), options);
     } catch (const std::exception& failure) {
       throw ToolFailure{std::string("cannot print the text: ") + failure.what(), 1};
     }
@@ -152,17 +174,33 @@ public:
   }
 
 private:
+  ParseOutcome parseText() {
+    ParseOutcome outcome;
+    WarningCollector warnings;
+    CG::QulParser parser(fCtx.get(), fCtx->pool(), fCtx->globalScope(), fCtx->globalScope());
+    try {
+      StdoutToStderr scannerEchoes;
+      std::string_view text = fText.view();
+      parser.parse(text.data(), text.size());
+    } catch (const std::exception& failure) {
+      outcome.error = failure.what();
+    }
+    outcome.warnings = warnings.messages();
+    outcome.scannerStop = SourcePlace{parser.ctx()->line(), parser.ctx()->column()};
+    outcome.scannerBytesIntoLine = parser.ctx()->bytesIntoLine();
+    return outcome;
+  }
+
   // A "Line N:" message names its line. Otherwise the place is where the scanner stopped, as the message's
   // "[Lline, Ccolumn]" says when it has one; on the first line, whose column is always 0, the scanner's own
   // count is more precise.
-  void reportAt(const std::string& aMessage, CG::QulParser& aParser, const char* aSeverity) {
-    CG::QulParserCtx* scanner = aParser.ctx();
+  void reportAt(const std::string& aMessage, const ParseOutcome& aOutcome, const char* aSeverity) {
     SourcePlace place;
     if (!quilltool::lineInMessage(aMessage, &place)) {
       if (!quilltool::placeInMessage(aMessage, &place))
-        place = SourcePlace{scanner->line(), scanner->column()};
-      if (place.line == 1 && scanner->line() == 1)
-        place.column = scanner->bytesIntoLine();
+        place = aOutcome.scannerStop;
+      if (place.line == 1 && aOutcome.scannerStop.line == 1)
+        place.column = aOutcome.scannerBytesIntoLine;
     }
     if (!fLines)
       fLines.emplace(fText.view());
@@ -174,7 +212,9 @@ private:
   size_t fTextSize;
   // Indexed at the first diagnostic: a valid text never needs it.
   std::optional<quilltool::SourceLines> fLines;
-  CG_Ctx fCtx;
+  // Outlives every context it is registered with.
+  CG::TagHandlerForSourceLocation fLocations;
+  std::unique_ptr<CG_Ctx> fCtx;
 };
 
 int usageError(const std::string& aMessage) {
