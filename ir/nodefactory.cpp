@@ -86,8 +86,11 @@ void NodeFactory::setInputs(Node* aNode, ExprArray aInputs, int aFirst) {
   }
 }
 
+// An expression always has a type: the one asked for, else the one the checker expects, else the untyped
+// type, which a later inference may still replace and which prints like any other type.
 template <class T> T* NodeFactory::typed(T* aExpr, Type* aType) {
-  aExpr->setType(aType != nullptr ? aType : typeChecker()->expectedType(aExpr));
+  Type* type = aType != nullptr ? aType : typeChecker()->expectedType(aExpr);
+  aExpr->setType(type != nullptr ? type : TypeFactory(aExpr->ctx()).untypedType());
   return aExpr;
 }
 

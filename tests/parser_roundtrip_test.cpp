@@ -136,6 +136,17 @@ TEST(RoundTripInput, GotosBecomeStructuredFlow) {
   EXPECT_EQ(once, parseAndEmit(once));
 }
 
+// An expression whose type the checker cannot tell (a dereference of a non-pointer, a cast without a
+// type, an element of a scalar) gets the untyped type, which prints and reads back.
+TEST(RoundTripInput, ExpressionsOfNoKnownTypeAreUntyped) {
+  std::string once = parseAndEmit("x <- var(int32,x);\nf <- function((),(),f) {\n  =(x, -(@x, cast(x)));\n"
+                                  "  =(x, mref(x, 1));\n}\n");
+  EXPECT_EQ("\nvar(int32,x);\nfunction((),(),f)\n{\n    =(x,-[untyped](@[untyped](x),cast[untyped](x)));\n"
+            "    =(x,mref[untyped](x,1));\n}\n",
+            once);
+  EXPECT_EQ(once, parseAndEmit(once));
+}
+
 // Operand and case lists grow past their first storage one item at a time; order must survive.
 TEST(RoundTripInput, LongOperandAndCaseListsKeepTheirOrder) {
   std::string params;

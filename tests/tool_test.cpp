@@ -146,6 +146,9 @@ TEST(QuillTool, ErrorsNameFileLineColumnWithCaret) {
        "  g();\n    ^\n"},
       {"x <- var(int32,x);\nf <- function((),(),f) {\n  label(L);\n  goto(L);\n  label(L);\n}\n",
        "<stdin>:5:0: error: Line 5: label(L) has duplicate label\n  label(L);\n^\n"},
+      // The library leaves a goto to a label its function lacks as a placeholder that cannot be printed.
+      {"x <- var(int32,x);\nf <- function((),(),f) {\n  goto(L2);\n  =(x,1);\n}\n",
+       "<stdin>:3:11: error: [L3, C11]: goto(L2): function 'f' has no label(L2)\n  goto(L2);\n          ^\n"},
   };
   for (const auto& c : cases) {
     ToolRun run = quill("check -", c.text);
@@ -160,6 +163,13 @@ TEST(QuillTool, ScannerEchoesGoToStandardErrorAndNullBytesDoNotEndTheText) {
   EXPECT_EQ(0, run.status);
   EXPECT_EQ("\nvar(int32,x);\n", run.out);
   EXPECT_EQ("\\", run.err);
+
+  // A text read twice to place a message has its stray bytes reported once.
+  run = quill("check", "x <- var(int32,x);\nf <- function((),(),f) {\n  label(L); $\n  =(x,1);\n}\n");
+  EXPECT_EQ(0, run.status);
+  EXPECT_EQ("ignoring bogus character in input: $\n<stdin>:3:0: warning: Line 3: label(L) defined but not used\n"
+            "  label(L); $\n^\n",
+            run.err);
 
   run = quill("check", std::string("var(int32,x);\0(\n", 17));
   EXPECT_EQ(1, run.status);

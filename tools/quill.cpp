@@ -7,7 +7,10 @@
 #include "ir/ctx.h"
 #include "ir/logger.h"
 #include "ir/scope.h"
+#include "ir/cfg.h"
+#include "ir/symbol.h"
 #include "kit/logging.h"
+#include "parse/gotostmt.h"
 #include "parse/parser.h"
 #include "parse/parserctx.h"
 #include "tag/tagsourcelocationquill.h"
@@ -26,6 +29,7 @@
 #include <utility>
 #include <vector>
 
+#include <fcntl.h>
 #include <unistd.h>
 
 namespace {
@@ -78,28 +82,52 @@ struct ToolFailure {
   int status;
 };
 
-// While it lives, what is written to standard output goes to standard error: the scanner echoes stray bytes of
-// quoted literals to standard output, which holds the printed text alone.
-class StdoutToStderr {
+// While it lives, what the process writes to one of its standard streams goes to another file.
+class StreamRedirect {
 public:
-  StdoutToStderr() {
-    std::fflush(stdout);
-    fSaved = dup(STDOUT_FILENO);
+  StreamRedirect(int aStream, int aTarget) : fStream(aStream) {
+    std::fflush(nullptr);
+    fSaved = aTarget >= 0 ? dup(aStream) : -1;
     if (fSaved >= 0)
-      dup2(STDERR_FILENO, STDOUT_FILENO);
+      dup2(aTarget, aStream);
   }
-  ~StdoutToStderr() {
-    std::fflush(stdout);
+  ~StreamRedirect() {
+    std::fflush(nullptr);
     if (fSaved >= 0) {
-      dup2(fSaved, STDOUT_FILENO);
+      dup2(fSaved, fStream);
       close(fSaved);
     }
   }
-  StdoutToStderr(const StdoutToStderr&) = delete;
-  StdoutToStderr& operator=(const StdoutToStderr&) = delete;
+  StreamRedirect(const StreamRedirect&) = delete;
+  StreamRedirect& operator=(const StreamRedirect&) = delete;
 
 private:
+  int fStream;
   int fSaved = -1;
+};
+
+// What the scanner writes while it reads: echoes of stray bytes in quoted literals on standard output, which
+// must hold the printed text alone, and messages about stray bytes on standard error. The first reading
+// sends both to standard error; a second reading of the same text, which would repeat them, to nowhere.
+class ScannerOutput {
+public:
+  enum Reading { FIRST, REPEATED };
+
+  explicit ScannerOutput(Reading aReading)
+      : fNowhere(aReading == REPEATED ? open("/dev/null", O_WRONLY) : -1),
+        fEchoes(STDOUT_FILENO, aReading == REPEATED ? fNowhere : STDERR_FILENO),
+        fMessages(STDERR_FILENO, fNowhere) {}
+  ~ScannerOutput() {
+    if (fNowhere >= 0)
+      close(fNowhere);
+  }
+  ScannerOutput(const ScannerOutput&) = delete;
+  ScannerOutput& operator=(const ScannerOutput&) = delete;
+
+private:
+  int fNowhere;
+  StreamRedirect fEchoes;
+  StreamRedirect fMessages;
 };
 
 // What one parse said, and where its scanner stopped: the place of a message that names none.
@@ -120,6 +148,32 @@ struct ParseOutcome {
   }
 };
 
+// A goto whose function defines no such label is left in the graph as a placeholder that cannot be printed:
+// the library accepts the text, but it is wrong. The message for the first one, placed when the goto carries
+// its source location; empty when there is none.
+std::string danglingGotoMessage(CG_Ctx& aCtx) {
+  std::vector<CG::Scope*> scopes{aCtx.globalScope()};
+  while (!scopes.empty()) {
+    CG::Scope* scope = scopes.back();
+    scopes.pop_back();
+    for (CG::Symbol* symbol = scope->firstSymbol(); symbol != nullptr; symbol = symbol->next()) {
+      CG::Cfg* cfg = CG::Fcn::isa(symbol) ? CG::Fcn::cast(symbol)->cfg() : nullptr;
+      if (cfg == nullptr)
+        continue;
+      for (CG::Stmt* stmt : cfg->stmts()) {
+        if (!CG::QulGotoStmt::isa(stmt))
+          continue;
+        CG::TagSourceLocationQuill* location = CG::TagSourceLocationQuill::of(stmt);
+        std::string label = CG::QulGotoStmt::cast(stmt)->label();
+        return (location != nullptr ? location->toString() + ": " : std::string()) + "goto(" + label +
+               "): function '" + symbol->name() + "' has no label(" + label + ")";
+      }
+    }
+    scopes.insert(scopes.end(), scope->childScopes().rbegin(), scope->childScopes().rend());
+  }
+  return std::string();
+}
+
 // One parse of one text into the global scope of a fresh context, with its diagnostics.
 class Session {
 public:
@@ -129,7 +183,7 @@ public:
 
   // Parses the text; reports warnings and the first error on standard error. False after an error.
   bool parse() {
-    ParseOutcome outcome = parseText();
+    ParseOutcome outcome = parseText(ScannerOutput::FIRST);
     // The checks made after the scan (labels, forward calls, type inference) name a place only through the
     // source-location tags of the objects involved, which a plain parse does not make: tagging every object
     // costs memory, so it is paid for only by a text that needs it.
@@ -137,7 +191,7 @@ public:
       fCtx = std::make_unique<CG_Ctx>();
       fCtx->registerHandler(&fLocations);
       CG::TagCreatorForQuill tagging(&fLocations);
-      outcome = parseText();
+      outcome = parseText(ScannerOutput::REPEATED);
     }
     for (const std::string& warning : outcome.warnings)
       reportAt(warning, outcome, "warning");
@@ -174,17 +228,19 @@ public:
   }
 
 private:
-  ParseOutcome parseText() {
+  ParseOutcome parseText(ScannerOutput::Reading aReading) {
     ParseOutcome outcome;
     WarningCollector warnings;
     CG::QulParser parser(fCtx.get(), fCtx->pool(), fCtx->globalScope(), fCtx->globalScope());
     try {
-      StdoutToStderr scannerEchoes;
+      ScannerOutput scannerOutput(aReading);
       std::string_view text = fText.view();
       parser.parse(text.data(), text.size());
     } catch (const std::exception& failure) {
       outcome.error = failure.what();
     }
+    if (outcome.error.empty())
+      outcome.error = danglingGotoMessage(*fCtx);
     outcome.warnings = warnings.messages();
     outcome.scannerStop = SourcePlace{parser.ctx()->line(), parser.ctx()->column()};
     outcome.scannerBytesIntoLine = parser.ctx()->bytesIntoLine();
