@@ -19,6 +19,7 @@ void QulLexState::reset()
     fLineStart = -1;
     fPos = 0;
     fLiteral.clear();
+    fUncountedNewlines.clear();
     fEndedInLiteral = false;
 }
 

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 class CG_Ctx;
 
@@ -40,6 +41,10 @@ public:
     void appendEscape(long aValue, const char* aMessageId);
     // An escaped null byte ends the literal's text.
     char* finishLiteral() { return intern(fLiteral.c_str()); }
+    // A newline inside a quoted literal: the line count stays, but the newline's offset is kept for callers
+    // that map the scanner's lines to the text's.
+    void skipNewline() { fUncountedNewlines.push_back(static_cast<size_t>(fPos - 1)); }
+    const std::vector<size_t>& uncountedNewlines() const { return fUncountedNewlines; }
     // The text ended inside a quoted literal.
     void endInLiteral() { fEndedInLiteral = true; }
     bool endedInLiteral() const { return fEndedInLiteral; }
@@ -50,6 +55,7 @@ private:
     int64_t fLineStart = -1;
     int64_t fPos = 0;
     std::string fLiteral;
+    std::vector<size_t> fUncountedNewlines;
     bool fEndedInLiteral = false;
 };
 

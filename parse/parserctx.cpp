@@ -114,6 +114,11 @@ int QulParserCtx::bytesIntoLine() const
     return fLexState->bytesIntoLine();
 }
 
+const std::vector<size_t>& QulParserCtx::uncountedNewlines() const
+{
+    return fLexState->uncountedNewlines();
+}
+
 bool QulParserCtx::textEndedInLiteral() const
 {
     return fLexState->endedInLiteral();

@@ -69,6 +69,8 @@ public:
     int column() const;
     // Where the scanner stands in its line, also on the first line (whose column is always 0).
     int bytesIntoLine() const;
+    // Offsets of the newlines read inside quoted literals, which the line count leaves out.
+    const std::vector<size_t>& uncountedNewlines() const;
     // The text ended inside a quoted literal that was never closed.
     bool textEndedInLiteral() const;
     int* lineSource();

@@ -140,6 +140,11 @@ TEST(QuillTool, ErrorsNameFileLineColumnWithCaret) {
       {"x <- var(int32,x);\nf <- function((),(),f) {\n  comment(\"h\xc3\xa9\") +;\n}\n",
        "<stdin>:3:18: error: [L3, C18]: A parser error occurred: syntax error, unexpected QUL_IDENTIFIER, "
        "expecting QUL_TERMINATOR\n  comment(\"h\xc3\xa9\") +;\n                ^\n"},
+      // A newline inside a quoted literal is echoed and not counted by the scanner; the header and the caret
+      // still name the text's own line.
+      {"x <- var(int32,x);\nf <- function((),(),f) {\n  comment(\"one\ntwo\");\n  =(x,1) +;\n}\n",
+       "\n<stdin>:5:10: error: [L4, C10]: A parser error occurred: syntax error, unexpected QUL_IDENTIFIER, "
+       "expecting QUL_TERMINATOR\n  =(x,1) +;\n         ^\n"},
       // Checks made after the scan name the place of the objects involved, not the end of the text.
       {"x <- var(int32,x);\nf <- function((),(),f) {\n  g();\n  =(x,1);\n}\n",
        "<stdin>:3:5: error: Found unresolved forward references: \nsymbol: 'g', location: [L3, C5]\n"

@@ -1,6 +1,7 @@
 // Diagnostics of the quill tool: "FILE:LINE:COL: error: MESSAGE", the source line and a caret.
 #include "tools/diagnostics.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace quilltool {
@@ -25,10 +26,29 @@ bool lineInMessage(const std::string& aMessage, SourcePlace* aPlace) {
   return true;
 }
 
-SourceLines::SourceLines(std::string_view aSource) : fSource(aSource) {
+SourceLines::SourceLines(std::string_view aSource, const std::vector<size_t>& aUncountedNewlines) : fSource(aSource) {
   fStarts.push_back(0);
   for (size_t at = aSource.find('\n'); at != std::string_view::npos; at = aSource.find('\n', at + 1))
     fStarts.push_back(at + 1);
+  if (aUncountedNewlines.empty())
+    return;
+  auto uncounted = aUncountedNewlines.begin();
+  for (size_t start : fStarts) {
+    while (uncounted != aUncountedNewlines.end() && *uncounted + 1 < start)
+      ++uncounted;
+    if (uncounted == aUncountedNewlines.end() || *uncounted + 1 != start)
+      fScannerStarts.push_back(start);
+  }
+}
+
+// A place names the byte before its column (the last byte of the token read), or the line's first byte.
+SourcePlace SourceLines::textPlace(const SourcePlace& aScannerPlace) const {
+  if (fScannerStarts.empty() || aScannerPlace.line < 1 || static_cast<size_t>(aScannerPlace.line) > fScannerStarts.size())
+    return aScannerPlace;
+  int before = aScannerPlace.column > 0 ? 1 : 0;
+  size_t offset = fScannerStarts[aScannerPlace.line - 1] + aScannerPlace.column - before;
+  size_t line = static_cast<size_t>(std::upper_bound(fStarts.begin(), fStarts.end(), offset) - fStarts.begin());
+  return SourcePlace{static_cast<int>(line), static_cast<int>(offset - fStarts[line - 1]) + before};
 }
 
 std::string SourceLines::line(int aLine) const {

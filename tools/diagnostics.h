@@ -20,15 +20,21 @@ bool placeInMessage(const std::string& aMessage, SourcePlace* aPlace);
 bool lineInMessage(const std::string& aMessage, SourcePlace* aPlace);
 
 // The lines of a source text, indexed once so that any number of diagnostics stays linear in the text's size.
+// The scanner does not count a newline inside a quoted literal, so its line numbers can fall behind the
+// text's; aUncountedNewlines (offsets, in order) are those newlines.
 class SourceLines {
 public:
-  explicit SourceLines(std::string_view aSource);
+  explicit SourceLines(std::string_view aSource, const std::vector<size_t>& aUncountedNewlines = {});
   // Line aLine (1 is the first) without its line end; empty past the end.
   std::string line(int aLine) const;
+  // The place in the text's lines of a place in the scanner's lines.
+  SourcePlace textPlace(const SourcePlace& aScannerPlace) const;
 
 private:
   std::string_view fSource;
   std::vector<size_t> fStarts;
+  // Where the scanner's lines start; empty when they are the text's lines.
+  std::vector<size_t> fScannerStarts;
 };
 
 // Writes one diagnostic: the header line, then the source line and a caret under the place.

@@ -137,6 +137,8 @@ struct ParseOutcome {
   SourcePlace scannerStop;
   // The scanner's own count of bytes into its line, also on the first line (whose column is always 0).
   int scannerBytesIntoLine = 0;
+  // Newlines inside quoted literals, which the scanner's line numbers leave out.
+  std::vector<size_t> uncountedNewlines;
 
   // A message that names no place of its own ("[L.., C..]" or "Line N:" with N > 0).
   bool hasUnplacedMessage() const {
@@ -244,12 +246,13 @@ private:
     outcome.warnings = warnings.messages();
     outcome.scannerStop = SourcePlace{parser.ctx()->line(), parser.ctx()->column()};
     outcome.scannerBytesIntoLine = parser.ctx()->bytesIntoLine();
+    outcome.uncountedNewlines = parser.ctx()->uncountedNewlines();
     return outcome;
   }
 
   // A "Line N:" message names its line. Otherwise the place is where the scanner stopped, as the message's
   // "[Lline, Ccolumn]" says when it has one; on the first line, whose column is always 0, the scanner's own
-  // count is more precise.
+  // count is more precise. Those are the scanner's lines; the header and the caret name the text's.
   void reportAt(const std::string& aMessage, const ParseOutcome& aOutcome, const char* aSeverity) {
     SourcePlace place;
     if (!quilltool::lineInMessage(aMessage, &place)) {
@@ -259,8 +262,8 @@ private:
         place.column = aOutcome.scannerBytesIntoLine;
     }
     if (!fLines)
-      fLines.emplace(fText.view());
-    quilltool::report(std::cerr, fFileName, *fLines, place, aSeverity, aMessage);
+      fLines.emplace(fText.view(), aOutcome.uncountedNewlines);
+    quilltool::report(std::cerr, fFileName, *fLines, fLines->textPlace(place), aSeverity, aMessage);
   }
 
   std::string fFileName;
