@@ -8,10 +8,26 @@
 
 namespace CG {
 
+namespace {
+
+// The id between double quotes, escaped so that the scanner reads back the same bytes: a quote or a
+// backslash would end or change the text, and a raw newline would be dropped.
+std::string quoted(const std::string& aId) {
+  std::string text = "\"";
+  for (char byte : aId) {
+    if (byte == '"' || byte == '\\')
+      text += '\\';
+    text += byte == '\n' ? std::string("\\n") : std::string(1, byte);
+  }
+  return text + '"';
+}
+
+} // namespace
+
 void TestIdListener::addIdOf(CG_Obj* aObj, std::vector<std::string>* aStrings) {
   const std::string* id = aObj ? TestIdTag::id(aObj) : nullptr;
   if (id)
-    aStrings->push_back("\"test_id\":\"" + *id + "\"");
+    aStrings->push_back("\"test_id\":" + quoted(*id));
 }
 
 void TestIdListener::addString(Var* aVar, std::vector<std::string>* aStrings) {

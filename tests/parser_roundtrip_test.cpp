@@ -99,6 +99,8 @@ const char* const kSmallCases[] = {
     "    =(a,check[int32](a, assertion));\n"
     "    =(a,check[int32](a, dynamicBounds, (0, 9)));\n"
     "}\n",
+    // A test id with a quote, a backslash and a newline comes back as the same bytes.
+    "\nfunction((var(int32,a)),(var(int32,b)),f)\n{\n    =(b,+(a,a|\"test_id\":\"t\\\"q\\\\x\\ny\"));\n}\n",
 };
 
 class RoundTrip : public ::testing::TestWithParam<const char*> {};
