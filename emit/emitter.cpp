@@ -68,7 +68,7 @@ void printQuillWithContext(CG_Obj* aObj, const char* aFileName) {
 std::string QulEmitter::emitObject(CG_Obj* aObj, const QulEmitterOptions& aOptions) {
   CG_ASSERT_MSG(aObj != 0, kEmitterSource, "aObj != 0");
   QulEmitter emitter(aObj->ctx(), aOptions);
-  return emitter.emitTopLevel(aObj, true);
+  return emitter.emitTopLevel(aObj);
 }
 
 std::string QulEmitter::emitRegion(Region* aRegion, const QulEmitterOptions& aOptions) {
@@ -141,14 +141,10 @@ void QulEmitter::initNameMappings() {
 //===-- Dispatch ----------------------------------------------------------------------------------------===//
 
 std::string QulEmitter::emitTopLevel(CG_Obj* aObj) {
-  return emitTopLevel(aObj, false);
-}
-
-std::string QulEmitter::emitTopLevel(CG_Obj* aObj, bool aHandOver) {
   try {
     char* typeText = dispatch(aObj);
     beginSegment(BLOCK_END);
-    return typeText ? std::string(typeText) : outputText(aHandOver);
+    return typeText ? std::string(typeText) : fOutput.release();
   } catch (const QulEmitterAborted&) {
     beginSegment(BLOCK_END);
     return kQuitEarly + fOutput.str();

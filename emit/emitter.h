@@ -236,6 +236,7 @@ protected:
   bool shouldEmitLongFormConsts() const { return fShouldEmitLongFormConsts; }
 
   // Dispatches on the object's kind and returns the text (the entry behind emitObject, for subclasses too).
+  // The output moves into the result: the emitter is done with it.
   std::string emitTopLevel(CG_Obj* aObj);
 
   // Helpers shared by the construct printers.
@@ -252,10 +253,6 @@ protected:
 
 private:
   char* dispatch(CG_Obj* aObj);
-  // emitTopLevel; with aHandOver the output moves into the result instead of being copied (the emitter
-  // is done with it).
-  std::string emitTopLevel(CG_Obj* aObj, bool aHandOver);
-  std::string outputText(bool aHandOver) { return aHandOver ? fOutput.release() : fOutput.str(); }
   void appendTypeKindExpr(StringBuffer& aText, Type* aType);
   void appendListenerStrings(StringBuffer& aText, Type* aType);
   void emitAliasPrefix(Symbol* aSymbol);

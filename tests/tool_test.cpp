@@ -222,6 +222,29 @@ TEST(QuillTool, UsageErrorsExitWithTwo) {
   }
 }
 
+// The library accepts these texts, but prints them with a note in place of what it could not print: the tool
+// prints nothing and says what failed.
+TEST(QuillTool, TextsThatCannotBePrintedAreRefused) {
+  struct {
+    const char* text;
+    const char* message;
+  } cases[] = {
+      {"function((),(),f)\n{\n    overflow();\n}\n",
+       "quill: cannot print the text: function 'f': Unknown Statement overflow\n"},
+      {"var(matrix(int32, 2),a <- {1} );\n",
+       "Max size of a dimension and the number of elements in the literal list don't match \n"
+       "quill: cannot print the text: aLiteral == NULL\n"},
+  };
+  for (const auto& c : cases) {
+    for (const char* command : {"fmt", "roundtrip"}) {
+      ToolRun run = quill(command, c.text);
+      EXPECT_EQ(1, run.status) << command << ' ' << c.text;
+      EXPECT_EQ("", run.out) << command << ' ' << c.text;
+      EXPECT_EQ(c.message, run.err) << command << ' ' << c.text;
+    }
+  }
+}
+
 TEST(QuillTool, HelpAndVersion) {
   EXPECT_EQ(0, quill("--help").status);
   EXPECT_NE(std::string::npos, quill("--help").out.find("quill roundtrip"));

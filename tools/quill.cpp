@@ -1,4 +1,5 @@
 // quill: formats, checks and round-trips Quill text from a file or standard input.
+#include "tools/checks.h"
 #include "tools/diagnostics.h"
 #include "tools/inputtext.h"
 
@@ -7,10 +8,7 @@
 #include "ir/ctx.h"
 #include "ir/logger.h"
 #include "ir/scope.h"
-#include "ir/cfg.h"
-#include "ir/symbol.h"
 #include "kit/logging.h"
-#include "parse/gotostmt.h"
 #include "parse/parser.h"
 #include "parse/parserctx.h"
 #include "tag/tagsourcelocationquill.h"
@@ -150,32 +148,6 @@ struct ParseOutcome {
   }
 };
 
-// A goto whose function defines no such label is left in the graph as a placeholder that cannot be printed:
-// the library accepts the text, but it is wrong. The message for the first one, placed when the goto carries
-// its source location; empty when there is none.
-std::string danglingGotoMessage(CG_Ctx& aCtx) {
-  std::vector<CG::Scope*> scopes{aCtx.globalScope()};
-  while (!scopes.empty()) {
-    CG::Scope* scope = scopes.back();
-    scopes.pop_back();
-    for (CG::Symbol* symbol = scope->firstSymbol(); symbol != nullptr; symbol = symbol->next()) {
-      CG::Cfg* cfg = CG::Fcn::isa(symbol) ? CG::Fcn::cast(symbol)->cfg() : nullptr;
-      if (cfg == nullptr)
-        continue;
-      for (CG::Stmt* stmt : cfg->stmts()) {
-        if (!CG::QulGotoStmt::isa(stmt))
-          continue;
-        CG::TagSourceLocationQuill* location = CG::TagSourceLocationQuill::of(stmt);
-        std::string label = CG::QulGotoStmt::cast(stmt)->label();
-        return (location != nullptr ? location->toString() + ": " : std::string()) + "goto(" + label +
-               "): function '" + symbol->name() + "' has no label(" + label + ")";
-      }
-    }
-    scopes.insert(scopes.end(), scope->childScopes().rbegin(), scope->childScopes().rend());
-  }
-  return std::string();
-}
-
 // One parse of one text into the global scope of a fresh context, with its diagnostics.
 class Session {
 public:
@@ -218,15 +190,17 @@ public:
         throw ToolFailure{"cannot write '" + aOptions.segmentsFile + "'", 2};
       options.setSegmentStream(&segments);
     }
-    std::string text;
+    quilltool::CheckedEmission emission;
     try {
-      text = CG::emitQuillEx(fCtx->globalScope(), options);
+      emission = quilltool::emitChecked(fCtx->globalScope(), options);
     } catch (const std::exception& failure) {
       throw ToolFailure{std::string("cannot print the text: ") + failure.what(), 1};
     }
+    if (!emission.failure.empty())
+      throw ToolFailure{"cannot print the text: " + emission.failure, 1};
     if (segments.is_open() && !segments.flush())
       throw ToolFailure{"cannot write '" + aOptions.segmentsFile + "'", 2};
-    return text;
+    return std::move(emission.text);
   }
 
 private:
@@ -242,7 +216,7 @@ private:
       outcome.error = failure.what();
     }
     if (outcome.error.empty())
-      outcome.error = danglingGotoMessage(*fCtx);
+      outcome.error = quilltool::danglingGotoMessage(*fCtx);
     outcome.warnings = warnings.messages();
     outcome.scannerStop = SourcePlace{parser.ctx()->line(), parser.ctx()->column()};
     outcome.scannerBytesIntoLine = parser.ctx()->bytesIntoLine();

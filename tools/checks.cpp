@@ -1,0 +1,95 @@
+// What the library accepts but the quill tool refuses, because the text it would print is wrong.
+#include "tools/checks.h"
+
+#include <vector>
+
+#include "ir/cfg.h"
+#include "ir/ctx.h"
+#include "ir/scope.h"
+#include "ir/symbol.h"
+#include "parse/gotostmt.h"
+#include "tag/tagsourcelocationquill.h"
+
+namespace quilltool {
+
+std::string danglingGotoMessage(CG_Ctx& aCtx) {
+  std::vector<CG::Scope*> scopes{aCtx.globalScope()};
+  while (!scopes.empty()) {
+    CG::Scope* scope = scopes.back();
+    scopes.pop_back();
+    for (CG::Symbol* symbol = scope->firstSymbol(); symbol != nullptr; symbol = symbol->next()) {
+      CG::Cfg* cfg = CG::Fcn::isa(symbol) ? CG::Fcn::cast(symbol)->cfg() : nullptr;
+      if (cfg == nullptr)
+        continue;
+      for (CG::Stmt* stmt : cfg->stmts()) {
+        if (!CG::QulGotoStmt::isa(stmt))
+          continue;
+        CG::TagSourceLocationQuill* location = CG::TagSourceLocationQuill::of(stmt);
+        std::string label = CG::QulGotoStmt::cast(stmt)->label();
+        return (location != nullptr ? location->toString() + ": " : std::string()) + "goto(" + label +
+               "): function '" + symbol->name() + "' has no label(" + label + ")";
+      }
+    }
+    scopes.insert(scopes.end(), scope->childScopes().rbegin(), scope->childScopes().rend());
+  }
+  return std::string();
+}
+
+namespace {
+
+// The emitter as emitQuillEx runs it, noting the first failure on its way out: the steps overridden here are
+// the ones a failure passes through before the emitter catches it.
+class FailureNotingEmitter : public CG::QulEmitter {
+public:
+  FailureNotingEmitter(CG_Ctx* aCtx, const CG::QulEmitterOptions& aOptions) : QulEmitter(aCtx, aOptions) {}
+
+  CheckedEmission emit(CG_Obj* aObj) {
+    std::string text = emitTopLevel(aObj);
+    return CheckedEmission{std::move(text), fFailure};
+  }
+
+protected:
+  void emitScope(CG::Scope* aScope) override {
+    noting(nullptr, [&] { QulEmitter::emitScope(aScope); });
+  }
+  void emitFcnHeader(CG::Fcn* aFcn) override {
+    noting(aFcn, [&] { QulEmitter::emitFcnHeader(aFcn); });
+  }
+  void emitFcnBody(CG::Fcn* aFcn) override {
+    noting(aFcn, [&] { QulEmitter::emitFcnBody(aFcn); });
+  }
+
+private:
+  template <class Step> void noting(CG::Fcn* aFcn, Step aStep) {
+    try {
+      aStep();
+    } catch (const CG::QulEmitterAborted& abort) {
+      note(aFcn, abort.message());
+      throw;
+    } catch (const std::exception& failure) {
+      note(aFcn, failure.what());
+      throw;
+    } catch (...) {
+      note(aFcn, "an unknown exception");
+      throw;
+    }
+  }
+
+  void note(CG::Fcn* aFcn, const std::string& aReason) {
+    if (!fFailure.empty())
+      return;
+    const char* name = aFcn != nullptr && aFcn->name() != nullptr ? aFcn->name() : "";
+    fFailure = aFcn != nullptr ? "function '" + std::string(name) + "': " + aReason : aReason;
+  }
+
+  std::string fFailure;
+};
+
+} // namespace
+
+CheckedEmission emitChecked(CG_Obj* aObj, const CG::QulEmitterOptions& aOptions) {
+  FailureNotingEmitter emitter(aObj->ctx(), aOptions);
+  return emitter.emit(aObj);
+}
+
+} // namespace quilltool
