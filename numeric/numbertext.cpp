@@ -40,6 +40,7 @@ private:
   void scanRadixLiteral(NumberText& aNumber, int aRadix, bool aHasSign);
   void scanDecimal(NumberText& aNumber);
   void scanSuffix();
+  bool acceptFloatSuffix();
 
   const char* fText;
   size_t fPos = 0;
@@ -70,7 +71,8 @@ NumberText NumberScanner::scan() {
     scanDecimal(number);
   else
     scanRadixLiteral(number, radix, hasSign);
-  scanSuffix();
+  if (radix != 10 || !acceptFloatSuffix())
+    scanSuffix();
   if (peek() != '\0')
     fail(std::string("unexpected character '") + peek() + "'");
   return number;
@@ -194,6 +196,15 @@ void NumberScanner::scanSuffix() {
     return;
   fPos = widthStart;
   fail("width suffix 0 is below 1");
+}
+
+// The suffix of a C float literal ("1.5f", "1e5L"), which float texts may carry: it leaves the value as it is.
+bool NumberScanner::acceptFloatSuffix() {
+  char marker = peek();
+  if (marker != 'f' && marker != 'F' && marker != 'l' && marker != 'L')
+    return false;
+  ++fPos;
+  return true;
 }
 
 } // namespace

@@ -100,6 +100,8 @@ TEST(Parse, RadixSignAndSuffixForms) {
       {"0x1F", 31}, {"0X1f", 31},    {"0x-1F", -31}, {"-0x1F", -31}, {"+0x1F", 31}, {"0o17", 15}, {"0o-17", -15},
       {"0b101", 5}, {"0b-101", -5},  {"0B11", 3},    {"017", 17},    {"+0", 0},     {"-0", 0},    {"42s32", 42},
       {"-7u", -7},  {"0x10s16", 16}, {"1.5e1s", 15}, {"25e-1", 3},   {".5e1", 5},   {"5.", 5},
+      // The suffix of a C float text changes nothing.
+      {"4.0f", 4},  {"15L", 15},     {"0F", 0},      {"1.5e1l", 15},
   };
   DataType s32 = DataType::intT(true, 32);
   for (const auto& [text, expected] : rows)
@@ -108,7 +110,8 @@ TEST(Parse, RadixSignAndSuffixForms) {
 
 TEST(Parse, MalformedTextIsReportedWithTheText) {
   const char* rows[] = {"",    "abc", "1.2.3", "0x",     "0x1G",  "0o8", "0b102",    "--1", "-0x-1", "1e",   "1e+",
-                        "12 ", " 12", "1u0",   "1s1025", "0x1.8", ".",   "1e999999", "inf", "nan",   "1_000"};
+                        "12 ", " 12", "1u0",   "1s1025", "0x1.8", ".",   "1e999999", "inf", "nan",   "1_000",
+                        "1.5ff", "1fs8", "0b1f"};
   DataType s32 = DataType::intT(true, 32);
   for (const char* text : rows) {
     try {
