@@ -150,7 +150,7 @@ TEST(QuillTool, ErrorsNameFileLineColumnWithCaret) {
        "<stdin>:3:5: error: Found unresolved forward references: \nsymbol: 'g', location: [L3, C5]\n"
        "  g();\n    ^\n"},
       {"x <- var(int32,x);\nf <- function((),(),f) {\n  label(L);\n  goto(L);\n  label(L);\n}\n",
-       "<stdin>:5:0: error: Line 5: label(L) has duplicate label\n  label(L);\n^\n"},
+       "<stdin>:5:3: error: Line 5: label(L) has duplicate label\n  label(L);\n  ^\n"},
       // The library leaves a goto to a label its function lacks as a placeholder that cannot be printed.
       {"x <- var(int32,x);\nf <- function((),(),f) {\n  goto(L2);\n  =(x,1);\n}\n",
        "<stdin>:3:11: error: [L3, C11]: goto(L2): function 'f' has no label(L2)\n  goto(L2);\n          ^\n"},
@@ -172,8 +172,8 @@ TEST(QuillTool, ScannerEchoesGoToStandardErrorAndNullBytesDoNotEndTheText) {
   // A text read twice to place a message has its stray bytes reported once.
   run = quill("check", "x <- var(int32,x);\nf <- function((),(),f) {\n  label(L); $\n  =(x,1);\n}\n");
   EXPECT_EQ(0, run.status);
-  EXPECT_EQ("ignoring bogus character in input: $\n<stdin>:3:0: warning: Line 3: label(L) defined but not used\n"
-            "  label(L); $\n^\n",
+  EXPECT_EQ("ignoring bogus character in input: $\n<stdin>:3:3: warning: Line 3: label(L) defined but not used\n"
+            "  label(L); $\n  ^\n",
             run.err);
 
   run = quill("check", std::string("var(int32,x);\0(\n", 17));
@@ -190,7 +190,7 @@ TEST(QuillTool, WarningsDoNotChangeTheExitStatus) {
 
   run = quill("check", "x <- var(int32,x);\nf <- function((),(),f) {\n  label(L);\n  =(x,1);\n}\n");
   EXPECT_EQ(0, run.status);
-  EXPECT_EQ("<stdin>:3:0: warning: Line 3: label(L) defined but not used\n  label(L);\n^\n", run.err);
+  EXPECT_EQ("<stdin>:3:3: warning: Line 3: label(L) defined but not used\n  label(L);\n  ^\n", run.err);
 }
 
 // A usage error or a file the tool cannot read or write: one line, exit status 2.

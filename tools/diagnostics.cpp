@@ -59,6 +59,12 @@ std::string SourceLines::line(int aLine) const {
   return std::string(fSource.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start));
 }
 
+SourcePlace SourceLines::firstToken(int aLine) const {
+  std::string text = line(aLine);
+  size_t first = text.find_first_not_of(" \t\r");
+  return SourcePlace{aLine, first == std::string::npos ? 0 : static_cast<int>(first) + 1};
+}
+
 // The column counts the bytes of the line up to the end of the last token read, so the caret stands under
 // that token's last byte.
 void report(std::ostream& aOut, const std::string& aFileName, const SourceLines& aSource, const SourcePlace& aPlace,

@@ -29,6 +29,8 @@ public:
   std::string line(int aLine) const;
   // The place in the text's lines of a place in the scanner's lines.
   SourcePlace textPlace(const SourcePlace& aScannerPlace) const;
+  // The place of the first byte of line aLine that is not a blank (its first byte when it has none).
+  SourcePlace firstToken(int aLine) const;
 
 private:
   std::string_view fSource;

@@ -224,20 +224,24 @@ private:
     return outcome;
   }
 
-  // A "Line N:" message names its line. Otherwise the place is where the scanner stopped, as the message's
-  // "[Lline, Ccolumn]" says when it has one; on the first line, whose column is always 0, the scanner's own
-  // count is more precise. Those are the scanner's lines; the header and the caret name the text's.
+  // A "Line N:" message names its line, and the caret stands under the line's first token. Otherwise the place
+  // is where the scanner stopped, as the message's "[Lline, Ccolumn]" says when it has one; on the first line,
+  // whose column is always 0, the scanner's own count is more precise. Those are the scanner's lines; the
+  // header and the caret name the text's.
   void reportAt(const std::string& aMessage, const ParseOutcome& aOutcome, const char* aSeverity) {
+    if (!fLines)
+      fLines.emplace(fText.view(), aOutcome.uncountedNewlines);
     SourcePlace place;
-    if (!quilltool::lineInMessage(aMessage, &place)) {
+    if (quilltool::lineInMessage(aMessage, &place)) {
+      place = fLines->firstToken(fLines->textPlace(place).line);
+    } else {
       if (!quilltool::placeInMessage(aMessage, &place))
         place = aOutcome.scannerStop;
       if (place.line == 1 && aOutcome.scannerStop.line == 1)
         place.column = aOutcome.scannerBytesIntoLine;
+      place = fLines->textPlace(place);
     }
-    if (!fLines)
-      fLines.emplace(fText.view(), aOutcome.uncountedNewlines);
-    quilltool::report(std::cerr, fFileName, *fLines, fLines->textPlace(place), aSeverity, aMessage);
+    quilltool::report(std::cerr, fFileName, *fLines, place, aSeverity, aMessage);
   }
 
   std::string fFileName;
