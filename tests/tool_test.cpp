@@ -231,6 +231,10 @@ TEST(QuillTool, TextsThatCannotBePrintedAreRefused) {
   } cases[] = {
       {"function((),(),f)\n{\n    overflow();\n}\n",
        "quill: cannot print the text: function 'f': Unknown Statement overflow\n"},
+      // A loop that every path leaves by a goto is no loop once parsed; what remains of it prints as nothing.
+      {"var(int32,x);\nvar(int32,i);\nfunction((),(),f)\n{\n    for(i,0,1,10) {\n        =(x,1);\n"
+       "        goto(out);\n    }\n    =(x,5);\n    label(out);\n    =(x,7);\n}\n",
+       "quill: cannot print the text: function 'f': the text would show 2 of its 4 statements\n"},
       {"var(matrix(int32, 2),a <- {1} );\n",
        "Max size of a dimension and the number of elements in the literal list don't match \n"
        "quill: cannot print the text: aLiteral == NULL\n"},

@@ -1,6 +1,7 @@
 // What the library accepts but the quill tool refuses, because the text it would print is wrong.
 #include "tools/checks.h"
 
+#include <stdexcept>
 #include <vector>
 
 #include "ir/cfg.h"
@@ -37,8 +38,17 @@ std::string danglingGotoMessage(CG_Ctx& aCtx) {
 
 namespace {
 
+// Statements that print on a line of their own; the others give the text its structure.
+int countLineStmts(CG::Cfg* aCfg) {
+  int count = 0;
+  for (CG::Stmt* stmt : aCfg->stmts())
+    count += CG::SeseStmt::isa(stmt) ? 1 : 0;
+  return count;
+}
+
 // The emitter as emitQuillEx runs it, noting the first failure on its way out: the steps overridden here are
-// the ones a failure passes through before the emitter catches it.
+// the ones a failure passes through before the emitter catches it. A body is also checked for statements
+// the printed text leaves out (or repeats), which the emitter does without a note.
 class FailureNotingEmitter : public CG::QulEmitter {
 public:
   FailureNotingEmitter(CG_Ctx* aCtx, const CG::QulEmitterOptions& aOptions) : QulEmitter(aCtx, aOptions) {}
@@ -56,7 +66,18 @@ protected:
     noting(aFcn, [&] { QulEmitter::emitFcnHeader(aFcn); });
   }
   void emitFcnBody(CG::Fcn* aFcn) override {
-    noting(aFcn, [&] { QulEmitter::emitFcnBody(aFcn); });
+    noting(aFcn, [&] {
+      int printedBefore = fPrintedStmts;
+      QulEmitter::emitFcnBody(aFcn);
+      int expected = aFcn->cfg() != nullptr ? countLineStmts(aFcn->cfg()) : 0;
+      if (fPrintedStmts - printedBefore != expected)
+        throw std::runtime_error("the text would show " + std::to_string(fPrintedStmts - printedBefore) + " of its " +
+                                 std::to_string(expected) + " statements");
+    });
+  }
+  void emitStmt(CG::Stmt* aStmt) override {
+    ++fPrintedStmts;
+    QulEmitter::emitStmt(aStmt);
   }
 
 private:
@@ -83,6 +104,7 @@ private:
   }
 
   std::string fFailure;
+  int fPrintedStmts = 0;
 };
 
 } // namespace
