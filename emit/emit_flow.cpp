@@ -523,8 +523,7 @@ void QulEmitter::emitCustomStmt(Stmt* aStmt) {
   const char* name = getQulName(CG::OP(aStmt->opcode()));
   if (!name || !*name)
     name = aStmt->opName();
-  if (name[0] == '|' && name[1] == ':')
-    name += 2;
+  // Always the prefix, also before a name that has one of its own ("|:return" prints as "|:|:return").
   emitString("|:");
   emitString(name);
   emitString("(");

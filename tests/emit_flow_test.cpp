@@ -187,6 +187,12 @@ TEST_F(FlowText, CustomStatementIsFollowedByAnEmptyLine) {
             emitBody(body));
 }
 
+// The prefix is written before every custom statement's name, also before a name that starts with it.
+TEST_F(FlowText, CustomStatementNamedWithThePrefixKeepsBoth) {
+  CG::SeseStmt* ret = nodes.stmt(CG_NodeDef::getDefByEnum(&ctx, CG::OP::RETURN), {nodes.varExpr(x)});
+  EXPECT_EQ(function("    |:|:return(x);\n\n"), emitBody(regions.stmtRegion(ret)));
+}
+
 // Rejects the graph of f, so only its body is skipped.
 class RejectGraphs : public CG::ShouldEmitPredicate {
 public:
