@@ -89,6 +89,13 @@ const SemanticCase kSemanticCases[] = {
     {FN "  g(x);\n}\ng <- function((),(),g) { }", "patch_forward_references::WrongNumberOfInputArgs",
      "[L5, C22]: There is a call to function g that provides a different number of input arguments than the "
      "definition"},
+    {FN "  g(x);\n}\ng <- function((a <- var(int32,a)),(r <- var(int32,r),s <- var(int32,s)),g) { }",
+     "patch_forward_references::WrongNumberOfOutputArgs",
+     "[L5, C74]: There is a call to function g that expects more than one output"},
+    {FN "  g((x),(x,x));\n}\ng <- function((a <- var(int32,a)),(r <- var(int32,r)),g) { }",
+     "patch_forward_references::WrongNumberOfIOArgs",
+     "[L5, C56]: There is a call to function g where the total number of input/output arguments that do not agree "
+     "with the definition"},
     {FN "  =(x,check(x, range));\n}", "qulY::Rule::check_expr::WrongNumberOfBounds",
      "[L3, C21]: the number of bounds of a range check must be 1, not 0"},
     {FN "  =(x,check(x, none, 1, 2));\n}", "qulY::Rule::check_expr::WrongNumberOfBounds",
@@ -144,6 +151,25 @@ TEST(Semantics, ForwardCallMatchingItsDefinitionSucceeds) {
   Module module;
   module.parse(FN "  g(x);\n}\ng <- function((a <- var(int32,a)),(),g) { }\n");
   EXPECT_NE(std::string::npos, module.emit().find("g(x);"));
+}
+
+TEST(Semantics, ForwardMultiOutputCallMatchingItsDefinitionSucceeds) {
+  Module module;
+  module.parse(FN "  g((x),(x,x));\n}\n"
+                  "g <- function((a <- var(int32,a)),(r <- var(int32,r),s <- var(int32,s)),g) { }\n");
+  EXPECT_NE(std::string::npos, module.emit().find("    g((x), (x,x));\n"));
+}
+
+// Types the checker cannot tell even at the end of the parse stay untyped, each with a warning; the sum
+// of two untyped operands has no expected type at all and passes silently. The location is that of a
+// source-location tag, which a plain parse does not attach.
+TEST(Semantics, ExpressionsLeftUntypedAreReported) {
+  CollectedLog log;
+  Module module;
+  module.parse("u <- var(untyped,u);\nf <- function((),(),f) {\n  =(u,+(u,u));\n}\n");
+  const std::string warning =
+      "WARNING: post_order_traverse_node::TypeCheckUntyped: : Type checker returned untyped for expression ";
+  EXPECT_EQ(warning + "'var'\n" + warning + "'var'\n" + warning + "'var'\n" + warning + "'='\n", log.text());
 }
 
 std::string emitWithAllTypes(const std::string& aText) {
@@ -222,4 +248,25 @@ TEST(Semantics, RepeatedIntegerLiteralsShareOneConstantPerTypeAndText) {
   EXPECT_NE(constants[0], constants[2]) << "another type";
   EXPECT_NE(constants[0], constants[3]) << "another text";
   EXPECT_NE(std::string::npos, module.emit().find("=(x,+(5,5));"));
+}
+
+// The statements that have no printed form still read into their own statement kinds, in order.
+TEST(Semantics, DeleteDivideByZeroAndOverflowStatementsBuild) {
+  Module module;
+  module.parse("p <- var(pointer(int32),p);\nf <- function((),(),f) { delete(p); div/0(); overflow(); }\n");
+  CG::Fcn* fcn = nullptr;
+  for (CG::Symbol* symbol = module.ctx.globalScope()->firstSymbol(); symbol; symbol = symbol->next())
+    if (CG::Fcn::isa(symbol))
+      fcn = CG::Fcn::cast(symbol);
+  ASSERT_NE(nullptr, fcn);
+  std::vector<CG::Node::Kind> kinds;
+  for (CG::StmtIterator it(fcn->cfg()); it.hasCurrent(); it.advance())
+    if (CG::SeseStmt::isa(it.current()))
+      kinds.push_back(it.current()->kind());
+  EXPECT_EQ((std::vector<CG::Node::Kind>{CG::Node::Kind::DELETE_STMT, CG::Node::Kind::DIV_BY_ZERO_STMT,
+                                         CG::Node::Kind::OVERFLOW_STMT}),
+            kinds);
+  CG::Expr* pointer = CG::DeleteStmt::cast(fcn->cfg()->start()->succ())->pointer();
+  ASSERT_TRUE(CG::VarExpr::isa(pointer));
+  EXPECT_STREQ("p", CG::VarExpr::cast(pointer)->var()->name());
 }

@@ -27,6 +27,8 @@ const SyntaxCase kSyntaxCases[] = {
     {"type", "1, C0]: A parser error occurred: syntax error, unexpected QUL_TYPE"},
     {"extern x", "1, C0]: A parser error occurred: syntax error, unexpected QUL_EXTERN"},
     {"var(", "1, C0]: A parser error occurred: syntax error, unexpected $end"},
+    // Exactly five: an annotation's value may be a word, readonly, a string, an integer or a float.
+    {"var(int32,x|\"p\":);", "1, C0]: A parser error occurred: syntax error, unexpected QUL_C_PAREN"},
     // One to four expected tokens, in code order.
     {"x\n", "2, C0]: A parser error occurred: syntax error, unexpected $end, expecting QUL_ASSIGN"},
     {"x <- var(int32,x)\n", "2, C0]: A parser error occurred: syntax error, unexpected $end, expecting QUL_TERMINATOR"},
