@@ -198,6 +198,8 @@ const SpellingCase kSpellings[] = {
      "    =(b,mcat[untyped](2,a,a));\n}\n"},
     {"var(complex(double),c); var(double,d); function((),(),f){ =(c,complex(d,d)); }",
      "\nvar(complex(double),c);\nvar(double,d);\nfunction((),(),f)\n{\n    =(c,complex[untyped](d,d));\n}\n"},
+    {"var(int32,x); function((),(),f){ parfor_var(x, 'private'); }",
+     "\nvar(int32,x);\nfunction((),(),f)\n{\n    parfor_var(x,'private');\n}\n"},
     {"var(double,x); function((),(),f){ =(x,check(x, range, '1.5')); }",
      "\nvar(double,x);\nfunction((),(),f)\n{\n    =(x,check[double](x, range, 1.5));\n}\n"},
 };

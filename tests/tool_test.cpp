@@ -97,6 +97,16 @@ TEST(QuillTool, CheckIsSilentOnValidText) {
 TEST(QuillTool, RoundTripOfCanonicalText) {
   EXPECT_EQ(0, quill("roundtrip", kModule).status);
 }
+
+// A null pointer less one prints as all ones, which reads back as the largest signed 32-bit address.
+TEST(QuillTool, RoundTripNamesTheFirstLineThatDiffers) {
+  ToolRun run = quill("roundtrip", "var(pointer(int32),p <- -1);\nvar(int32,x);\n");
+  EXPECT_EQ(1, run.status);
+  EXPECT_EQ("quill: the texts differ at line 2:\n"
+            "  first emission:  var(pointer(int32),p <- 0xffffffffffffffff );\n"
+            "  second emission: var(pointer(int32),p <- 0x7fffffff );\n",
+            run.err);
+}
 // A file is read in place, so one that fills its last page exactly has no byte after its text; a pipe is read
 // in blocks.
 TEST(QuillTool, ReadsWholePagesAndPipes) {
