@@ -156,6 +156,8 @@ void ContextualMarker::visitFcn(Fcn* aFcn, Depth aDepth) {
   fExpanded.add(aFcn);
   enqueue(aFcn->localScope());
   if (aFcn->cfg() != nullptr) {
+    // The graph itself is asked about before the body prints.
+    fMarked.add(aFcn->cfg());
     visitGraph(aFcn->cfg());
   }
 }

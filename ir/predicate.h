@@ -25,8 +25,8 @@ public:
 };
 
 // Accepts what was marked: markAllRelatedTo marks an object, the scopes enclosing it and what
-// it refers to (a function: its io and local scopes, their variables and types, and the
-// constants, variables and functions its graph uses with their types; a variable: its type and
+// it refers to (a function: its io and local scopes, their variables and types, its graph, and the
+// constants, variables and functions the graph uses with their types; a variable: its type and
 // initial value; a scope: its own symbols). Null and unmarked objects are rejected.
 class ContextualMarker : public ShouldEmitPredicate {
 public:

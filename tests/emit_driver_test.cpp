@@ -4,6 +4,7 @@
 #include "ir/effects.h"
 #include "ir/logger.h"
 #include "ir/nodefactory.h"
+#include "ir/region.h"
 #include "ir/tag.h"
 #include "ir/value.h"
 
@@ -96,6 +97,29 @@ TEST_F(EntryPoints, ContextualEmissionPrintsOnlyRelatedObjects) {
   CG::Scope* inner = cg_scope_create(global, "inner", ctx.pool());
   CG::Var* nested = var(inner, "nested");
   EXPECT_EQ("\n\nscope(inner){\n\nvar(int32,nested);\n}\n", CG::emitQuillWithContext(nested));
+}
+
+// The function asked about prints with its body; every other function keeps only its header.
+TEST_F(EntryPoints, ContextualEmissionPrintsTheBodyOfTheFunctionAskedAbout) {
+  CG::Var* used = var(global, "used");
+  var(global, "unrelated");
+  CG::Fcn* other = fcnWithBody("other");
+  CG::Fcn* f = fcnWithBody("f");
+  for (CG::Fcn* fcn : {other, f}) {
+    CG::NodeFactory nodes{fcn, nullptr};
+    CG::RegionFactory regions{&nodes};
+    CG::Expr* assign = nodes.expr(CG::OP::ASSIGN, {nodes.varExpr(used), nodes.varExpr(used)});
+    regions.setBody(regions.stmtRegion(nodes.exprStmt(assign)));
+  }
+  const std::string text = "\nvar(int32,used);\nfunction((),(),other)\n{\n// skipping body\n}\n"
+                           "function((),(),f)\n{\n    =(used,used);\n}\n";
+  EXPECT_EQ(text, CG::emitQuillWithContext(f));
+  const char* path = "/tmp/quill_driver_test_context.qul";
+  CG::printQuillWithContext(f, path);
+  std::stringstream written;
+  written << std::ifstream(path).rdbuf();
+  EXPECT_EQ(text, written.str());
+  std::remove(path);
 }
 
 class Headers : public ::testing::Test, protected IrFixture {};
