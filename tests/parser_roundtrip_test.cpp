@@ -99,6 +99,11 @@ const char* const kSmallCases[] = {
     "    =(a,check[int32](a, assertion));\n"
     "    =(a,check[int32](a, dynamicBounds, (0, 9)));\n"
     "}\n",
+    // Result types the checker takes from an operand: a pointer, a complex number, an element of a dynamic
+    // matrix and of a matrix behind a reference; none of them is printed.
+    "\nvar(pointer(int32),p);\nvar(complex(double),c);\nvar(dynmatrix(int32, :10, 5),d);\n"
+    "var(reference(rowmatrix(int32, 1, 3)),r);\nvar(int32,x);\nfunction((),(),f)\n{\n    =(p,p+(p,1));\n"
+    "    =(c,conjugate(c));\n    =(x,dmref(d,1,2));\n    =(x,mref(r,1));\n}\n",
     // A test id with a quote, a backslash and a newline comes back as the same bytes.
     "\nfunction((var(int32,a)),(var(int32,b)),f)\n{\n    =(b,+(a,a|\"test_id\":\"t\\\"q\\\\x\\ny\"));\n}\n",
 };
