@@ -4,6 +4,7 @@
 #include "ir/cfg.h"
 #include "ir/node.h"
 #include "ir/symbol.h"
+#include "ir/typefactory.h"
 #include "tests/parser_support.h"
 
 namespace {
@@ -209,6 +210,19 @@ TEST(Semantics, UnresolvedForwardReferenceLogsOneSevereMessagePerName) {
 TEST(Semantics, ParseReturnsNullOnSuccess) {
   Module module;
   EXPECT_EQ(nullptr, module.parser.parse("v <- var(int32,v);"));
+}
+
+// A parser made on a context that already holds symbols finds them by name.
+TEST(Semantics, SymbolsBuiltBeforeTheParserAreVisible) {
+  CG_Ctx ctx;
+  CG::TypeFactory types(&ctx);
+  cg_var_create(ctx.globalScope(), types.signedInt32Type(), "built");
+  CG::Fcn::create(ctx.globalScope(), "helper")->createCfg();
+  CG::ManagedCGPool pool{&ctx};
+  CG::QulParser parser{&ctx, pool, ctx.globalScope(), ctx.globalScope()};
+  parser.parse("f <- function((),(),f) { =(built,built); helper(); }");
+  std::string text = CG::emitQuill(ctx.globalScope());
+  EXPECT_NE(std::string::npos, text.find("    =(built,built);\n    helper();\n")) << text;
 }
 
 TEST(Semantics, DefinitionsOfOneParseAreVisibleToTheNext) {
