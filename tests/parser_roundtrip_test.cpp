@@ -205,6 +205,9 @@ const SpellingCase kSpellings[] = {
      "\nvar(complex(double),c);\nvar(double,d);\nfunction((),(),f)\n{\n    =(c,complex[untyped](d,d));\n}\n"},
     {"var(int32,x); function((),(),f){ parfor_var(x, 'private'); }",
      "\nvar(int32,x);\nfunction((),(),f)\n{\n    parfor_var(x,'private');\n}\n"},
+    // A single-precision constant prints the shortest double text of its value.
+    {"var(single,s); function((),(),f){ =(s,const(single,0.1)); }",
+     "\nvar(single,s);\nfunction((),(),f)\n{\n    =(s,const(single,0.10000000149011612));\n}\n"},
     {"var(double,x); function((),(),f){ =(x,check(x, range, '1.5')); }",
      "\nvar(double,x);\nfunction((),(),f)\n{\n    =(x,check[double](x, range, 1.5));\n}\n"},
 };
