@@ -99,15 +99,17 @@ TEST_F(EntryPoints, ContextualEmissionPrintsOnlyRelatedObjects) {
   EXPECT_EQ("\n\nscope(inner){\n\nvar(int32,nested);\n}\n", CG::emitQuillWithContext(nested));
 }
 
-// Asked about a scope, the contextual form lists the scope's own constants, named or not, in symbol order.
-TEST_F(EntryPoints, ContextualEmissionOfAScopeDefinesItsConstants) {
+// Asked about a scope, the contextual form lists the scope's own types and constants, named or not, in symbol
+// order.
+TEST_F(EntryPoints, ContextualEmissionOfAScopeDefinesItsTypesAndConstants) {
   CG::Scope* inner = cg_scope_create(global, "inner", ctx.pool());
   CG::ValueFactory values(&ctx, ctx.pool());
   CG::ConstFactory constants(&ctx);
   constants.create(int32(), values.integerValueRef(types.signedInt32Type(), 7), inner, "seven");
   constants.create(types.boolType(), values.boolValueRef(true), inner, nullptr);
   constants.create(int32(), values.integerValueRef(types.signedInt32Type(), 5), inner, nullptr);
-  EXPECT_EQ("\n\nscope(inner){\nconstdef(int32,7,seven);\nconstdef(bool,true);\nconstdef(int32,5);\n\n}\n",
+  types.structType(inner, "P", nullptr, {{ctx.cgString("x"), types.singleType()}});
+  EXPECT_EQ("\n\nscope(inner){\ntypedef(struct((single,x)),P);\nconstdef(int32,7,seven);\nconstdef(bool,true);\nconstdef(int32,5);\n\n}\n",
             CG::emitQuillWithContext(inner));
 }
 
