@@ -4,6 +4,7 @@
 
 #include "ir/nodefactory.h"
 #include "ir/predicate.h"
+#include "ir/pst.h"
 #include "ir/region.h"
 #include "ir/value.h"
 
@@ -68,6 +69,19 @@ TEST_F(FlowText, IfWithEmptyElse) {
                      "    }\n"
                      "    comment(\"c\");\n"),
             emitBody(body));
+}
+
+// The region entry prints a region of a structure tree alone, from indentation zero, but without the tree
+// itself: a branch, whose arms are found through the tree, ends the text early. Any other region is reported
+// in the text.
+TEST_F(FlowText, RegionEntryPrintsOneRegionWithoutItsTree) {
+  regions.setBody(seq({stmt("a"), regions.ifRegion(below(3), stmt("b"), stmt("c"))}));
+  CG::ManagedCGPool pool{&ctx};
+  CG::Pst pst(fcn, pool.pool(), 1);
+  CG::QulEmitterOptions options(nullptr, 3);
+  EXPECT_EQ("QulEmitter quit earlycomment(\"a\");\nif(<(x,3)) {\n", CG::QulEmitter::emitRegion(pst.root(), options));
+  EXPECT_EQ("**Error: Unknown Region**", CG::QulEmitter::emitRegion(stmt("d"), options));
+  EXPECT_EQ("QulEmitter quit early", CG::QulEmitter::emitRegion(nullptr, options));
 }
 
 TEST_F(FlowText, IfWithBothBranches) {
