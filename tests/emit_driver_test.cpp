@@ -40,6 +40,21 @@ TEST_F(EntryPoints, ObjectKindsGiveTheirForms) {
   CG::Fcn* f = CG::Fcn::create(global, "f");
   f->addOutput(types.boolType(), "ok");
   EXPECT_EQ("function((),(var(bool,ok)),f)\n", CG::emitQuill(f));
+  CG::Const* seven = CG::ConstFactory(&ctx).create(
+      int32(), CG::ValueFactory(&ctx, ctx.pool()).integerValueRef(types.signedInt32Type(), 7), global, "seven");
+  EXPECT_EQ("constdef(int32,7,seven);", CG::emitQuill(seven));
+}
+
+// A graph prints as a body without its braces; a statement alone has no indentation and no newline.
+TEST_F(EntryPoints, GraphsAndStatementsGiveTheirForms) {
+  CG::Fcn* f = fcnWithBody("f");
+  CG::Var* x = var(f->localScope(), "x");
+  CG::NodeFactory nodes{f, nullptr};
+  CG::RegionFactory regions{&nodes};
+  CG::SeseStmt* note = nodes.commentStmt("a");
+  regions.setBody(regions.ifRegion(nodes.varExpr(x), regions.stmtRegion(note), regions.emptyRegion()));
+  EXPECT_EQ("comment(\"a\");", CG::emitQuill(note));
+  EXPECT_EQ("var(int32,x);\nif(x) {\n    comment(\"a\");\n} else {\n}\n", CG::emitQuill(f->cfg()));
 }
 
 TEST_F(EntryPoints, RootScopeHasNoFrameOtherScopesDo) {
