@@ -1,6 +1,10 @@
 // Round trips: canonical Quill text parses and comes back byte-identical; emitting twice is stable.
 #include <gtest/gtest.h>
 
+#include <map>
+#include <string>
+
+#include "ir/symbol.h"
 #include "tests/parser_support.h"
 
 namespace {
@@ -221,5 +225,32 @@ TEST_P(Spelling, PrintsTheCanonicalFormWhichReadsBack) {
 }
 
 INSTANTIATE_TEST_SUITE_P(HandWritten, Spelling, ::testing::ValuesIn(kSpellings));
+
+// The contextual form of one variable defines every named type and size its type mentions, however deeply,
+// and nothing else; the text reads on its own.
+TEST(RoundTripInput, ContextualFormOfAVariableDefinesWhatItsTypeNames) {
+  quill_parse_test::Module module;
+  module.parse("symbolicid(N);\ntypedef(struct((int32,a)),S);\ntypedef(enum e((A,0)),E);\n"
+               "typedef(class((int32,id)),B);\ntypedef(class((S,s):\"public\" B),D);\n"
+               "v1 <- var(complex(double),v1);\nv2 <- var(reference(S),v2);\nv3 <- var(rowmatrix(S, N, 2),v3);\n"
+               "v4 <- var(dynmatrix(E, :N, 4),v4);\nv5 <- var(fcntype((S),(E)),v5);\nv6 <- var(D,v6);\n");
+  const std::string structS = "typedef(struct((int32,a)),S);\n";
+  const std::string enumE = "typedef(enum e((A,0)),E);\n";
+  const std::map<std::string, std::string> expected = {
+      {"v1", "\nvar(complex(double),v1);\n"},
+      {"v2", structS + "\nvar(reference(S),v2);\n"},
+      {"v3", "symbolicid(N);\n" + structS + "\nvar(rowmatrix(S, N, 2),v3);\n"},
+      {"v4", "symbolicid(N);\n" + enumE + "\nvar(dynmatrix(E, :N, 4),v4);\n"},
+      {"v5", structS + enumE + "\nvar(fcntype((S),(E)),v5);\n"},
+      {"v6", structS + "typedef(class((int32,id)),B);\ntypedef(class((S,s):\"public\" B),D);\n\nvar(D,v6);\n"},
+  };
+  for (CG::Symbol* symbol = module.ctx.globalScope()->firstSymbol(); symbol; symbol = symbol->next()) {
+    if (!CG::Var::isa(symbol))
+      continue;
+    std::string text = CG::emitQuillWithContext(symbol);
+    EXPECT_EQ(expected.at(symbol->name()), text);
+    EXPECT_EQ("", quill_parse_test::parseFailure(text).message) << text;
+  }
+}
 
 } // namespace
