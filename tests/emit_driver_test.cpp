@@ -124,7 +124,8 @@ TEST_F(EntryPoints, ContextualEmissionOfAScopeDefinesItsTypesAndConstants) {
   constants.create(types.boolType(), values.boolValueRef(true), inner, nullptr);
   constants.create(int32(), values.integerValueRef(types.signedInt32Type(), 5), inner, nullptr);
   types.structType(inner, "P", nullptr, {{ctx.cgString("x"), types.singleType()}});
-  EXPECT_EQ("\n\nscope(inner){\ntypedef(struct((single,x)),P);\nconstdef(int32,7,seven);\nconstdef(bool,true);\nconstdef(int32,5);\n\n}\n",
+  EXPECT_EQ("\n\nscope(inner){\ntypedef(struct((single,x)),P);\n"
+            "constdef(int32,7,seven);\nconstdef(bool,true);\nconstdef(int32,5);\n\n}\n",
             CG::emitQuillWithContext(inner));
 }
 
