@@ -209,6 +209,9 @@ const SpellingCase kSpellings[] = {
      "\nvar(complex(double),c);\nvar(double,d);\nfunction((),(),f)\n{\n    =(c,complex[untyped](d,d));\n}\n"},
     {"var(int32,x); function((),(),f){ parfor_var(x, 'private'); }",
      "\nvar(int32,x);\nfunction((),(),f)\n{\n    parfor_var(x,'private');\n}\n"},
+    // Intrinsics and library functions of the context are called by name.
+    {"var(pointer(int32),p); var(int32,x); function((),(),f){ =(x,max(x,x)); memset(p,x,x); }",
+     "\nvar(pointer(int32),p);\nvar(int32,x);\nfunction((),(),f)\n{\n    =(x,max(x,x));\n    memset(p,x,x);\n}\n"},
     // A single-precision constant prints the shortest double text of its value.
     {"var(single,s); function((),(),f){ =(s,const(single,0.1)); }",
      "\nvar(single,s);\nfunction((),(),f)\n{\n    =(s,const(single,0.10000000149011612));\n}\n"},

@@ -97,6 +97,10 @@ const SemanticCase kSemanticCases[] = {
      "patch_forward_references::WrongNumberOfIOArgs",
      "[L5, C56]: There is a call to function g where the total number of input/output arguments that do not agree "
      "with the definition"},
+    {FN "  =(x,max(x));\n}", "qulY::Rule::expr::IntrinsicCallDiffInArgsThanDef",
+     "[L3, C12]: intrinsic call to max has different number of input arguments than the intrinsic definition"},
+    {FN "  memset(x,x);\n}", "qulY::Rule::expr::IntrinsicCallDiffInArgsThanDef",
+     "[L3, C13]: intrinsic call to memset has different number of input arguments than the intrinsic definition"},
     {FN "  =(x,check(x, range));\n}", "qulY::Rule::check_expr::WrongNumberOfBounds",
      "[L3, C21]: the number of bounds of a range check must be 1, not 0"},
     {FN "  =(x,check(x, none, 1, 2));\n}", "qulY::Rule::check_expr::WrongNumberOfBounds",
