@@ -129,6 +129,29 @@ TEST_F(EntryPoints, ContextualEmissionOfAScopeDefinesItsTypesAndConstants) {
             CG::emitQuillWithContext(inner));
 }
 
+// A subclass that prints no typedefs: the constants its functions use are still found and defined.
+class NoTypedefEmitter : public CG::QulEmitter {
+public:
+  explicit NoTypedefEmitter(CG_Ctx* aCtx) : QulEmitter(aCtx, CG::QulEmitterOptions(nullptr, 3)) {}
+  std::string emit(CG_Obj* aObj) { return emitTopLevel(aObj); }
+
+protected:
+  CG::IdLinkedList<CG::Type*>* collectTypes(CG::Scope*) override { return newList<CG::Type>(); }
+};
+
+TEST_F(EntryPoints, SubclassCollectingNoTypesStillDefinesTheConstantsFunctionsUse) {
+  CG::Const* seven = CG::ConstFactory(&ctx).create(
+      int32(), CG::ValueFactory(&ctx, ctx.pool()).integerValueRef(types.signedInt32Type(), 7), global, "seven");
+  CG::Fcn* f = fcnWithBody("f");
+  CG::Var* x = var(f->localScope(), "x");
+  CG::NodeFactory nodes{f, nullptr};
+  CG::RegionFactory regions{&nodes};
+  CG::Expr* assign = nodes.expr(CG::OP::ASSIGN, {nodes.varExpr(x), nodes.constExpr(seven)});
+  regions.setBody(regions.stmtRegion(nodes.exprStmt(assign)));
+  EXPECT_EQ("constdef(int32,7,seven);\n\nfunction((),(),f)\n{\n    var(int32,x);\n    =(x,seven);\n}\n",
+            NoTypedefEmitter(&ctx).emit(global));
+}
+
 // The function asked about prints with its body; every other function keeps only its header.
 TEST_F(EntryPoints, ContextualEmissionPrintsTheBodyOfTheFunctionAskedAbout) {
   CG::Var* used = var(global, "used");
