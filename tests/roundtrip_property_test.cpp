@@ -1,9 +1,11 @@
-// Generated modules survive emit, parse, emit: the second text equals the first.
+// Generated modules survive emit, parse, emit: the second text equals the first; their contextual forms read alone.
 #include "support/irgen.h"
 
 #include "emit/emitter.h"
 #include "ir/ctx.h"
 #include "ir/scope.h"
+#include "ir/symbol.h"
+#include "ir/type.h"
 #include "parse/parser.h"
 
 #include <gtest/gtest.h>
@@ -99,5 +101,44 @@ INSTANTIATE_TEST_SUITE_P(Batches, GeneratedRoundTrip,
                            return std::string(aInfo.param.unstructured ? "Unstructured" : "Structured") +
                                   std::to_string(aInfo.param.size);
                          });
+
+int occurrences(const std::string& aText, const std::string& aPart) {
+  int count = 0;
+  for (size_t at = aText.find(aPart); at != std::string::npos; at = aText.find(aPart, at + 1))
+    ++count;
+  return count;
+}
+
+// The contextual form of any module symbol reads on its own, and every function body but that of the function
+// asked about is skipped.
+TEST(GeneratedContextualForms, ReadOnTheirOwnWithOnlyTheAskedBody) {
+  for (int seed = 1; seed <= 60; ++seed) {
+    CG_Ctx ctx;
+    quilltest::IrGenOptions options;
+    options.seed = static_cast<uint64_t>(seed);
+    options.size = 60;
+    options.unstructured = seed % 2 == 0;
+    options.annotations = false;
+    quilltest::generateModule(&ctx, options);
+    int bodies = 0;
+    for (CG::Symbol* symbol = ctx.globalScope()->firstSymbol(); symbol; symbol = symbol->next())
+      bodies += CG::Fcn::isa(symbol) && CG::Fcn::cast(symbol)->cfg() != nullptr;
+    for (CG::Symbol* symbol = ctx.globalScope()->firstSymbol(); symbol; symbol = symbol->next()) {
+      if (CG::Type::isa(symbol))
+        continue;
+      std::string text = CG::emitQuillWithContext(symbol);
+      bool isBody = CG::Fcn::isa(symbol) && CG::Fcn::cast(symbol)->cfg() != nullptr;
+      ASSERT_EQ(bodies - (isBody ? 1 : 0), occurrences(text, "// skipping body"))
+          << "seed " << seed << ", " << symbol->name() << "\n" << text;
+      CG_Ctx reparsed;
+      CG::QulParser parser(&reparsed, reparsed.pool(), reparsed.globalScope(), reparsed.globalScope());
+      try {
+        parser.parse(text.c_str());
+      } catch (const std::exception& error) {
+        FAIL() << "seed " << seed << ", " << symbol->name() << ": " << error.what() << "\n" << text;
+      }
+    }
+  }
+}
 
 } // namespace
