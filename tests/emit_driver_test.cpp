@@ -152,6 +152,27 @@ TEST_F(EntryPoints, SubclassCollectingNoTypesStillDefinesTheConstantsFunctionsUs
             NoTypedefEmitter(&ctx).emit(global));
 }
 
+// A subclass that prints one construct its own way; everything around it, indentation included, stays.
+class ShoutingCommentEmitter : public CG::QulEmitter {
+public:
+  explicit ShoutingCommentEmitter(CG_Ctx* aCtx) : QulEmitter(aCtx, CG::QulEmitterOptions(nullptr, 3)) {}
+  std::string emit(CG_Obj* aObj) { return emitTopLevel(aObj); }
+
+protected:
+  void emitCommentStmt(CG::Stmt*) override { emitString("comment(\"!\");"); }
+};
+
+TEST_F(EntryPoints, SubclassPrintsOneConstructItsOwnWay) {
+  CG::Fcn* f = fcnWithBody("f");
+  CG::Var* x = var(f->localScope(), "x");
+  CG::NodeFactory nodes{f, nullptr};
+  CG::RegionFactory regions{&nodes};
+  regions.setBody(regions.ifRegion(nodes.varExpr(x), regions.stmtRegion(nodes.commentStmt("quiet")),
+                                   regions.emptyRegion()));
+  EXPECT_EQ("\nfunction((),(),f)\n{\n    var(int32,x);\n    if(x) {\n        comment(\"!\");\n    } else {\n    }\n}\n",
+            ShoutingCommentEmitter(&ctx).emit(global));
+}
+
 // The function asked about prints with its body; every other function keeps only its header.
 TEST_F(EntryPoints, ContextualEmissionPrintsTheBodyOfTheFunctionAskedAbout) {
   CG::Var* used = var(global, "used");
