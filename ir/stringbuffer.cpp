@@ -131,15 +131,19 @@ void StringBuffer::reserve(size_t aBytes) {
   adviseHugePages(fStorage.data(), fStorage.capacity());
 }
 
-// Doubling keeps appends amortized constant; reserved capacity is taken up a doubling at a time without moving
-// the text, so that memory is touched only as the text nears it.
+// Capacity doubles, which keeps appends amortized constant, and a new block is offered huge pages. Room within
+// the capacity is made a slice at a time, because making room writes zeros: memory is touched only as the text
+// nears it, not a whole doubling ahead.
 void StringBuffer::grow(size_t aCount) {
+  constexpr size_t kMinSlice = 64;
+  constexpr size_t kMaxSlice = size_t{1} << 20;
   size_t needed = fLength + aCount;
-  size_t target = std::max(needed, 2 * fStorage.size());
-  if (target > fStorage.capacity() && needed <= fStorage.capacity()) {
-    target = fStorage.capacity();
+  if (needed > fStorage.capacity()) {
+    fStorage.reserve(std::max(needed, 2 * fStorage.capacity()));
+    adviseHugePages(fStorage.data(), fStorage.capacity());
   }
-  fStorage.resize(target);
+  size_t slice = std::clamp(fStorage.size(), kMinSlice, kMaxSlice);
+  fStorage.resize(std::min(fStorage.capacity(), std::max(needed, fStorage.size() + slice)));
 }
 
 void StringBuffer::terminate() const {
