@@ -139,8 +139,7 @@ void StringBuffer::grow(size_t aCount) {
   constexpr size_t kMaxSlice = size_t{1} << 20;
   size_t needed = fLength + aCount;
   if (needed > fStorage.capacity()) {
-    fStorage.reserve(std::max(needed, 2 * fStorage.capacity()));
-    adviseHugePages(fStorage.data(), fStorage.capacity());
+    reserve(std::max(needed, 2 * fStorage.capacity()));
   }
   size_t slice = std::clamp(fStorage.size(), kMinSlice, kMaxSlice);
   fStorage.resize(std::min(fStorage.capacity(), std::max(needed, fStorage.size() + slice)));
