@@ -19,7 +19,14 @@ namespace {
 using quilltest::emitWith;
 using quilltest::IrFixture;
 
-class EntryPoints : public ::testing::Test, protected IrFixture {};
+class EntryPoints : public ::testing::Test, protected IrFixture {
+protected:
+  // An int32 constant in aScope; a null name makes it unnamed.
+  CG::Const* int32Const(CG::Scope* aScope, long long aValue, const char* aName) {
+    CG::Ref<CG::Value> value = CG::ValueFactory(&ctx, ctx.pool()).integerValueRef(types.signedInt32Type(), aValue);
+    return CG::ConstFactory(&ctx).create(int32(), value, aScope, aName);
+  }
+};
 
 TEST_F(EntryPoints, NullInputs) {
   EXPECT_EQ("// cannot emit anything for NULL input", CG::emitQuillWithContext(nullptr));
@@ -40,9 +47,7 @@ TEST_F(EntryPoints, ObjectKindsGiveTheirForms) {
   CG::Fcn* f = CG::Fcn::create(global, "f");
   f->addOutput(types.boolType(), "ok");
   EXPECT_EQ("function((),(var(bool,ok)),f)\n", CG::emitQuill(f));
-  CG::Const* seven = CG::ConstFactory(&ctx).create(
-      int32(), CG::ValueFactory(&ctx, ctx.pool()).integerValueRef(types.signedInt32Type(), 7), global, "seven");
-  EXPECT_EQ("constdef(int32,7,seven);", CG::emitQuill(seven));
+  EXPECT_EQ("constdef(int32,7,seven);", CG::emitQuill(int32Const(global, 7, "seven")));
 }
 
 // A graph prints as a body without its braces; a statement alone has no indentation and no newline.
@@ -106,8 +111,7 @@ TEST_F(EntryPoints, SymbolicIdsAreDefinedFirst) {
 TEST_F(EntryPoints, ContextualEmissionPrintsOnlyRelatedObjects) {
   CG::Var* wanted = var(global, "wanted");
   var(global, "unrelated");
-  CG::ConstFactory(&ctx).create(int32(), CG::ValueFactory(&ctx, ctx.pool()).integerValueRef(types.signedInt32Type(), 7),
-                                global, "seven");
+  int32Const(global, 7, "seven");
   EXPECT_EQ("\nvar(int32,wanted);\n", CG::emitQuillWithContext(wanted));
   CG::Scope* inner = cg_scope_create(global, "inner", ctx.pool());
   CG::Var* nested = var(inner, "nested");
@@ -118,11 +122,10 @@ TEST_F(EntryPoints, ContextualEmissionPrintsOnlyRelatedObjects) {
 // order.
 TEST_F(EntryPoints, ContextualEmissionOfAScopeDefinesItsTypesAndConstants) {
   CG::Scope* inner = cg_scope_create(global, "inner", ctx.pool());
-  CG::ValueFactory values(&ctx, ctx.pool());
-  CG::ConstFactory constants(&ctx);
-  constants.create(int32(), values.integerValueRef(types.signedInt32Type(), 7), inner, "seven");
-  constants.create(types.boolType(), values.boolValueRef(true), inner, nullptr);
-  constants.create(int32(), values.integerValueRef(types.signedInt32Type(), 5), inner, nullptr);
+  int32Const(inner, 7, "seven");
+  CG::Ref<CG::Value> truth = CG::ValueFactory(&ctx, ctx.pool()).boolValueRef(true);
+  CG::ConstFactory(&ctx).create(types.boolType(), truth, inner, nullptr);
+  int32Const(inner, 5, nullptr);
   types.structType(inner, "P", nullptr, {{ctx.cgString("x"), types.singleType()}});
   EXPECT_EQ("\n\nscope(inner){\ntypedef(struct((single,x)),P);\n"
             "constdef(int32,7,seven);\nconstdef(bool,true);\nconstdef(int32,5);\n\n}\n",
@@ -140,8 +143,7 @@ protected:
 };
 
 TEST_F(EntryPoints, SubclassCollectingNoTypesStillDefinesTheConstantsFunctionsUse) {
-  CG::Const* seven = CG::ConstFactory(&ctx).create(
-      int32(), CG::ValueFactory(&ctx, ctx.pool()).integerValueRef(types.signedInt32Type(), 7), global, "seven");
+  CG::Const* seven = int32Const(global, 7, "seven");
   CG::Fcn* f = fcnWithBody("f");
   CG::Var* x = var(f->localScope(), "x");
   CG::NodeFactory nodes{f, nullptr};
