@@ -130,12 +130,15 @@ TEST(QuillTool, ReadsWholePagesAndPipes) {
   EXPECT_EQ(kCanonical, readFile(out));
 }
 
+// A text handed to the tool and what it writes to standard error.
+struct TextAndError {
+  const char* text;
+  const char* error;
+};
+
 // Each diagnostic names the place, repeats the source line and puts a caret under the last token read.
 TEST(QuillTool, ErrorsNameFileLineColumnWithCaret) {
-  struct {
-    const char* text;
-    const char* expected;
-  } cases[] = {
+  const TextAndError cases[] = {
       {"var(int32,x);\nvar(int32 y);\n",
        "<stdin>:2:11: error: [L2, C11]: A parser error occurred: syntax error, unexpected QUL_IDENTIFIER, "
        "expecting QUL_C_PAREN\nvar(int32 y);\n          ^\n"},
@@ -168,7 +171,7 @@ TEST(QuillTool, ErrorsNameFileLineColumnWithCaret) {
   for (const auto& c : cases) {
     ToolRun run = quill("check -", c.text);
     EXPECT_EQ(1, run.status) << c.text;
-    EXPECT_EQ(c.expected, run.err) << c.text;
+    EXPECT_EQ(c.error, run.err) << c.text;
   }
 }
 
@@ -235,10 +238,7 @@ TEST(QuillTool, UsageErrorsExitWithTwo) {
 // The library accepts these texts, but prints them with a note in place of what it could not print: the tool
 // prints nothing and says what failed.
 TEST(QuillTool, TextsThatCannotBePrintedAreRefused) {
-  struct {
-    const char* text;
-    const char* message;
-  } cases[] = {
+  const TextAndError cases[] = {
       {"function((),(),f)\n{\n    overflow();\n}\n",
        "quill: cannot print the text: function 'f': Unknown Statement overflow\n"},
       // A loop that every path leaves by a goto is no loop once parsed; what remains of it prints as nothing.
@@ -254,7 +254,7 @@ TEST(QuillTool, TextsThatCannotBePrintedAreRefused) {
       ToolRun run = quill(command, c.text);
       EXPECT_EQ(1, run.status) << command << ' ' << c.text;
       EXPECT_EQ("", run.out) << command << ' ' << c.text;
-      EXPECT_EQ(c.message, run.err) << command << ' ' << c.text;
+      EXPECT_EQ(c.error, run.err) << command << ' ' << c.text;
     }
   }
 }
