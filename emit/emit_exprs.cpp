@@ -68,6 +68,7 @@ void QulEmitter::emitExprInputsAsList(Expr* aExpr, int aFrom, int aTo) {
 void QulEmitter::emitExpr(Expr* aExpr) {
   if (!aExpr)
     return;
+  ensureStackRoom();
   switch (aExpr->opcode()) {
   case 1005:
     emitCallExpr(CallExpr::cast(aExpr));

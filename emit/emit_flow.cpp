@@ -65,6 +65,7 @@ void QulEmitter::emitPst(Pst* aPst) {
 void QulEmitter::emitRegion(Region* aRegion) {
   if (!aRegion)
     return;
+  ensureStackRoom();
   if (IfRegion::isa(aRegion))
     return emitIfStmt(IfRegion::cast(aRegion)->ifStmt(), nullptr);
   if (BasicBlockRegion::isa(aRegion))
@@ -113,6 +114,7 @@ void QulEmitter::emitSubRegion(OutPort aOutPort, IdSet<Stmt*>* aVisited) {
 }
 
 void QulEmitter::emitCodeFrom(OutPort aOutPort, IdSet<Stmt*>* aVisited) {
+  ensureStackRoom();
   InPort port = aOutPort.edge() ? aOutPort.edge()->inPort() : InPort();
   while (port.valid() && fPst->isRegionEntry(port) && !(aVisited && aVisited->containsKey(port.stmt()))) {
     Region* region = fPst->outerEntryTo(port);

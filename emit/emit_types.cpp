@@ -25,6 +25,7 @@ char* QulEmitter::typeExpr(Type* aType) {
     abortEmission("aType == NULL", __LINE__);
   if (fAliasManager->hasQulNameBeenCreated(aType))
     return getQulName(aType);
+  ensureStackRoom();
   StringBuffer text;
   if (aType->isReadonly())
     text.append("readonly ");

@@ -5,6 +5,7 @@
 #include "emit/aliasmanager.h"
 #include "emit/options.h"
 #include "emit/segment.h"
+#include "emit/stackroom.h"
 #include "ir/containers.h"
 #include "ir/mempool.h"
 #include "ir/node.h"
@@ -306,6 +307,13 @@ private:
     std::vector<Const*> consts;
   };
   std::unordered_map<Fcn*, GraphConsts> fGraphConsts;
+
+  // The recursive steps (expressions, types, regions) stop with QulNestingTooDeep before the stack runs out.
+  void ensureStackRoom() const {
+    if (fStackRoom.isNearlyUsedUp())
+      throw QulNestingTooDeep();
+  }
+  StackRoom fStackRoom = StackRoom::ofThisThread();
 };
 
 } // namespace CG

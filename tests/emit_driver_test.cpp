@@ -331,6 +331,36 @@ TEST_F(Aborts, BodyThatFailsLeavesNoIndentationBehind) {
             CG::emitQuill(global));
 }
 
+// A sum of many terms, built as compilers do, one operator per term: deeper than a small stack can print.
+TEST_F(Aborts, ExpressionNestedDeeperThanTheStackEndsItsFunctionWithANote) {
+  CG::Fcn* f = fcnWithBody("f");
+  CG::Var* x = var(f->localScope(), "x");
+  CG::NodeFactory nodes{f, nullptr};
+  CG::Expr* sum = nodes.varExpr(x);
+  for (int term = 0; term < 20000; ++term)
+    sum = nodes.expr(CG::OP::PLUS, {sum, nodes.varExpr(x)});
+  CG::RegionFactory regions{&nodes};
+  regions.setBody(regions.stmtRegion(nodes.exprStmt(nodes.assignExpr(nodes.varExpr(x), sum))));
+  fcnWithBody("g");
+
+  std::string text;
+  bool threw = false;
+  ASSERT_TRUE(quilltest::runOnStackOf(256 << 10, [&] {
+    text = CG::emitQuill(global);
+    try {
+      CG::emitQuill(sum);
+    } catch (const CG::QulNestingTooDeep&) {
+      threw = true;
+    }
+  }));
+  EXPECT_EQ(0u, text.find("\nfunction((),(),f)\n{\n    var(int32,x);\n    =(x,+(+(+("));
+  const std::string ending = "Could not emit function 'f' because I caught a nesting too deep to print: the thread's "
+                             "stack is nearly used up\n}\nfunction((),(),g)\n{\n}\n";
+  ASSERT_GT(text.size(), ending.size());
+  EXPECT_EQ(ending, text.substr(text.size() - ending.size()));
+  EXPECT_TRUE(threw) << "an expression printed alone passes the failure to the caller";
+}
+
 // A function header opens a compound segment that only a body or a prototype's ";" closes.
 TEST_F(Aborts, FunctionWithoutBodyLeavesItsSegmentOpen) {
   CG::Fcn::create(global, "g");

@@ -6,6 +6,7 @@
 
 #include "ir/symbol.h"
 #include "tests/parser_support.h"
+#include "tests/support/irbuild.h"
 
 namespace {
 
@@ -145,6 +146,28 @@ TEST(RoundTripInput, GotosBecomeStructuredFlow) {
             "        =(x,3);\n        =(x,4);\n    }\n    =(x,5);\n}\n",
             once);
   EXPECT_EQ(once, parseAndEmit(once));
+}
+
+// A flat text whose gotos jump to labels in the reverse order nests one if in the else branch of the
+// last: deeper than a small stack can print. Its function ends with a note; the next one prints.
+TEST(RoundTripInput, GotosNestedDeeperThanTheStackEndTheirFunctionWithANote) {
+  constexpr int kJumps = 20000;
+  std::string text = "x <- var(int32,x);\nf <- function((),(),f) {\n";
+  for (int jump = 0; jump < kJumps; ++jump)
+    text += "if(<(x," + std::to_string(jump) + ")) { goto(L" + std::to_string(jump) + "); } else { }\n";
+  for (int jump = kJumps - 1; jump >= 0; --jump)
+    text += "label(L" + std::to_string(jump) + ");\n=(x," + std::to_string(jump) + ");\n";
+  text += "}\nfunction((),(),g) { }\n";
+  quill_parse_test::Module module;
+  module.parse(text);
+
+  std::string printed;
+  ASSERT_TRUE(quilltest::runOnStackOf(256 << 10, [&] { printed = module.emit(); }));
+  EXPECT_EQ(0u, printed.find("\nvar(int32,x);\nfunction((),(),f)\n{\n    if(<(x,0)) {\n    } else {\n"));
+  const std::string ending = "Could not emit function 'f' because I caught a nesting too deep to print: the thread's "
+                             "stack is nearly used up\n}\nfunction((),(),g)\n{\n}\n";
+  ASSERT_GT(printed.size(), ending.size());
+  EXPECT_EQ(ending, printed.substr(printed.size() - ending.size()));
 }
 
 // An expression whose type the checker cannot tell (a dereference of a non-pointer, a cast without a

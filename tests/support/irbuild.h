@@ -8,6 +8,9 @@
 #include "ir/type.h"
 #include "ir/typefactory.h"
 
+#include <pthread.h>
+
+#include <cstddef>
 #include <string>
 
 namespace quilltest {
@@ -33,6 +36,24 @@ struct IrFixture {
 
 inline std::string emitWith(CG_Obj* aObj, int aOptions) {
   return CG::emitQuillEx(aObj, CG::QulEmitterOptions(nullptr, aOptions));
+}
+
+// Runs aWork on a thread of its own whose stack holds aStackBytes, and waits for it: a walk too deep for
+// that stack then costs little time and memory. False when no such thread could be made.
+template <class Work> bool runOnStackOf(size_t aStackBytes, Work aWork) {
+  pthread_attr_t attributes;
+  pthread_attr_init(&attributes);
+  pthread_attr_setstacksize(&attributes, aStackBytes);
+  pthread_t thread;
+  auto run = [](void* aWorkPtr) -> void* {
+    (*static_cast<Work*>(aWorkPtr))();
+    return nullptr;
+  };
+  bool started = pthread_create(&thread, &attributes, run, &aWork) == 0;
+  if (started)
+    pthread_join(thread, nullptr);
+  pthread_attr_destroy(&attributes);
+  return started;
 }
 
 } // namespace quilltest
