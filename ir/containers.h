@@ -90,7 +90,12 @@ protected:
     return static_cast<size_t>(bits);
   }
 
-  int64_t findEntry(K aKey) const {
+  // The entry index of aKey, or -1; aFirstTombstone, when given, receives the first removed slot the probe
+  // passed (-1 when none), where an insertion of aKey can go.
+  int64_t findEntry(K aKey, int64_t* aFirstTombstone = nullptr) const {
+    if (aFirstTombstone != nullptr) {
+      *aFirstTombstone = -1;
+    }
     if (fSlots.empty()) {
       return -1;
     }
@@ -100,6 +105,9 @@ protected:
       if (index == kEmpty) {
         return -1;
       }
+      if (index == kTombstone && aFirstTombstone != nullptr && *aFirstTombstone < 0) {
+        *aFirstTombstone = static_cast<int64_t>(slot);
+      }
       if (index >= 0 && fEntries[index].first == aKey) {
         return index;
       }
@@ -108,18 +116,26 @@ protected:
 
   // Returns the entry index for aKey, appending a new entry (and counting a modification)
   // when the key is absent.
+  // A removed slot on the key's probe is reused: a key removed and inserted again and again (a name taken
+  // over by one function after another) keeps a short probe instead of lengthening it each time.
   size_t findOrInsert(K aKey, bool* aInserted) {
-    int64_t existing = findEntry(aKey);
+    int64_t tombstone = -1;
+    int64_t existing = findEntry(aKey, &tombstone);
     *aInserted = existing < 0;
     if (existing >= 0) {
       return static_cast<size_t>(existing);
     }
-    if ((fUsedSlots + 1) * 4 >= fSlots.size() * 3) {
+    if (tombstone < 0 && (fUsedSlots + 1) * 4 >= fSlots.size() * 3) {
       rebuild();
     }
     fEntries.push_back(Entry{aKey, V{}, true});
-    placeInSlots(aKey, static_cast<int32_t>(fEntries.size() - 1));
-    ++fUsedSlots;
+    int32_t index = static_cast<int32_t>(fEntries.size() - 1);
+    if (tombstone >= 0) {
+      fSlots[tombstone] = index;
+    } else {
+      placeInSlots(aKey, index);
+      ++fUsedSlots;
+    }
     ++fLiveCount;
     ++fModCount;
     return fEntries.size() - 1;
