@@ -53,16 +53,33 @@ int Scope::numSymbols() const {
 }
 
 void Scope::addChildScope(Scope* aChild) {
-  if (!hasChildScope(aChild)) {
-    fChildren.push_back(aChild);
+  if (hasChildScope(aChild)) {
+    return;
+  }
+  fChildren.push_back(aChild);
+  if (aChild->fParent == this) {
+    aChild->fListedInParent = true;
   }
 }
 
+// A scope is listed at most once. The search starts from the end, where a scope made and dropped at once
+// (a parameter list's) stands.
 void Scope::removeChildScope(Scope* aChild) {
-  fChildren.erase(std::remove(fChildren.begin(), fChildren.end(), aChild), fChildren.end());
+  if (!hasChildScope(aChild)) {
+    return;
+  }
+  auto listed = std::find(fChildren.rbegin(), fChildren.rend(), aChild);
+  fChildren.erase(std::next(listed).base());
+  if (aChild->fParent == this) {
+    aChild->fListedInParent = false;
+  }
 }
 
+// Constant time for the scope's own children, which are the only ones the IR lists.
 bool Scope::hasChildScope(const Scope* aChild) const {
+  if (aChild != nullptr && aChild->fParent == this) {
+    return aChild->fListedInParent;
+  }
   return std::find(fChildren.begin(), fChildren.end(), aChild) != fChildren.end();
 }
 

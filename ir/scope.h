@@ -50,6 +50,8 @@ private:
   Symbol* fLastSymbol = nullptr;
   std::vector<Scope*> fChildren;
   Fcn* fOwningFcn = nullptr;
+  // This scope stands in its parent's child list.
+  bool fListedInParent = false;
 };
 
 class ChildScopeIterator {

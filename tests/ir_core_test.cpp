@@ -662,6 +662,35 @@ TEST(ScopeTest, ChildOrderLookupAndDestroy) {
   EXPECT_EQ(shadow->scope(), nullptr);
 }
 
+// A scope stands in a child list at most once, whether the list is its parent's or another scope's, and
+// leaves it when removed, also after a removal and a second adding.
+TEST(ScopeTest, ChildListHoldsEachScopeOnce) {
+  CG_Ctx ctx;
+  Scope* global = ctx.globalScope();
+  Scope* a = cg_scope_create(global, "a", ctx.pool());
+  Scope* b = cg_scope_create(global, "b", ctx.pool());
+  Scope* foreign = cg_scope_create(a, "foreign", ctx.pool());
+  global->addChildScope(a);
+  EXPECT_EQ(global->childScopes(), (std::vector<Scope*>{a, b}));
+
+  global->removeChildScope(a);
+  global->removeChildScope(a);
+  EXPECT_FALSE(global->hasChildScope(a));
+  global->addChildScope(a);
+  global->addChildScope(a);
+  EXPECT_EQ(global->childScopes(), (std::vector<Scope*>{b, a}));
+
+  global->addChildScope(foreign);
+  global->addChildScope(foreign);
+  EXPECT_TRUE(global->hasChildScope(foreign));
+  EXPECT_TRUE(a->hasChildScope(foreign));
+  EXPECT_EQ(global->childScopes(), (std::vector<Scope*>{b, a, foreign}));
+  global->removeChildScope(foreign);
+  EXPECT_FALSE(global->hasChildScope(foreign));
+  EXPECT_TRUE(a->hasChildScope(foreign));
+  EXPECT_FALSE(global->hasChildScope(nullptr));
+}
+
 TEST(ScopeTest, FunctionScopesJoinTheTreeOnlyWithAGraph) {
   CG_Ctx ctx;
   TypeFactory types(&ctx);
