@@ -2,6 +2,7 @@
 #include "parse/gotostmt.h"
 
 #include <algorithm>
+#include <unordered_map>
 
 #include "ir/cfg.h"
 #include "ir/ctx.h"
@@ -199,7 +200,12 @@ void QulTransformGoto::replaceLabelWithMerge(QulLabelStmt* aLabel, MergeStmt* aM
 
 InPort QulTransformGoto::availableInPort(MergeStmt* aMerge)
 {
-    for (int i = 0; i < aMerge->numInPorts(); ++i) {
+    return availableInPort(aMerge, 0);
+}
+
+InPort QulTransformGoto::availableInPort(MergeStmt* aMerge, int aFirst)
+{
+    for (int i = aFirst; i < aMerge->numInPorts(); ++i) {
         if (aMerge->inEdge(i) == nullptr) {
             return InPort(aMerge, i);
         }
@@ -207,8 +213,11 @@ InPort QulTransformGoto::availableInPort(MergeStmt* aMerge)
     return InPort();
 }
 
+// A merge's ports fill in order and none is freed here, so the search for its next free port resumes where
+// the last one ended: many gotos to one label cost linear time.
 void QulTransformGoto::transformGotos(Merges* aMerges, Fcn*, Gotos* aGotos)
 {
+    std::unordered_map<MergeStmt*, int> searchFrom;
     for (Gotos::Iterator it = aGotos->iterator(); it.hasCurrent(); it.advance()) {
         QulGotoStmt* gotoStmt = it.current();
         MergeStmt** merge = aMerges->lookup(gotoStmt->label());
@@ -222,9 +231,11 @@ void QulTransformGoto::transformGotos(Merges* aMerges, Fcn*, Gotos* aGotos)
             continue;
         }
         gotoStmt->disconnectInEdge(0);
-        InPort port = availableInPort(*merge);
+        int& firstUntried = searchFrom[*merge];
+        InPort port = availableInPort(*merge, firstUntried);
         if (port.valid()) {
             from.connect(port);
+            firstUntried = port.index + 1;
         }
         gotoStmt->disconnectOutEdge(0);
         gotoStmt->markForDeletion();

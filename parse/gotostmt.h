@@ -89,7 +89,9 @@ protected:
     Merges* replaceLabelsWithMergeStmts(Sizes* aSizes, Fcn* aFcn, Labels* aLabels);
     void replaceLabelWithMerge(QulLabelStmt* aLabel, MergeStmt* aMerge);
     void transformGotos(Merges* aMerges, Fcn* aFcn, Gotos* aGotos);
+    // The lowest-numbered in-port with no incoming edge (from aFirst on), or an invalid port.
     InPort availableInPort(MergeStmt* aMerge);
+    InPort availableInPort(MergeStmt* aMerge, int aFirst);
     void incrementLabel(Sizes* aSizes, char* aLabel);
     void decrementLabel(Sizes* aSizes, char* aLabel);
     MemPool* pool() const { return fPool; }
