@@ -1,0 +1,66 @@
+// Texts made of one shape repeated n times, the shapes that once cost quadratic time: each benchmark reports
+// its complexity in n, which must come out linear (oN) or n log n.
+#include "emit/emitter.h"
+#include "ir/ctx.h"
+#include "ir/scope.h"
+#include "parse/parser.h"
+
+#include <benchmark/benchmark.h>
+
+#include <memory>
+#include <string>
+
+namespace {
+
+// n conditional gotos to one label at the end: the label's merge gets n + 1 in-ports.
+std::string gotosToOneLabel(int aCount) {
+  std::string text = "function((var(int32,x)),(var(int32,y)),f)\n{\n";
+  for (int i = 0; i < aCount; ++i)
+    text += "if(<(x," + std::to_string(i) + ")) { goto(L); } else { }\n";
+  return text + "label(L);\n=(y,1);\n}\n";
+}
+
+// n functions whose parameters share their names, each calling the next one: every function takes the
+// names x and y over from the one before, and each makes and drops a parameter scope.
+std::string functionsSharingNames(int aCount) {
+  std::string text;
+  for (int i = 0; i < aCount; ++i)
+    text += "function((var(int32,x)),(var(int32,y)),f" + std::to_string(i) + ")\n{\nf" +
+            std::to_string((i + 1) % aCount) + "(x);\n}\n";
+  return text;
+}
+
+void parse(CG_Ctx& aCtx, const std::string& aText) {
+  CG::QulParser parser(&aCtx, aCtx.pool(), aCtx.globalScope(), aCtx.globalScope());
+  parser.parse(aText.c_str());
+}
+
+// Only parsing is timed: n gotos to one label print as n nested if statements, a text of quadratic size.
+void BM_ParseGotosToOneLabel(benchmark::State& aState) {
+  const std::string text = gotosToOneLabel(static_cast<int>(aState.range(0)));
+  for (auto _ : aState) {
+    auto ctx = std::make_unique<CG_Ctx>();
+    parse(*ctx, text);
+    aState.PauseTiming();
+    ctx.reset();
+    aState.ResumeTiming();
+  }
+  aState.SetComplexityN(aState.range(0));
+}
+BENCHMARK(BM_ParseGotosToOneLabel)->Arg(5000)->Arg(20000)->Arg(80000)->Unit(benchmark::kMillisecond)->Complexity();
+
+void BM_FmtFunctionsSharingNames(benchmark::State& aState) {
+  const std::string text = functionsSharingNames(static_cast<int>(aState.range(0)));
+  for (auto _ : aState) {
+    auto ctx = std::make_unique<CG_Ctx>();
+    parse(*ctx, text);
+    benchmark::DoNotOptimize(CG::emitQuill(ctx->globalScope()));
+    aState.PauseTiming();
+    ctx.reset();
+    aState.ResumeTiming();
+  }
+  aState.SetComplexityN(aState.range(0));
+}
+BENCHMARK(BM_FmtFunctionsSharingNames)->Arg(5000)->Arg(20000)->Arg(80000)->Unit(benchmark::kMillisecond)->Complexity();
+
+} // namespace
