@@ -30,22 +30,30 @@ std::string functionsSharingNames(int aCount) {
   return text;
 }
 
+// One string initial value of n bytes: a token far longer than the scanner's buffer.
+std::string longString(int aCount) {
+  return "var(string,s <- '" + std::string(static_cast<size_t>(aCount), 'a') + "' );\n";
+}
+
 void parse(CG_Ctx& aCtx, const std::string& aText) {
   CG::QulParser parser(&aCtx, aCtx.pool(), aCtx.globalScope(), aCtx.globalScope());
   parser.parse(aText.c_str());
 }
 
-// Only parsing is timed: n gotos to one label print as n nested if statements, a text of quadratic size.
-void BM_ParseGotosToOneLabel(benchmark::State& aState) {
-  const std::string text = gotosToOneLabel(static_cast<int>(aState.range(0)));
+void parseEach(benchmark::State& aState, const std::string& aText) {
   for (auto _ : aState) {
     auto ctx = std::make_unique<CG_Ctx>();
-    parse(*ctx, text);
+    parse(*ctx, aText);
     aState.PauseTiming();
     ctx.reset();
     aState.ResumeTiming();
   }
   aState.SetComplexityN(aState.range(0));
+}
+
+// Only parsing is timed: n gotos to one label print as n nested if statements, a text of quadratic size.
+void BM_ParseGotosToOneLabel(benchmark::State& aState) {
+  parseEach(aState, gotosToOneLabel(static_cast<int>(aState.range(0))));
 }
 BENCHMARK(BM_ParseGotosToOneLabel)->Arg(5000)->Arg(20000)->Arg(80000)->Unit(benchmark::kMillisecond)->Complexity();
 
@@ -62,5 +70,10 @@ void BM_FmtFunctionsSharingNames(benchmark::State& aState) {
   aState.SetComplexityN(aState.range(0));
 }
 BENCHMARK(BM_FmtFunctionsSharingNames)->Arg(5000)->Arg(20000)->Arg(80000)->Unit(benchmark::kMillisecond)->Complexity();
+
+void BM_ParseLongString(benchmark::State& aState) {
+  parseEach(aState, longString(static_cast<int>(aState.range(0))));
+}
+BENCHMARK(BM_ParseLongString)->Arg(1 << 20)->Arg(1 << 22)->Arg(1 << 24)->Unit(benchmark::kMillisecond)->Complexity();
 
 } // namespace
