@@ -1,5 +1,6 @@
-// Texts made of one shape repeated n times, the shapes that once cost quadratic time: each benchmark reports
-// its complexity in n, which must come out linear (oN) or n log n.
+// Texts made of one shape repeated n times, or one token n bytes long: shapes that once cost quadratic time.
+// Each benchmark reports its complexity in n, which must come out n or n log n; a long number is bound by
+// the multiplication of wide integers, about n^1.6, which the fit shows as the nearer of n log n and n^2.
 #include "emit/emitter.h"
 #include "ir/ctx.h"
 #include "ir/scope.h"
@@ -33,6 +34,11 @@ std::string functionsSharingNames(int aCount) {
 // One string initial value of n bytes: a token far longer than the scanner's buffer.
 std::string longString(int aCount) {
   return "var(string,s <- '" + std::string(static_cast<size_t>(aCount), 'a') + "' );\n";
+}
+
+// One integer constant of n decimal digits, which wraps to 32 bits.
+std::string longNumber(int aCount) {
+  return "function((),(var(int32,y)),f)\n{\n=(y,1" + std::string(static_cast<size_t>(aCount - 1), '7') + ");\n}\n";
 }
 
 void parse(CG_Ctx& aCtx, const std::string& aText) {
@@ -75,5 +81,10 @@ void BM_ParseLongString(benchmark::State& aState) {
   parseEach(aState, longString(static_cast<int>(aState.range(0))));
 }
 BENCHMARK(BM_ParseLongString)->Arg(1 << 20)->Arg(1 << 22)->Arg(1 << 24)->Unit(benchmark::kMillisecond)->Complexity();
+
+void BM_ParseLongNumber(benchmark::State& aState) {
+  parseEach(aState, longNumber(static_cast<int>(aState.range(0))));
+}
+BENCHMARK(BM_ParseLongNumber)->Arg(100000)->Arg(400000)->Arg(1600000)->Unit(benchmark::kMillisecond)->Complexity();
 
 } // namespace

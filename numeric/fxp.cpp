@@ -37,12 +37,18 @@ Rational scaledByPowerOfTwo(const Rational& aValue, long aExponent) {
   return aValue * Rational::powerOfTwo(aExponent);
 }
 
-// Every finite double is a dyadic rational; this is it exactly.
+// Every finite double is a dyadic rational; this is it exactly, in lowest terms, so that the usual scale 1
+// and bias 0 keep a literal's denominator 1.
 Rational exactRational(double aValue) {
+  if (aValue == 0)
+    return Rational(0);
   int exponent = 0;
   double fraction = std::frexp(aValue, &exponent);
   auto significand = static_cast<int64_t>(std::ldexp(fraction, 53));
-  return scaledByPowerOfTwo(Rational(significand), static_cast<long>(exponent) - 53);
+  long scale = static_cast<long>(exponent) - 53;
+  for (; significand % 2 == 0; significand /= 2)
+    ++scale;
+  return scaledByPowerOfTwo(Rational(significand), scale);
 }
 
 Rational scaleOf(const DataType& aType) {
@@ -90,6 +96,9 @@ bool roundsUp(MathMode::Rounding aRounding, const BigInt& aFloor, const BigInt& 
 
 BigInt roundToInteger(const Rational& aValue, MathMode::Rounding aRounding) {
   const BigInt& denominator = aValue.denominator();
+  // An integer already: a long one would cost a long division by 1.
+  if (denominator == 1)
+    return aValue.numerator();
   BigInt quotient, remainder;
   divideFloor(aValue.numerator(), denominator, quotient, remainder);
   if (roundsUp(aRounding, quotient, remainder, denominator))

@@ -1,6 +1,8 @@
 // Number texts: scanning literals into exact rationals.
 #include "numeric/numbertext.h"
 
+#include <cstdint>
+
 #include <cctype>
 #include <string>
 
@@ -117,14 +119,40 @@ int NumberScanner::acceptRadixPrefix() {
   return radix;
 }
 
-BigInt NumberScanner::scanDigits(int aRadix, size_t& aCount) {
-  BigInt value = 0;
-  for (int digit = digitValue(peek()); digit >= 0 && digit < aRadix; digit = digitValue(peek())) {
-    value = value * aRadix + digit;
-    ++aCount;
-    ++fPos;
+// The value of aCount digits, each below aRadix. Short runs are gathered into a machine word and added to the
+// wide value a word at a time; a long run is split in halves, so that the wide steps are few multiplications
+// of balanced size (which the wide integers do in less than quadratic time) instead of one step per word,
+// each costing the length of the value so far.
+BigInt digitsValue(const char* aDigits, size_t aCount, int aRadix) {
+  constexpr size_t kSplitAbove = 2000;
+  if (aCount > kSplitAbove) {
+    size_t lowCount = aCount / 2;
+    BigInt high = digitsValue(aDigits, aCount - lowCount, aRadix);
+    BigInt scale = boost::multiprecision::pow(BigInt(aRadix), static_cast<unsigned>(lowCount));
+    return high * scale + digitsValue(aDigits + aCount - lowCount, lowCount, aRadix);
   }
-  return value;
+  constexpr uint64_t kChunkLimit = uint64_t{1} << 57;
+  BigInt value = 0;
+  uint64_t chunk = 0;
+  uint64_t chunkScale = 1;
+  for (size_t i = 0; i < aCount; ++i) {
+    chunk = chunk * aRadix + digitValue(aDigits[i]);
+    chunkScale *= aRadix;
+    if (chunkScale >= kChunkLimit) {
+      value = value * chunkScale + chunk;
+      chunk = 0;
+      chunkScale = 1;
+    }
+  }
+  return chunkScale > 1 ? value * chunkScale + chunk : value;
+}
+
+BigInt NumberScanner::scanDigits(int aRadix, size_t& aCount) {
+  size_t start = fPos;
+  for (int digit = digitValue(peek()); digit >= 0 && digit < aRadix; digit = digitValue(peek()))
+    ++fPos;
+  aCount += fPos - start;
+  return digitsValue(fText + start, fPos - start, aRadix);
 }
 
 long NumberScanner::scanSmallNumber(long aLimit, const char* aWhat) {

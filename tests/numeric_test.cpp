@@ -137,6 +137,30 @@ TEST(Parse, HugeDecimalTextsStayExact) {
   EXPECT_EQ(parse(DataType::intT(true, 1024), "-1").compactBytes(), std::vector<uint8_t>(128, 0xFF));
 }
 
+// Digits are read a machine word at a time and long runs are split in halves: every length, around the word
+// and the split, must give the value the wide integers read from the same text.
+TEST(Parse, LongDigitRunsStayExact) {
+  std::mt19937 generator(20261206);
+  DataType s1024 = DataType::intT(true, 1024);
+  const BigInt modulus = BigInt(1) << 1024;
+  for (int radix : {10, 16, 8}) {
+    for (int length : {1, 17, 18, 19, 20, 40, 2000, 2001, 5003}) {
+      std::string digits;
+      for (int i = 0; i < length; ++i)
+        digits += "0123456789abcdef"[std::uniform_int_distribution<int>(i == 0 ? 1 : 0, radix - 1)(generator)];
+      const std::string prefix = radix == 16 ? "0x" : radix == 8 ? "0o" : "";
+      BigInt expected = BigInt((radix == 16 ? "0x" : radix == 8 ? "0" : "") + digits) % modulus;
+      if (boost::multiprecision::bit_test(expected, 1023))
+        expected -= modulus;
+      EXPECT_EQ(parse(s1024, prefix + digits, MathMode::floorWrap()).toString(), expected.str())
+          << "radix " << radix << ", " << length << " digits";
+    }
+  }
+  const std::string longFraction = "0.1" + std::string(5000, '3');
+  EXPECT_EQ(bitsOf(parse(DataType::doubleT(), longFraction).toDouble()),
+            bitsOf(std::strtod(longFraction.c_str(), nullptr)));
+}
+
 TEST(FixedPoint, FractionsQuantiseOntoTheGrid) {
   struct Row {
     DataType type;
