@@ -361,6 +361,22 @@ TEST_F(Aborts, ExpressionNestedDeeperThanTheStackEndsItsFunctionWithANote) {
   EXPECT_TRUE(threw) << "an expression printed alone passes the failure to the caller";
 }
 
+TEST_F(Aborts, TypeNestedDeeperThanTheStackPassesTheFailureToTheCaller) {
+  CG::Type* type = int32();
+  for (int level = 0; level < 20000; ++level)
+    type = types.pointerType(type);
+  bool threw = false;
+  ASSERT_TRUE(quilltest::runOnStackOf(256 << 10, [&] {
+    try {
+      CG::emitQuill(type);
+    } catch (const CG::QulNestingTooDeep&) {
+      threw = true;
+    }
+  }));
+  EXPECT_TRUE(threw);
+  EXPECT_EQ("pointer(pointer(int32))", CG::emitQuill(types.pointerType(types.pointerType(int32()))));
+}
+
 // A function header opens a compound segment that only a body or a prototype's ";" closes.
 TEST_F(Aborts, FunctionWithoutBodyLeavesItsSegmentOpen) {
   CG::Fcn::create(global, "g");
