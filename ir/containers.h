@@ -114,10 +114,9 @@ protected:
     }
   }
 
-  // Returns the entry index for aKey, appending a new entry (and counting a modification)
-  // when the key is absent.
-  // A removed slot on the key's probe is reused: a key removed and inserted again and again (a name taken
-  // over by one function after another) keeps a short probe instead of lengthening it each time.
+  // Returns the entry index for aKey, appending a new entry (and counting a modification) when the key is
+  // absent. A removed slot on the key's probe is reused: a key removed and inserted again and again (a name
+  // taken over by one function after another) keeps a short probe instead of lengthening it each time.
   size_t findOrInsert(K aKey, bool* aInserted) {
     int64_t tombstone = -1;
     int64_t existing = findEntry(aKey, &tombstone);

@@ -1,9 +1,8 @@
 // Number texts: scanning literals into exact rationals.
 #include "numeric/numbertext.h"
 
-#include <cstdint>
-
 #include <cctype>
+#include <cstdint>
 #include <string>
 
 namespace FXP {
