@@ -631,11 +631,16 @@ TEST(SymbolicSizeTest, UniquingAndText) {
   EXPECT_TRUE(SymbolicSizeFactory::isSizeOperator("-u", 1));
 }
 
-TEST(ScopeTest, ChildOrderLookupAndDestroy) {
+// Two scopes a and b in the global scope, in that order.
+class ScopeTree : public ::testing::Test {
+protected:
   CG_Ctx ctx;
   Scope* global = ctx.globalScope();
   Scope* a = cg_scope_create(global, "a", ctx.pool());
   Scope* b = cg_scope_create(global, "b", ctx.pool());
+};
+
+TEST_F(ScopeTree, ChildOrderLookupAndDestroy) {
   Scope* inner = cg_scope_create(a, "inner", ctx.pool());
   EXPECT_EQ(global->childScopes(), (std::vector<Scope*>{a, b}));
   EXPECT_EQ(global->findSubScope("b"), b);
@@ -664,11 +669,7 @@ TEST(ScopeTest, ChildOrderLookupAndDestroy) {
 
 // A scope stands in a child list at most once, whether the list is its parent's or another scope's, and
 // leaves it when removed, also after a removal and a second adding.
-TEST(ScopeTest, ChildListHoldsEachScopeOnce) {
-  CG_Ctx ctx;
-  Scope* global = ctx.globalScope();
-  Scope* a = cg_scope_create(global, "a", ctx.pool());
-  Scope* b = cg_scope_create(global, "b", ctx.pool());
+TEST_F(ScopeTree, ChildListHoldsEachScopeOnce) {
   Scope* foreign = cg_scope_create(a, "foreign", ctx.pool());
   global->addChildScope(a);
   EXPECT_EQ(global->childScopes(), (std::vector<Scope*>{a, b}));
