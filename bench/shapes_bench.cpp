@@ -31,6 +31,17 @@ std::string functionsSharingNames(int aCount) {
   return text;
 }
 
+// A function of n parameters and a call that passes n arguments to it.
+std::string manyParameters(int aCount) {
+  std::string params, args;
+  for (int i = 0; i < aCount; ++i) {
+    params += (i ? ",var(int32,a" : "var(int32,a") + std::to_string(i) + ")";
+    args += (i ? "," : "") + std::to_string(i);
+  }
+  return "function((" + params + "),(var(int32,y)),f)\n{\n=(y,a0);\n}\n" +
+         "function((),(var(int32,z)),g)\n{\nf(" + args + ");\n}\n";
+}
+
 // One string initial value of n bytes: a token far longer than the scanner's buffer.
 std::string longString(int aCount) {
   return "var(string,s <- '" + std::string(static_cast<size_t>(aCount), 'a') + "' );\n";
@@ -57,17 +68,11 @@ void parseEach(benchmark::State& aState, const std::string& aText) {
   aState.SetComplexityN(aState.range(0));
 }
 
-// Only parsing is timed: n gotos to one label print as n nested if statements, a text of quadratic size.
-void BM_ParseGotosToOneLabel(benchmark::State& aState) {
-  parseEach(aState, gotosToOneLabel(static_cast<int>(aState.range(0))));
-}
-BENCHMARK(BM_ParseGotosToOneLabel)->Arg(5000)->Arg(20000)->Arg(80000)->Unit(benchmark::kMillisecond)->Complexity();
-
-void BM_FmtFunctionsSharingNames(benchmark::State& aState) {
-  const std::string text = functionsSharingNames(static_cast<int>(aState.range(0)));
+// Parsing and printing, as "quill fmt" does.
+void fmtEach(benchmark::State& aState, const std::string& aText) {
   for (auto _ : aState) {
     auto ctx = std::make_unique<CG_Ctx>();
-    parse(*ctx, text);
+    parse(*ctx, aText);
     benchmark::DoNotOptimize(CG::emitQuill(ctx->globalScope()));
     aState.PauseTiming();
     ctx.reset();
@@ -75,7 +80,22 @@ void BM_FmtFunctionsSharingNames(benchmark::State& aState) {
   }
   aState.SetComplexityN(aState.range(0));
 }
+
+// Only parsing is timed: n gotos to one label print as n nested if statements, a text of quadratic size.
+void BM_ParseGotosToOneLabel(benchmark::State& aState) {
+  parseEach(aState, gotosToOneLabel(static_cast<int>(aState.range(0))));
+}
+BENCHMARK(BM_ParseGotosToOneLabel)->Arg(5000)->Arg(20000)->Arg(80000)->Unit(benchmark::kMillisecond)->Complexity();
+
+void BM_FmtFunctionsSharingNames(benchmark::State& aState) {
+  fmtEach(aState, functionsSharingNames(static_cast<int>(aState.range(0))));
+}
 BENCHMARK(BM_FmtFunctionsSharingNames)->Arg(5000)->Arg(20000)->Arg(80000)->Unit(benchmark::kMillisecond)->Complexity();
+
+void BM_FmtManyParameters(benchmark::State& aState) {
+  fmtEach(aState, manyParameters(static_cast<int>(aState.range(0))));
+}
+BENCHMARK(BM_FmtManyParameters)->Arg(20000)->Arg(80000)->Arg(320000)->Unit(benchmark::kMillisecond)->Complexity();
 
 void BM_ParseLongString(benchmark::State& aState) {
   parseEach(aState, longString(static_cast<int>(aState.range(0))));

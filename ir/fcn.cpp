@@ -97,38 +97,30 @@ Var* Fcn::makeIoVar(Type* aType, const char* aName) {
 
 Var* Fcn::addInput(Type* aType, const char* aName) {
   Var* var = makeIoVar(aType, aName);
-  fInputs.push_back(var);
+  addInputVar(var);
   return var;
 }
 
 Var* Fcn::addOutput(Type* aType, const char* aName) {
   Var* var = makeIoVar(aType, aName);
-  fOutputs.push_back(var);
+  addOutputVar(var);
   return var;
 }
 
 void Fcn::addInputVar(Var* aVar) {
   CG_ASSERT(aVar != nullptr && aVar->scope() == fIoScope, "ir/fcn.cpp");
   fInputs.push_back(aVar);
+  aVar->fParameterOf = this;
 }
 
 void Fcn::addOutputVar(Var* aVar) {
   CG_ASSERT(aVar != nullptr && aVar->scope() == fIoScope, "ir/fcn.cpp");
   fOutputs.push_back(aVar);
+  aVar->fParameterOf = this;
 }
 
 bool Fcn::isInputOrOutput(const Var* aVar) const {
-  for (Var* input : fInputs) {
-    if (input == aVar) {
-      return true;
-    }
-  }
-  for (Var* output : fOutputs) {
-    if (output == aVar) {
-      return true;
-    }
-  }
-  return false;
+  return aVar != nullptr && aVar->fParameterOf == this;
 }
 
 MethodConst* MethodConst::create(Scope* aScope, const char* aName, ClassType* aOwner, int aMethodKind,

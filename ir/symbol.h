@@ -21,6 +21,7 @@ namespace CG {
 
 class Cfg;
 class ClassType;
+class Fcn;
 class FcnType;
 class Scope;
 class Type;
@@ -121,9 +122,13 @@ private:
   bool has(uint32_t aBit) const { return (fVarFlags & aBit) != 0; }
   void set(uint32_t aBit, bool aOn) { fVarFlags = aOn ? (fVarFlags | aBit) : (fVarFlags & ~aBit); }
 
+  friend class Fcn;
+
   Type* fType;
   Const* fInitialValue = nullptr;
   uint32_t fVarFlags = 0;
+  // The function that took this variable as an input or output, so that asking costs no search of its list.
+  const Fcn* fParameterOf = nullptr;
 };
 
 class Const : public Symbol {

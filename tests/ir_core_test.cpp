@@ -709,6 +709,14 @@ TEST(ScopeTest, FunctionScopesJoinTheTreeOnlyWithAGraph) {
   EXPECT_TRUE(ExprTools::isIOVar(in));
   EXPECT_TRUE(ExprTools::isIOVar(out));
   EXPECT_FALSE(ExprTools::isIOVar(local));
+  // Only registered inputs and outputs count: not a variable merely made in the io scope, nor one moved out.
+  Fcn* other = Fcn::create(global, "g");
+  Var* stray = cg_var_create(other->ioScope(), types.doubleType(), "s");
+  EXPECT_FALSE(ExprTools::isIOVar(stray));
+  other->addInputVar(stray);
+  EXPECT_TRUE(ExprTools::isIOVar(stray));
+  global->addSymbol(stray);
+  EXPECT_FALSE(ExprTools::isIOVar(stray));
 
   FcnType* type = FcnType::cast(fcn->type());
   ASSERT_NE(type, nullptr);
