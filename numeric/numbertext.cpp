@@ -3,6 +3,7 @@
 
 #include <cctype>
 #include <cstdint>
+#include <map>
 #include <string>
 
 namespace FXP {
@@ -122,13 +123,17 @@ int NumberScanner::acceptRadixPrefix() {
 // wide value a word at a time; a long run is split in halves, so that the wide steps are few multiplications
 // of balanced size (which the wide integers do in less than quadratic time) instead of one step per word,
 // each costing the length of the value so far.
-BigInt digitsValue(const char* aDigits, size_t aCount, int aRadix) {
+// The splits of one level have one or two lengths, so aScales keeps each power of the radix made once.
+BigInt digitsValue(const char* aDigits, size_t aCount, int aRadix, std::map<size_t, BigInt>& aScales) {
   constexpr size_t kSplitAbove = 2000;
   if (aCount > kSplitAbove) {
     size_t lowCount = aCount / 2;
-    BigInt high = digitsValue(aDigits, aCount - lowCount, aRadix);
-    BigInt scale = boost::multiprecision::pow(BigInt(aRadix), static_cast<unsigned>(lowCount));
-    return high * scale + digitsValue(aDigits + aCount - lowCount, lowCount, aRadix);
+    BigInt high = digitsValue(aDigits, aCount - lowCount, aRadix, aScales);
+    auto scale = aScales.find(lowCount);
+    if (scale == aScales.end())
+      scale = aScales.emplace(lowCount, boost::multiprecision::pow(BigInt(aRadix), static_cast<unsigned>(lowCount)))
+                  .first;
+    return high * scale->second + digitsValue(aDigits + aCount - lowCount, lowCount, aRadix, aScales);
   }
   constexpr uint64_t kChunkLimit = uint64_t{1} << 57;
   BigInt value = 0;
@@ -151,7 +156,8 @@ BigInt NumberScanner::scanDigits(int aRadix, size_t& aCount) {
   for (int digit = digitValue(peek()); digit >= 0 && digit < aRadix; digit = digitValue(peek()))
     ++fPos;
   aCount += fPos - start;
-  return digitsValue(fText + start, fPos - start, aRadix);
+  std::map<size_t, BigInt> scales;
+  return digitsValue(fText + start, fPos - start, aRadix, scales);
 }
 
 long NumberScanner::scanSmallNumber(long aLimit, const char* aWhat) {
