@@ -292,6 +292,15 @@ void inferNodeType(QulParserCtx* aCtx, Expr* aExpr)
     aExpr->setType(type);
 }
 
+// The operand tree is broken, but the rest of it can still be typed: the report is severe, not fatal.
+void reportMissingChild(Node* aNode, int aIndex)
+{
+    const char* content = aNode->opName() != nullptr ? aNode->opName() : "unknownContent";
+    TheLogger::instance().logSevere("post_order_traverse_node::IllFormedIR",
+                                    "%s: The child '%i' of the node with content '%s' does not exist, but it should exist!",
+                                    locationOf(aNode).c_str(), aIndex, content);
+}
+
 struct InferFrame {
     Node* node;
     int next;
@@ -315,22 +324,39 @@ void inferTreeTypes(QulParserCtx* aCtx, Node* aRoot, std::vector<InferFrame>& aS
         int index = top.next--;
         Expr* child = top.node->input(index);
         if (child == nullptr) {
+            reportMissingChild(top.node, index);
             continue;
         }
         aStack.push_back(InferFrame{child, child->numInputs() - 1});
     }
 }
 
-// Scanning the node list reads memory front to back: far cheaper than walking the statements in
-// order, and most functions have no expression left untyped.
-bool hasUntypedExpr(Cfg* aCfg)
+bool isUntyped(Node* aNode)
+{
+    return aNode->isExpr() && static_cast<Expr*>(aNode)->type() != nullptr &&
+           UntypedType::isa(static_cast<Expr*>(aNode)->type());
+}
+
+bool hasMissingInput(Node* aNode)
+{
+    for (int index = 0; index < aNode->numInputs(); ++index) {
+        if (aNode->input(index) == nullptr) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// Whether the walk over a graph's operand trees has anything to type or report. Scanning the node
+// list reads memory front to back: far cheaper than walking the statements in order, and most
+// functions have no expression left untyped.
+bool needsTypeWalk(Cfg* aCfg)
 {
     if (aCfg == nullptr) {
         return false;
     }
     for (Node* node : aCfg->nodes()) {
-        if (node->isExpr() && static_cast<Expr*>(node)->type() != nullptr &&
-            UntypedType::isa(static_cast<Expr*>(node)->type())) {
+        if (isUntyped(node) || hasMissingInput(node)) {
             return true;
         }
     }
@@ -341,7 +367,7 @@ void inferTypes(QulParserCtx* aCtx)
 {
     std::vector<InferFrame> stack;
     for (Symbol* symbol = aCtx->targetScope()->firstSymbol(); symbol != nullptr; symbol = symbol->next()) {
-        if (!Fcn::isa(symbol) || !hasUntypedExpr(Fcn::cast(symbol)->cfg())) {
+        if (!Fcn::isa(symbol) || (!needsTypeWalk(Fcn::cast(symbol)->cfg()))) {
             continue;
         }
         for (StmtIterator it(Fcn::cast(symbol)); it.hasCurrent(); it.advance()) {

@@ -3,6 +3,8 @@
 
 #include "ir/cfg.h"
 #include "ir/node.h"
+#include "ir/nodefactory.h"
+#include "ir/region.h"
 #include "ir/symbol.h"
 #include "ir/typefactory.h"
 #include "tests/parser_support.h"
@@ -175,6 +177,28 @@ TEST(Semantics, ExpressionsLeftUntypedAreReported) {
   const std::string warning =
       "WARNING: post_order_traverse_node::TypeCheckUntyped: : Type checker returned untyped for expression ";
   EXPECT_EQ(warning + "'var'\n" + warning + "'var'\n" + warning + "'var'\n" + warning + "'='\n", log.text());
+}
+
+// Type inference walks every function of the target scope, also those built before the parse; a
+// broken operand tree is reported child by child and the walk goes on.
+TEST(Semantics, OperandTreeWithAMissingChildIsReportedAndTheParseGoesOn) {
+  CollectedLog log;
+  CG_Ctx ctx;
+  CG::TypeFactory types(&ctx);
+  CG::Var* x = cg_var_create(ctx.globalScope(), types.signedInt32Type(), "x");
+  CG::Fcn* broken = CG::Fcn::create(ctx.globalScope(), "broken");
+  broken->createCfg();
+  CG::NodeFactory nodes{broken, nullptr};
+  CG::RegionFactory regions{&nodes};
+  CG::Expr* sum = nodes.expr(CG::OP::PLUS, {nodes.varExpr(x), nodes.varExpr(x)});
+  sum->setInput(0, nullptr);
+  regions.setBody(regions.stmtRegion(nodes.exprStmt(nodes.assignExpr(nodes.varExpr(x), sum))));
+  CG::ManagedCGPool pool{&ctx};
+  CG::QulParser parser{&ctx, pool, ctx.globalScope(), ctx.globalScope()};
+  EXPECT_EQ(nullptr, parser.parse("f <- function((),(),f) { =(x,x); }"));
+  EXPECT_EQ("SEVERE: post_order_traverse_node::IllFormedIR: : The child '0' of the node with content '+' does not "
+            "exist, but it should exist!\n",
+            log.text());
 }
 
 std::string emitWithAllTypes(const std::string& aText) {
