@@ -467,13 +467,13 @@ Symbol* typeDef(QulParserCtx* aCtx, char* aSymbolName, TypeBuilder* aType, char*
     if (aType == nullptr) {
         QulMessages::userError(aCtx, "qulY::Rule::symbol_type::NullType", "%s: In qulY::Rule::symbol_type aType is NULL");
     }
+    // Types belong to the outer scope, like every type the parser builds, whichever scope is current.
     TypeBuilder* builder = aType;
-    Scope* scope = aCtx->currentScope();
+    Scope* scope = aCtx->outerScope();
     if (aAlias) {
         builder = aCtx->scratchPool()->make<RenamedTypeBuilder>(scope, aType, aIrName);
     } else if (aIrName != nullptr && NamedTypeBuilder::isa(aType) && NamedTypeBuilder::cast(aType)->name() == nullptr) {
         NamedTypeBuilder::cast(aType)->setName(aIrName);
-        NamedTypeBuilder::cast(aType)->setScope(scope);
     } else if (aIrName != nullptr) {
         builder = aCtx->scratchPool()->make<CopyTypeBuilder>(scope, aType, aIrName);
     }

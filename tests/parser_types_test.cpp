@@ -1,6 +1,7 @@
 // Type phrases: qualifiers, fixed-point short and long forms, sizes and named types.
 #include <gtest/gtest.h>
 
+#include "ir/scope.h"
 #include "ir/symbol.h"
 #include "ir/type.h"
 #include "tests/parser_support.h"
@@ -87,6 +88,24 @@ TEST(Types, TypedefNamesAStructAndEntersTheName) {
   EXPECT_STREQ("b c", type->fieldName(1));
   CG::Var* var = CG::Var::cast(first->next());
   EXPECT_EQ(type, CG::PointerType::cast(var->type())->baseType());
+}
+
+// Every way of defining a type puts it in the outer scope, whether the text stands in a scope block or the
+// parse fills a target scope of its own.
+TEST(Types, DefinedTypesBelongToTheOuterScope) {
+  CG_Ctx ctx;
+  CG::ManagedCGPool pool{&ctx};
+  CG::Scope* target = cg_scope_create(ctx.globalScope(), "t", pool);
+  CG::QulParser parser{&ctx, pool, ctx.globalScope(), target};
+  parser.parse("typedef(struct((int32,x)),P);\ntypealias(int32,Q);\n"
+               "scope(inner) { typedef(int32,R); typedef(enum((A,0)),E); v <- var(P,v); }\n");
+  for (CG::Symbol* symbol = target->firstSymbol(); symbol; symbol = symbol->next())
+    EXPECT_FALSE(CG::Type::isa(symbol)) << symbol->name();
+  std::vector<std::string> outer;
+  for (CG::Symbol* symbol = ctx.globalScope()->firstSymbol(); symbol; symbol = symbol->next())
+    if (CG::Type::isa(symbol))
+      outer.push_back(symbol->name());
+  EXPECT_EQ((std::vector<std::string>{"P", "Q", "R", "E"}), outer);
 }
 
 // A body's type builders go with the body; the types they built stay with the module.
