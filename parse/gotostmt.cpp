@@ -95,17 +95,18 @@ bool hasGotoOrLabel(Cfg* aCfg)
 
 } // namespace
 
+// The clean-up runs for every function: a graph built by hand may hold marked or unreachable
+// statements even when it has no goto to rewrite.
 void QulTransformGoto::transformFcn(Fcn* aFcn)
 {
-    if (!hasGotoOrLabel(aFcn->cfg())) {
-        return;
+    if (hasGotoOrLabel(aFcn->cfg())) {
+        Gotos* gotos = fPool->make<Gotos>();
+        Labels* labels = fPool->make<Labels>();
+        collectGotoAndLabelStmts(aFcn, gotos, labels);
+        Sizes* sizes = calculateLabelMergeSizes(aFcn, gotos, labels);
+        Merges* merges = replaceLabelsWithMergeStmts(sizes, aFcn, labels);
+        transformGotos(merges, aFcn, gotos);
     }
-    Gotos* gotos = fPool->make<Gotos>();
-    Labels* labels = fPool->make<Labels>();
-    collectGotoAndLabelStmts(aFcn, gotos, labels);
-    Sizes* sizes = calculateLabelMergeSizes(aFcn, gotos, labels);
-    Merges* merges = replaceLabelsWithMergeStmts(sizes, aFcn, labels);
-    transformGotos(merges, aFcn, gotos);
     cg_cfg_unhook_and_destroy_marked_nodes(aFcn->cfg());
     cg_cfg_delete_dead_edges_and_nodes(aFcn->cfg());
 }

@@ -245,6 +245,22 @@ TEST_F(Merges, MergeNothingReachesIsRebuiltWithoutPortsAndKeepsItsSuccessor) {
   EXPECT_EQ(0, rebuilt->numInPorts());
 }
 
+// The goto pass ends with the graph's clean-up even when it has nothing to rewrite: a graph built by hand
+// may hold statements marked for deletion or reached by nothing.
+TEST_F(Merges, GotoPassCleansUpAGraphWithoutGotos) {
+  CG::CommentStmt* kept = nodes.commentStmt("kept");
+  CG::CommentStmt* marked = nodes.commentStmt("marked");
+  CG::CommentStmt* unreached = nodes.commentStmt("unreached");
+  join(cfg->start(), 0, kept, 0);
+  join(kept, 0, marked, 0);
+  join(marked, 0, cfg->end(), 0);
+  marked->markForDeletion();
+  CG::QulTransformGoto(pool).transformFcn(fcn);
+  EXPECT_TRUE(marked->isDestroyed());
+  EXPECT_TRUE(unreached->isDestroyed());
+  EXPECT_EQ((std::vector<CG::Stmt*>{cfg->start(), kept, cfg->end()}), order());
+}
+
 TEST_F(Merges, RunningTwiceChangesNothing) {
   CG::IfStmt* test = nodes.ifStmt(nodes.varExpr(index));
   CG::MergeStmt* merge = nodes.mergeStmt(3);
