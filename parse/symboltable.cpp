@@ -133,7 +133,9 @@ void QulSymbolTable::prefillGlobalScope()
         if (symbol->name() == nullptr || symbol->name()[0] == '\0') {
             continue;
         }
-        if (Fcn::isa(symbol) && Fcn::cast(symbol)->isCoreFcn()) {
+        // A new parser sees the module's variables, functions, constants and types, but not its symbolic
+        // sizes: a text names those it uses with its own symbolicid definitions.
+        if ((Fcn::isa(symbol) && Fcn::cast(symbol)->isCoreFcn()) || SymbolicSize::isa(symbol)) {
             continue;
         }
         QulSymbol* entry = symbolFor(symbol);

@@ -253,6 +253,23 @@ TEST(Semantics, SymbolsBuiltBeforeTheParserAreVisible) {
   EXPECT_NE(std::string::npos, text.find("    =(built,built);\n    helper();\n")) << text;
 }
 
+// A parser finds the variables, functions, constants and types already in the global scope, but not its
+// symbolic sizes.
+TEST(Semantics, SymbolicSizesOfAnEarlierParserAreNotVisible) {
+  CG_Ctx ctx;
+  CG::ManagedCGPool pool{&ctx};
+  CG::QulParser first{&ctx, pool, ctx.globalScope(), ctx.globalScope()};
+  first.parse("symbolicid(n);\nv <- var(int32,v);");
+  CG::QulParser second{&ctx, pool, ctx.globalScope(), ctx.globalScope()};
+  second.parse("w <- var(int32,w);\nf <- function((),(),f) { =(w,v); }");
+  try {
+    second.parse("m <- var(matrix(int32,n),m);");
+    ADD_FAILURE() << "the size n was found";
+  } catch (const CG::MessageException& aError) {
+    EXPECT_EQ("qulY::Rule::symbolic_size_id::IdentifierNotDefined", aError.id());
+  }
+}
+
 TEST(Semantics, DefinitionsOfOneParseAreVisibleToTheNext) {
   Module module;
   module.parse("v <- var(int32,v);");
