@@ -253,14 +253,27 @@ Expr* quotedConstExpr(QulParserCtx* aCtx, char* aText)
     return aCtx->requireNodeFactory()->constExpr(constantOf(aCtx, type, aCtx->literalFactory()->stringLiteral(aText)));
 }
 
+namespace {
+
+// A function is a constant of the IR too: a name that denotes one stands for it as a value.
+Const* constantOrFunction(QulSymbol* aSymbol)
+{
+    if (aSymbol == nullptr) {
+        return nullptr;
+    }
+    return aSymbol->constView() != nullptr ? aSymbol->constView() : aSymbol->fcnView();
+}
+
+} // namespace
+
 Expr* nameExpr(QulParserCtx* aCtx, char* aName)
 {
     QulSymbol* symbol = aCtx->symbolTable()->lookup(aName);
     if (symbol != nullptr && symbol->varView() != nullptr) {
         return aCtx->requireNodeFactory()->varExpr(symbol->varView());
     }
-    if (symbol != nullptr && symbol->constView() != nullptr) {
-        return aCtx->requireNodeFactory()->constExpr(symbol->constView());
+    if (Const* constant = constantOrFunction(symbol)) {
+        return aCtx->requireNodeFactory()->constExpr(constant);
     }
     QulMessages::userError(aCtx, "qulY::Rule::var_or_const_expr::IdentifierNotInSymTab",
                            "%s: Unable to find |%s| in the symbol table", aName);
@@ -380,14 +393,14 @@ Expr* constValueExpr(QulParserCtx* aCtx, TypeBuilder* aResultType, TypeBuilder* 
 
 Expr* constNameExpr(QulParserCtx* aCtx, TypeBuilder* aType, char* aName, QulParamList* aParams)
 {
-    QulSymbol* symbol = aCtx->symbolTable()->lookup(aName);
-    if (symbol == nullptr || symbol->constView() == nullptr) {
+    Const* constant = constantOrFunction(aCtx->symbolTable()->lookup(aName));
+    if (constant == nullptr) {
         QulMessages::userError(aCtx, "qulY::Rule::const_expr::IdentifierNotConst",
                                "%s: Trying to create a constExpr using an identifier '%s' which is not a constant or a "
                                "function",
                                aName);
     }
-    return finish(aCtx, aCtx->requireNodeFactory()->constExpr(symbol->constView()), aType, aParams);
+    return finish(aCtx, aCtx->requireNodeFactory()->constExpr(constant), aType, aParams);
 }
 
 Expr* varNameExpr(QulParserCtx* aCtx, TypeBuilder* aType, char* aName, QulParamList* aParams)

@@ -14,11 +14,6 @@
 
 namespace CG {
 
-Const* QulSymbolFcn::constView()
-{
-    return fFcn;
-}
-
 QulSymbolTable::QulSymbolTable(CG_Ctx* aCtx, MemPool* aPool, OpTable* aOps) : fCtx(aCtx), fPool(aPool), fOps(aOps)
 {
     if (fOps == nullptr) {

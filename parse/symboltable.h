@@ -46,6 +46,7 @@ public:
     };
 
 CG_QUL_SYMBOL(QulSymbolConst, Const*, constView)
+CG_QUL_SYMBOL(QulSymbolFcn, Fcn*, fcnView)
 CG_QUL_SYMBOL(QulSymbolOp, int, opView)
 CG_QUL_SYMBOL(QulSymbolIntrinsic, int, intrinsicView)
 CG_QUL_SYMBOL(QulSymbolAlgorithmIntrinsic, int, algorithmIntrinsicView)
@@ -54,17 +55,6 @@ CG_QUL_SYMBOL(QulSymbolType, Type*, typeView)
 CG_QUL_SYMBOL(QulSymbolVar, Var*, varView)
 CG_QUL_SYMBOL(QulSymbolSymbolicSize, SymbolicSize*, symbolicSizeView)
 #undef CG_QUL_SYMBOL
-
-// A function is also a constant: both views answer.
-class QulSymbolFcn : public QulSymbol {
-public:
-    explicit QulSymbolFcn(Fcn* aFcn) : fFcn(aFcn) {}
-    Fcn* fcnView() override { return fFcn; }
-    Const* constView() override;
-
-private:
-    Fcn* fFcn;
-};
 
 class QulSymbolTable {
 public:

@@ -235,6 +235,9 @@ const SpellingCase kSpellings[] = {
     // Intrinsics and library functions of the context are called by name.
     {"var(pointer(int32),p); var(int32,x); function((),(),f){ =(x,max(x,x)); memset(p,x,x); }",
      "\nvar(pointer(int32),p);\nvar(int32,x);\nfunction((),(),f)\n{\n    =(x,max(x,x));\n    memset(p,x,x);\n}\n"},
+    // A function's name, bare or in constexpr, stands for the function as a value.
+    {"function((),(),g){ } function((),(),f){ var(fcntype((),()),p); =(p,g); =(p,constexpr(g)); }",
+     "\nfunction((),(),g)\n{\n}\nfunction((),(),f)\n{\n    var(fcntype((),()),p);\n    =(p,g);\n    =(p,g);\n}\n"},
     // A single-precision constant prints the shortest double text of its value.
     {"var(single,s); function((),(),f){ =(s,const(single,0.1)); }",
      "\nvar(single,s);\nfunction((),(),f)\n{\n    =(s,const(single,0.10000000149011612));\n}\n"},

@@ -87,6 +87,7 @@ const SemanticCase kSemanticCases[] = {
     {FN "  constexpr(x);\n}", "qulY::Rule::const_expr::IdentifierNotConst",
      "[L3, C14]: Trying to create a constExpr using an identifier 'x' which is not a constant or a function"},
     {FN "  @int32;\n}", "expr::CannotDerefNotVar", "[L3, C8]: Trying to dereference a symbol that is not a variable"},
+    {FN "  @f;\n}", "expr::CannotDerefNotVar", "[L3, C4]: Trying to dereference a symbol that is not a variable"},
     {FN "  +(x);\n}", "qulY::Rule::expr::WrongNumInputs",
      "[L3, C6]: Wrong number of inputs (1) given to operator '+', expected 2 inputs"},
     {FN "  g(x);\n}\ng <- function((),(),g) { }", "patch_forward_references::WrongNumberOfInputArgs",
