@@ -302,8 +302,8 @@ SymbolicSize* SymbolicSizeExpr::size() const {
 namespace {
 
 const char* const kCheckKindNames[CheckExpr::kNumCheckKinds] = {
-    "none",        "overflow",  "divideByZero", "nullPointer",   "range",
-    "arrayBounds", "assertion", "castRange",    "dynamicBounds",
+    "none",        "arithmeticOverflow", "divideByZero", "nullPointer",   "range",
+    "arrayBounds", "assertion",          "castRange",    "dynamicBounds",
 };
 
 } // namespace

@@ -92,10 +92,12 @@ const char* const kSmallCases[] = {
     "\nvar(uint8,u);\nfunction((var(int32,a)),(var(int32,b)),f)\n{\n    =(b,+(a,u));\n}\n",
     "\nfunction((var(int32,a)),(),f)\n{\n    while(<(a,10)) {\n        =(a,+(a,1));\n    }\n}\n",
     "\nfunction((var(int32,a)),(),f)\n{\n    if(<(a,3)) {\n        =(a,1);\n    } else {\n        =(a,2s8);\n    }\n}\n",
-    // Each check layout: bounds as constant operands (none, range, nullPointer, castRange) or as
-    // auxiliary constants (divideByZero, arrayBounds), none at all, or expressions.
+    // Each check layout: bounds as constant operands (none, arithmeticOverflow, range, nullPointer, castRange)
+    // or as auxiliary constants (divideByZero, arrayBounds), none at all, or expressions. Every kind's name
+    // reads as an identifier, not a keyword.
     "\nfunction((var(int32,a)),(),f)\n{\n"
     "    =(a,check[int32](a, none, 1.0, 2.0, 3.0, 4.0, 5.0));\n"
+    "    =(a,check[int32](a, arithmeticOverflow, 2.5));\n"
     "    =(a,check[int32](a, range, -1.5));\n"
     "    =(a,check[int32](a, nullPointer, 0.0));\n"
     "    =(a,check[int32](a, castRange, 1e+03));\n"
