@@ -344,10 +344,10 @@ void QulEmitter::emitMethodParams(MethodConst* aMethod) {
       emitString(",");
   }
   if (hasVisibility)
-    emitVisibilityKind(fOutput, aMethod->visibility(), true);
+    emitVisibilityKind(fOutput, Visibility(aMethod->visibility()), true);
 }
 
-void QulEmitter::emitVisibilityKind(StringBuffer& aBuffer, int aKind, bool aWithKey) {
+void QulEmitter::emitVisibilityKind(StringBuffer& aBuffer, Visibility aKind, bool aWithKey) {
   static const char* const kVisibilities[] = {"\"public\"", "\"protected\"", "\"private\""};
   if (aKind < VISIBILITY_PUBLIC || aKind > VISIBILITY_PRIVATE)
     client_assertion_failed("emit/qulemitter", __LINE__, "aKind == VISIBILITY_PUBLIC");

@@ -306,7 +306,7 @@ char* QulEmitter::classTypeExpr(ClassType* aClassType) {
   for (int i = 0; i < aClassType->numMembers(); ++i) {
     text.append(i ? ",(" : "(");
     if (aClassType->memberVisibility(i) != VISIBILITY_PUBLIC)
-      emitVisibilityKind(text, aClassType->memberVisibility(i), false);
+      emitVisibilityKind(text, Visibility(aClassType->memberVisibility(i)), false);
     text.append(cg_string_toascii(typeExpr(aClassType->memberType(i))));
     text.append(',');
     appendFieldName(text, fAliasManager, aClassType->memberName(i));
@@ -314,7 +314,7 @@ char* QulEmitter::classTypeExpr(ClassType* aClassType) {
   }
   for (int i = 0; i < aClassType->numBaseClasses(); ++i) {
     text.append(i ? ", " : ":");
-    emitVisibilityKind(text, aClassType->baseVisibility(i), false);
+    emitVisibilityKind(text, Visibility(aClassType->baseVisibility(i)), false);
     text.append(' ');
     text.append(cg_string_toascii(aClassType->baseClass(i)->name()));
   }

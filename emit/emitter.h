@@ -22,6 +22,8 @@ class CG_Obj;
 
 namespace CG {
 
+enum Visibility : int;
+
 class AbstractForEntryStmt;
 class AbstractForExitStmt;
 class BasicBlockRegion;
@@ -222,7 +224,7 @@ protected:
   virtual void emitUnstructuredControlStmt(InPort aPort, IdSet<Stmt*>* aVisited);
   virtual int reserveLabel(Stmt* aStmt);
   virtual char* generateLabelString(Stmt* aStmt);
-  virtual void emitVisibilityKind(StringBuffer& aBuffer, int aKind, bool aWithKey);
+  virtual void emitVisibilityKind(StringBuffer& aBuffer, Visibility aKind, bool aWithKey);
   virtual void emitGoto(Stmt* aStmt);
   virtual void emitLabel(Stmt* aStmt);
   virtual bool hasGoto(Stmt* aStmt);

@@ -173,7 +173,8 @@ private:
   CG_Ctx* fCtx;
 };
 
-enum Visibility { VISIBILITY_PUBLIC = 0, VISIBILITY_PROTECTED = 1, VISIBILITY_PRIVATE = 2 };
+// Fixed to int: the IR stores visibilities as plain integers, and any stored value converts back.
+enum Visibility : int { VISIBILITY_PUBLIC = 0, VISIBILITY_PROTECTED = 1, VISIBILITY_PRIVATE = 2 };
 
 // A function. Its inputs and outputs are variables of its io scope; its body variables live in
 // its local scope. The io scope is named after the function and the local scope "<name>$local";

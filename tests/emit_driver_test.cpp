@@ -175,6 +175,28 @@ TEST_F(EntryPoints, SubclassPrintsOneConstructItsOwnWay) {
             ShoutingCommentEmitter(&ctx).emit(global));
 }
 
+// Visibilities print through one overridable step, whichever construct carries them.
+class NumberedVisibilityEmitter : public CG::QulEmitter {
+public:
+  explicit NumberedVisibilityEmitter(CG_Ctx* aCtx) : QulEmitter(aCtx, CG::QulEmitterOptions(nullptr, 3)) {}
+  std::string emit(CG_Obj* aObj) { return emitTopLevel(aObj); }
+
+protected:
+  void emitVisibilityKind(CG::StringBuffer& aBuffer, CG::Visibility aKind, bool) override {
+    aBuffer.append(("<" + std::to_string(aKind) + ">").c_str());
+  }
+};
+
+TEST_F(EntryPoints, SubclassPrintsVisibilitiesItsOwnWay) {
+  CG::ClassType* base = types.classType(global, "Base", {{text("id"), int32(), CG::VISIBILITY_PROTECTED}}, {});
+  CG::ClassType* derived = types.classType(global, "Derived", {}, {{base, CG::VISIBILITY_PRIVATE}});
+  cg_var_create(global, base, "b");
+  cg_var_create(global, derived, "d");
+  EXPECT_EQ("typedef(class((<1>int32,id)),Base);\ntypedef(class(:<2> Base),Derived);\n\nvar(Base,b);\n"
+            "var(Derived,d);\n",
+            NumberedVisibilityEmitter(&ctx).emit(global));
+}
+
 // The function asked about prints with its body; every other function keeps only its header.
 TEST_F(EntryPoints, ContextualEmissionPrintsTheBodyOfTheFunctionAskedAbout) {
   CG::Var* used = var(global, "used");
