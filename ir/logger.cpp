@@ -64,6 +64,10 @@ const std::string& TheLogger::subcomponent() const {
   return state().task.subcomponent;
 }
 
+Corvid::System::Level TheLogger::level() const {
+  return state().level;
+}
+
 void TheLogger::publish(Corvid::System::Level aLevel, const char* aId, const std::string& aMessage) {
   if (aLevel < state().level) {
     return;

@@ -70,6 +70,8 @@ public:
   Corvid::System::Logger* logger();
   const std::string& component() const;
   const std::string& subcomponent() const;
+  // The level below which records are not published: the innermost task's, or ALL outside any task.
+  Corvid::System::Level level() const;
 
 private:
   TheLogger();

@@ -69,6 +69,8 @@ IdSet<Fcn*>* QulParser::parse(const char* aText)
 
 IdSet<Fcn*>* QulParser::parse(const char* aText, size_t aLength)
 {
+    // The parse's records name the parser as their source; what the caller filters out stays filtered.
+    TheLogger task(MessageId{"QUILL", "Parser", "", 5}, TheLogger::instance().level());
     BuiltinListeners builtins(fCtx);
     const char* text = aText != nullptr ? aText : "";
     size_t length = aText != nullptr ? aLength : 0;

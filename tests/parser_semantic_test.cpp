@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "ir/cfg.h"
+#include "ir/logger.h"
 #include "ir/node.h"
 #include "ir/nodefactory.h"
 #include "ir/region.h"
@@ -143,6 +144,33 @@ const SemanticCase kSemanticCases[] = {
 };
 
 INSTANTIATE_TEST_SUITE_P(Table, SemanticErrors, ::testing::ValuesIn(kSemanticCases));
+
+// Records as the logger hands them over, with their component and subcomponent.
+class RecordedLog : public Corvid::System::Handler {
+public:
+  RecordedLog() { CG::TheLogger::instance().logger()->addHandler(this); }
+  ~RecordedLog() override { CG::TheLogger::instance().logger()->removeHandler(this); }
+  void publish(const Corvid::System::LogRecord& aRecord) override { records.push_back(aRecord); }
+  std::vector<Corvid::System::LogRecord> records;
+};
+
+// A parse's records name the parser as their source, and keep the level the caller filters at.
+TEST(Semantics, RecordsComeFromTheParserTask) {
+  RecordedLog log;
+  Module module;
+  EXPECT_THROW(module.parse("x <- var(int32,x);\nx <- var(int32,x);\nvar(int32,"), CG::MessageException);
+  ASSERT_EQ(2u, log.records.size());
+  for (const Corvid::System::LogRecord& record : log.records) {
+    EXPECT_EQ("QUILL", record.component) << record.id;
+    EXPECT_EQ("Parser", record.subcomponent) << record.id;
+  }
+  {
+    CG::TheLogger severeOnly(CG::MessageId{"caller", "test", "", 0}, Corvid::System::SEVERE);
+    module.parse("x <- var(int32,x);");
+  }
+  EXPECT_EQ(2u, log.records.size());
+  EXPECT_EQ("", CG::TheLogger::instance().component());
+}
 
 TEST(Semantics, RedefinitionOnlyWarnsAndKeepsTheFirst) {
   CollectedLog log;
