@@ -222,13 +222,14 @@ char* AliasManager::createOrGetQulNameForSymbol(Symbol* aSymbol) {
 
 char* AliasManager::getNameForOp(CG::OP aOp) {
   size_t slot = static_cast<size_t>(aOp);
-  if (slot < fOpNames.size() && fOpNames[slot])
-    return fOpNames[slot];
+  CG_NodeDef* def = CG_NodeDef::getDefByEnum(fCtx, aOp);
+  if (slot < fOpNames.size() && fOpNames[slot].def == def && fOpNames[slot].name)
+    return fOpNames[slot].name;
   char* name = nameForOp(aOp);
   if (name && slot < kMaxCachedOp) {
     if (slot >= fOpNames.size())
-      fOpNames.resize(slot + 1, nullptr);
-    fOpNames[slot] = name;
+      fOpNames.resize(slot + 1);
+    fOpNames[slot] = OpName{def, name};
   }
   return name;
 }

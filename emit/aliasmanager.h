@@ -8,6 +8,7 @@
 #include <vector>
 
 class CG_Ctx;
+class CG_NodeDef;
 class CG_Obj;
 class MemPool;
 
@@ -91,8 +92,13 @@ private:
   IdMap<char*, TokenInfo*>* fQulNameToTokenInfo;
   IdMap<CG_Obj*, char*>* fTokenToQulName;
   IdMap<char*, int>* fKeywords;
-  // getNameForOp's answers by opcode: an operator's name, once given, never changes.
-  std::vector<char*> fOpNames;
+  // getNameForOp's answers by opcode, each with the definition it names: a definition that replaces
+  // another under the same opcode gets a name of its own.
+  struct OpName {
+    CG_NodeDef* def = nullptr;
+    char* name = nullptr;
+  };
+  std::vector<OpName> fOpNames;
 };
 
 } // namespace CG

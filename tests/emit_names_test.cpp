@@ -168,11 +168,18 @@ TEST_F(LocalNames, ReservedWordsLeaveTheLastUnderTheNullToken) {
   EXPECT_TRUE(names.hasQulNameBeenCreated(nullptr));
 }
 
+// Custom operators get the prefix; a definition that replaces another under the same code is named anew,
+// for codes of any size.
 TEST_F(LocalNames, CustomOperatorsGetThePrefix) {
-  CG_NodeDef* def = CG_NodeDef::create(&ctx, 0, "myop", 1, 1, 2, 1, 0, nullptr, nullptr, 10042, 0, 0);
-  ASSERT_NE(nullptr, def);
-  EXPECT_STREQ("|>myop", names.getNameForOp(CG::OP(10042)));
-  EXPECT_STREQ("|>myop", names.getNameForOp(CG::OP(10042)));
+  for (int code : {3000, 10042}) {
+    const std::string first = "op" + std::to_string(code);
+    const std::string second = "new" + std::to_string(code);
+    ASSERT_NE(nullptr, CG_NodeDef::create(&ctx, 0, first.c_str(), 1, 1, 2, 1, 0, nullptr, nullptr, code, 0, 0));
+    EXPECT_EQ("|>" + first, names.getNameForOp(CG::OP(code)));
+    EXPECT_EQ("|>" + first, names.getNameForOp(CG::OP(code)));
+    ASSERT_NE(nullptr, CG_NodeDef::create(&ctx, 0, second.c_str(), 1, 1, 2, 1, 0, nullptr, nullptr, code, 0, 0));
+    EXPECT_EQ("|>" + second, names.getNameForOp(CG::OP(code)));
+  }
 }
 
 } // namespace
