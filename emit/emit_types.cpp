@@ -381,19 +381,14 @@ void QulEmitter::collectTypesFromGraph(Fcn* aFcn, Scope* aScope, IdSet<Type*>* a
   noted.consts.clear();
   for (StmtIterator it(aFcn->cfg()); it.hasCurrent(); it.advance()) {
     forEachExprPostOrder(it.current(), [&](Expr* aExpr) {
-      // Asking the type checker is the costly part: only for a type that would be collected.
       Type* type = aExpr->type();
-      if (isUncollectedType(aSet, aScope, type)) {
-        Type* expected = fTypeChecker->expectedType(aExpr);
-        if (!expected || !type->equals(expected))
-          addTypeIfNecessary(aSet, aList, aScope, type);
-      }
+      Type* expected = fTypeChecker->expectedType(aExpr);
+      if (!type || !expected || !type->equals(expected))
+        addTypeIfNecessary(aSet, aList, aScope, type);
       if (!ConstExpr::isa(aExpr))
         return;
       Const* constant = ConstExpr::cast(aExpr)->constant();
-      // A function's type is a function type, which is never collected: not worth building.
-      if (!Fcn::isa(constant))
-        addTypeIfNecessary(aSet, aList, aScope, constant->type());
+      addTypeIfNecessary(aSet, aList, aScope, constant->type());
       noteGraphConst(noted.consts, constant);
     });
   }

@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
@@ -195,6 +196,44 @@ TEST_F(EntryPoints, SubclassPrintsVisibilitiesItsOwnWay) {
   EXPECT_EQ("typedef(class((<1>int32,id)),Base);\ntypedef(class(:<2> Base),Derived);\n\nvar(Base,b);\n"
             "var(Derived,d);\n",
             NumberedVisibilityEmitter(&ctx).emit(global));
+}
+
+// Records every type the graph walk offers for a typedef, then collects as usual.
+class TypeOfferRecorder : public CG::QulEmitter {
+public:
+  explicit TypeOfferRecorder(CG_Ctx* aCtx) : QulEmitter(aCtx, CG::QulEmitterOptions(nullptr, 3)) {}
+  std::vector<std::string> offersFrom(CG::Scope* aScope) {
+    collectTypes(aScope);
+    return offers;
+  }
+  std::vector<std::string> offers;
+
+protected:
+  void addTypeIfNecessary(CG::IdSet<CG::Type*>* aSet, CG::IdLinkedList<CG::Type*>* aList, CG::Scope* aScope,
+                          CG::Type* aType) override {
+    offers.push_back(aType ? typeExpr(aType) : "null");
+    QulEmitter::addTypeIfNecessary(aSet, aList, aScope, aType);
+  }
+};
+
+// The walk offers every expression type the checker would not infer, and every constant's type, even
+// where the plain emitter would not list them: a subclass may collect more.
+TEST_F(EntryPoints, GraphWalkOffersEveryTypeToTheSubclass) {
+  CG::Fcn* g = fcnWithBody("g");
+  CG::Fcn* f = fcnWithBody("f");
+  CG::Var* x = var(f->localScope(), "x");
+  CG::Var* d = cg_var_create(f->localScope(), types.doubleType(), "d");
+  CG::NodeFactory nodes{f, nullptr};
+  CG::RegionFactory regions{&nodes};
+  auto castAssign = [&] {
+    return nodes.exprStmt(nodes.assignExpr(nodes.varExpr(d), nodes.castExpr(nodes.varExpr(x), types.doubleType())));
+  };
+  regions.setBody(regions.sequenceRegion({regions.stmtRegion(castAssign()), regions.stmtRegion(castAssign()),
+                                          regions.stmtRegion(nodes.exprStmt(nodes.callExpr(nodes.constExpr(g), {}, 0)))}));
+  std::vector<std::string> offers = TypeOfferRecorder(&ctx).offersFrom(global);
+  // The local d, then each cast; the functions f and g as named constants of the scope, then the callee.
+  EXPECT_EQ(3, std::count(offers.begin(), offers.end(), "double"));
+  EXPECT_EQ(3, std::count(offers.begin(), offers.end(), "fcntype((),())"));
 }
 
 // The function asked about prints with its body; every other function keeps only its header.
