@@ -19,13 +19,7 @@ void StructValue::setField(int aIndex, Ref<Value> aValue) {
 }
 
 StaticMatrixValue::StaticMatrixValue(Type* aType, std::vector<uint64_t> aDims, bool aRowMajor)
-    : Value(STATIC_MATRIX, aType), fDims(std::move(aDims)), fRowMajor(aRowMajor) {
-  uint64_t count = 1;
-  for (uint64_t dim : fDims) {
-    count *= dim;
-  }
-  fElements.resize(count);
-}
+    : Value(STATIC_MATRIX, aType), fDims(std::move(aDims)), fRowMajor(aRowMajor) {}
 
 // Row major: the last index varies fastest; column major: the first.
 uint64_t StaticMatrixValue::offsetOf(const uint64_t* aIndex) const {
@@ -41,11 +35,16 @@ uint64_t StaticMatrixValue::offsetOf(const uint64_t* aIndex) const {
 }
 
 Ref<Value> StaticMatrixValue::element(const uint64_t* aIndex) const {
-  return fElements[offsetOf(aIndex)];
+  return elementAt(offsetOf(aIndex));
 }
 
 void StaticMatrixValue::setElement(const uint64_t* aIndex, Ref<Value> aValue) {
   fElements[offsetOf(aIndex)] = std::move(aValue);
+}
+
+Ref<Value> StaticMatrixValue::elementAt(uint64_t aOffset) const {
+  auto found = fElements.find(aOffset);
+  return found != fElements.end() ? found->second : Ref<Value>();
 }
 
 Ref<Value> ValueFactory::boolValueRef(bool aValue) {
@@ -107,12 +106,12 @@ Ref<Value> ValueFactory::complexValueCGRef(ComplexType* aType) {
 
 Ref<Value> ValueFactory::matrixValueCGRef(StaticMatrixType* aType) {
   CG_ASSERT(aType != nullptr, "ir/value.cpp");
+  // A dimension of unknown or symbolic size holds no element.
   std::vector<uint64_t> dims;
   for (int i = 0; i < aType->numDims(); ++i) {
     SymbolicSize* dim = aType->dim(i);
-    CG_ASSERT_MSG(dim->kind() == SymbolicSize::SIZE64_SIZE && !dim->isUnknown(), "ir/value.cpp",
-                  "matrix value dimensions are known constants");
-    dims.push_back(dim->value());
+    bool known = dim->kind() == SymbolicSize::SIZE64_SIZE && !dim->isUnknown();
+    dims.push_back(known ? dim->value() : 0);
   }
   return Ref<Value>(new StaticMatrixValue(aType, std::move(dims), aType->isRowMajor()));
 }

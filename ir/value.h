@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -259,24 +260,24 @@ private:
 
 // Elements addressed by one index per dimension, laid out as the type's majority says.
 // Elements start unset (null references).
+// Only the elements set are stored: a matrix declared with huge dimensions costs what its text gives it.
 class StaticMatrixValue : public Value {
 public:
   StaticMatrixValue(Type* aType, std::vector<uint64_t> aDims, bool aRowMajor);
   CG_VALUE_CASTS(StaticMatrixValue, aValue->kind() == STATIC_MATRIX)
   int numDims() const { return static_cast<int>(fDims.size()); }
   uint64_t dim(int aIndex) const { return fDims[aIndex]; }
-  uint64_t numElements() const { return fElements.size(); }
+  // Null for an element never set.
   Ref<Value> element(const uint64_t* aIndex) const;
   void setElement(const uint64_t* aIndex, Ref<Value> aValue);
-  // Elements in storage order.
-  Ref<Value> elementAt(uint64_t aOffset) const { return fElements[aOffset]; }
-  void setElementAt(uint64_t aOffset, Ref<Value> aValue) { fElements[aOffset] = std::move(aValue); }
+  // Elements by their offset in storage order.
+  Ref<Value> elementAt(uint64_t aOffset) const;
 
 private:
   uint64_t offsetOf(const uint64_t* aIndex) const;
   std::vector<uint64_t> fDims;
   bool fRowMajor;
-  std::vector<Ref<Value>> fElements;
+  std::unordered_map<uint64_t, Ref<Value>> fElements;
 };
 
 #undef CG_VALUE_CASTS

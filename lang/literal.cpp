@@ -385,12 +385,19 @@ void appendValue(QulLiteralComposite* aComposite, Value* aValue, CG_Ctx* aCtx, M
   aComposite->append(QulLiteral::fromValue(aValue, aCtx, aPool));
 }
 
-QulLiteral* matrixListAt(StaticMatrixValue* aMatrix, uint64_t* aIndex, int aDepth, CG_Ctx* aCtx, MemPool* aPool) {
-  if (aDepth == aMatrix->numDims())
-    return QulLiteral::fromValue(aMatrix->element(aIndex).get(), aCtx, aPool);
+// The lists of the matrix's elements from aDepth on. The first unset element ends them with a null entry
+// (aUnsetMet tells the callers to stop too): printing stops there anyway, and a matrix declared far larger
+// than what was set in it is not walked to its end.
+QulLiteral* matrixListAt(StaticMatrixValue* aMatrix, uint64_t* aIndex, int aDepth, CG_Ctx* aCtx, MemPool* aPool,
+                         bool* aUnsetMet) {
+  if (aDepth == aMatrix->numDims()) {
+    QulLiteral* element = QulLiteral::fromValue(aMatrix->element(aIndex).get(), aCtx, aPool);
+    *aUnsetMet = element == nullptr;
+    return element;
+  }
   auto* list = aPool->make<QulLiteralComposite>(aPool);
-  for (aIndex[aDepth] = 0; aIndex[aDepth] < aMatrix->dim(aDepth); ++aIndex[aDepth])
-    list->append(matrixListAt(aMatrix, aIndex, aDepth + 1, aCtx, aPool));
+  for (aIndex[aDepth] = 0; aIndex[aDepth] < aMatrix->dim(aDepth) && !*aUnsetMet; ++aIndex[aDepth])
+    list->append(matrixListAt(aMatrix, aIndex, aDepth + 1, aCtx, aPool, aUnsetMet));
   return list;
 }
 
@@ -412,7 +419,8 @@ QulLiteral* fixptLiteral(FixptValue* aValue, CG_Ctx* aCtx, MemPool* aPool) {
 }
 
 QulLiteral* matrixLiteral(StaticMatrixValue* aMatrix, CG_Ctx* aCtx, MemPool* aPool) {
-  return matrixListAt(aMatrix, newMatrixIndex(aPool, aMatrix->numDims()), 0, aCtx, aPool);
+  bool unsetMet = false;
+  return matrixListAt(aMatrix, newMatrixIndex(aPool, aMatrix->numDims()), 0, aCtx, aPool, &unsetMet);
 }
 
 QulLiteral* complexLiteral(ComplexValue* aValue, CG_Ctx* aCtx, MemPool* aPool) {

@@ -386,6 +386,21 @@ TEST_F(LiteralTest, MisshapenMatrixBranchesArePrintedAndLeftUnset) {
   }
 }
 
+// A dimension of unknown or symbolic size matches no list; one far larger than its list costs nothing.
+TEST_F(LiteralTest, MatrixOfUnknownOrHugeSizeKeepsOnlyWhatItsListSets) {
+  SymbolicSizeFactory sizes(&fCtx);
+  SymbolicSize* huge = sizes.size64(uint64_t(1) << 40);
+  for (SymbolicSize* dim : {sizes.unknownSize(), sizes.idSize(fCtx.globalScope(), "n"), huge}) {
+    StaticMatrixType* type = fTypes.matrixType(fTypes.signedInt32Type(), {dim}, true);
+    testing::internal::CaptureStdout();
+    Ref<Value> value = create(list({integer("1"), integer("2")}), type);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(),
+              "Max size of a dimension and the number of elements in the literal list don't match \n");
+    ASSERT_TRUE(StaticMatrixValue::cast(value.get()));
+    EXPECT_EQ(QulLiteral::fromValue(value.get(), &fCtx, &fPool)->whichClass(), QulLiteral::QULCOMPOSITE);
+  }
+}
+
 TEST_F(LiteralTest, BraceListForAScalarTypeIsAUserErrorWithTheLineWhenKnown) {
   struct Case {
     int line;
