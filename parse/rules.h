@@ -6,10 +6,13 @@
 #include <vector>
 
 #include "ir/fcnbuilder.h"
+#include "ir/logger.h"
 #include "ir/node.h"
 #include "ir/region.h"
 #include "ir/typebuilder.h"
 #include "lang/literal.h"
+#include "numeric/fxp.h"
+#include "parse/messages.h"
 #include "parse/optparam.h"
 #include "parse/parserctx.h"
 #include "parse/phraselist.h"
@@ -119,6 +122,22 @@ QulConstructorParam* varParam(QulParserCtx* aCtx, Var* aVar);
 QulConstructorParam* listParam(QulParserCtx* aCtx, QulConstructorParamList* aList);
 
 // ---- Literals
+// Runs aRead, which makes a value from the text: a literal its target type cannot take (a precondition
+// of the literal layer) or a number the numerics refuse becomes a user error with the same text.
+template <class Read>
+auto readValue(QulParserCtx* aCtx, Read aRead) -> decltype(aRead())
+{
+    try {
+        return aRead();
+    } catch (const AssertionException& aUnfit) {
+        QulMessages::userError(aCtx, "qulY::Rule::literal::ValueDoesNotFitType", "%s: %s",
+                               aUnfit.expression().c_str());
+    } catch (const FXP::NumberFormatError& aInvalid) {
+        QulMessages::userError(aCtx, "qulY::Rule::literal::InvalidNumber", "%s: %s", aInvalid.what());
+    }
+}
+// The value of a literal for the type.
+Ref<Value> literalValue(QulParserCtx* aCtx, QulLiteral* aLiteral, Type* aType);
 QulLiteral* boolLiteral(QulParserCtx* aCtx, long aValue);
 QulLiteral* integerLiteral(QulParserCtx* aCtx, char* aText);
 QulLiteral* doubleLiteral(QulParserCtx* aCtx, char* aText);

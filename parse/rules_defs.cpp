@@ -93,8 +93,7 @@ Const* initialValue(QulParserCtx* aCtx, Type* aType, QulLiteral* aInit)
         QulMessages::userError(aCtx, "qulY::Rule::symbol_var::WrongInitializerClass",
                                "%s: the initial value does not fit the variable's type");
     }
-    Ref<Value> value = aInit->createValue(aType, aCtx->irCtx(), aCtx->pool());
-    return ConstFactory(aCtx->irCtx()).create(aType, value, nullptr, nullptr);
+    return ConstFactory(aCtx->irCtx()).create(aType, literalValue(aCtx, aInit, aType), nullptr, nullptr);
 }
 
 QulConstructorParam* param(QulParserCtx* aCtx, QulConstructorParam::Kind aKind, char* aText, Var* aVar,
@@ -432,7 +431,7 @@ Symbol* constDef(QulParserCtx* aCtx, char* aSymbolName, TypeBuilder* aType, QulL
                  QulParamList* aParams)
 {
     Type* type = aType->build();
-    Ref<Value> value = aValue->createValue(type, aCtx->irCtx(), aCtx->pool());
+    Ref<Value> value = literalValue(aCtx, aValue, type);
     Const* constant = ConstFactory(aCtx->irCtx()).create(type, value, aCtx->currentScope(), aIrName);
     aCtx->dispatchParams(constant, aParams);
     enter(aCtx, kDefinitionLevel, symbolName(aSymbolName, aIrName), constant);
@@ -570,6 +569,11 @@ QulConstructorParam* listParam(QulParserCtx* aCtx, QulConstructorParamList* aLis
 }
 
 // ---- Literals
+
+Ref<Value> literalValue(QulParserCtx* aCtx, QulLiteral* aLiteral, Type* aType)
+{
+    return readValue(aCtx, [&] { return aLiteral->createValue(aType, aCtx->irCtx(), aCtx->pool()); });
+}
 
 QulLiteral* boolLiteral(QulParserCtx* aCtx, long aValue)
 {

@@ -169,8 +169,7 @@ Expr* exprForSymbol(QulParserCtx* aCtx, char* aName, QulSymbol* aSymbol, TypeBui
 
 Const* constantOf(QulParserCtx* aCtx, Type* aType, QulLiteral* aLiteral)
 {
-    Ref<Value> value = aLiteral->createValue(aType, aCtx->irCtx(), aCtx->pool());
-    return ConstFactory(aCtx->irCtx()).create(aType, value, nullptr, nullptr);
+    return ConstFactory(aCtx->irCtx()).create(aType, literalValue(aCtx, aLiteral, aType), nullptr, nullptr);
 }
 
 // The integer type an integer text's suffix names: none is int32, "sN" signed N bits, "u[N]" unsigned.

@@ -85,9 +85,9 @@ Type* typeNamed(QulParserCtx* aCtx, char* aName)
     return symbol->typeView();
 }
 
-double numberOf(const char* aText)
+double numberOf(QulParserCtx* aCtx, const char* aText)
 {
-    return qulTextToDouble(aText);
+    return readValue(aCtx, [&] { return qulTextToDouble(aText); });
 }
 
 } // namespace
@@ -219,8 +219,8 @@ TypeBuilder* fixptLongType(QulParserCtx* aCtx, bool aScaledDouble, TypeBuilder* 
         QulMessages::userError(aCtx, "type_expr::FixptBaseNotInteger",
                                "%s: the first argument of a long-form fixed-point type must be an integer type");
     }
-    double slope = aNumbers->size() > 0 ? numberOf((*aNumbers)[0]) : 1.0;
-    double bias = aNumbers->size() > 1 ? numberOf((*aNumbers)[1]) : 0.0;
+    double slope = aNumbers->size() > 0 ? numberOf(aCtx, (*aNumbers)[0]) : 1.0;
+    double bias = aNumbers->size() > 1 ? numberOf(aCtx, (*aNumbers)[1]) : 0.0;
     return make<FixptTypeBuilder>(aCtx, builderScope(aCtx), aScaledDouble, IntegerType::cast(base)->isSigned(),
                                   checkedBits(aCtx, aBits), slope, static_cast<int>(aExponent), bias);
 }
@@ -230,7 +230,7 @@ TypeBuilder* fixptShortType(QulParserCtx* aCtx, bool aScaledDouble, char* aSign,
     bool isSigned = integerValueOf(aCtx, aSign) != 0;
     std::vector<double> numbers;
     for (char* text : *aNumbers) {
-        numbers.push_back(numberOf(text));
+        numbers.push_back(numberOf(aCtx, text));
     }
     long bits = 32;
     double slope = 1.0;
