@@ -80,11 +80,16 @@ IdSet<Fcn*>* QulParser::parse(const char* aText, size_t aLength)
     fCtx->irCtx()->reserveStrings(length / kBytesPerName);
     fCtx->resetLexer();
     fCtx->clearError();
-    qulyyparse(fCtx);
-    if (fCtx->hasError()) {
-        TheLogger::instance().throwUserException("yyerror::GenericParserError", "%s", fCtx->error().c_str());
+    try {
+        qulyyparse(fCtx);
+        if (fCtx->hasError()) {
+            TheLogger::instance().throwUserException("yyerror::GenericParserError", "%s", fCtx->error().c_str());
+        }
+        runPostProcessing();
+    } catch (...) {
+        fCtx->abandonParse();
+        throw;
     }
-    runPostProcessing();
     return nullptr;
 }
 

@@ -145,6 +145,28 @@ void QulParserCtx::reportError(const char* aMessage)
     fError = position() + ": A parser error occurred: " + aMessage;
 }
 
+void QulParserCtx::openParameterScope(Scope* aScope)
+{
+    fParameterScope = aScope;
+    pushScope(aScope);
+}
+
+void QulParserCtx::destroyParameterScope()
+{
+    if (fParameterScope != nullptr) {
+        cg_scope_destroy(fParameterScope);
+        fParameterScope = nullptr;
+    }
+}
+
+void QulParserCtx::abandonParse()
+{
+    fScopes.resize(2);
+    destroyParameterScope();
+    setCurrentFcn(nullptr);
+    fForwardRefs.clear();
+}
+
 void QulParserCtx::setCurrentFcn(Fcn* aFcn)
 {
     fFcn = aFcn;

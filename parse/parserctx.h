@@ -87,6 +87,14 @@ public:
     Scope* currentScope() const { return fScopes.back(); }
     void pushScope(Scope* aScope) { fScopes.push_back(aScope); }
     void popScope() { fScopes.pop_back(); }
+    // The temporary scope that holds a definition's parameters while they are read; the definition
+    // destroys it, or abandonParse does when the definition fails.
+    void openParameterScope(Scope* aScope);
+    void destroyParameterScope();
+
+    // After a failed parse: the next one starts as a fresh parse would, in the target scope, outside any
+    // function, with no call waiting for a definition. What the failed text built stays.
+    void abandonParse();
 
     // ---- Current function
     Fcn* currentFcn() const { return fFcn; }
@@ -150,6 +158,7 @@ private:
     std::unordered_map<char*, Fcn*> fPlaceholders;
     Scope* fPlaceholderScope = nullptr;
     std::vector<Scope*> fScopes;
+    Scope* fParameterScope = nullptr;
     Scope* fTargetScope;
     Scope* fOuterScope;
     std::vector<QulParserListener*> fListeners;

@@ -495,13 +495,12 @@ void symbolicIdDef(QulParserCtx* aCtx, char* aSymbolName, char* aName)
 
 void callableOpen(QulParserCtx* aCtx)
 {
-    aCtx->pushScope(cg_scope_create(aCtx->currentScope(), "$parameters", aCtx->pool()));
+    aCtx->openParameterScope(cg_scope_create(aCtx->currentScope(), "$parameters", aCtx->pool()));
 }
 
 void callableDefine(QulParserCtx* aCtx, char* aSymbolName, QulConstructorParamList* aParams, QulParamList* aOptions,
                     CallableKind aKind)
 {
-    Scope* parameters = aCtx->currentScope();
     aCtx->popScope();
     size_t first = 0;
     ClassType* owner = nullptr;
@@ -531,7 +530,7 @@ void callableDefine(QulParserCtx* aCtx, char* aSymbolName, QulConstructorParamLi
         listener->objPreConstr(&builder, aOptions);
     }
     Fcn* fcn = builder.build();
-    cg_scope_destroy(parameters);
+    aCtx->destroyParameterScope();
     aCtx->dispatchParams(fcn, aOptions);
     // Unlike other definitions, a callable must have a name: the symbol table reports one without.
     char* name = symbolName(aSymbolName, irName);

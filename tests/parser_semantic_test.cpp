@@ -6,6 +6,7 @@
 #include "ir/node.h"
 #include "ir/nodefactory.h"
 #include "ir/region.h"
+#include "ir/scope.h"
 #include "ir/symbol.h"
 #include "ir/typefactory.h"
 #include "tests/parser_support.h"
@@ -314,6 +315,42 @@ TEST(Semantics, SymbolicSizesOfAnEarlierParserAreNotVisible) {
     ADD_FAILURE() << "the size n was found";
   } catch (const CG::MessageException& aError) {
     EXPECT_EQ("qulY::Rule::symbolic_size_id::IdentifierNotDefined", aError.id());
+  }
+}
+
+bool holdsSymbol(CG::Scope* aScope, const std::string& aName) {
+  for (CG::Symbol* symbol = aScope->firstSymbol(); symbol; symbol = symbol->next())
+    if (symbol->name() && aName == symbol->name())
+      return true;
+  return false;
+}
+
+bool holdsScopeNamed(CG::Scope* aScope, const std::string& aName) {
+  for (CG::Scope* child : aScope->childScopes())
+    if ((child->name() && aName == child->name()) || holdsScopeNamed(child, aName))
+      return true;
+  return false;
+}
+
+// A parse after a failed one starts afresh: in the target scope, outside any function, with no call waiting
+// for a definition; the failed definition's parameter scope is gone.
+TEST(Semantics, AParseAfterAFailedOneStartsAfresh) {
+  const char* failures[] = {
+      "f <- function((var(int32,a)),(var(int32,b)),f) {\n  =(b,nosuch);\n}\n",
+      "f <- function((var(int32,a)),(var(int32,b)),f) {\n  =(b,a\n}\n",
+      "scope(s1) {\n  var(nosuch,v);\n}\n",
+      "function((var(int32,a), var(nosuch,q)),(var(int32,b)),f) { }\n",
+      "function((var(int32,a)),(var(int32,b)),f,x) { }\n",
+      "f <- function((var(int32,a)),(var(int32,b)),f) {\n  =(b,later(a));\n}\n",
+  };
+  for (const char* failure : failures) {
+    Module module;
+    EXPECT_THROW(module.parse(failure), CG::MessageException) << failure;
+    EXPECT_NO_THROW(module.parse("g1 <- var(int32,g1);\nh <- function((var(int32,c)),(var(int32,d)),h) {\n  =(d,c);\n}\n"))
+        << failure;
+    CG::Scope* global = module.ctx.globalScope();
+    EXPECT_TRUE(holdsSymbol(global, "g1") && holdsSymbol(global, "h")) << failure;
+    EXPECT_FALSE(holdsScopeNamed(global, "$parameters")) << failure;
   }
 }
 
