@@ -283,7 +283,7 @@ static const char* methodKindText(int aKind) {
                                        "\"pure virtual destructor\"",
                                        "\"pure virtual\""};
   if (aKind < 0 || aKind > 7)
-    client_assertion_failed("emit/qulemitter", __LINE__, "meth->methodKind() == PURE_VIRTUAL_DESTRUCTOR");
+    client_assertion_failed("emit/emit_defs", __LINE__, "meth->methodKind() == PURE_VIRTUAL_DESTRUCTOR");
   return kKinds[aKind];
 }
 
@@ -350,7 +350,7 @@ void QulEmitter::emitMethodParams(MethodConst* aMethod) {
 void QulEmitter::emitVisibilityKind(StringBuffer& aBuffer, Visibility aKind, bool aWithKey) {
   static const char* const kVisibilities[] = {"\"public\"", "\"protected\"", "\"private\""};
   if (aKind < VISIBILITY_PUBLIC || aKind > VISIBILITY_PRIVATE)
-    client_assertion_failed("emit/qulemitter", __LINE__, "aKind == VISIBILITY_PUBLIC");
+    client_assertion_failed("emit/emit_defs", __LINE__, "aKind == VISIBILITY_PUBLIC");
   if (aWithKey)
     aBuffer.append("\"vis\":");
   aBuffer.append(kVisibilities[aKind]);

@@ -14,7 +14,7 @@
 
 namespace CG {
 
-static const char* const kExprSource = "emit/qulemitter";
+static const char* const kExprSource = "emit/emit_exprs";
 
 //===-- Types of expressions ----------------------------------------------------------------------------===//
 

@@ -15,7 +15,7 @@
 
 namespace CG {
 
-static const char* const kFlowSource = "emit/qulemitter";
+static const char* const kFlowSource = "emit/emit_flow";
 
 // The invariant's text is spelled out: it is part of the message users see.
 #define FLOW_ASSERT(cond, text)                                                                                        \

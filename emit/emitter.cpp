@@ -19,7 +19,7 @@
 
 namespace CG {
 
-static const char* const kEmitterSource = "emit/qulemitter";
+static const char* const kEmitterSource = "emit/emitter";
 static const char* const kQuitEarly = "QulEmitter quit early";
 
 //===-- Entry points ------------------------------------------------------------------------------------===//

@@ -51,7 +51,7 @@ public:
 template <class T> T* QulLabelledStmt::castOrFail(CG_Obj* aObj)
 {
     if (aObj != nullptr && !T::isa(aObj)) {
-        client_assertion_failed("parse/gotostmt.h", __LINE__, "isa(aNode)");
+        client_assertion_failed("parse/gotostmt", __LINE__, "isa(aNode)");
     }
     return static_cast<T*>(aObj);
 }
