@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "ir/strings.h"
-#include "parse/optparam.h"
+#include "lang/optparam.h"
 
 class CG_Obj;
 

@@ -13,7 +13,7 @@
 #include "lang/literal.h"
 #include "numeric/fxp.h"
 #include "parse/messages.h"
-#include "parse/optparam.h"
+#include "lang/optparam.h"
 #include "parse/parserctx.h"
 #include "parse/phraselist.h"
 

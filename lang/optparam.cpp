@@ -1,5 +1,5 @@
 // Optional parameters: the annotations written after "|" in Quill text, as tag and typed value.
-#include "parse/optparam.h"
+#include "lang/optparam.h"
 
 #include <cstring>
 
