@@ -60,6 +60,21 @@ private:
     TestIdListener fTestIds;
 };
 
+// Tags made during the parse take its position; after it, the position of the parse it interrupted, if any.
+class ReadingPosition {
+public:
+    explicit ReadingPosition(const SourcePosition* aPosition) : fInterrupted(TagCreatorForQuill::reading())
+    {
+        TagCreatorForQuill::setReading(aPosition);
+    }
+    ~ReadingPosition() { TagCreatorForQuill::setReading(fInterrupted); }
+    ReadingPosition(const ReadingPosition&) = delete;
+    ReadingPosition& operator=(const ReadingPosition&) = delete;
+
+private:
+    const SourcePosition* fInterrupted;
+};
+
 } // namespace
 
 IdSet<Fcn*>* QulParser::parse(const char* aText)
@@ -71,6 +86,7 @@ IdSet<Fcn*>* QulParser::parse(const char* aText, size_t aLength)
 {
     // The parse's records name the parser as their source; what the caller filters out stays filtered.
     TheLogger task(MessageId{"QUILL", "Parser", "", 5}, TheLogger::instance().level());
+    ReadingPosition reading(fCtx);
     BuiltinListeners builtins(fCtx);
     const char* text = aText != nullptr ? aText : "";
     size_t length = aText != nullptr ? aLength : 0;

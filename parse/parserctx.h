@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "ir/mempool.h"
+#include "tag/tagsourcelocationquill.h"
 
 class CG_Ctx;
 class CG_Obj;
@@ -33,7 +34,7 @@ class Scope;
 class Type;
 class TypeChecker;
 
-class QulParserCtx {
+class QulParserCtx : public SourcePosition {
 public:
     QulParserCtx(CG_Ctx* aCtx, MemPool* aPool, Scope* aOuter, Scope* aTarget, TypeChecker* aChecker, OpTable* aOps);
     ~QulParserCtx();
@@ -65,8 +66,8 @@ public:
     int nextToken(QULYYSTYPE* aValue);
   // The next token's code and its text (null for tokens without one) or number.
   int scanToken(const char** aText, long* aNumber);
-    int line() const;
-    int column() const;
+    int line() const override;
+    int column() const override;
     // Where the scanner stands in its line, also on the first line (whose column is always 0).
     int bytesIntoLine() const;
     // Offsets of the newlines read inside quoted literals, which the line count leaves out.

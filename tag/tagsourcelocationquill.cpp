@@ -6,7 +6,6 @@
 #include "ir/logger.h"
 #include "ir/mempool.h"
 #include "ir/obj.h"
-#include "parse/parserctx.h"
 
 namespace CG {
 
@@ -62,11 +61,26 @@ TagCreatorForQuill::~TagCreatorForQuill()
     fHandler->resetCreator();
 }
 
+namespace {
+
+const SourcePosition* sReading = nullptr;
+
+} // namespace
+
+const SourcePosition* TagCreatorForQuill::reading()
+{
+    return sReading;
+}
+
+void TagCreatorForQuill::setReading(const SourcePosition* aPosition)
+{
+    sReading = aPosition;
+}
+
 Tag* TagCreatorForQuill::create(MemPool* aPool, CG_Obj*)
 {
-    QulParserCtx* parser = QulParserCtx::current();
-    unsigned int line = parser != nullptr ? static_cast<unsigned int>(parser->line()) : 0;
-    unsigned int column = parser != nullptr ? static_cast<unsigned int>(parser->column()) : 0;
+    unsigned int line = sReading != nullptr ? static_cast<unsigned int>(sReading->line()) : 0;
+    unsigned int column = sReading != nullptr ? static_cast<unsigned int>(sReading->column()) : 0;
     return aPool->make<TagSourceLocationQuill>(line, column);
 }
 

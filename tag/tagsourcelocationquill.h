@@ -42,8 +42,23 @@ private:
     unsigned int fColumn;
 };
 
+// Where the text being read stands. The parse in progress lends its position to the tag creator, which
+// so need not know the parser.
+class SourcePosition {
+public:
+    virtual int line() const = 0;
+    virtual int column() const = 0;
+
+protected:
+    ~SourcePosition() = default;
+};
+
 class TagCreatorForQuill : public TagCreator {
 public:
+    // The position of the text being parsed, null outside a parse; tags made outside one say line 0.
+    static const SourcePosition* reading();
+    static void setReading(const SourcePosition* aPosition);
+
     explicit TagCreatorForQuill(TagHandlerForSourceLocation* aHandler);
     ~TagCreatorForQuill() override;
     TagCreatorForQuill(const TagCreatorForQuill&) = delete;

@@ -80,6 +80,19 @@ TEST_F(TaggedParse, ObjectsCarryTheLexerPosition) {
   EXPECT_EQ(3u, third->line());
 }
 
+// Tags take the position of the parse in progress, not of the parser made last; outside a parse, line 0.
+TEST_F(TaggedParse, ObjectsCarryThePositionOfTheirOwnParse) {
+  CG::TagCreatorForQuill creator(handler);
+  CG::QulParser later{&module.ctx, module.pool, module.ctx.globalScope(), module.ctx.globalScope()};
+  later.parse("\n\n\nb <- var(int32,b);\n");
+  module.parse("\na <- var(int32,a);\n");
+  CG::Symbol* a = module.ctx.globalScope()->firstSymbol()->next();
+  ASSERT_NE(nullptr, TagSourceLocationQuill::of(a));
+  EXPECT_EQ(2u, TagSourceLocationQuill::of(a)->line());
+  CG::Tag* outside = creator.create(module.ctx.pool(), nullptr);
+  EXPECT_EQ("[L0, C0]", static_cast<TagSourceLocationQuill*>(outside)->toString());
+}
+
 TEST_F(TaggedParse, CreatorResetsItsHandler) {
   {
     CG::TagCreatorForQuill creator(handler);
