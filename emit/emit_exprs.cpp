@@ -184,6 +184,8 @@ void QulEmitter::emitVarExpr(VarExpr* aVarExpr) {
 // const-expr ::= immediate-const | name | 'constexpr' output-type '(' name ')'
 void QulEmitter::emitConstExpr(ConstExpr* aConstExpr) {
   Const* constant = aConstExpr->constant();
+  if (!constant)
+    abortEmission("aConst == NULL", __LINE__);
   if (isImmediateConst(constant)) {
     emitImmediateConstExprArgs(aConstExpr);
     return;
@@ -204,6 +206,8 @@ void QulEmitter::emitImmediateConstExprArgs(ConstExpr* aConstExpr) {
   if (!aConstExpr)
     abortEmission("aConstExpr == NULL", __LINE__);
   Const* constant = aConstExpr->constant();
+  if (!constant)
+    abortEmission("aConst == NULL", __LINE__);
   Type* type = constant->type();
   if (!fShouldEmitLongFormConsts && (IntegerType::isa(type) || StringType::isa(type))) {
     emitConstLiteral(constant);
@@ -259,6 +263,8 @@ void QulEmitter::emitNewExpr(Expr* aExpr) {
 // symbolic-expr ::= 'symbolicexpr(' size ')'
 void QulEmitter::emitSymbolicSizeExpr(Expr* aExpr) {
   SymbolicSize* size = SymbolicSizeExpr::cast(aExpr)->size();
+  if (!size)
+    abortEmission("aSize == NULL", __LINE__);
   int kind = size->kind();
   if (kind != SymbolicSize::SYMBOLIC_ID_SIZE && kind != SymbolicSize::SIZE64_SIZE)
     client_assertion_failed(kExprSource, __LINE__,
@@ -276,8 +282,10 @@ void QulEmitter::emitCheckConstant(CG_Obj* aConst) {
 }
 
 void QulEmitter::emitCheckInputConstants(CheckExpr* aCheck, int aFrom, int aTo) {
-  for (int i = aFrom; i <= aTo; ++i)
-    emitCheckConstant(ConstExpr::cast(aCheck->input(i))->constant());
+  for (int i = aFrom; i <= aTo; ++i) {
+    Expr* input = aCheck->input(i);
+    emitCheckConstant(ConstExpr::isa(input) ? ConstExpr::cast(input)->constant() : nullptr);
+  }
 }
 
 void QulEmitter::emitCheckAuxConstants(CheckExpr* aCheck, int aFrom, int aTo) {

@@ -388,6 +388,8 @@ void QulEmitter::collectTypesFromGraph(Fcn* aFcn, Scope* aScope, IdSet<Type*>* a
       if (!ConstExpr::isa(aExpr))
         return;
       Const* constant = ConstExpr::cast(aExpr)->constant();
+      if (!constant)
+        return;
       addTypeIfNecessary(aSet, aList, aScope, constant->type());
       noteGraphConst(noted.consts, constant);
     });

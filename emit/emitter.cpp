@@ -50,13 +50,15 @@ std::string emitQuillWithContext(CG_Obj* aObj) {
 
 // The file is opened (and emptied) before the text is made, so a failure leaves it empty.
 void printQuill(CG_Obj* aObj, const char* aFileName) {
+  if (!aFileName)
+    return;
   std::ofstream out(aFileName, std::ios::out | std::ios::trunc);
   out << emitQuillEx(aObj, QulEmitterOptions(nullptr, 3));
   out.close();
 }
 
 void printQuillWithContext(CG_Obj* aObj, const char* aFileName) {
-  if (!aObj || !aObj->ctx())
+  if (!aObj || !aObj->ctx() || !aFileName)
     return;
   FullyRecursiveContextualMarker marker(aObj->ctx());
   marker.markAllRelatedTo(aObj);
@@ -72,7 +74,8 @@ std::string QulEmitter::emitObject(CG_Obj* aObj, const QulEmitterOptions& aOptio
 }
 
 std::string QulEmitter::emitRegion(Region* aRegion, const QulEmitterOptions& aOptions) {
-  if (!aRegion)
+  // An empty region has no statement, so no context to print in.
+  if (!aRegion || !aRegion->entry().node)
     return kQuitEarly;
   QulEmitter emitter(aRegion->entry().node->ctx(), aOptions);
   try {
@@ -196,6 +199,7 @@ void QulEmitter::emitScope(Scope* aScope) {
     abortEmission("fFilter == NULL", __LINE__);
   if (!fFilter->shouldEmit(aScope))
     return;
+  ensureStackRoom();
   if (aScope == fCtx->globalScope()) {
     emitRecursive(aScope);
     return;

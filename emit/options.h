@@ -44,7 +44,8 @@ public:
   bool throwExceptionOnError() const { return fThrowExceptionOnError; }
   void setThrowExceptionOnError(bool aValue) { fThrowExceptionOnError = aValue; }
   std::ostream* segmentStream() const { return fSegmentStream; }
-  void setSegmentStream(std::ostream* aStream) { fSegmentStream = aStream; }
+  // A null stream discards the listing, as the default does.
+  void setSegmentStream(std::ostream* aStream) { fSegmentStream = aStream ? aStream : &nullstream(); }
   ShouldEmitPredicate* filter() const { return fFilter; }
   void setFilter(ShouldEmitPredicate* aFilter) { fFilter = aFilter; }
   OpTable* opTable() const { return fOpTable; }

@@ -227,6 +227,7 @@ DynamicMatrixType* TypeFactory::dynamicMatrixType(Type* aBase, const std::vector
   KeyBuilder key('D');
   key.add(aBase).add(static_cast<long long>(aRowMajor));
   for (const auto& dim : aDims) {
+    CG_ASSERT(dim.second != nullptr, "ir/typefactory.cpp");
     key.add(static_cast<long long>(dim.first)).add(dim.second);
   }
   return unique<DynamicMatrixType>(key.str(), aBase, aDims, aRowMajor);
@@ -301,6 +302,9 @@ UnionType* TypeFactory::unionType(Scope* aScope, const char* aName, const char* 
 
 ClassType* TypeFactory::classType(Scope* aScope, const char* aName, const std::vector<MemberDesc>& aMembers,
                                   const std::vector<BaseDesc>& aBases) {
+  for (const BaseDesc& base : aBases) {
+    CG_ASSERT(base.base != nullptr, "ir/typefactory.cpp");
+  }
   auto* body = fCtx->pool()->make<ClassBody>();
   body->members = aMembers;
   body->bases = aBases;

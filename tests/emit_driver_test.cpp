@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <fstream>
+#include <functional>
 #include <sstream>
 
 namespace {
@@ -422,20 +423,84 @@ TEST_F(Aborts, ExpressionNestedDeeperThanTheStackEndsItsFunctionWithANote) {
   EXPECT_TRUE(threw) << "an expression printed alone passes the failure to the caller";
 }
 
-TEST_F(Aborts, TypeNestedDeeperThanTheStackPassesTheFailureToTheCaller) {
+// A type or a scope nested deeper than the stack, printed outside any function: the failure reaches the
+// caller, and printing goes on working.
+TEST_F(Aborts, TypeOrScopeNestedDeeperThanTheStackPassesTheFailureToTheCaller) {
   CG::Type* type = int32();
-  for (int level = 0; level < 20000; ++level)
+  CG::Scope* scope = global;
+  for (int level = 0; level < 20000; ++level) {
     type = types.pointerType(type);
-  bool threw = false;
-  ASSERT_TRUE(quilltest::runOnStackOf(256 << 10, [&] {
-    try {
-      CG::emitQuill(type);
-    } catch (const CG::QulNestingTooDeep&) {
-      threw = true;
-    }
-  }));
-  EXPECT_TRUE(threw);
+    scope = cg_scope_create(scope, "s", ctx.pool());
+  }
+  for (CG_Obj* deep : std::initializer_list<CG_Obj*>{type, global}) {
+    bool threw = false;
+    ASSERT_TRUE(quilltest::runOnStackOf(256 << 10, [&] {
+      try {
+        CG::emitQuill(deep);
+      } catch (const CG::QulNestingTooDeep&) {
+        threw = true;
+      }
+    }));
+    EXPECT_TRUE(threw) << (deep == type ? "type" : "scope");
+  }
   EXPECT_EQ("pointer(pointer(int32))", CG::emitQuill(types.pointerType(types.pointerType(int32()))));
+}
+
+// Operands a caller left empty end their function with the note, whatever statement holds them; the next
+// function prints.
+TEST_F(Aborts, MissingOperandEndsItsFunctionWithANote) {
+  using MakeStmt = std::function<CG::Stmt*(CG::NodeFactory&, CG::Var*, CG::Const*)>;
+  const MakeStmt broken[] = {
+      [](CG::NodeFactory& aNodes, CG::Var* aX, CG::Const*) {
+        return aNodes.exprStmt(aNodes.checkExpr(CG::CheckExpr::CHECK_OVERFLOW, {aNodes.varExpr(aX), nullptr}));
+      },
+      [](CG::NodeFactory& aNodes, CG::Var* aX, CG::Const* aOne) {
+        CG::ConstExpr* one = aNodes.constExpr(aOne);
+        one->setAux(0, nullptr);
+        return aNodes.exprStmt(aNodes.assignExpr(aNodes.varExpr(aX), one));
+      },
+      [](CG::NodeFactory& aNodes, CG::Var* aX, CG::Const* aOne) {
+        CG::ConstExpr* one = aNodes.constExpr(aOne);
+        CG::InitStmt* init = aNodes.initStmt(aNodes.varExpr(aX), one);
+        one->setAux(0, nullptr);
+        return init;
+      },
+      [](CG::NodeFactory& aNodes, CG::Var*, CG::Const*) {
+        CG::SymbolicSizeExpr* size = aNodes.symbolicSizeExpr(CG::SymbolicSizeFactory(aNodes.ctx()).size64(3));
+        size->setAux(0, nullptr);
+        return aNodes.exprStmt(size);
+      },
+  };
+  for (const MakeStmt& make : broken) {
+    IrFixture module;
+    CG::Fcn* f = module.fcnWithBody("f");
+    CG::NodeFactory nodes{f, nullptr};
+    CG::RegionFactory regions{&nodes};
+    CG::Ref<CG::Value> value = CG::ValueFactory(&module.ctx).integerValueRef(module.types.signedInt32Type(), 1);
+    CG::Const* one = CG::ConstFactory(&module.ctx).create(module.int32(), value, nullptr, nullptr);
+    CG::Stmt* stmt = make(nodes, module.var(f->localScope(), "x"), one);
+    regions.setBody(regions.stmtRegion(static_cast<CG::SeseStmt*>(stmt)));
+    module.fcnWithBody("g");
+    std::string text = CG::emitQuill(module.global);
+    EXPECT_NE(std::string::npos, text.find("Could not emit function 'f' because I caught a std::exception\n}\n"
+                                           "function((),(),g)\n{\n}\n"))
+        << text;
+  }
+}
+
+// Arguments a caller may leave null: a segment stream (the listing is dropped), a file name (nothing is
+// written), a region without statements (nothing to print).
+TEST_F(Aborts, NullArgumentsOfTheEntryPointsAreHarmless) {
+  var(global, "v");
+  CG::QulEmitterOptions options(nullptr, 3);
+  options.setSegmentStream(nullptr);
+  EXPECT_EQ("\nvar(int32,v);\n", CG::emitQuillEx(global, options));
+  CG::printQuill(global, nullptr);
+  CG::printQuillWithContext(global, nullptr);
+  CG::Fcn* f = fcnWithBody("f");
+  CG::NodeFactory nodes{f, nullptr};
+  CG::RegionFactory regions{&nodes};
+  EXPECT_EQ("QulEmitter quit early", CG::QulEmitter::emitRegion(regions.emptyRegion(), options));
 }
 
 // A function header opens a compound segment that only a body or a prototype's ";" closes.

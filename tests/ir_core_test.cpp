@@ -493,6 +493,14 @@ TEST(AssertionTest, ExceptionCarriesFileLineAndExpression) {
   EXPECT_EQ(Var::cast(static_cast<CG_Obj*>(nullptr)), nullptr);
 }
 
+// Parts a type cannot print without are refused when the type is made.
+TEST(TypeTest, FactoryRefusesMissingDimensionsAndBases) {
+  CG_Ctx ctx;
+  TypeFactory types(&ctx);
+  EXPECT_THROW(types.dynamicMatrixType(types.doubleType(), {{true, nullptr}}, false), AssertionException);
+  EXPECT_THROW(types.classType(ctx.globalScope(), "C", {}, {{nullptr, 0}}), AssertionException);
+}
+
 TEST(TypeTest, WordLayoutPerFactoryType) {
   CG_Ctx ctx;
   TypeFactory types(&ctx);
