@@ -18,7 +18,8 @@
 namespace CG {
 
 QulParser::QulParser(CG_Ctx* aCtx, MemPool* aPool, Scope* aOuter, Scope* aTarget, TypeChecker* aChecker, OpTable* aOps)
-    : fPool(aPool), fCtx(new QulParserCtx(aCtx, aPool, aOuter, aTarget, aChecker, aOps))
+    : fPool(aPool != nullptr ? aPool : aCtx->pool()),
+      fCtx(new QulParserCtx(aCtx, fPool, aOuter, aTarget, aChecker, aOps))
 {
     QulParserCtx::setCurrent(fCtx);
 }
@@ -33,7 +34,9 @@ QulParser::~QulParser()
 
 void QulParser::addListener(QulParserListener* aListener)
 {
-    fCtx->addListener(aListener);
+    if (aListener != nullptr) {
+        fCtx->addListener(aListener);
+    }
 }
 
 namespace {

@@ -17,13 +17,15 @@ class TypeChecker;
 
 class QulParser {
 public:
+    // What the text defines is made in aPool, or in the context's pool when aPool is null.
     QulParser(CG_Ctx* aCtx, MemPool* aPool, Scope* aOuter, Scope* aTarget, TypeChecker* aChecker = nullptr,
               OpTable* aOps = nullptr);
     virtual ~QulParser();
     QulParser(const QulParser&) = delete;
     QulParser& operator=(const QulParser&) = delete;
 
-    // Listeners added here take part in every later parse, ahead of the built-in ones.
+    // Listeners added here take part in every later parse, ahead of the built-in ones; a listener must
+    // outlive the parser. A null listener is ignored.
     void addListener(QulParserListener* aListener);
     // Parses the text into the target scope; errors leave by exception. Always returns null.
     IdSet<Fcn*>* parse(const char* aText);

@@ -354,6 +354,15 @@ TEST(Semantics, AParseAfterAFailedOneStartsAfresh) {
   }
 }
 
+// A parser made without a pool builds in the context's; a null listener takes no part.
+TEST(Semantics, NullPoolAndNullListenerAreHarmless) {
+  CG_Ctx ctx;
+  CG::QulParser parser{&ctx, nullptr, ctx.globalScope(), ctx.globalScope()};
+  parser.addListener(nullptr);
+  parser.parse("f <- function((var(int32,a)),(var(int32,b)),f) {\n  =(b,a);\n}\n");
+  EXPECT_NE(std::string::npos, CG::emitQuill(ctx.globalScope()).find("    =(b,a);\n")) << "the body was built";
+}
+
 TEST(Semantics, DefinitionsOfOneParseAreVisibleToTheNext) {
   Module module;
   module.parse("v <- var(int32,v);");
