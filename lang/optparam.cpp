@@ -12,13 +12,13 @@ namespace CG {
 
 void QulOptionalParameterValue::badCast()
 {
-    client_assertion_failed("parse/optparam", __LINE__, "false");
+    client_assertion_failed("lang/optparam", __LINE__, "false");
 }
 
 QulOptionalParameterValue* QulOptionalParameterTermValue::argument(int aIndex) const
 {
     if (!(aIndex >= 0 && aIndex < numArguments())) {
-        client_assertion_failed("parse/optparam", __LINE__, "aIndex>=0 && aIndex<fSize");
+        client_assertion_failed("lang/optparam", __LINE__, "aIndex>=0 && aIndex<fSize");
     }
     return (*fArguments)[aIndex];
 }
