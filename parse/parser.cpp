@@ -87,6 +87,15 @@ IdSet<Fcn*>* QulParser::parse(const char* aText)
 
 IdSet<Fcn*>* QulParser::parse(const char* aText, size_t aLength)
 {
+    if (fParsing) {
+        TheLogger::instance().throwInternalException("QulParser::parse::Reentered",
+                                                     "a parser cannot read a text while it is reading one");
+    }
+    fParsing = true;
+    struct ParsingEnds {
+        bool& parsing;
+        ~ParsingEnds() { parsing = false; }
+    } parsingEnds{fParsing};
     // The parse's records name the parser as their source; what the caller filters out stays filtered.
     TheLogger task(MessageId{"QUILL", "Parser", "", 5}, TheLogger::instance().level());
     ReadingPosition reading(fCtx);

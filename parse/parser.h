@@ -27,7 +27,8 @@ public:
     // Listeners added here take part in every later parse, ahead of the built-in ones; a listener must
     // outlive the parser. A null listener is ignored.
     void addListener(QulParserListener* aListener);
-    // Parses the text into the target scope; errors leave by exception. Always returns null.
+    // Parses the text into the target scope; errors leave by exception. Always returns null. Not reentrant:
+    // called again from one of its own listeners it fails with an internal exception.
     IdSet<Fcn*>* parse(const char* aText);
     // The same for the first aLength bytes of aText, which need not end in a null byte.
     IdSet<Fcn*>* parse(const char* aText, size_t aLength);
@@ -39,6 +40,8 @@ protected:
 private:
     MemPool* fPool;
     QulParserCtx* fCtx;
+    // Set while a text is read: a listener cannot make the parser read another one meanwhile.
+    bool fParsing = false;
 };
 
 } // namespace CG

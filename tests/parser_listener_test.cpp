@@ -4,6 +4,7 @@
 #include <cmath>
 #include <vector>
 
+#include "ir/logger.h"
 #include "listener/parserlistener.h"
 #include "tests/parser_support.h"
 
@@ -50,6 +51,33 @@ TEST(Listeners, ValuesReachTheirTagInWrittenOrder) {
                                        "k@2:4:1.500000", "k@2:4:1.500000", "k@2:1:f/2",
                                        "k@2:1:f/2"};
   EXPECT_EQ(expected, log);
+}
+
+// A listener that makes its parser read another text meanwhile.
+class Reentering : public CG::QulParserListener {
+public:
+  explicit Reentering(CG::QulParser* aParser) : fParser(aParser) {}
+  const char* tag() override { return "reenter"; }
+  void start() override { fParser->parse("w <- var(int32,w);"); }
+
+protected:
+  void registerValue(CG_Obj*, CG::QulOptionalParameterValue*) override {}
+
+private:
+  CG::QulParser* fParser;
+};
+
+// A parser is not reentrant: the inner call fails with a clear error, which ends the outer parse.
+TEST(Listeners, ParsingFromInsideAParseFailsClearly) {
+  quill_parse_test::Module module;
+  Reentering reentering(&module.parser);
+  module.parser.addListener(&reentering);
+  try {
+    module.parse("v <- var(int32,v);");
+    ADD_FAILURE() << "the inner parse ran";
+  } catch (const CG::InternalException& aError) {
+    EXPECT_EQ("QulParser::parse::Reentered", aError.id());
+  }
 }
 
 TEST(OptionalParameterValues, Conversions) {
