@@ -11,9 +11,9 @@
 #include "ir/region.h"
 #include "ir/typebuilder.h"
 #include "lang/literal.h"
+#include "lang/optparam.h"
 #include "numeric/fxp.h"
 #include "parse/messages.h"
-#include "lang/optparam.h"
 #include "parse/parserctx.h"
 #include "parse/phraselist.h"
 

@@ -366,7 +366,7 @@ void inferTypes(QulParserCtx* aCtx)
 {
     std::vector<InferFrame> stack;
     for (Symbol* symbol = aCtx->targetScope()->firstSymbol(); symbol != nullptr; symbol = symbol->next()) {
-        if (!Fcn::isa(symbol) || (!needsTypeWalk(Fcn::cast(symbol)->cfg()))) {
+        if (!Fcn::isa(symbol) || !needsTypeWalk(Fcn::cast(symbol)->cfg())) {
             continue;
         }
         for (StmtIterator it(Fcn::cast(symbol)); it.hasCurrent(); it.advance()) {
