@@ -128,18 +128,25 @@ void QulEliminateMergeStmts::compactMergeStmts(Cfg* aCfg, Merges* aMerges)
     for (Merges::Iterator it = aMerges->iterator(); it.hasCurrent(); it.advance()) {
         MergeStmt* merge = it.current();
         std::vector<OutPort> sources;
+        std::vector<int> compactPort(merge->numInPorts(), -1);
         for (int i = 0; i < merge->numInPorts(); ++i) {
             if (merge->inEdge(i) != nullptr) {
+                compactPort[i] = static_cast<int>(sources.size());
                 sources.push_back(merge->predOutPort(i));
             }
         }
         MergeStmt* compact = nodes.mergeStmt(static_cast<int>(sources.size()));
         InPort target = merge->succInPort();
         merge->disconnectAllEdges();
-        for (size_t i = 0; i < sources.size(); ++i) {
-            sources[i].connect(InPort(compact, static_cast<int>(i)));
+        // A merge that leads straight back to itself (a label followed by a goto to it) keeps its loop.
+        if (target.node == merge) {
+            target = InPort(compact, compactPort[target.index]);
         }
-        if (target.valid()) {
+        for (size_t i = 0; i < sources.size(); ++i) {
+            OutPort source = sources[i].node == merge ? compact->outPort() : sources[i];
+            source.connect(InPort(compact, static_cast<int>(i)));
+        }
+        if (target.valid() && target.node != compact) {
             compact->outPort().connect(target);
         }
         merge->markForDeletion();

@@ -166,6 +166,12 @@ TEST_F(Gotos, UnreachableGotoTakesNoPort) {
   EXPECT_EQ(0, countPlaceholders(f));
 }
 
+TEST_F(Gotos, ALabelFollowedByAGotoToItStaysAnEndlessLoop) {
+  quill_parse_test::Module module;
+  module.parse("x <- var(int32,x);\nf <- function((),(),f) {\n=(x,4);\nlabel(S);\ngoto(S);\ngoto(S);\n}\n");
+  EXPECT_EQ("\nvar(int32,x);\nfunction((),(),f)\n{\n    =(x,4);\n    label(L0);\n    goto(L0);\n}\n", module.emit());
+}
+
 TEST_F(Gotos, FullParseLeavesNoPlaceholderAndNoIdleMerge) {
   quill_parse_test::Module module;
   module.parse("x <- var(int32,x);\nf <- function((),(),f) {\n=(x,4);\ngoto(L);\nlabel(L);\n=(x,5);\n}\n");
@@ -208,6 +214,23 @@ TEST_F(Merges, CompactionKeepsPortOrder) {
   EXPECT_EQ(left, joined->pred(0));
   EXPECT_EQ(right, joined->pred(1));
   EXPECT_EQ(cfg->end(), CG::MergeStmt::cast(joined)->succ());
+}
+
+// A merge whose own out-edge comes back to it (a label followed by a goto to it) stays a loop when compacted.
+TEST_F(Merges, CompactionKeepsALoopBackToTheMergeItself) {
+  CG::CommentStmt* before = nodes.commentStmt("before");
+  CG::MergeStmt* merge = nodes.mergeStmt(3);
+  join(cfg->start(), 0, before, 0);
+  join(before, 0, merge, 0);
+  join(merge, 0, merge, 2);
+  eliminate();
+  CG::Stmt* loop = before->succ();
+  ASSERT_TRUE(CG::MergeStmt::isa(loop));
+  EXPECT_NE(merge, loop);
+  EXPECT_EQ(2, loop->numInPorts());
+  EXPECT_EQ(before, loop->pred(0));
+  EXPECT_EQ(loop, loop->pred(1));
+  EXPECT_EQ(loop, CG::MergeStmt::cast(loop)->succ());
 }
 
 TEST_F(Merges, SingleEdgeMergeDisappears) {
