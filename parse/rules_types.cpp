@@ -40,10 +40,31 @@ long wholeNumber(double aValue)
     return static_cast<long>(std::max(-kLimit, std::min(aValue, kLimit)));
 }
 
-int exponentNumber(double aValue)
+[[noreturn]] void integerOutOfRange(QulParserCtx* aCtx, const char* aText, int aBits)
 {
-    constexpr long kLimit = std::numeric_limits<int>::max();
-    return static_cast<int>(std::max(-kLimit, std::min(wholeNumber(aValue), kLimit)));
+    QulMessages::userError(aCtx, "qulY::Rule::integer::OutOfRange", "%s: integer %s does not fit %d bits", aText, aBits);
+}
+
+// The value of an integer text in aBits bits, signed or not; a value outside that range is a user error rather
+// than the nearest value in range, which reading it into the type alone would give.
+FXP::DataValue integerFitting(QulParserCtx* aCtx, const char* aText, bool aSigned, int aBits)
+{
+    const FXP::MathMode& mode = ConstFactory::defaultMathMode();
+    FXP::DataValue value = FXP::DataValue::fromString(FXP::DataType::intT(aSigned, aBits), aText, mode);
+    FXP::DataValue wider = FXP::DataValue::fromString(FXP::DataType::intT(true, aBits + 2), aText, mode);
+    if (value.toString() != wider.toString()) {
+        integerOutOfRange(aCtx, aText, aBits);
+    }
+    return value;
+}
+
+// A short-form fixed-point exponent, which must fit 32 bits like the long form's.
+int exponentOf(QulParserCtx* aCtx, const char* aText, long aExponent)
+{
+    if (aExponent < std::numeric_limits<int>::min() || aExponent > std::numeric_limits<int>::max()) {
+        integerOutOfRange(aCtx, aText, 32);
+    }
+    return static_cast<int>(aExponent);
 }
 
 int checkedBits(QulParserCtx* aCtx, long aBits)
@@ -196,9 +217,8 @@ TypeBuilder* fcnType(QulParserCtx* aCtx, QulTypeBuilderList* aInputs, QulTypeBui
 
 EnumTypeElement* enumElement(QulParserCtx* aCtx, char* aName, char* aValue)
 {
-    FXP::DataValue value =
-        FXP::DataValue::fromString(FXP::DataType::intT(true, 64), aValue, ConstFactory::defaultMathMode());
-    return make<EnumTypeElement>(aCtx, intern(aCtx, aName), value.toInt64());
+    int64_t value = integerFitting(aCtx, aValue, true, 64).toInt64();
+    return make<EnumTypeElement>(aCtx, intern(aCtx, aName), value);
 }
 
 TypeBuilder* enumType(QulParserCtx* aCtx, char* aTag, QulElementList* aElements, QulParamList*)
@@ -244,7 +264,7 @@ TypeBuilder* fixptShortType(QulParserCtx* aCtx, bool aScaledDouble, char* aSign,
         break;
     case 2:
         bits = wholeNumber(numbers[0]);
-        exponent = -exponentNumber(numbers[1]);
+        exponent = exponentOf(aCtx, (*aNumbers)[1], -wholeNumber(numbers[1]));
         break;
     case 3:
         bits = wholeNumber(numbers[0]);
@@ -255,7 +275,7 @@ TypeBuilder* fixptShortType(QulParserCtx* aCtx, bool aScaledDouble, char* aSign,
     default:
         bits = wholeNumber(numbers[0]);
         slope = numbers[1];
-        exponent = exponentNumber(numbers[2]);
+        exponent = exponentOf(aCtx, (*aNumbers)[2], wholeNumber(numbers[2]));
         bias = numbers[3];
         break;
     }
@@ -282,13 +302,7 @@ TypeBuilder* referenceType(QulParserCtx* aCtx, TypeBuilder* aBase, QulParamList*
 
 long integerValueOf(QulParserCtx* aCtx, char* aText)
 {
-    FXP::DataValue value =
-        FXP::DataValue::fromString(FXP::DataType::intT(true, 64), aText, ConstFactory::defaultMathMode());
-    int64_t number = value.toInt64();
-    if (number < INT32_MIN || number > INT32_MAX) {
-        QulMessages::userError(aCtx, "qulY::Rule::integer::OutOfRange", "%s: integer %s does not fit 32 bits", aText);
-    }
-    return static_cast<long>(number);
+    return static_cast<long>(integerFitting(aCtx, aText, true, 32).toInt64());
 }
 
 SymbolicSize* knownSize(QulParserCtx* aCtx, char* aText)
@@ -299,7 +313,8 @@ SymbolicSize* knownSize(QulParserCtx* aCtx, char* aText)
         QulMessages::userError(aCtx, "qulY::Rule::symbolic_size::NegativeSize", "%s: size %s must not be negative",
                                aText);
     }
-    return SymbolicSizeFactory(aCtx->irCtx()).size64(static_cast<uint64_t>(value.toInt64()));
+    uint64_t size = static_cast<uint64_t>(integerFitting(aCtx, aText, false, 64).toInt64());
+    return SymbolicSizeFactory(aCtx->irCtx()).size64(size);
 }
 
 SymbolicSize* unknownSize(QulParserCtx* aCtx)

@@ -59,6 +59,10 @@ const FixptCase kFixptCases[] = {
     {"fixpt(1, 16, 1.25, -3, 0.5)", true, 16, 1.25, -3, 0.5},
     {"fixpt(uint8, 8, -2)", false, 8, 1.0, -2, 0.0},
     {"scldbl(int16, 16, 3, 1.5, 4.0)", true, 16, 1.5, 3, 4.0},
+    // The exponent takes the whole 32-bit range, its least value included.
+    {"fixpt(1, 8, 2147483648)", true, 8, 1.0, -2147483647 - 1, 0.0},
+    {"fixpt(1, 8, 1.0, -2147483648, 0.0)", true, 8, 1.0, -2147483647 - 1, 0.0},
+    {"fixpt(int8, 8, -2147483648)", true, 8, 1.0, -2147483647 - 1, 0.0},
 };
 
 INSTANTIATE_TEST_SUITE_P(Forms, Fixpt, ::testing::ValuesIn(kFixptCases));
