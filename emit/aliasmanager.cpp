@@ -54,15 +54,17 @@ void AliasManager::reserveUnregisteredOperatorKeywords() {
   const ReservedWord* words = reservedWords(&count);
   for (int i = 0; i < count; ++i) {
     char* word = fCtx->cgString(words[i].text);
-    if (words[i].isOperatorName && !fQulNameToTokenInfo->containsKey(word))
+    if (words[i].isOperatorName && !fQulNameToTokenInfo->containsKey(word)) {
       registerToken(nullptr, nullptr, word, false);
+      fKeywords->put(word, kHeldForItsOperator);
+    }
   }
 }
 
 // Operator names among the keywords are reserved when the operator itself is registered.
 void AliasManager::addKeyword(const std::string& aWord, bool aIsOperatorName) {
   char* word = fCtx->cgString(aWord.c_str());
-  fKeywords->put(word, 1);
+  fKeywords->put(word, kKeyword);
   if (!aIsOperatorName)
     registerToken(nullptr, nullptr, word, false);
 }
@@ -234,6 +236,15 @@ char* AliasManager::getNameForOp(CG::OP aOp) {
   return name;
 }
 
+// A keyword held back for an operator the table left out goes to that operator, which prints under it.
+void AliasManager::releaseHeldKeyword(char* aName) {
+  int* held = fKeywords->lookup(aName);
+  if (!held || *held != kHeldForItsOperator)
+    return;
+  *held = kKeyword;
+  deleteTokenInfo(aName);
+}
+
 char* AliasManager::nameForOp(CG::OP aOp) {
   CG_NodeDef* def = CG_NodeDef::getDefByEnum(fCtx, aOp);
   if (!def)
@@ -246,6 +257,7 @@ char* AliasManager::nameForOp(CG::OP aOp) {
   if (custom && text.compare(0, 2, "|>") != 0)
     text = "|>" + text;
   char* name = fCtx->cgString(text.c_str());
+  releaseHeldKeyword(name);
   registerToken(def, nullptr, name, false);
   return name;
 }

@@ -79,6 +79,7 @@ private:
   void takeBuiltinName(CG_Obj* aFcn, const char* aName);
   Fcn* owningFcnOf(Symbol* aSymbol) const;
   char* nameForOp(CG::OP aOp);
+  void releaseHeldKeyword(char* aName);
 
   static constexpr size_t kMaxCachedOp = 4096;
 
@@ -91,6 +92,8 @@ private:
   IdMap<char*, int>* fReservedQulNamesMap;
   IdMap<char*, TokenInfo*>* fQulNameToTokenInfo;
   IdMap<CG_Obj*, char*>* fTokenToQulName;
+  // Each keyword, and whether it is held back for an operator that the operator table left out.
+  enum KeywordUse : int { kKeyword = 1, kHeldForItsOperator = 2 };
   IdMap<char*, int>* fKeywords;
   // getNameForOp's answers by opcode, each with the definition it names: a definition that replaces
   // another under the same opcode gets a name of its own.

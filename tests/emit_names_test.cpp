@@ -6,6 +6,7 @@
 #include "lang/optable.h"
 #include "ir/logger.h"
 #include "ir/mempool.h"
+#include "ir/nodefactory.h"
 
 #include <gtest/gtest.h>
 
@@ -60,6 +61,30 @@ TEST_F(ModuleNames, KeywordOfAnOperatorTheTableLeavesOutStaysReserved) {
   CG::QulEmitterOptions options(nullptr, 3);
   options.setOpTable(&table);
   EXPECT_EQ("\ncheck1 <- var(int32,\"check\");\n", CG::emitQuillEx(global, options));
+}
+
+// An operator the table leaves out prints under its definition's name, even when that name is a keyword.
+TEST_F(ModuleNames, OperatorTheTableLeavesOutPrintsUnderItsOwnName) {
+  struct SkipComplex : CG::Functor {
+    explicit SkipComplex(const CG::Functor& aNext) : next(aNext) {}
+    void operator()(int aOp, const char* aName) const override {
+      if (std::string(aName) != "complex")
+        next(aOp, aName);
+    }
+    const CG::Functor& next;
+  };
+  struct TableWithoutComplex : CG::OpTable {
+    void initOps(const CG::Functor& aFunctor) const override { CG::OpTable::initOps(SkipComplex(aFunctor)); }
+  };
+  CG::Fcn* f = fcnWithBody("f");
+  CG::NodeFactory nodes(f->cfg(), nullptr);
+  CG::Expr* pair = nodes.expr(1072, {nodes.varExpr(var(global, "a")), nodes.varExpr(var(global, "b"))});
+  TableWithoutComplex table;
+  CG::QulEmitterOptions options(nullptr, 3);
+  options.setOpTable(&table);
+  std::string printed = CG::emitQuillEx(pair, options);
+  EXPECT_EQ(0u, printed.find("complex[")) << printed;
+  EXPECT_EQ(CG::emitQuillEx(pair, CG::QulEmitterOptions(nullptr, 3)), printed);
 }
 
 TEST_F(ModuleNames, UnnamedVariablesCountUp) {
