@@ -167,6 +167,10 @@ TEST(QuillTool, ErrorsNameFileLineColumnWithCaret) {
       // The library leaves a goto to a label its function lacks as a placeholder that cannot be printed.
       {"x <- var(int32,x);\nf <- function((),(),f) {\n  goto(L2);\n  =(x,1);\n}\n",
        "<stdin>:3:11: error: [L3, C11]: goto(L2): function 'f' has no label(L2)\n  goto(L2);\n          ^\n"},
+      // Gotos are rewritten in the functions of the module scope only.
+      {"scope(s) {\nx <- var(int32,x);\nf <- function((),(),f) {\n  goto(L);\n  label(L);\n}\n}\n",
+       "<stdin>:4:10: error: [L4, C10]: goto(L): function 'f' is in a nested scope, where gotos are not resolved\n"
+       "  goto(L);\n         ^\n"},
   };
   for (const auto& c : cases) {
     ToolRun run = quill("check -", c.text);

@@ -27,8 +27,11 @@ std::string danglingGotoMessage(CG_Ctx& aCtx) {
           continue;
         CG::TagSourceLocationQuill* location = CG::TagSourceLocationQuill::of(stmt);
         std::string label = CG::QulGotoStmt::cast(stmt)->label();
+        // Gotos are resolved in the functions of the module scope only.
+        std::string problem = scope == aCtx.globalScope() ? "' has no label(" + label + ")"
+                                                          : "' is in a nested scope, where gotos are not resolved";
         return (location != nullptr ? location->toString() + ": " : std::string()) + "goto(" + label +
-               "): function '" + symbol->name() + "' has no label(" + label + ")";
+               "): function '" + symbol->name() + problem;
       }
     }
     scopes.insert(scopes.end(), scope->childScopes().rbegin(), scope->childScopes().rend());
