@@ -159,11 +159,43 @@ void QulParserCtx::destroyParameterScope()
     }
 }
 
+namespace {
+
+void addTo(QulParserCtx::ForwardRefs& aRefs, char* aName, const std::vector<Expr*>& aCalls)
+{
+    for (auto& entry : aRefs) {
+        if (entry.first == aName) {
+            entry.second.insert(entry.second.end(), aCalls.begin(), aCalls.end());
+            return;
+        }
+    }
+    aRefs.emplace_back(aName, aCalls);
+}
+
+void takeFrom(QulParserCtx::ForwardRefs& aRefs, char* aName, std::vector<Expr*>& aCalls)
+{
+    for (auto entry = aRefs.begin(); entry != aRefs.end(); ++entry) {
+        if (entry->first == aName) {
+            aCalls.insert(aCalls.end(), entry->second.begin(), entry->second.end());
+            aRefs.erase(entry);
+            return;
+        }
+    }
+}
+
+} // namespace
+
 void QulParserCtx::abandonParse()
 {
     fScopes.resize(2);
+    if (fParameterScope != nullptr) {
+        symbolTable()->withdrawVarsOf(fParameterScope);
+    }
     destroyParameterScope();
     setCurrentFcn(nullptr);
+    for (auto& entry : fForwardRefs) {
+        addTo(fEarlierForwardRefs, entry.first, entry.second);
+    }
     fForwardRefs.clear();
 }
 
@@ -192,29 +224,15 @@ QulNodeFactory* QulParserCtx::requireNodeFactory()
 
 void QulParserCtx::addForwardReference(char* aName, Expr* aCall)
 {
-    std::vector<Expr*>* calls = forwardReferences(aName);
-    if (calls != nullptr) {
-        calls->push_back(aCall);
-        return;
-    }
-    fForwardRefs.emplace_back(aName, std::vector<Expr*>{aCall});
+    addTo(fForwardRefs, aName, {aCall});
 }
 
-std::vector<Expr*>* QulParserCtx::forwardReferences(char* aName)
+std::vector<Expr*> QulParserCtx::takeForwardReferences(char* aName)
 {
-    for (auto& entry : fForwardRefs) {
-        if (entry.first == aName) {
-            return &entry.second;
-        }
-    }
-    return nullptr;
-}
-
-void QulParserCtx::dropForwardReferences(char* aName)
-{
-    fForwardRefs.erase(std::remove_if(fForwardRefs.begin(), fForwardRefs.end(),
-                                      [aName](const auto& aEntry) { return aEntry.first == aName; }),
-                       fForwardRefs.end());
+    std::vector<Expr*> calls;
+    takeFrom(fForwardRefs, aName, calls);
+    takeFrom(fEarlierForwardRefs, aName, calls);
+    return calls;
 }
 
 Fcn* QulParserCtx::forwardPlaceholder(char* aName)
@@ -242,13 +260,9 @@ void QulParserCtx::dispatchParams(CG_Obj* aObj, std::vector<QulOptionalParameter
         return;
     }
     for (QulOptionalParameter* param : *aParams) {
-        for (QulParserListener* listener : fListeners) {
-            listener->objConstr(aObj, param);
-        }
+        forEachListener([&](QulParserListener* aListener) { aListener->objConstr(aObj, param); });
     }
-    for (QulParserListener* listener : fListeners) {
-        listener->objConstrEnd(aObj);
-    }
+    forEachListener([&](QulParserListener* aListener) { aListener->objConstrEnd(aObj); });
 }
 
 Const* QulParserCtx::literalConst(Type* aType, const char* aText) const

@@ -34,7 +34,7 @@ class Scope;
 class Type;
 class TypeChecker;
 
-class QulParserCtx : public SourcePosition {
+class QulParserCtx final : public SourcePosition {
 public:
     QulParserCtx(CG_Ctx* aCtx, MemPool* aPool, Scope* aOuter, Scope* aTarget, TypeChecker* aChecker, OpTable* aOps);
     ~QulParserCtx();
@@ -106,17 +106,36 @@ public:
     QulNodeFactory* requireNodeFactory();
 
     // ---- Forward references: calls of functions not yet defined, by name
+    using ForwardRefs = std::vector<std::pair<char*, std::vector<Expr*>>>;
     void addForwardReference(char* aName, Expr* aCall);
-    std::vector<Expr*>* forwardReferences(char* aName);
-    void dropForwardReferences(char* aName);
-    const std::vector<std::pair<char*, std::vector<Expr*>>>& allForwardReferences() const { return fForwardRefs; }
+    // Every call waiting for aName, made by this parse or by an earlier one that failed; they wait no more.
+    std::vector<Expr*> takeForwardReferences(char* aName);
+    // The calls of this parse still waiting for a definition.
+    const ForwardRefs& allForwardReferences() const { return fForwardRefs; }
     // The detached callee that stands in for a function not yet defined.
     Fcn* forwardPlaceholder(char* aName);
 
     // ---- Listeners
     void addListener(QulParserListener* aListener) { fListeners.push_back(aListener); }
     void removeListener(QulParserListener* aListener);
-    const std::vector<QulParserListener*>& listeners() const { return fListeners; }
+    // Listeners are walked by position, in registration order, so one called may add or remove listeners:
+    // one added is called in the same walk, one removed is not called again.
+    template <class F> void forEachListener(F&& aCall) const
+    {
+        for (size_t i = 0; i < fListeners.size(); ++i) {
+            aCall(fListeners[i]);
+        }
+    }
+    // The first answer that is not null, asking in registration order; null when none answers.
+    template <class F> auto firstListenerAnswer(F&& aAsk) const -> decltype(aAsk(nullptr))
+    {
+        for (size_t i = 0; i < fListeners.size(); ++i) {
+            if (auto answer = aAsk(fListeners[i])) {
+                return answer;
+            }
+        }
+        return nullptr;
+    }
     void dispatchParams(CG_Obj* aObj, std::vector<QulOptionalParameter*>* aParams);
 
     // ---- Unnamed constants of short integer literals, shared per type and interned text: a module
@@ -155,7 +174,10 @@ private:
     std::unique_ptr<QulLexState> fLexState;
     std::unique_ptr<QulParserLiteralFactory> fLiterals;
     void* fScanner = nullptr;
-    std::vector<std::pair<char*, std::vector<Expr*>>> fForwardRefs;
+    ForwardRefs fForwardRefs;
+    // Calls left waiting by parses that failed: a later definition still binds them, but a later parse is
+    // not failed for them.
+    ForwardRefs fEarlierForwardRefs;
     std::unordered_map<char*, Fcn*> fPlaceholders;
     Scope* fPlaceholderScope = nullptr;
     std::vector<Scope*> fScopes;

@@ -204,11 +204,7 @@ void checkForwardCall(QulParserCtx* aCtx, char* aName, Fcn* aFcn, Expr* aCall)
 
 void patchForwardReferences(QulParserCtx* aCtx, char* aName, Fcn* aFcn)
 {
-    std::vector<Expr*>* calls = aCtx->forwardReferences(aName);
-    if (calls == nullptr) {
-        return;
-    }
-    for (Expr* call : *calls) {
+    for (Expr* call : aCtx->takeForwardReferences(aName)) {
         checkForwardCall(aCtx, aName, aFcn, call);
         // A call still typed as its placeholder made it was written without an explicit type: it takes
         // the type its function gives it. An explicit type stays.
@@ -220,7 +216,6 @@ void patchForwardReferences(QulParserCtx* aCtx, char* aName, Fcn* aFcn)
             call->setType(type);
         }
     }
-    aCtx->dropForwardReferences(aName);
 }
 
 // ---- End of program
@@ -395,9 +390,7 @@ char* intern(QulParserCtx* aCtx, const char* aText)
 void programStart(QulParserCtx* aCtx)
 {
     aCtx->literalFactory()->setLineSource(aCtx->lineSource());
-    for (QulParserListener* listener : aCtx->listeners()) {
-        listener->start();
-    }
+    aCtx->forEachListener([&](QulParserListener* aListener) { aListener->start(); });
 }
 
 void programEnd(QulParserCtx* aCtx)
@@ -410,9 +403,7 @@ void programEnd(QulParserCtx* aCtx)
     }
     checkForwardReferences(aCtx);
     inferTypes(aCtx);
-    for (QulParserListener* listener : aCtx->listeners()) {
-        listener->end();
-    }
+    aCtx->forEachListener([&](QulParserListener* aListener) { aListener->end(); });
 }
 
 void scopeOpen(QulParserCtx* aCtx, char* aName)
@@ -476,9 +467,7 @@ Symbol* typeDef(QulParserCtx* aCtx, char* aSymbolName, TypeBuilder* aType, char*
     } else if (aIrName != nullptr) {
         builder = aCtx->scratchPool()->make<CopyTypeBuilder>(scope, aType, aIrName);
     }
-    for (QulParserListener* listener : aCtx->listeners()) {
-        listener->typeDefn(builder, aParams);
-    }
+    aCtx->forEachListener([&](QulParserListener* aListener) { aListener->typeDefn(builder, aParams); });
     Type* type = builder->build();
     aCtx->dispatchParams(type, aParams);
     enter(aCtx, kDefinitionLevel, symbolName(aSymbolName, aIrName), type);
@@ -526,9 +515,7 @@ void callableDefine(QulParserCtx* aCtx, char* aSymbolName, QulConstructorParamLi
     for (Var* output : ioVars(aCtx, (*aParams)[first + 1], kOutputs)) {
         builder.addOutput(output);
     }
-    for (QulParserListener* listener : aCtx->listeners()) {
-        listener->objPreConstr(&builder, aOptions);
-    }
+    aCtx->forEachListener([&](QulParserListener* aListener) { aListener->objPreConstr(&builder, aOptions); });
     Fcn* fcn = builder.build();
     aCtx->destroyParameterScope();
     aCtx->dispatchParams(fcn, aOptions);

@@ -298,11 +298,10 @@ Expr* listenerExpr(QulParserCtx* aCtx, char* aName, TypeBuilder* aType, QulExprL
     aCtx->requireNodeFactory();
     Type* type = built(aType);
     QulParserExprs args(aArgs->begin(), aArgs->end());
-    for (QulParserListener* listener : aCtx->listeners()) {
-        Expr* expr = listener->exprConstr(aName, &args, type);
-        if (expr != nullptr) {
-            return finish(aCtx, expr, aType, aParams);
-        }
+    Expr* expr = aCtx->firstListenerAnswer(
+        [&](QulParserListener* aListener) { return aListener->exprConstr(aName, &args, type); });
+    if (expr != nullptr) {
+        return finish(aCtx, expr, aType, aParams);
     }
     QulMessages::userError(aCtx, "qulY::Rule::listener_expr::NoListener",
                            "%s: no listener builds the custom expression '%s'", aName);

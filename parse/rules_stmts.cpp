@@ -162,11 +162,10 @@ Region* listenerStmt(QulParserCtx* aCtx, char* aName, QulExprList* aArgs, QulPar
 {
     aCtx->requireNodeFactory();
     QulParserExprs args(aArgs->begin(), aArgs->end());
-    for (QulParserListener* listener : aCtx->listeners()) {
-        SeseStmt* stmt = listener->seseStmtConstr(aName, &args);
-        if (stmt != nullptr) {
-            return stmtRegion(aCtx, stmt, aParams);
-        }
+    SeseStmt* stmt = aCtx->firstListenerAnswer(
+        [&](QulParserListener* aListener) { return aListener->seseStmtConstr(aName, &args); });
+    if (stmt != nullptr) {
+        return stmtRegion(aCtx, stmt, aParams);
     }
     QulMessages::userError(aCtx, "qulY::Rule::listener_stmt::NoListener",
                            "%s: no listener builds the custom statement '%s'", aName);

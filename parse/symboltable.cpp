@@ -140,6 +140,22 @@ void QulSymbolTable::prefillGlobalScope()
     }
 }
 
+void QulSymbolTable::withdrawVarsOf(Scope* aScope)
+{
+    for (auto& level : fLevels) {
+        std::vector<const char*> withdrawn;
+        for (auto it = level.iterator(); it.hasCurrent(); it.advance()) {
+            Var* var = it.value()->varView();
+            if (var != nullptr && var->scope() == aScope) {
+                withdrawn.push_back(it.key());
+            }
+        }
+        for (const char* name : withdrawn) {
+            level.remove(name);
+        }
+    }
+}
+
 QulSymbol* QulSymbolTable::symbolFor(CG_Obj* aObject)
 {
     if (Var::isa(aObject)) {

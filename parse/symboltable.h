@@ -16,6 +16,7 @@ class Const;
 class Fcn;
 class OpTable;
 class QulParserCtx;
+class Scope;
 class SymbolicSize;
 class Type;
 class Var;
@@ -72,6 +73,9 @@ public:
     void insertInSymbolTable(QulParserCtx* aCtx, int aLevel, const char* aName, CG_Obj* aObject);
     // As insertInSymbolTable; without a name, the object's own name is used.
     void registerSymbolInScope(QulParserCtx* aCtx, int aLevel, const char* aName, CG_Obj* aObject);
+
+    // Removes every name that denotes a variable of aScope, which is about to be destroyed.
+    void withdrawVarsOf(Scope* aScope);
 
     // The symbol for an IR object of any kind the table holds.
     QulSymbol* symbolFor(CG_Obj* aObject);

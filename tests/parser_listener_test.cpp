@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <memory>
 #include <vector>
 
 #include "ir/logger.h"
@@ -51,6 +52,40 @@ TEST(Listeners, ValuesReachTheirTagInWrittenOrder) {
                                        "k@2:4:1.500000", "k@2:4:1.500000", "k@2:1:f/2",
                                        "k@2:1:f/2"};
   EXPECT_EQ(expected, log);
+}
+
+// A listener that registers more listeners when a parse starts; each of those counts its starts.
+class Recruiting : public CG::QulParserListener {
+public:
+  Recruiting(CG::QulParser* aParser, int aRecruits) : fParser(aParser), fRecruits(aRecruits) {}
+  const char* tag() override { return "recruit"; }
+  void start() override {
+    ++starts;
+    for (; fRecruits > 0; --fRecruits) {
+      recruits.push_back(std::make_unique<Recruiting>(fParser, 0));
+      fParser->addListener(recruits.back().get());
+    }
+  }
+  int starts = 0;
+  std::vector<std::unique_ptr<Recruiting>> recruits;
+
+protected:
+  void registerValue(CG_Obj*, CG::QulOptionalParameterValue*) override {}
+
+private:
+  CG::QulParser* fParser;
+  int fRecruits;
+};
+
+// Listeners added while the listeners are being called take part from that call on.
+TEST(Listeners, AListenerMayAddListenersWhileCalled) {
+  quill_parse_test::Module module;
+  Recruiting recruiting(&module.parser, 64);
+  module.parser.addListener(&recruiting);
+  module.parse("v <- var(int32,v);");
+  ASSERT_EQ(64u, recruiting.recruits.size());
+  for (const auto& recruit : recruiting.recruits)
+    EXPECT_EQ(1, recruit->starts);
 }
 
 // A listener that makes its parser read another text meanwhile.

@@ -367,6 +367,28 @@ TEST(Semantics, AParseAfterAFailedOneStartsAfresh) {
   }
 }
 
+// The names of a parameter list that failed go with its variables: they may be defined again.
+TEST(Semantics, AFailedParameterListLeavesNoNamesBehind) {
+  Module module;
+  EXPECT_THROW(module.parse("function((var(int32,pa), var(nosuch,pb)),(),f) { }\n"), CG::MessageException);
+  CollectedLog log;
+  module.parse("pa <- var(int32,pa);\n");
+  EXPECT_EQ("", log.text());
+  EXPECT_EQ("\nvar(int32,pa);\n", module.emit());
+}
+
+// A call that a failed parse left waiting binds to a definition in a later parse.
+TEST(Semantics, ACallLeftWaitingByAFailedParseBindsToALaterDefinition) {
+  Module module;
+  EXPECT_THROW(module.parse("f <- function((var(int32,a)),(var(int32,b)),f) {\n  =(b,later(a));\n}\n"),
+               CG::MessageException);
+  module.parse("later <- function((var(int32,v)),(var(int32,r)),later) {\n  =(r,v);\n}\n");
+  std::string text = module.emit();
+  EXPECT_NE(std::string::npos, text.find("=(b,later(a));")) << text;
+  EXPECT_NE(std::string::npos, text.find("function((var(int32,v)),(var(int32,r)),later)\n")) << text;
+  EXPECT_EQ(std::string::npos, text.find("later1")) << text;
+}
+
 // A parser made without a pool builds in the context's; a null listener takes no part.
 TEST(Semantics, NullPoolAndNullListenerAreHarmless) {
   CG_Ctx ctx;
