@@ -43,21 +43,29 @@ TEST_F(ModuleNames, IllegalReservedAndTakenNamesGetAliases) {
   EXPECT_EQ(expected, CG::emitQuill(global));
 }
 
-// An operator table without the "check" row still leaves the keyword reserved.
-TEST_F(ModuleNames, KeywordOfAnOperatorTheTableLeavesOutStaysReserved) {
-  struct SkipCheck : CG::Functor {
-    explicit SkipCheck(const CG::Functor& aNext) : next(aNext) {}
+// The standard operator table without the row of one operator name.
+class TableWithout : public CG::OpTable {
+public:
+  explicit TableWithout(const char* aLeftOut) : fLeftOut(aLeftOut) {}
+  void initOps(const CG::Functor& aFunctor) const override { CG::OpTable::initOps(Skipping(aFunctor, fLeftOut)); }
+
+private:
+  struct Skipping : CG::Functor {
+    Skipping(const CG::Functor& aNext, const std::string& aLeftOut) : next(aNext), leftOut(aLeftOut) {}
     void operator()(int aOp, const char* aName) const override {
-      if (std::string(aName) != "check")
+      if (aName != leftOut)
         next(aOp, aName);
     }
     const CG::Functor& next;
+    const std::string& leftOut;
   };
-  struct TableWithoutCheck : CG::OpTable {
-    void initOps(const CG::Functor& aFunctor) const override { CG::OpTable::initOps(SkipCheck(aFunctor)); }
-  };
+  std::string fLeftOut;
+};
+
+// An operator table without the "check" row still leaves the keyword reserved.
+TEST_F(ModuleNames, KeywordOfAnOperatorTheTableLeavesOutStaysReserved) {
   var(global, "check");
-  TableWithoutCheck table;
+  TableWithout table("check");
   CG::QulEmitterOptions options(nullptr, 3);
   options.setOpTable(&table);
   EXPECT_EQ("\ncheck1 <- var(int32,\"check\");\n", CG::emitQuillEx(global, options));
@@ -65,21 +73,10 @@ TEST_F(ModuleNames, KeywordOfAnOperatorTheTableLeavesOutStaysReserved) {
 
 // An operator the table leaves out prints under its definition's name, even when that name is a keyword.
 TEST_F(ModuleNames, OperatorTheTableLeavesOutPrintsUnderItsOwnName) {
-  struct SkipComplex : CG::Functor {
-    explicit SkipComplex(const CG::Functor& aNext) : next(aNext) {}
-    void operator()(int aOp, const char* aName) const override {
-      if (std::string(aName) != "complex")
-        next(aOp, aName);
-    }
-    const CG::Functor& next;
-  };
-  struct TableWithoutComplex : CG::OpTable {
-    void initOps(const CG::Functor& aFunctor) const override { CG::OpTable::initOps(SkipComplex(aFunctor)); }
-  };
   CG::Fcn* f = fcnWithBody("f");
   CG::NodeFactory nodes(f->cfg(), nullptr);
   CG::Expr* pair = nodes.expr(1072, {nodes.varExpr(var(global, "a")), nodes.varExpr(var(global, "b"))});
-  TableWithoutComplex table;
+  TableWithout table("complex");
   CG::QulEmitterOptions options(nullptr, 3);
   options.setOpTable(&table);
   std::string printed = CG::emitQuillEx(pair, options);
