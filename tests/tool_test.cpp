@@ -167,6 +167,21 @@ TEST(QuillTool, ErrorsNameFileLineColumnWithCaret) {
       // The library leaves a goto to a label its function lacks as a placeholder that cannot be printed.
       {"x <- var(int32,x);\nf <- function((),(),f) {\n  goto(L2);\n  =(x,1);\n}\n",
        "<stdin>:3:11: error: [L3, C11]: goto(L2): function 'f' has no label(L2)\n  goto(L2);\n          ^\n"},
+      // A bad escape: the caret stands under it, on the text's line, even after a newline inside the literal.
+      {"var(int32,x);\nconstdef(string,\"a\nb\\777\",g);\n",
+       "\n<stdin>:3:5: error: Line 2: character index out of bounds\nb\\777\",g);\n    ^\n"},
+      // An object on the first line, placed by its tag after the scan: the line is known, not the column.
+      {"f <- function((),(),f) { g(); }\n",
+       "<stdin>:1:1: error: Found unresolved forward references: \nsymbol: 'g', location: [L1, C0]\n"
+       "f <- function((),(),f) { g(); }\n^\n"},
+      // The end of the text on an empty line: column 1, where the caret is.
+      {"var(int32,x);\nvar(int32,y\n",
+       "<stdin>:3:1: error: [L3, C0]: A parser error occurred: syntax error, unexpected $end, expecting "
+       "QUL_C_PAREN\n\n^\n"},
+      // A line that ends with a carriage return is shown without it.
+      {"var(int32,x);\r\nvar(int32 y);\r\n",
+       "<stdin>:2:11: error: [L2, C11]: A parser error occurred: syntax error, unexpected QUL_IDENTIFIER, "
+       "expecting QUL_C_PAREN\nvar(int32 y);\n          ^\n"},
       // Gotos are rewritten in the functions of the module scope only.
       {"scope(s) {\nx <- var(int32,x);\nf <- function((),(),f) {\n  goto(L);\n  label(L);\n}\n}\n",
        "<stdin>:4:10: error: [L4, C10]: goto(L): function 'f' is in a nested scope, where gotos are not resolved\n"
@@ -184,7 +199,12 @@ TEST(QuillTool, ScannerEchoesGoToStandardErrorAndNullBytesDoNotEndTheText) {
   ToolRun run = quill("fmt", "var(int32,x|origin:\"a\\qb\");\n");
   EXPECT_EQ(0, run.status);
   EXPECT_EQ("\nvar(int32,x);\n", run.out);
-  EXPECT_EQ("\\", run.err);
+  EXPECT_EQ("\\\n", run.err) << "the echoes end with a line end";
+
+  // A diagnostic after an echo starts a line of its own.
+  run = quill("check", "constdef(string,\"a\\qb\",g);\nvar(int32 y);\n");
+  EXPECT_EQ(1, run.status);
+  EXPECT_EQ(0u, run.err.find("\\\n<stdin>:2:11: error: ")) << run.err;
 
   // A text read twice to place a message has its stray bytes reported once.
   run = quill("check", "x <- var(int32,x);\nf <- function((),(),f) {\n  label(L); $\n  =(x,1);\n}\n");
@@ -203,6 +223,13 @@ TEST(QuillTool, WarningsDoNotChangeTheExitStatus) {
   EXPECT_EQ(0, run.status);
   EXPECT_EQ("<stdin>:2:13: warning: [L2, C13]: Symbol name x is already in use and cannot be defined again\n"
             "var(double,x);\n            ^\n",
+            run.err);
+
+  // A warning on the first line has its caret where the scanner was when it was said, not where it stopped.
+  run = quill("check", "var(int32,x); var(int32,x); var(int32,y);");
+  EXPECT_EQ(0, run.status);
+  EXPECT_EQ("<stdin>:1:26: warning: [L1, C0]: Symbol name x is already in use and cannot be defined again\n"
+            "var(int32,x); var(int32,x); var(int32,y);\n                         ^\n",
             run.err);
 
   run = quill("check", "x <- var(int32,x);\nf <- function((),(),f) {\n  label(L);\n  =(x,1);\n}\n");

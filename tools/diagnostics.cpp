@@ -56,7 +56,10 @@ std::string SourceLines::line(int aLine) const {
     return std::string();
   size_t start = fStarts[aLine - 1];
   size_t end = fSource.find('\n', start);
-  return std::string(fSource.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start));
+  std::string_view line = fSource.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start);
+  if (!line.empty() && line.back() == '\r')
+    line.remove_suffix(1);
+  return std::string(line);
 }
 
 SourcePlace SourceLines::firstToken(int aLine) const {
@@ -69,8 +72,10 @@ SourcePlace SourceLines::firstToken(int aLine) const {
 // that token's last byte.
 void report(std::ostream& aOut, const std::string& aFileName, const SourceLines& aSource, const SourcePlace& aPlace,
             const char* aSeverity, const std::string& aMessage) {
+  // The header names the caret's column, counted from 1: a place before the line's first byte is at it.
+  int column = std::max(aPlace.column, 1);
   // Built whole and written once: the error stream is unbuffered, and a text may carry many warnings.
-  std::string text = aFileName + ':' + std::to_string(aPlace.line) + ':' + std::to_string(aPlace.column) + ": " +
+  std::string text = aFileName + ':' + std::to_string(aPlace.line) + ':' + std::to_string(column) + ": " +
                      aSeverity + ": " + aMessage;
   if (aMessage.empty() || aMessage.back() != '\n')
     text += '\n';
@@ -78,7 +83,7 @@ void report(std::ostream& aOut, const std::string& aFileName, const SourceLines&
   text += line + '\n';
   // One blank per character before the caret: a tab stays a tab, and a multi-byte UTF-8 character, whose
   // continuation bytes take no place on the screen, gets one blank.
-  size_t caret = aPlace.column > 0 ? static_cast<size_t>(aPlace.column - 1) : 0;
+  size_t caret = static_cast<size_t>(column - 1);
   for (size_t i = 0; i < caret; ++i) {
     char byte = i < line.size() ? line[i] : ' ';
     if ((static_cast<unsigned char>(byte) & 0xC0) != 0x80)

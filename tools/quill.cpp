@@ -56,22 +56,43 @@ struct Options {
   std::string segmentsFile;
 };
 
+// A message of the library, with where the scanner was when it was said.
+struct Said {
+  std::string message;
+  SourcePlace scannerPlace;
+  // The scanner's own count of bytes into its line, also on the first line (whose column is always 0).
+  int scannerBytesIntoLine = 0;
+  // Said after the scan, about an object whose tag gives its place.
+  bool placedByTag = false;
+};
+
+// A message that names no place of its own ("[L.., C..]" or "Line N:" with N > 0).
+bool isUnplaced(const Said& aSaid) {
+  SourcePlace place;
+  return !quilltool::lineInMessage(aSaid.message, &place) && !quilltool::placeInMessage(aSaid.message, &place);
+}
+
+Said saidAt(const std::string& aMessage, const CG::QulParserCtx* aScanner) {
+  return Said{aMessage, SourcePlace{aScanner->line(), aScanner->column()}, aScanner->bytesIntoLine()};
+}
+
 // Collects the warnings the library logs while it parses.
 class WarningCollector : public Corvid::System::Handler {
 public:
-  WarningCollector() {
+  explicit WarningCollector(const CG::QulParserCtx* aScanner) : fScanner(aScanner) {
     setLevel(Corvid::System::WARNING);
     CG::TheLogger::instance().logger()->addHandler(this);
   }
   ~WarningCollector() override { CG::TheLogger::instance().logger()->removeHandler(this); }
   void publish(const Corvid::System::LogRecord& aRecord) override {
     if (aRecord.level >= Corvid::System::WARNING && aRecord.level < Corvid::System::SEVERE)
-      fMessages.push_back(aRecord.message);
+      fWarnings.push_back(saidAt(aRecord.message, fScanner));
   }
-  const std::vector<std::string>& messages() const { return fMessages; }
+  const std::vector<Said>& warnings() const { return fWarnings; }
 
 private:
-  std::vector<std::string> fMessages;
+  const CG::QulParserCtx* fScanner;
+  std::vector<Said> fWarnings;
 };
 
 // A failure of the tool rather than of the text: what to say, and the exit status.
@@ -89,11 +110,14 @@ public:
     if (fSaved >= 0)
       dup2(aTarget, aStream);
   }
-  ~StreamRedirect() {
+  ~StreamRedirect() { restore(); }
+  // Gives the stream back its own file; once is enough.
+  void restore() {
     std::fflush(nullptr);
     if (fSaved >= 0) {
       dup2(fSaved, fStream);
       close(fSaved);
+      fSaved = -1;
     }
   }
   StreamRedirect(const StreamRedirect&) = delete;
@@ -106,45 +130,71 @@ private:
 
 // What the scanner writes while it reads: echoes of stray bytes in quoted literals on standard output, which
 // must hold the printed text alone, and messages about stray bytes on standard error. The first reading
-// sends both to standard error; a second reading of the same text, which would repeat them, to nowhere.
+// gathers both, in order, and passes them on to standard error ending with a line end, so that the
+// diagnostics after them start a line; a second reading of the same text, which would repeat them, sends
+// them nowhere.
 class ScannerOutput {
 public:
   enum Reading { FIRST, REPEATED };
 
   explicit ScannerOutput(Reading aReading)
-      : fNowhere(aReading == REPEATED ? open("/dev/null", O_WRONLY) : -1),
-        fEchoes(STDOUT_FILENO, aReading == REPEATED ? fNowhere : STDERR_FILENO),
-        fMessages(STDERR_FILENO, fNowhere) {}
+      : fGathered(aReading == FIRST ? std::tmpfile() : nullptr),
+        fNowhere(aReading == REPEATED ? open("/dev/null", O_WRONLY) : -1), fEchoes(STDOUT_FILENO, sink(aReading)),
+        fMessages(STDERR_FILENO, sink(aReading)) {}
   ~ScannerOutput() {
+    fMessages.restore();
+    fEchoes.restore();
     if (fNowhere >= 0)
       close(fNowhere);
+    if (fGathered != nullptr) {
+      passOnGathered();
+      std::fclose(fGathered);
+    }
   }
   ScannerOutput(const ScannerOutput&) = delete;
   ScannerOutput& operator=(const ScannerOutput&) = delete;
 
 private:
+  // Without a file to gather in, the first reading writes to standard error as it goes.
+  int sink(Reading aReading) const {
+    if (aReading == REPEATED)
+      return fNowhere;
+    return fGathered != nullptr ? fileno(fGathered) : STDERR_FILENO;
+  }
+  void passOnGathered() {
+    std::rewind(fGathered);
+    std::string text;
+    char buffer[4096];
+    for (size_t got; (got = std::fread(buffer, 1, sizeof buffer, fGathered)) > 0;)
+      text.append(buffer, got);
+    if (!text.empty() && text.back() != '\n')
+      text += '\n';
+    std::cerr << text;
+  }
+
+  std::FILE* fGathered;
   int fNowhere;
   StreamRedirect fEchoes;
   StreamRedirect fMessages;
 };
 
-// What one parse said, and where its scanner stopped: the place of a message that names none.
+// What one parse said; the error, if any, was said where the scanner stopped.
 struct ParseOutcome {
-  std::vector<std::string> warnings;
-  std::string error;
-  SourcePlace scannerStop;
-  // The scanner's own count of bytes into its line, also on the first line (whose column is always 0).
-  int scannerBytesIntoLine = 0;
+  std::vector<Said> warnings;
+  std::optional<Said> error;
   // Newlines inside quoted literals, which the scanner's line numbers leave out.
   std::vector<size_t> uncountedNewlines;
 
-  // A message that names no place of its own ("[L.., C..]" or "Line N:" with N > 0).
   bool hasUnplacedMessage() const {
-    auto unplaced = [](const std::string& aMessage) {
-      SourcePlace place;
-      return !quilltool::lineInMessage(aMessage, &place) && !quilltool::placeInMessage(aMessage, &place);
-    };
-    return (!error.empty() && unplaced(error)) || std::any_of(warnings.begin(), warnings.end(), unplaced);
+    return (error && isUnplaced(*error)) || std::any_of(warnings.begin(), warnings.end(), isUnplaced);
+  }
+  // The same text read again, with tags: the messages are the same, and those this reading left unplaced
+  // now name the places of their objects.
+  void notePlacesByTag(const ParseOutcome& aUntagged) {
+    for (size_t i = 0; i < warnings.size() && i < aUntagged.warnings.size(); ++i)
+      warnings[i].placedByTag = isUnplaced(aUntagged.warnings[i]);
+    if (error && aUntagged.error)
+      error->placedByTag = isUnplaced(*aUntagged.error);
   }
 };
 
@@ -165,16 +215,18 @@ public:
       fCtx = std::make_unique<CG_Ctx>();
       fCtx->registerHandler(&fLocations);
       CG::TagCreatorForQuill tagging(&fLocations);
+      ParseOutcome untagged = std::move(outcome);
       outcome = parseText(ScannerOutput::REPEATED);
+      outcome.notePlacesByTag(untagged);
     }
-    for (const std::string& warning : outcome.warnings)
+    for (const Said& warning : outcome.warnings)
       reportAt(warning, outcome, "warning");
-    if (!outcome.error.empty())
-      reportAt(outcome.error, outcome, "error");
+    if (outcome.error)
+      reportAt(*outcome.error, outcome, "error");
     // Nothing is reported after the parse: the text and its line index need not outlive it.
     fLines.reset();
     fText.release();
-    return outcome.error.empty();
+    return !outcome.error;
   }
 
   std::string emit(const Options& aOptions) {
@@ -206,42 +258,48 @@ public:
 private:
   ParseOutcome parseText(ScannerOutput::Reading aReading) {
     ParseOutcome outcome;
-    WarningCollector warnings;
     CG::QulParser parser(fCtx.get(), fCtx->pool(), fCtx->globalScope(), fCtx->globalScope());
-    try {
+    WarningCollector warnings(parser.ctx());
+    std::string error;
+    {
       ScannerOutput scannerOutput(aReading);
-      std::string_view text = fText.view();
-      parser.parse(text.data(), text.size());
-    } catch (const std::exception& failure) {
-      outcome.error = failure.what();
+      try {
+        std::string_view text = fText.view();
+        parser.parse(text.data(), text.size());
+      } catch (const std::exception& failure) {
+        error = failure.what();
+      }
     }
-    if (outcome.error.empty())
-      outcome.error = quilltool::danglingGotoMessage(*fCtx);
-    outcome.warnings = warnings.messages();
-    outcome.scannerStop = SourcePlace{parser.ctx()->line(), parser.ctx()->column()};
-    outcome.scannerBytesIntoLine = parser.ctx()->bytesIntoLine();
+    if (error.empty())
+      error = quilltool::danglingGotoMessage(*fCtx);
+    if (!error.empty())
+      outcome.error = saidAt(error, parser.ctx());
+    outcome.warnings = warnings.warnings();
     outcome.uncountedNewlines = parser.ctx()->uncountedNewlines();
     return outcome;
   }
 
-  // A "Line N:" message names its line, and the caret stands under the line's first token. Otherwise the place
-  // is where the scanner stopped, as the message's "[Lline, Ccolumn]" says when it has one; on the first line,
-  // whose column is always 0, the scanner's own count is more precise. Those are the scanner's lines; the
-  // header and the caret name the text's.
-  void reportAt(const std::string& aMessage, const ParseOutcome& aOutcome, const char* aSeverity) {
+  // The message's own place: "Line N:" names a line, where the caret stands under the first token, unless the
+  // scanner stopped on it (a bad escape); "[Lline, Ccolumn]" names a place; a message naming none was said
+  // where the scanner was. On the first line, whose column is always 0, the scanner's own count is exact for a
+  // message said there; a tag names the line only. Those are the scanner's lines; the header and the caret
+  // name the text's.
+  void reportAt(const Said& aSaid, const ParseOutcome& aOutcome, const char* aSeverity) {
     if (!fLines)
       fLines.emplace(fText.view(), aOutcome.uncountedNewlines);
     SourcePlace place;
-    if (quilltool::lineInMessage(aMessage, &place)) {
-      place = fLines->firstToken(fLines->textPlace(place).line);
-    } else {
-      if (!quilltool::placeInMessage(aMessage, &place))
-        place = aOutcome.scannerStop;
-      if (place.line == 1 && aOutcome.scannerStop.line == 1)
-        place.column = aOutcome.scannerBytesIntoLine;
-      place = fLines->textPlace(place);
+    if (quilltool::lineInMessage(aSaid.message, &place)) {
+      if (place.line == aSaid.scannerPlace.line)
+        place = aSaid.scannerPlace;
+    } else if (!quilltool::placeInMessage(aSaid.message, &place)) {
+      place = aSaid.scannerPlace;
     }
-    quilltool::report(std::cerr, fFileName, *fLines, place, aSeverity, aMessage);
+    if (place.line == 1 && place.column == 0 && aSaid.scannerPlace.line == 1 && !aSaid.placedByTag)
+      place.column = aSaid.scannerBytesIntoLine;
+    place = fLines->textPlace(place);
+    if (place.column == 0)
+      place = fLines->firstToken(place.line);
+    quilltool::report(std::cerr, fFileName, *fLines, place, aSeverity, aSaid.message);
   }
 
   std::string fFileName;
