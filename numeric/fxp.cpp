@@ -253,8 +253,8 @@ Rational exactValueOf(const DataType& aType, const BigInt& aStored) {
 
 void checkWordLength(int aWordLength) {
   if (aWordLength < 1 || aWordLength > DataType::kMaxWordLength)
-    throw std::invalid_argument("word length " + std::to_string(aWordLength) + " is outside 1.." +
-                                std::to_string(DataType::kMaxWordLength));
+    throw InvalidTypeError("word length " + std::to_string(aWordLength) + " is outside 1.." +
+                           std::to_string(DataType::kMaxWordLength));
 }
 
 } // namespace
@@ -273,13 +273,13 @@ DataType DataType::intT(bool aIsSigned, int aWordLength) {
 DataType DataType::fixptT(bool aIsSigned, int aWordLength, double aSlopeAdjustment, int aFixedExponent, double aBias) {
   checkWordLength(aWordLength);
   if (!std::isfinite(aSlopeAdjustment) || aSlopeAdjustment <= 0)
-    throw std::invalid_argument("slope adjustment " + shortestDecimal(aSlopeAdjustment) +
-                                " is not a finite positive number");
+    throw InvalidTypeError("slope adjustment " + shortestDecimal(aSlopeAdjustment) +
+                           " is not a finite positive number");
   if (aFixedExponent < -kMaxFixedExponent || aFixedExponent > kMaxFixedExponent)
-    throw std::invalid_argument("fixed exponent " + std::to_string(aFixedExponent) + " is outside -" +
-                                std::to_string(kMaxFixedExponent) + ".." + std::to_string(kMaxFixedExponent));
+    throw InvalidTypeError("fixed exponent " + std::to_string(aFixedExponent) + " is outside -" +
+                           std::to_string(kMaxFixedExponent) + ".." + std::to_string(kMaxFixedExponent));
   if (!std::isfinite(aBias))
-    throw std::invalid_argument("bias " + shortestDecimal(aBias) + " is not finite");
+    throw InvalidTypeError("bias " + shortestDecimal(aBias) + " is not finite");
   return DataType(Kind::FIXED, aIsSigned, aWordLength, aSlopeAdjustment, aFixedExponent, aBias);
 }
 

@@ -19,6 +19,12 @@ public:
   using std::runtime_error::runtime_error;
 };
 
+// Thrown for a type no value can have: a word length, slope adjustment, fixed exponent or bias out of range.
+class InvalidTypeError : public std::invalid_argument {
+public:
+  using std::invalid_argument::invalid_argument;
+};
+
 // A fixed-point type (real value = stored * slopeAdjustment * 2^fixedExponent + bias)
 // or one of the IEEE binary floating types.
 class DataType {

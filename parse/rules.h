@@ -123,7 +123,8 @@ QulConstructorParam* listParam(QulParserCtx* aCtx, QulConstructorParamList* aLis
 
 // ---- Literals
 // Runs aRead, which makes a value from the text: a literal its target type cannot take (a precondition
-// of the literal layer) or a number the numerics refuse becomes a user error with the same text.
+// of the literal layer), a number the numerics refuse, or a type they cannot represent becomes a user error
+// with the same text.
 template <class Read>
 auto readValue(QulParserCtx* aCtx, Read aRead) -> decltype(aRead())
 {
@@ -134,6 +135,9 @@ auto readValue(QulParserCtx* aCtx, Read aRead) -> decltype(aRead())
                                aUnfit.expression().c_str());
     } catch (const FXP::NumberFormatError& aInvalid) {
         QulMessages::userError(aCtx, "qulY::Rule::literal::InvalidNumber", "%s: %s", aInvalid.what());
+    } catch (const FXP::InvalidTypeError& aNoValues) {
+        QulMessages::userError(aCtx, "qulY::Rule::literal::TypeHasNoValues", "%s: the type can hold no value: %s",
+                               aNoValues.what());
     }
 }
 // The value of a literal for the type.

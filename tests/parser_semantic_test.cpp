@@ -117,6 +117,11 @@ const SemanticCase kSemanticCases[] = {
      "[L3, C23]: QulLiteralBool::createValue called with aType which is not a BoolType"},
     {"\nconstdef(fixpt(1,16,4),NaN,k);", "qulY::Rule::literal::InvalidNumber",
      "[L2, C29]: invalid number 'NaN': a fixed-point type holds only finite values"},
+    // A fixed-point type the numerics cannot represent has no values to read.
+    {"\nconstdef(fixpt(1,16,1.0,20000,0.0),1.0,k);", "qulY::Rule::literal::TypeHasNoValues",
+     "[L2, C41]: the type can hold no value: fixed exponent 20000 is outside -16384..16384"},
+    {FN "  =(x,cast(const(fixpt(1,16,0.0,0,0.0),1.0)));\n}", "qulY::Rule::literal::TypeHasNoValues",
+     "[L3, C43]: the type can hold no value: slope adjustment 0 is not a finite positive number"},
     {"\nvar(fixpt(1,'x'),v);", "qulY::Rule::literal::InvalidNumber",
      "[L2, C16]: invalid number 'x': expected a decimal digit at offset 0"},
     {FN "  =(x,check(x,range,'x'));\n}", "qulY::Rule::literal::InvalidNumber",
