@@ -42,7 +42,8 @@ long wholeNumber(double aValue)
 
 [[noreturn]] void integerOutOfRange(QulParserCtx* aCtx, const char* aText, int aBits)
 {
-    QulMessages::userError(aCtx, "qulY::Rule::integer::OutOfRange", "%s: integer %s does not fit %d bits", aText, aBits);
+    QulMessages::userError(aCtx, "qulY::Rule::integer::OutOfRange", "%s: integer %s does not fit %d bits", aText,
+                           aBits);
 }
 
 // The value of an integer text in aBits bits, signed or not; a value outside that range is a user error rather
