@@ -89,7 +89,14 @@ OutPort QulEliminateMergeStmts::singleInEdgeSourcePort(MergeStmt* aMerge)
 
 QulEliminateMergeStmts::Merges* QulEliminateMergeStmts::findUselessMergeStmts(Cfg* aCfg)
 {
-    return liveMergesWhere(aCfg, fPool, [this](MergeStmt* aMerge) { return mergeHasSingleInEdge(aMerge); });
+    // A loop head reached only along its back edge (its body entered by a goto) still starts every next
+    // round: it is no initialisation to be replaced by one.
+    auto reachedOnlyFromItsBody = [](MergeStmt* aMerge) {
+        return AbstractForEntryStmt::isa(aMerge) && aMerge->inEdge(AbstractForEntryStmt::kEntryPort) == nullptr;
+    };
+    return liveMergesWhere(aCfg, fPool, [&](MergeStmt* aMerge) {
+        return mergeHasSingleInEdge(aMerge) && !reachedOnlyFromItsBody(aMerge);
+    });
 }
 
 void QulEliminateMergeStmts::deleteUselessMergeStmts(Cfg* aCfg, Merges* aMerges)

@@ -256,6 +256,18 @@ TEST_F(Merges, ForEntryReachedOnceBecomesTheIndexInitialisation) {
   EXPECT_EQ(cfg->end(), CG::ExprStmt::cast(init)->succ());
 }
 
+// A loop whose body a goto enters has its head reached along the back edge only: the head stays, for it starts
+// each next round.
+TEST_F(Merges, ForEntryReachedOnlyAlongItsBackEdgeStays) {
+  CG::ForEntryStmt* entry = nodes.forEntryStmt(nodes.varExpr(index), nodes.constExpr(cg_const_create_from_string(&ctx, "s")),
+                                               nodes.varExpr(index), nodes.varExpr(index));
+  CG::CommentStmt* body = nodes.commentStmt("body");
+  join(body, 0, entry, CG::AbstractForEntryStmt::kBackEdgePort);
+  eliminate();
+  EXPECT_FALSE(entry->isDestroyed());
+  EXPECT_EQ(body, entry->pred(CG::AbstractForEntryStmt::kBackEdgePort));
+}
+
 TEST_F(Merges, MergeNothingReachesIsRebuiltWithoutPortsAndKeepsItsSuccessor) {
   CG::MergeStmt* idle = nodes.mergeStmt(2);
   CG::CommentStmt* after = nodes.commentStmt("after");
