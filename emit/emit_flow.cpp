@@ -2,6 +2,7 @@
 // nested blocks; an unstructured region becomes a walk over its merges and splits with labels and gotos.
 #include "emit/emitter.h"
 
+#include <algorithm>
 #include <charconv>
 #include <string_view>
 
@@ -43,6 +44,8 @@ void QulEmitter::emitCfg(Cfg* aCfg) {
   Pst pst(fcn, pstPool.pool(), 1);
   Pst* savedPst = fPst;
   fPst = &pst;
+  // A body that failed part way left its loops behind.
+  fLoopsInPrint.clear();
   emitFcnLocalVars(fcn);
   emitPst(&pst);
   fPst = savedPst;
@@ -238,7 +241,9 @@ void QulEmitter::emitAbstractForLoopStmt(AbstractForEntryStmt* aEntry, IdSet<Stm
     aVisited->add(aEntry);
   }
   AbstractForExitStmt* exit = AbstractForExitStmt::cast(aEntry->succ());
+  fLoopsInPrint.push_back(aEntry);
   emitSubRegion(exit->bodyOutPort(), aVisited);
+  fLoopsInPrint.pop_back();
   if (aVisited && fStopStmt != aEntry && hasGoto(fStopStmt))
     emitLabel(fStopStmt);
   fStopStmt = savedStop;
@@ -338,11 +343,15 @@ void QulEmitter::preprocessUnstructuredRegion(UnstructuredRegion* aRegion) {
   }
 }
 
+// A loop head has two ways in: its entry port starts the loop afresh, its back-edge port goes on to the next
+// round. Only the loop's own end reaches it the second way, and only a jump to a label before the loop
+// (the head's own label) the first way once the loop is printing.
 void QulEmitter::emitUnstructuredControlStmt(InPort aPort, IdSet<Stmt*>* aVisited) {
   Stmt* stmt = aPort.stmt();
+  bool restartsLoop = AbstractForEntryStmt::isa(stmt) && aPort.index == AbstractForEntryStmt::kEntryPort;
   if (aVisited->containsKey(stmt)) {
     Stmt* destination = realDestination(stmt);
-    if (destination == fStopStmt)
+    if (destination == fStopStmt && !(restartsLoop && isLoopInPrint(stmt)))
       return;
     emitIndent();
     emitGoto(destination);
@@ -350,6 +359,7 @@ void QulEmitter::emitUnstructuredControlStmt(InPort aPort, IdSet<Stmt*>* aVisite
     return;
   }
   FLOW_ASSERT(MergeStmt::isa(stmt) || SplitStmt::isa(stmt), "MergeStmt::isa(stmt) || SplitStmt::isa(stmt)");
+  FLOW_ASSERT(!AbstractForEntryStmt::isa(stmt) || restartsLoop, "aPort.index == AbstractForEntryStmt::kEntryPort");
   aVisited->add(stmt);
   if (AbstractForEntryStmt::isa(stmt))
     return emitUnstructuredForLoop(AbstractForEntryStmt::cast(stmt), aVisited);
@@ -381,7 +391,8 @@ void QulEmitter::emitUnstructuredMerge(MergeStmt* aMerge, IdSet<Stmt*>* aVisited
 }
 
 // The last merge of a chain of merges: where a jump really lands. The walk stops at the region's stop statement
-// and continuation, and never steps onto the entry of a nested region (a loop head prints without a label).
+// and continuation, and never steps onto the entry of a nested region (a loop head prints without a label) or
+// through the entry port of a loop being printed, which would start that loop afresh, not go on with it.
 Stmt* QulEmitter::realDestination(Stmt* aStmt) {
   if (!MergeStmt::isa(aStmt))
     return aStmt;
@@ -389,13 +400,18 @@ Stmt* QulEmitter::realDestination(Stmt* aStmt) {
   size_t steps = aStmt->cfg()->stmts().size();
   while (destination != fStopStmt && steps-- > 0) {
     InPort next = destination->succInPort(0);
-    if (!next.valid() || !MergeStmt::isa(next.node) || next.node == fRegionContinuation || next.node == aStmt)
+    if (!next.valid() || !MergeStmt::isa(next.node) || next.node == fRegionContinuation || next.node == aStmt ||
+        (next.index == AbstractForEntryStmt::kEntryPort && isLoopInPrint(next.stmt())))
       break;
     if (fPst && fPst->isRegionEntry(next))
       break;
     destination = next.stmt();
   }
   return destination;
+}
+
+bool QulEmitter::isLoopInPrint(Stmt* aStmt) const {
+  return std::find(fLoopsInPrint.begin(), fLoopsInPrint.end(), aStmt) != fLoopsInPrint.end();
 }
 
 //===-- Labels and gotos --------------------------------------------------------------------------------===//

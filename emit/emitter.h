@@ -279,6 +279,7 @@ private:
   bool isSkippedFcnScope(Scope* aParent, Scope* aChild);
   char* aggregateFieldsExpr(const char* aKeyword, AggregateType* aAggregate);
   char* sizeText(SymbolicSize* aSize);
+  bool isLoopInPrint(Stmt* aStmt) const;
 
   ManagedCGPool fPool;
   QulListenerSet* fListeners;
@@ -292,6 +293,8 @@ private:
   IdSet<char*>* fEmittedLabels;
   Stmt* fRegionContinuation;
   Stmt* fStopStmt;
+  // The heads of the loops whose bodies are being printed, innermost last.
+  std::vector<AbstractForEntryStmt*> fLoopsInPrint;
   StringBuffer fOutput;
   bool fThrowExceptionOnError;
   bool fShouldNotInferTypes;
