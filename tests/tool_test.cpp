@@ -275,7 +275,17 @@ TEST(QuillTool, TextsThatCannotBePrintedAreRefused) {
       // A loop that every path leaves by a goto is no loop once parsed; what remains of it prints as nothing.
       {"var(int32,x);\nvar(int32,i);\nfunction((),(),f)\n{\n    for(i,0,1,10) {\n        =(x,1);\n"
        "        goto(out);\n    }\n    =(x,5);\n    label(out);\n    =(x,7);\n}\n",
-       "quill: cannot print the text: function 'f': the text would show 2 of its 4 statements\n"},
+       "quill: cannot print the text: function 'f': the text would show 2 of its 5 statements\n"},
+      // Nothing but the loop's start remains of an endless loop left by a goto: its test is missing too.
+      {"var(int32,x);\nvar(int32,i);\nfunction((),(),f)\n{\n    label(S);\n    for(i,5,-1,3) {\n        goto(S);\n"
+       "    }\n}\n",
+       "quill: cannot print the text: function 'f': the text would show 1 of its 2 statements\n"},
+      // A jump from a loop's body to just before the loop starts the loop afresh; it cannot be printed as the
+      // loop going on.
+      {"var(int32,x);\nvar(int32,i);\nfunction((),(),f)\n{\n    label(TOP);\n    for(i,0,1,1) {\n"
+       "        =(x,+(x,1));\n        if(<(x,3)) {\n            goto(TOP);\n        } else {\n        }\n    }\n}\n",
+       "quill: cannot print the text: function 'f': Assertion failed: fEmittedLabels->containsKey(tgt) "
+       "(emit/emit_flow:459)\n"},
       {"var(matrix(int32, 2),a <- {1} );\n",
        "Max size of a dimension and the number of elements in the literal list don't match \n"
        "quill: cannot print the text: aLiteral == NULL\n"},

@@ -41,11 +41,12 @@ std::string danglingGotoMessage(CG_Ctx& aCtx) {
 
 namespace {
 
-// Statements that print on a line of their own; the others give the text its structure.
+// Statements that print on a line of their own, and loop tests, each of which prints with its loop's head; the
+// others give the text its structure.
 int countLineStmts(CG::Cfg* aCfg) {
   int count = 0;
   for (CG::Stmt* stmt : aCfg->stmts())
-    count += CG::SeseStmt::isa(stmt) ? 1 : 0;
+    count += CG::SeseStmt::isa(stmt) || CG::AbstractForExitStmt::isa(stmt) ? 1 : 0;
   return count;
 }
 
@@ -81,6 +82,10 @@ protected:
   void emitStmt(CG::Stmt* aStmt) override {
     ++fPrintedStmts;
     QulEmitter::emitStmt(aStmt);
+  }
+  void emitAbstractForLoopStmt(CG::AbstractForEntryStmt* aEntry, CG::IdSet<CG::Stmt*>* aVisited) override {
+    ++fPrintedStmts;
+    QulEmitter::emitAbstractForLoopStmt(aEntry, aVisited);
   }
 
 private:
