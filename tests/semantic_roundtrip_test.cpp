@@ -595,10 +595,11 @@ CG::Fcn* functionNamed(CG_Ctx& aCtx, const char* aName) {
   return nullptr;
 }
 
-int countAssignments(CG::Fcn* aFcn) {
+// The statements of class T in the function's graph.
+template <class T> int countStmts(CG::Fcn* aFcn) {
   int count = 0;
   for (CG::Stmt* stmt : aFcn->cfg()->stmts())
-    count += CG::ExprStmt::isa(stmt) ? 1 : 0;
+    count += T::isa(stmt) ? 1 : 0;
   return count;
 }
 
@@ -611,13 +612,6 @@ bool hasHeadlessLoopTest(CG::Fcn* aFcn) {
       return true;
   }
   return false;
-}
-
-int countLoopTests(CG::Fcn* aFcn) {
-  int count = 0;
-  for (CG::Stmt* stmt : aFcn->cfg()->stmts())
-    count += CG::AbstractForExitStmt::isa(stmt) ? 1 : 0;
-  return count;
 }
 
 int countLinesMatching(const std::string& aText, const std::regex& aPattern) {
@@ -633,8 +627,8 @@ int countLinesMatching(const std::string& aText, const std::regex& aPattern) {
 bool leavesStatementsOut(CG::Fcn* aFcn, const std::string& aPrinted) {
   static const std::regex assignment("^ *=\\(");
   static const std::regex loop("^ *for\\(");
-  return countLinesMatching(aPrinted, assignment) != countAssignments(aFcn) ||
-         countLinesMatching(aPrinted, loop) != countLoopTests(aFcn);
+  return countLinesMatching(aPrinted, assignment) != countStmts<CG::ExprStmt>(aFcn) ||
+         countLinesMatching(aPrinted, loop) != countStmts<CG::AbstractForExitStmt>(aFcn);
 }
 
 // Label numbers in order of first appearance: two prints of one graph may number its labels differently.
