@@ -343,9 +343,10 @@ void QulEmitter::preprocessUnstructuredRegion(UnstructuredRegion* aRegion) {
   }
 }
 
-// A loop head has two ways in: its entry port starts the loop afresh, its back-edge port goes on to the next
-// round. Only the loop's own end reaches it the second way, and only a jump to a label before the loop
-// (the head's own label) the first way once the loop is printing.
+// A loop head has two ways in: through its entry port control starts the loop afresh, through its back-edge
+// port it goes on with the next round. While the loop's body prints, the head is where that body's walk
+// stops for the next round; a jump that starts the loop afresh is a goto to the label printed before it.
+// Reaching a head first through its back edge would print the loop from its start: the walk stops instead.
 void QulEmitter::emitUnstructuredControlStmt(InPort aPort, IdSet<Stmt*>* aVisited) {
   Stmt* stmt = aPort.stmt();
   bool restartsLoop = AbstractForEntryStmt::isa(stmt) && aPort.index == AbstractForEntryStmt::kEntryPort;

@@ -118,8 +118,8 @@ public:
     // ---- Listeners
     void addListener(QulParserListener* aListener) { fListeners.push_back(aListener); }
     void removeListener(QulParserListener* aListener);
-    // Listeners are walked by position, in registration order, so one called may add or remove listeners:
-    // one added is called in the same walk, one removed is not called again.
+    // Listeners are walked by position, in registration order, so one called may add or remove listeners
+    // safely: one added is called in the same walk; removing one may let the walk pass over the next.
     template <class F> void forEachListener(F&& aCall) const
     {
         for (size_t i = 0; i < fListeners.size(); ++i) {
