@@ -175,6 +175,9 @@ TEST(QuillTool, ErrorsNameFileLineColumnWithCaret) {
       {"f <- function((),(),f) { g(); }\n",
        "<stdin>:1:1: error: Found unresolved forward references: \nsymbol: 'g', location: [L1, C0]\n"
        "f <- function((),(),f) { g(); }\n^\n"},
+      // A message that names no place, also read again with tags, stands where the scanner stopped.
+      {"constdef(string,5,x);\n",
+       "<stdin>:1:20: error: Non valid type given, cannot create constant\nconstdef(string,5,x);\n                   ^\n"},
       // The end of the text on an empty line: column 1, where the caret is.
       {"var(int32,x);\nvar(int32,y\n",
        "<stdin>:3:1: error: [L3, C0]: A parser error occurred: syntax error, unexpected $end, expecting "

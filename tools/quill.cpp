@@ -188,13 +188,16 @@ struct ParseOutcome {
   bool hasUnplacedMessage() const {
     return (error && isUnplaced(*error)) || std::any_of(warnings.begin(), warnings.end(), isUnplaced);
   }
-  // The same text read again, with tags: the messages are the same, and those this reading left unplaced
-  // now name the places of their objects.
+  // The same text read again, with tags: the messages are the same, and those the untagged reading left
+  // unplaced may now name the places of their objects.
   void notePlacesByTag(const ParseOutcome& aUntagged) {
+    auto noteTagged = [](Said& aTagged, const Said& aUntaggedSaid) {
+      aTagged.placedByTag = isUnplaced(aUntaggedSaid) && !isUnplaced(aTagged);
+    };
     for (size_t i = 0; i < warnings.size() && i < aUntagged.warnings.size(); ++i)
-      warnings[i].placedByTag = isUnplaced(aUntagged.warnings[i]);
+      noteTagged(warnings[i], aUntagged.warnings[i]);
     if (error && aUntagged.error)
-      error->placedByTag = isUnplaced(*aUntagged.error);
+      noteTagged(*error, *aUntagged.error);
   }
 };
 
