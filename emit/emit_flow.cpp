@@ -44,8 +44,6 @@ void QulEmitter::emitCfg(Cfg* aCfg) {
   Pst pst(fcn, pstPool.pool(), 1);
   Pst* savedPst = fPst;
   fPst = &pst;
-  // A body that failed part way left its loops behind.
-  fLoopsInPrint.clear();
   emitFcnLocalVars(fcn);
   emitPst(&pst);
   fPst = savedPst;
@@ -241,9 +239,15 @@ void QulEmitter::emitAbstractForLoopStmt(AbstractForEntryStmt* aEntry, IdSet<Stm
     aVisited->add(aEntry);
   }
   AbstractForExitStmt* exit = AbstractForExitStmt::cast(aEntry->succ());
-  fLoopsInPrint.push_back(aEntry);
-  emitSubRegion(exit->bodyOutPort(), aVisited);
-  fLoopsInPrint.pop_back();
+  {
+    fLoopsInPrint.push_back(aEntry);
+    // Off the list again however the body's walk ends.
+    struct InPrint {
+      std::vector<AbstractForEntryStmt*>& loops;
+      ~InPrint() { loops.pop_back(); }
+    } inPrint{fLoopsInPrint};
+    emitSubRegion(exit->bodyOutPort(), aVisited);
+  }
   if (aVisited && fStopStmt != aEntry && hasGoto(fStopStmt))
     emitLabel(fStopStmt);
   fStopStmt = savedStop;
