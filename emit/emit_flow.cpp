@@ -54,11 +54,13 @@ void QulEmitter::emitPst(Pst* aPst) {
   fUnstructuredStmtToLabelMap = pool()->make<IdMap<Stmt*, int>>();
   fGotoTargets = pool()->make<IdSet<char*>>();
   fEmittedLabels = pool()->make<IdSet<char*>>();
+  fLoopRoundsReached = pool()->make<IdSet<Stmt*>>();
   emitRegion(aPst->root());
   checkGotosAgainstLabels();
   fUnstructuredStmtToLabelMap = nullptr;
   fGotoTargets = nullptr;
   fEmittedLabels = nullptr;
+  fLoopRoundsReached = nullptr;
 }
 
 //===-- Regions -----------------------------------------------------------------------------------------===//
@@ -250,11 +252,24 @@ void QulEmitter::emitAbstractForLoopStmt(AbstractForEntryStmt* aEntry, IdSet<Stm
   }
   if (aVisited && fStopStmt != aEntry && hasGoto(fStopStmt))
     emitLabel(fStopStmt);
+  // Control that reaches the back edge only after the loop has printed comes from outside the body: by a goto.
+  bool roundReachedLater = aVisited && aEntry->inEdge(AbstractForEntryStmt::kBackEdgePort) &&
+                           !fLoopRoundsReached->containsKey(aEntry);
+  if (hasGoto(exit) || roundReachedLater)
+    emitNextRoundLabel(exit);
   fStopStmt = savedStop;
   beginSegment(BLOCK_CLOSE);
   emitIndent();
   emitString("}");
   emitNewline();
+}
+
+// The end of a loop's body, where a jump goes on with the next round: a label keyed by the loop's test, which no
+// jump names otherwise.
+void QulEmitter::emitNextRoundLabel(AbstractForExitStmt* aExit) {
+  indentIncrement();
+  emitLabel(aExit);
+  indentDecrement();
 }
 
 // The test of a for loop prints with its loop; reached on its own it is only valid inside an unstructured walk.
@@ -306,8 +321,10 @@ void QulEmitter::emitUnstructuredRegion(UnstructuredRegion* aRegion) {
   if (fStopStmt)
     visited.add(fStopStmt);
   emitUnstructuredControlStmt(aRegion->entry(), &visited);
-  if (MergeStmt::isa(exitStmt) && hasGoto(exitStmt))
-    emitLabel(exitStmt);
+  // A jump to where the region goes on lands after the region's text, unless a region nested in it, which goes
+  // on at the same place, has placed that label already.
+  if (hasGoto(fStopStmt) && !isLabelPrinted(fStopStmt))
+    emitLabel(fStopStmt);
   fRegionContinuation = savedContinuation;
   fStopStmt = savedStop;
 }
@@ -325,7 +342,8 @@ void QulEmitter::preprocessUnstructuredRegion(UnstructuredRegion* aRegion) {
   if (!fPst)
     abortEmission("fPst == NULL", __LINE__);
   for (Stmt* stmt : fPst->ownStmtsInIrOrder(aRegion)) {
-    if (stmt == aRegion->entryStmt() || stmt == aRegion->exitStmt())
+    // A for loop's head is no join: jumps to it name the labels of the merges in front of it.
+    if (stmt == aRegion->entryStmt() || stmt == aRegion->exitStmt() || AbstractForEntryStmt::isa(stmt))
       continue;
     int inEdges = 0;
     for (int i = 0; i < stmt->numInPorts(); ++i)
@@ -349,12 +367,21 @@ void QulEmitter::preprocessUnstructuredRegion(UnstructuredRegion* aRegion) {
 
 // A loop head has two ways in: through its entry port control starts the loop afresh, through its back-edge
 // port it goes on with the next round. While the loop's body prints, the head is where that body's walk
-// stops for the next round; a jump that starts the loop afresh is a goto to the label printed before it.
-// Reaching a head first through its back edge would print the loop from its start: the walk stops instead.
+// stops for the next round; a jump that starts the loop afresh is a goto to the label printed before it, and
+// one that goes on with a loop printed elsewhere is a goto to the label at the end of its body.
 void QulEmitter::emitUnstructuredControlStmt(InPort aPort, IdSet<Stmt*>* aVisited) {
   Stmt* stmt = aPort.stmt();
   bool restartsLoop = AbstractForEntryStmt::isa(stmt) && aPort.index == AbstractForEntryStmt::kEntryPort;
+  bool nextRound = AbstractForEntryStmt::isa(stmt) && aPort.index == AbstractForEntryStmt::kBackEdgePort;
+  if (nextRound)
+    fLoopRoundsReached->add(stmt);
   if (aVisited->containsKey(stmt)) {
+    if (nextRound && stmt != fStopStmt) {
+      emitIndent();
+      emitGoto(AbstractForEntryStmt::cast(stmt)->succ());
+      emitNewline();
+      return;
+    }
     Stmt* destination = realDestination(stmt);
     if (destination == fStopStmt && !(restartsLoop && isLoopInPrint(stmt)))
       return;
@@ -364,8 +391,9 @@ void QulEmitter::emitUnstructuredControlStmt(InPort aPort, IdSet<Stmt*>* aVisite
     return;
   }
   FLOW_ASSERT(MergeStmt::isa(stmt) || SplitStmt::isa(stmt), "MergeStmt::isa(stmt) || SplitStmt::isa(stmt)");
-  FLOW_ASSERT(!AbstractForEntryStmt::isa(stmt) || restartsLoop, "aPort.index == AbstractForEntryStmt::kEntryPort");
   aVisited->add(stmt);
+  if (nextRound)
+    return emitForLoopFromItsBackEdge(AbstractForEntryStmt::cast(stmt), aVisited);
   if (AbstractForEntryStmt::isa(stmt))
     return emitUnstructuredForLoop(AbstractForEntryStmt::cast(stmt), aVisited);
   if (MergeStmt::isa(stmt))
@@ -386,18 +414,34 @@ void QulEmitter::emitUnstructuredForLoop(AbstractForEntryStmt* aEntry, IdSet<Stm
     emitCodeFrom(exit->exitOutPort(), aVisited);
 }
 
+// Control that reaches a loop's head through its back edge before the loop has printed goes on with the next
+// round: a goto to the end of the loop's body, then the loop itself, which nothing falls into after a goto. A
+// jump to the loop's start then needs the label before it.
+void QulEmitter::emitForLoopFromItsBackEdge(AbstractForEntryStmt* aEntry, IdSet<Stmt*>* aVisited) {
+  emitIndent();
+  emitGoto(aEntry->succ());
+  emitNewline();
+  if (aEntry->inEdge(AbstractForEntryStmt::kEntryPort) && !hasGoto(aEntry))
+    reserveLabel(aEntry);
+  emitUnstructuredForLoop(aEntry, aVisited);
+}
+
 void QulEmitter::emitUnstructuredMerge(MergeStmt* aMerge, IdSet<Stmt*>* aVisited) {
   Stmt* destination = realDestination(aMerge);
   if (destination == fStopStmt)
     return;
-  if (destination == aMerge)
+  // The region before may have placed this label at its end, which is here.
+  if (destination == aMerge && !isLabelPrinted(aMerge))
     emitLabel(aMerge);
   emitSubRegion(aMerge->outPort(), aVisited);
 }
 
 // The last merge of a chain of merges: where a jump really lands. The walk stops at the region's stop statement
 // and continuation, and never steps onto the entry of a nested region (a loop head prints without a label) or
-// through the entry port of a loop being printed, which would start that loop afresh, not go on with it.
+// onto the head of a for loop: a label before the loop, where a jump to its entry port starts it afresh, or
+// at the end of its body, where a jump to its back-edge port goes on with the next round, belongs to the merge
+// in front of the head. A chain that leads back to its start (a loop of labels only) lands at the start: each
+// merge of such a loop then keeps its own label.
 Stmt* QulEmitter::realDestination(Stmt* aStmt) {
   if (!MergeStmt::isa(aStmt))
     return aStmt;
@@ -405,8 +449,10 @@ Stmt* QulEmitter::realDestination(Stmt* aStmt) {
   size_t steps = aStmt->cfg()->stmts().size();
   while (destination != fStopStmt && steps-- > 0) {
     InPort next = destination->succInPort(0);
-    if (!next.valid() || !MergeStmt::isa(next.node) || next.node == fRegionContinuation || next.node == aStmt ||
-        (next.index == AbstractForEntryStmt::kEntryPort && isLoopInPrint(next.stmt())))
+    if (next.node == aStmt)
+      return aStmt;
+    if (!next.valid() || !MergeStmt::isa(next.node) || next.node == fRegionContinuation ||
+        AbstractForEntryStmt::isa(next.node))
       break;
     if (fPst && fPst->isRegionEntry(next))
       break;
@@ -452,6 +498,10 @@ void QulEmitter::emitLabel(Stmt* aStmt) {
   emitString(");");
   emitNewline();
   fEmittedLabels->add(label);
+}
+
+bool QulEmitter::isLabelPrinted(Stmt* aStmt) {
+  return hasGoto(aStmt) && fEmittedLabels->containsKey(generateLabelString(aStmt));
 }
 
 bool QulEmitter::hasGoto(Stmt* aStmt) {

@@ -104,6 +104,7 @@ QulEmitter::QulEmitter(CG_Ctx* aCtx, const QulEmitterOptions& aOptions)
     : fPool(aCtx), fListeners(fPool.pool()->make<QulListenerSet>(aCtx)), fIndentLevel(0), fCtx(aCtx),
       fAliasManager(fPool.pool()->make<AliasManager>(fPool.pool(), aCtx)), fTypeChecker(aOptions.typeChecker()),
       fPst(nullptr), fUnstructuredStmtToLabelMap(nullptr), fGotoTargets(nullptr), fEmittedLabels(nullptr),
+      fLoopRoundsReached(nullptr),
       fRegionContinuation(nullptr), fStopStmt(nullptr), fThrowExceptionOnError(aOptions.throwExceptionOnError()),
       fShouldNotInferTypes(!aOptions.printOnlyNotInferredTypes()),
       fShouldEmitLongFormConsts(aOptions.printOnlyLongFormConstants()),

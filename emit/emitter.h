@@ -267,6 +267,8 @@ private:
   void emitLiteralTextStmt(Stmt* aStmt);
   void emitUnstructuredMerge(MergeStmt* aMerge, IdSet<Stmt*>* aVisited);
   void emitUnstructuredForLoop(AbstractForEntryStmt* aEntry, IdSet<Stmt*>* aVisited);
+  void emitForLoopFromItsBackEdge(AbstractForEntryStmt* aEntry, IdSet<Stmt*>* aVisited);
+  void emitNextRoundLabel(AbstractForExitStmt* aExit);
   void emitCodeFrom(OutPort aOutPort, IdSet<Stmt*>* aVisited);
   void emitCheckConstant(CG_Obj* aConst);
   void emitCheckInputConstants(CheckExpr* aCheck, int aFrom, int aTo);
@@ -280,6 +282,7 @@ private:
   char* aggregateFieldsExpr(const char* aKeyword, AggregateType* aAggregate);
   char* sizeText(SymbolicSize* aSize);
   bool isLoopInPrint(Stmt* aStmt) const;
+  bool isLabelPrinted(Stmt* aStmt);
 
   ManagedCGPool fPool;
   QulListenerSet* fListeners;
@@ -291,6 +294,8 @@ private:
   IdMap<Stmt*, int>* fUnstructuredStmtToLabelMap;
   IdSet<char*>* fGotoTargets;
   IdSet<char*>* fEmittedLabels;
+  // The for loops whose back edge the walk has reached.
+  IdSet<Stmt*>* fLoopRoundsReached;
   Stmt* fRegionContinuation;
   Stmt* fStopStmt;
   // The heads of the loops whose bodies are being printed, innermost last.

@@ -600,6 +600,7 @@ private:
   void findCanonicalRegions();
   void nestRegions();
   void selectValidRegions();
+  bool isLoopHead(int aNode) const;
   int validByEntry(int aEdge) const;
   int validByExit(int aEdge) const;
   void gatherOwnStmts();
@@ -895,19 +896,29 @@ void PstBuilder::nestRegions() {
   }
 }
 
-// A region is kept when a real in-port enters it and a real out-port (connected or not) leaves it.
+// A region is kept when a real in-port enters it and a real out-port (connected or not) leaves it, and it keeps
+// a for loop's head and test together. Nor is a region entered through a for loop's back edge kept: control
+// there goes on with a loop round, which no region of its own can say.
 void PstBuilder::selectValidRegions() {
   size_t numRegions = fEntryEdge.size();
   fValid.assign(numRegions, 0);
   fUp.assign(numRegions, kNone);
   fValidParent.assign(numRegions, kNone);
   for (int region : fRegionOrder) {
-    fValid[region] = fEdges[fEntryEdge[region]].toPort != kNone && fEdges[fExitEdge[region]].fromPort != kNone;
+    const FlowEdge& entry = fEdges[fEntryEdge[region]];
+    const FlowEdge& exit = fEdges[fExitEdge[region]];
+    bool entersLoopRound = entry.toPort == AbstractForEntryStmt::kBackEdgePort && isLoopHead(entry.to);
+    bool splitsLoopHead = isLoopHead(entry.from) || isLoopHead(exit.from);
+    fValid[region] = entry.toPort != kNone && exit.fromPort != kNone && !entersLoopRound && !splitsLoopHead;
     int parent = fParent[region];
     int parentUp = parent == kNone ? kNone : fUp[parent];
     fValidParent[region] = parentUp;
     fUp[region] = fValid[region] ? region : parentUp;
   }
+}
+
+bool PstBuilder::isLoopHead(int aNode) const {
+  return aNode >= 0 && aNode < static_cast<int>(fStmts.size()) && AbstractForEntryStmt::isa(fStmts[aNode]);
 }
 
 int PstBuilder::validByEntry(int aEdge) const {
@@ -1137,8 +1148,14 @@ Region* PstBuilder::matchStructured(InPort aEntry, OutPort aExit) {
 }
 
 // if -> branches -> join(2), each branch arriving at its own in-port.
+// Where the branches of an if or a switch meet: a merge, but not the head of a for loop, which is a loop's start
+// and its next round, not the end of the branches.
+static bool isJoin(Stmt* aStmt) {
+  return MergeStmt::isa(aStmt) && !AbstractForEntryStmt::isa(aStmt);
+}
+
 Region* PstBuilder::matchIf(IfStmt* aIf, Stmt* aExitStmt) {
-  if (!MergeStmt::isa(aExitStmt) || aExitStmt->numInPorts() != 2 || aIf->numOutPorts() != 2) {
+  if (!isJoin(aExitStmt) || aExitStmt->numInPorts() != 2 || aIf->numOutPorts() != 2) {
     return nullptr;
   }
   InPort whenTrue = walk(aIf, IfStmt::kTruePort);
@@ -1153,7 +1170,7 @@ Region* PstBuilder::matchIf(IfStmt* aIf, Stmt* aExitStmt) {
 // switch -> one branch per out-port -> join with one in-port per branch.
 Region* PstBuilder::matchSwitch(SwitchStmt* aSwitch, Stmt* aExitStmt) {
   int numBranches = aSwitch->numOutPorts();
-  if (!MergeStmt::isa(aExitStmt) || aExitStmt->numInPorts() != numBranches) {
+  if (!isJoin(aExitStmt) || aExitStmt->numInPorts() != numBranches) {
     return nullptr;
   }
   std::vector<uint8_t> arrived(static_cast<size_t>(numBranches), 0);
