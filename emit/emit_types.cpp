@@ -13,9 +13,19 @@
 #include "ir/typechecker.h"
 #include "lang/keywords.h"
 
+#include <cstring>
 #include <vector>
 
 namespace CG {
+
+// The named type of which aType is a qualified form (the IR gives such a form the type's name), or aType
+// itself. A typedef of a qualified type has a name of its own.
+static Type* namedTypeQualified(Type* aType) {
+  Type* base = aType->unqualified();
+  if (base == aType || !base->name() || !*base->name() || !aType->name() || std::strcmp(aType->name(), base->name()))
+    return aType;
+  return base;
+}
 
 //===-- typeExpr ----------------------------------------------------------------------------------------===//
 
@@ -31,7 +41,13 @@ char* QulEmitter::typeExpr(Type* aType) {
     text.append("readonly ");
   if (aType->isVolatile())
     text.append("volatile ");
-  appendTypeKindExpr(text, aType);
+  // A qualified form of a named type prints as the qualifiers and the type's name, so that both read back as
+  // one type.
+  Type* named = namedTypeQualified(aType);
+  if (named != aType && fAliasManager->hasQulNameBeenCreated(named))
+    text.append(getQulName(named));
+  else
+    appendTypeKindExpr(text, aType);
   appendListenerStrings(text, aType);
   return intern(text);
 }
@@ -355,11 +371,40 @@ static bool isUncollectedType(IdSet<Type*>* aSet, Scope* aScope, Type* aType) {
   return !aSet->containsKey(aType) && !FcnType::isa(aType);
 }
 
+// A qualified form of a named type is collected as that type: its qualifiers print in front of the name.
 void QulEmitter::addTypeIfNecessary(IdSet<Type*>* aSet, IdLinkedList<Type*>* aList, Scope* aScope, Type* aType) {
+  if (aType)
+    aType = namedTypeQualified(aType);
   if (!isUncollectedType(aSet, aScope, aType))
     return;
+  if (ClassType::isa(aType))
+    return addClassAfterItsBases(aSet, aList, ClassType::cast(aType));
   aList->append(aType);
   aSet->add(aType);
+}
+
+// A class names its base classes, so their typedefs come first: each class after its bases, depth first, on a
+// stack of its own, as class hierarchies can be deep.
+void QulEmitter::addClassAfterItsBases(IdSet<Type*>* aSet, IdLinkedList<Type*>* aList, ClassType* aClass) {
+  struct Pending {
+    ClassType* cls;
+    int nextBase;
+  };
+  std::vector<Pending> pending{{aClass, 0}};
+  aSet->add(aClass);
+  while (!pending.empty()) {
+    Pending& top = pending.back();
+    if (top.nextBase == top.cls->numBaseClasses()) {
+      aList->append(top.cls);
+      pending.pop_back();
+      continue;
+    }
+    ClassType* base = top.cls->baseClass(top.nextBase++);
+    if (base && !aSet->containsKey(base)) {
+      aSet->add(base);
+      pending.push_back({base, 0});
+    }
+  }
 }
 
 void QulEmitter::collectTypesFromScopeVars(Scope* aScope, IdSet<Type*>* aSet, IdLinkedList<Type*>* aList) {

@@ -169,6 +169,7 @@ protected:
   virtual void emitVarDefs(IdLinkedList<Var*>* aVars);
   virtual void emitVarDef(Var* aVar);
   virtual void addTypeIfNecessary(IdSet<Type*>* aSet, IdLinkedList<Type*>* aList, Scope* aScope, Type* aType);
+  void addClassAfterItsBases(IdSet<Type*>* aSet, IdLinkedList<Type*>* aList, ClassType* aClass);
   virtual void collectTypesFromScopeVars(Scope* aScope, IdSet<Type*>* aSet, IdLinkedList<Type*>* aList);
 
   // Functions.

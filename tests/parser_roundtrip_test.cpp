@@ -111,6 +111,10 @@ const char* const kSmallCases[] = {
     "\nvar(pointer(int32),p);\nvar(complex(double),c);\nvar(dynmatrix(int32, :10, 5),d);\n"
     "var(reference(rowmatrix(int32, 1, 3)),r);\nvar(int32,x);\nfunction((),(),f)\n{\n    =(p,p+(p,1));\n"
     "    =(c,conjugate(c));\n    =(x,dmref(d,1,2));\n    =(x,mref(r,1));\n}\n",
+    // Classes used before their bases, and qualified forms of named types, which print by the type's name.
+    "typedef(class((int32,i)),A);\ntypedef(class(:\"public\" A),B);\ntypedef(class(:\"private\" B, \"public\" A),C);\n"
+    "\nvar(C,c);\nvar(readonly B,b);\nvar(volatile A,a);\n",
+    "typedef(struct((int32,a)),S);\n\nvar(readonly S,x);\nvar(S,z);\n",
     // A test id with a quote, a backslash and a newline comes back as the same bytes.
     "\nfunction((var(int32,a)),(var(int32,b)),f)\n{\n    =(b,+(a,a|\"test_id\":\"t\\\"q\\\\x\\ny\"));\n}\n",
 };
