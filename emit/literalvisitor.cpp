@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <limits>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "emit/emitter.h"
 #include "ir/strings.h"
@@ -98,18 +100,30 @@ void QulEmitterLiteralVisitor::visitLiteralString(QulLiteralString* aLiteral) {
 }
 
 // composite ::= '{' [literal {', ' literal}] '}'
+// Lists nest as deep as their values, without bound: the lists being printed wait on an explicit stack, each
+// with the position of its next element.
 void QulEmitterLiteralVisitor::visitLiteralComposite(QulLiteralComposite* aLiteral) {
   requireLiteral(aLiteral, __LINE__);
+  std::vector<std::pair<QulLiteralList*, size_t>> open{{aLiteral->literals(), 0}};
   fEmitter->emitString("{");
-  bool first = true;
-  for (QulLiteral* element : *aLiteral->literals()) {
-    if (!first)
+  while (!open.empty()) {
+    auto& [elements, next] = open.back();
+    if (next == elements->size()) {
+      fEmitter->emitString("}");
+      open.pop_back();
+      continue;
+    }
+    if (next > 0)
       fEmitter->emitString(", ");
-    first = false;
+    QulLiteral* element = elements->at(next++);
     requireLiteral(element, __LINE__);
-    element->accept(this);
+    if (element->whichClass() != QulLiteral::QULCOMPOSITE) {
+      element->accept(this);
+      continue;
+    }
+    fEmitter->emitString("{");
+    open.emplace_back(static_cast<QulLiteralComposite*>(element)->literals(), 0);
   }
-  fEmitter->emitString("}");
 }
 
 // Enumerator names that are reserved words are quoted as #name#.

@@ -1,5 +1,6 @@
 // Symbolic sizes: text form, structural equality and the uniquing factory.
 #include <cstring>
+#include <vector>
 
 #include "ir/ctx.h"
 #include "ir/scope.h"
@@ -8,21 +9,49 @@
 
 namespace CG {
 
+// Operator sizes nest without bound: the text is written left to right from an explicit stack of what is
+// still to write, each entry either a size or a piece of punctuation.
 std::string SymbolicSize::toString(const IdMap<SymbolicSize*, char*>* aNames) const {
-  switch (fKind) {
-  case SIZE64_SIZE:
-    return isUnknown() ? std::string() : std::to_string(fValue);
-  case SYMBOLIC_ID_SIZE: {
-    char* mapped = aNames != nullptr ? aNames->get(const_cast<SymbolicSize*>(this)) : nullptr;
-    const char* text = mapped != nullptr ? mapped : name();
-    return text != nullptr ? text : "";
+  struct Part {
+    const SymbolicSize* size;
+    const char* punctuation;
+  };
+  std::string text;
+  std::vector<Part> parts{{this, nullptr}};
+  while (!parts.empty()) {
+    Part part = parts.back();
+    parts.pop_back();
+    const SymbolicSize* size = part.size;
+    if (size == nullptr) {
+      text += part.punctuation;
+      continue;
+    }
+    switch (size->fKind) {
+    case SIZE64_SIZE:
+      if (!size->isUnknown())
+        text += std::to_string(size->fValue);
+      break;
+    case SYMBOLIC_ID_SIZE: {
+      char* mapped = aNames != nullptr ? aNames->get(const_cast<SymbolicSize*>(size)) : nullptr;
+      const char* name = mapped != nullptr ? mapped : size->name();
+      text += name != nullptr ? name : "";
+      break;
+    }
+    case UNOP_SIZE:
+      text += std::string(size->fOpName) + "(";
+      parts.push_back({nullptr, ")"});
+      parts.push_back({size->fOperands[0], nullptr});
+      break;
+    case BINOP_SIZE:
+      text += std::string(size->fOpName) + "(";
+      parts.push_back({nullptr, ")"});
+      parts.push_back({size->fOperands[1], nullptr});
+      parts.push_back({nullptr, ","});
+      parts.push_back({size->fOperands[0], nullptr});
+      break;
+    }
   }
-  case UNOP_SIZE:
-    return std::string(fOpName) + "(" + fOperands[0]->toString(aNames) + ")";
-  case BINOP_SIZE:
-    return std::string(fOpName) + "(" + fOperands[0]->toString(aNames) + "," + fOperands[1]->toString(aNames) + ")";
-  }
-  return std::string();
+  return text;
 }
 
 bool SymbolicSize::equals(const SymbolicSize* aOther) const {

@@ -9,24 +9,36 @@ namespace CG {
 
 namespace {
 
-bool sameType(const Type* aLeft, const Type* aRight) {
-  return aLeft == aRight || (aLeft != nullptr && aRight != nullptr && aLeft->equals(aRight));
-}
-
 bool sameSize(const SymbolicSize* aLeft, const SymbolicSize* aRight) {
   return aLeft == aRight || (aLeft != nullptr && aLeft->equals(aRight));
 }
 
-bool sameTypes(const std::vector<Type*>& aLeft, const std::vector<Type*>& aRight) {
+// Notes two component types for comparison; false when one is null and the other is not.
+bool noteSameType(const Type* aLeft, const Type* aRight, Type::TypePairs& aPending) {
+  if (aLeft == aRight) {
+    return true;
+  }
+  if (aLeft == nullptr || aRight == nullptr) {
+    return false;
+  }
+  aPending.emplace_back(aLeft, aRight);
+  return true;
+}
+
+bool noteSameTypes(const std::vector<Type*>& aLeft, const std::vector<Type*>& aRight, Type::TypePairs& aPending) {
   if (aLeft.size() != aRight.size()) {
     return false;
   }
   for (size_t i = 0; i < aLeft.size(); ++i) {
-    if (!sameType(aLeft[i], aRight[i])) {
+    if (!noteSameType(aLeft[i], aRight[i], aPending)) {
       return false;
     }
   }
   return true;
+}
+
+bool sameType(const Type* aLeft, const Type* aRight) {
+  return aLeft == aRight || (aLeft != nullptr && aRight != nullptr && aLeft->equals(aRight));
 }
 
 } // namespace
@@ -52,13 +64,24 @@ bool Type::equals(const Type* aOther) const {
   if (aOther == this) {
     return true;
   }
-  if (aOther == nullptr || aOther->fWord != fWord) {
+  TypePairs pending;
+  if (aOther == nullptr || aOther->fWord != fWord || !equalsSameKind(aOther, pending)) {
     return false;
   }
-  return equalsSameKind(aOther);
+  while (!pending.empty()) {
+    auto [left, right] = pending.back();
+    pending.pop_back();
+    if (left == right) {
+      continue;
+    }
+    if (right == nullptr || right->fWord != left->fWord || !left->equalsSameKind(right, pending)) {
+      return false;
+    }
+  }
+  return true;
 }
 
-bool Type::equalsSameKind(const Type*) const {
+bool Type::equalsSameKind(const Type*, TypePairs&) const {
   return true;
 }
 
@@ -85,7 +108,7 @@ FXP::DataType IntegerType::fxpType() const {
   return FXP::DataType::intT(fSigned, fBits);
 }
 
-bool IntegerType::equalsSameKind(const Type* aOther) const {
+bool IntegerType::equalsSameKind(const Type* aOther, TypePairs&) const {
   auto* other = static_cast<const IntegerType*>(aOther);
   return fSigned == other->fSigned && fBits == other->fBits;
 }
@@ -99,7 +122,7 @@ FXP::DataType FixptType::fxpType() const {
   return FXP::DataType::fixptT(fSigned, fBits, fSlope, fExponent, fBias);
 }
 
-bool FixptType::equalsSameKind(const Type* aOther) const {
+bool FixptType::equalsSameKind(const Type* aOther, TypePairs&) const {
   auto* other = static_cast<const FixptType*>(aOther);
   return fSigned == other->fSigned && fBits == other->fBits && fSlope == other->fSlope &&
          fExponent == other->fExponent && fBias == other->fBias && fScaledDouble == other->fScaledDouble;
@@ -125,22 +148,23 @@ bool OpaqueType::isa(const CG_Obj* aObj) {
   return Type::isa(aObj) && dynamic_cast<const OpaqueType*>(aObj) != nullptr;
 }
 
-bool ComplexType::equalsSameKind(const Type* aOther) const {
-  return sameType(fBase, static_cast<const ComplexType*>(aOther)->fBase);
+bool ComplexType::equalsSameKind(const Type* aOther, TypePairs& aPending) const {
+  return noteSameType(fBase, static_cast<const ComplexType*>(aOther)->fBase, aPending);
 }
 
-bool PointerType::equalsSameKind(const Type* aOther) const {
+bool PointerType::equalsSameKind(const Type* aOther, TypePairs& aPending) const {
   auto* other = static_cast<const PointerType*>(aOther);
-  return fVxArray == other->fVxArray && sameType(fBase, other->fBase);
+  return fVxArray == other->fVxArray && noteSameType(fBase, other->fBase, aPending);
 }
 
-bool ReferenceType::equalsSameKind(const Type* aOther) const {
-  return sameType(fBase, static_cast<const ReferenceType*>(aOther)->fBase);
+bool ReferenceType::equalsSameKind(const Type* aOther, TypePairs& aPending) const {
+  return noteSameType(fBase, static_cast<const ReferenceType*>(aOther)->fBase, aPending);
 }
 
-bool StaticMatrixType::equalsSameKind(const Type* aOther) const {
+bool StaticMatrixType::equalsSameKind(const Type* aOther, TypePairs& aPending) const {
   auto* other = static_cast<const StaticMatrixType*>(aOther);
-  if (fRowMajor != other->fRowMajor || fDims.size() != other->fDims.size() || !sameType(fBase, other->fBase)) {
+  if (fRowMajor != other->fRowMajor || fDims.size() != other->fDims.size() ||
+      !noteSameType(fBase, other->fBase, aPending)) {
     return false;
   }
   for (size_t i = 0; i < fDims.size(); ++i) {
@@ -151,9 +175,10 @@ bool StaticMatrixType::equalsSameKind(const Type* aOther) const {
   return true;
 }
 
-bool DynamicMatrixType::equalsSameKind(const Type* aOther) const {
+bool DynamicMatrixType::equalsSameKind(const Type* aOther, TypePairs& aPending) const {
   auto* other = static_cast<const DynamicMatrixType*>(aOther);
-  if (fRowMajor != other->fRowMajor || fDims.size() != other->fDims.size() || !sameType(fBase, other->fBase)) {
+  if (fRowMajor != other->fRowMajor || fDims.size() != other->fDims.size() ||
+      !noteSameType(fBase, other->fBase, aPending)) {
     return false;
   }
   for (size_t i = 0; i < fDims.size(); ++i) {
@@ -164,12 +189,12 @@ bool DynamicMatrixType::equalsSameKind(const Type* aOther) const {
   return true;
 }
 
-bool FcnType::equalsSameKind(const Type* aOther) const {
+bool FcnType::equalsSameKind(const Type* aOther, TypePairs& aPending) const {
   auto* other = static_cast<const FcnType*>(aOther);
-  return sameTypes(fInputs, other->fInputs) && sameTypes(fOutputs, other->fOutputs);
+  return noteSameTypes(fInputs, other->fInputs, aPending) && noteSameTypes(fOutputs, other->fOutputs, aPending);
 }
 
-bool AggregateType::equalsSameKind(const Type* aOther) const {
+bool AggregateType::equalsSameKind(const Type* aOther, TypePairs&) const {
   return fBody == static_cast<const AggregateType*>(aOther)->fBody;
 }
 
@@ -182,11 +207,11 @@ int AggregateType::fieldIndex(const char* aName) const {
   return -1;
 }
 
-bool ClassType::equalsSameKind(const Type* aOther) const {
+bool ClassType::equalsSameKind(const Type* aOther, TypePairs&) const {
   return fBody == static_cast<const ClassType*>(aOther)->fBody;
 }
 
-bool EnumType::equalsSameKind(const Type* aOther) const {
+bool EnumType::equalsSameKind(const Type* aOther, TypePairs&) const {
   return fBody == static_cast<const EnumType*>(aOther)->fBody;
 }
 

@@ -103,6 +103,8 @@ public:
   uint32_t word() const { return fWord; }
   // The same type without qualifiers (this type when it has none).
   Type* unqualified() const { return fUnqualified != nullptr ? fUnqualified : const_cast<Type*>(this); }
+  // Pairs of component types that must be equal for two types to be.
+  using TypePairs = std::vector<std::pair<const Type*, const Type*>>;
   // Structural equality including qualifiers; names of structural types do not matter,
   // aggregates and enums are equal only to themselves (and their qualified forms' peers).
   virtual bool equals(const Type* aOther) const;
@@ -118,8 +120,10 @@ protected:
   Type(CG_Ctx* aCtx, uint32_t aWord) : Symbol(CG_TYPE, aCtx, nullptr), fWord(aWord) {}
   Type(const Type& aOther)
       : Symbol(CG_TYPE, aOther.ctx(), aOther.name()), fWord(aOther.fWord), fUnqualified(aOther.fUnqualified) {}
-  // Class-specific part of equals; the words are already known to be equal.
-  virtual bool equalsSameKind(const Type* aOther) const;
+  // Class-specific part of equals; the words are already known to be equal. Compares this type's own parts
+  // and appends the pairs of component types still to compare to aPending: types nest without bound, so
+  // equals walks them from an explicit list instead of recursing.
+  virtual bool equalsSameKind(const Type* aOther, TypePairs& aPending) const;
   static bool classKindIs(const CG_Obj* aObj, int aClassKind) {
     return isa(aObj) && static_cast<const Type*>(aObj)->classKind() == aClassKind;
   }
@@ -171,7 +175,7 @@ public:
   FXP::DataType fxpType() const override;
 
 protected:
-  bool equalsSameKind(const Type* aOther) const override;
+  bool equalsSameKind(const Type* aOther, TypePairs& aPending) const override;
 
 private:
   bool fSigned;
@@ -194,7 +198,7 @@ public:
   FXP::DataType fxpType() const override;
 
 protected:
-  bool equalsSameKind(const Type* aOther) const override;
+  bool equalsSameKind(const Type* aOther, TypePairs& aPending) const override;
 
 private:
   bool fSigned;
@@ -279,7 +283,7 @@ public:
   Type* baseType() const { return fBase; }
 
 protected:
-  bool equalsSameKind(const Type* aOther) const override;
+  bool equalsSameKind(const Type* aOther, TypePairs& aPending) const override;
 
 private:
   Type* fBase;
@@ -297,7 +301,7 @@ public:
   bool isanVxArrayType() const { return fVxArray; }
 
 protected:
-  bool equalsSameKind(const Type* aOther) const override;
+  bool equalsSameKind(const Type* aOther, TypePairs& aPending) const override;
 
 private:
   Type* fBase;
@@ -313,7 +317,7 @@ public:
   Type* baseType() const { return fBase; }
 
 protected:
-  bool equalsSameKind(const Type* aOther) const override;
+  bool equalsSameKind(const Type* aOther, TypePairs& aPending) const override;
 
 private:
   Type* fBase;
@@ -333,7 +337,7 @@ public:
   bool isRowMajor() const { return fRowMajor; }
 
 protected:
-  bool equalsSameKind(const Type* aOther) const override;
+  bool equalsSameKind(const Type* aOther, TypePairs& aPending) const override;
 
 private:
   Type* fBase;
@@ -358,7 +362,7 @@ public:
   bool isRowMajor() const { return fRowMajor; }
 
 protected:
-  bool equalsSameKind(const Type* aOther) const override;
+  bool equalsSameKind(const Type* aOther, TypePairs& aPending) const override;
 
 private:
   Type* fBase;
@@ -381,7 +385,7 @@ public:
   bool isMethodType() const { return classKind() == CLASS_METHOD_FCN; }
 
 protected:
-  bool equalsSameKind(const Type* aOther) const override;
+  bool equalsSameKind(const Type* aOther, TypePairs& aPending) const override;
 
 private:
   std::vector<Type*> fInputs;
@@ -413,7 +417,7 @@ public:
 protected:
   AggregateType(CG_Ctx* aCtx, int aClassKind, AggregateBody* aBody)
       : Type(aCtx, makeWord(BASIC_NONE, aClassKind)), fBody(aBody) {}
-  bool equalsSameKind(const Type* aOther) const override;
+  bool equalsSameKind(const Type* aOther, TypePairs& aPending) const override;
 
 private:
   AggregateBody* fBody;
@@ -462,7 +466,7 @@ public:
   const ClassBody* body() const { return fBody; }
 
 protected:
-  bool equalsSameKind(const Type* aOther) const override;
+  bool equalsSameKind(const Type* aOther, TypePairs& aPending) const override;
 
 private:
   ClassBody* fBody;
@@ -493,7 +497,7 @@ public:
   const EnumBody* body() const { return fBody; }
 
 protected:
-  bool equalsSameKind(const Type* aOther) const override;
+  bool equalsSameKind(const Type* aOther, TypePairs& aPending) const override;
 
 private:
   EnumBody* fBody;

@@ -4,9 +4,29 @@
 #include "ir/ctx.h"
 #include "ir/typefactory.h"
 
+#include <vector>
+
 namespace CG {
 
 Value::~Value() = default;
+
+void Value::destroy(const Value* aValue) {
+  // The values freed while a deletion runs wait here; the outermost deletion on the thread deletes them.
+  thread_local std::vector<const Value*> freed;
+  thread_local bool deleting = false;
+  if (deleting) {
+    freed.push_back(aValue);
+    return;
+  }
+  deleting = true;
+  delete aValue;
+  while (!freed.empty()) {
+    const Value* next = freed.back();
+    freed.pop_back();
+    delete next;
+  }
+  deleting = false;
+}
 
 Ref<Value> StructValue::field(int aIndex) const {
   CG_ASSERT(aIndex >= 0 && aIndex < numFields(), "ir/value.cpp");

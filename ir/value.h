@@ -96,7 +96,7 @@ public:
   void retain() const { ++fRefCount; }
   void release() const {
     if (--fRefCount == 0) {
-      delete this;
+      destroy(this);
     }
   }
 
@@ -104,6 +104,10 @@ protected:
   Value(Kind aKind, Type* aType) : fKind(aKind), fType(aType) {}
 
 private:
+  // Deletes a value whose last reference went. Values nest without bound (a struct's fields, a matrix's
+  // elements), so the values a deletion frees in turn are deleted one after the other, not one inside the other.
+  static void destroy(const Value* aValue);
+
   Kind fKind;
   Type* fType;
   mutable int fRefCount = 0;

@@ -8,6 +8,7 @@
 #include <string>
 #include <strings.h>
 #include <utility>
+#include <vector>
 
 #include "ir/logger.h"
 #include "ir/stringbuffer.h"
@@ -379,27 +380,19 @@ template <class T, class... A> QulLiteral* typedLiteral(MemPool* aPool, Type* aT
   return literal;
 }
 
-// Appends the literal of the value; an unset value leaves a null entry, so the composite keeps its
-// shape (printing one stops at that entry).
-void appendValue(QulLiteralComposite* aComposite, Value* aValue, CG_Ctx* aCtx, MemPool* aPool) {
-  aComposite->append(QulLiteral::fromValue(aValue, aCtx, aPool));
-}
-
-// The lists of the matrix's elements from aDepth on. The first unset element ends them with a null entry
-// (aUnsetMet tells the callers to stop too): printing stops there anyway, and a matrix declared far larger
-// than what was set in it is not walked to its end.
-QulLiteral* matrixListAt(StaticMatrixValue* aMatrix, uint64_t* aIndex, int aDepth, CG_Ctx* aCtx, MemPool* aPool,
-                         bool* aUnsetMet) {
-  if (aDepth == aMatrix->numDims()) {
-    QulLiteral* element = QulLiteral::fromValue(aMatrix->element(aIndex).get(), aCtx, aPool);
-    *aUnsetMet = element == nullptr;
-    return element;
-  }
-  auto* list = aPool->make<QulLiteralComposite>(aPool);
-  for (aIndex[aDepth] = 0; aIndex[aDepth] < aMatrix->dim(aDepth) && !*aUnsetMet; ++aIndex[aDepth])
-    list->append(matrixListAt(aMatrix, aIndex, aDepth + 1, aCtx, aPool, aUnsetMet));
-  return list;
-}
+// A composite literal whose elements are still to be made: the value it prints and the next element (a
+// struct's field, a complex number's part, a position along a matrix dimension). The lists of one matrix
+// share its position, one index per dimension, and its flag telling that an unset element was met: the
+// first unset element ends the lists with a null entry (printing stops there anyway), and a matrix declared
+// far larger than what was set in it is not walked to its end.
+struct OpenComposite {
+  QulLiteralComposite* literal;
+  Value* value;
+  int dimension;
+  uint64_t next;
+  uint64_t* index;
+  bool* unsetMet;
+};
 
 QulLiteral* integerLiteral(IntegerValue* aValue, CG_Ctx* aCtx, MemPool* aPool) {
   return typedLiteral<QulLiteralInteger>(aPool, aValue->type(), internedText(aCtx, aValue->toString(10)));
@@ -418,30 +411,12 @@ QulLiteral* fixptLiteral(FixptValue* aValue, CG_Ctx* aCtx, MemPool* aPool) {
   return typedLiteral<QulLiteralFixpt>(aPool, aValue->type(), internedText(aCtx, text));
 }
 
-QulLiteral* matrixLiteral(StaticMatrixValue* aMatrix, CG_Ctx* aCtx, MemPool* aPool) {
-  bool unsetMet = false;
-  return matrixListAt(aMatrix, newMatrixIndex(aPool, aMatrix->numDims()), 0, aCtx, aPool, &unsetMet);
-}
-
-QulLiteral* complexLiteral(ComplexValue* aValue, CG_Ctx* aCtx, MemPool* aPool) {
-  auto* parts = aPool->make<QulLiteralComposite>(aPool);
-  parts->setType(aValue->type());
-  appendValue(parts, aValue->real().get(), aCtx, aPool);
-  appendValue(parts, aValue->imag().get(), aCtx, aPool);
-  return parts;
-}
-
-QulLiteral* structLiteral(StructValue* aValue, CG_Ctx* aCtx, MemPool* aPool) {
-  auto* fields = aPool->make<QulLiteralComposite>(aPool);
-  fields->setType(aValue->type());
-  for (int index = 0; index < aValue->numFields(); ++index)
-    appendValue(fields, aValue->field(index).get(), aCtx, aPool);
-  return fields;
-}
-
-} // namespace
-
-QulLiteral* QulLiteral::fromValue(Value* aValue, CG_Ctx* aCtx, MemPool* aPool) {
+// The literal of a scalar value; for a struct, a complex number or a matrix, its empty list, noted in aOpen
+// to be filled. Null for a null value or a kind without a literal form.
+QulLiteral* openLiteral(Value* aValue, CG_Ctx* aCtx, MemPool* aPool, std::vector<OpenComposite>& aOpen) {
+  // A matrix of no dimension is its one element.
+  while (aValue && aValue->kind() == Value::STATIC_MATRIX && StaticMatrixValue::cast(aValue)->numDims() == 0)
+    aValue = StaticMatrixValue::cast(aValue)->element(nullptr).get();
   if (!aValue)
     return nullptr;
   Type* type = aValue->type();
@@ -455,10 +430,6 @@ QulLiteral* QulLiteral::fromValue(Value* aValue, CG_Ctx* aCtx, MemPool* aPool) {
     return doubleLiteral(type, SingleValue::cast(aValue)->value(), aCtx, aPool);
   case Value::BOOL:
     return typedLiteral<QulLiteralBool>(aPool, type, BoolValue::cast(aValue)->isTrue());
-  case Value::STATIC_MATRIX:
-    return matrixLiteral(StaticMatrixValue::cast(aValue), aCtx, aPool);
-  case Value::COMPLEX:
-    return complexLiteral(ComplexValue::cast(aValue), aCtx, aPool);
   case Value::CHAR:
     return typedLiteral<QulLiteralChar>(aPool, type, CharValue::cast(aValue)->toChar());
   case Value::STRING:
@@ -469,10 +440,79 @@ QulLiteral* QulLiteral::fromValue(Value* aValue, CG_Ctx* aCtx, MemPool* aPool) {
     return typedLiteral<QulLiteralEnum>(aPool, type, cg_string_create(aCtx, EnumValue::cast(aValue)->toString()));
   case Value::POINTER:
     return typedLiteral<QulLiteralPointer>(aPool, type, PointerValue::cast(aValue)->value());
-  case Value::STRUCT:
-    return structLiteral(StructValue::cast(aValue), aCtx, aPool);
+  case Value::STATIC_MATRIX: {
+    auto* list = aPool->make<QulLiteralComposite>(aPool);
+    int numDims = StaticMatrixValue::cast(aValue)->numDims();
+    aOpen.push_back(OpenComposite{list, aValue, 0, 0, newMatrixIndex(aPool, numDims), aPool->make<bool>(false)});
+    return list;
+  }
+  case Value::COMPLEX:
+  case Value::STRUCT: {
+    auto* parts = aPool->make<QulLiteralComposite>(aPool);
+    parts->setType(type);
+    aOpen.push_back(OpenComposite{parts, aValue, 0, 0, nullptr, nullptr});
+    return parts;
+  }
   }
   return nullptr;
+}
+
+// The next element of an open composite, appended to it (a composite element is appended empty and opened in
+// turn); false when the composite is complete.
+bool fillNext(OpenComposite& aTop, CG_Ctx* aCtx, MemPool* aPool, std::vector<OpenComposite>& aOpen) {
+  Value* element = nullptr;
+  switch (aTop.value->kind()) {
+  case Value::STRUCT: {
+    StructValue* fields = StructValue::cast(aTop.value);
+    if (aTop.next >= static_cast<uint64_t>(fields->numFields()))
+      return false;
+    element = fields->field(static_cast<int>(aTop.next++)).get();
+    break;
+  }
+  case Value::COMPLEX: {
+    ComplexValue* parts = ComplexValue::cast(aTop.value);
+    if (aTop.next >= 2)
+      return false;
+    element = (aTop.next++ == 0 ? parts->real() : parts->imag()).get();
+    break;
+  }
+  default: {
+    StaticMatrixValue* matrix = StaticMatrixValue::cast(aTop.value);
+    if (*aTop.unsetMet || aTop.next >= matrix->dim(aTop.dimension))
+      return false;
+    aTop.index[aTop.dimension] = aTop.next++;
+    if (aTop.dimension + 1 < matrix->numDims()) {
+      auto* list = aPool->make<QulLiteralComposite>(aPool);
+      aTop.literal->append(list);
+      OpenComposite inner = aTop;
+      aOpen.push_back(OpenComposite{list, inner.value, inner.dimension + 1, 0, inner.index, inner.unsetMet});
+      return true;
+    }
+    QulLiteralComposite* list = aTop.literal;
+    bool* unsetMet = aTop.unsetMet;
+    QulLiteral* literal = openLiteral(matrix->element(aTop.index).get(), aCtx, aPool, aOpen);
+    *unsetMet = literal == nullptr;
+    list->append(literal);
+    return true;
+  }
+  }
+  // An unset field or part leaves a null entry, so the composite keeps its shape (printing one stops there).
+  QulLiteralComposite* literal = aTop.literal;
+  literal->append(openLiteral(element, aCtx, aPool, aOpen));
+  return true;
+}
+
+} // namespace
+
+// Values nest as deep as their types, without bound: the composites being filled wait on an explicit stack.
+QulLiteral* QulLiteral::fromValue(Value* aValue, CG_Ctx* aCtx, MemPool* aPool) {
+  std::vector<OpenComposite> open;
+  QulLiteral* literal = openLiteral(aValue, aCtx, aPool, open);
+  while (!open.empty()) {
+    if (!fillNext(open.back(), aCtx, aPool, open))
+      open.pop_back();
+  }
+  return literal;
 }
 
 //===-- Parser factory ------------------------------------------------------------------------------------===//
