@@ -371,25 +371,11 @@ void QulEmitter::preprocessUnstructuredRegion(UnstructuredRegion* aRegion) {
 // one that goes on with a loop printed elsewhere is a goto to the label at the end of its body.
 void QulEmitter::emitUnstructuredControlStmt(InPort aPort, IdSet<Stmt*>* aVisited) {
   Stmt* stmt = aPort.stmt();
-  bool restartsLoop = AbstractForEntryStmt::isa(stmt) && aPort.index == AbstractForEntryStmt::kEntryPort;
   bool nextRound = AbstractForEntryStmt::isa(stmt) && aPort.index == AbstractForEntryStmt::kBackEdgePort;
   if (nextRound)
     fLoopRoundsReached->add(stmt);
-  if (aVisited->containsKey(stmt)) {
-    if (nextRound && stmt != fStopStmt) {
-      emitIndent();
-      emitGoto(AbstractForEntryStmt::cast(stmt)->succ());
-      emitNewline();
-      return;
-    }
-    Stmt* destination = realDestination(stmt);
-    if (destination == fStopStmt && !(restartsLoop && isLoopInPrint(stmt)))
-      return;
-    emitIndent();
-    emitGoto(destination);
-    emitNewline();
-    return;
-  }
+  if (aVisited->containsKey(stmt))
+    return emitJumpToPrinted(aPort);
   FLOW_ASSERT(MergeStmt::isa(stmt) || SplitStmt::isa(stmt), "MergeStmt::isa(stmt) || SplitStmt::isa(stmt)");
   aVisited->add(stmt);
   if (nextRound)
@@ -407,6 +393,27 @@ void QulEmitter::emitUnstructuredControlStmt(InPort aPort, IdSet<Stmt*>* aVisite
   client_assertion_failed(kFlowSource, __LINE__, "MergeStmt::isa(stmt) || SplitStmt::isa(stmt)");
 }
 
+// Control reaching a statement already printed: a goto, or nothing where it falls through to there.
+void QulEmitter::emitJumpToPrinted(InPort aPort) {
+  Stmt* stmt = aPort.stmt();
+  bool isLoopHead = AbstractForEntryStmt::isa(stmt);
+  if (isLoopHead && aPort.index == AbstractForEntryStmt::kBackEdgePort && stmt != fStopStmt)
+    return emitGotoNextRound(AbstractForEntryStmt::cast(stmt));
+  bool restartsLoopInPrint = isLoopHead && aPort.index == AbstractForEntryStmt::kEntryPort && isLoopInPrint(stmt);
+  Stmt* destination = realDestination(stmt);
+  if (destination == fStopStmt && !restartsLoopInPrint)
+    return;
+  emitIndent();
+  emitGoto(destination);
+  emitNewline();
+}
+
+void QulEmitter::emitGotoNextRound(AbstractForEntryStmt* aEntry) {
+  emitIndent();
+  emitGoto(aEntry->succ());
+  emitNewline();
+}
+
 // A loop met in an unstructured walk: the loop, then whatever its exit leads to, at the loop's own level.
 void QulEmitter::emitUnstructuredForLoop(AbstractForEntryStmt* aEntry, IdSet<Stmt*>* aVisited) {
   emitAbstractForLoopStmt(aEntry, aVisited);
@@ -418,9 +425,7 @@ void QulEmitter::emitUnstructuredForLoop(AbstractForEntryStmt* aEntry, IdSet<Stm
 // round: a goto to the end of the loop's body, then the loop itself, which nothing falls into after a goto. A
 // jump to the loop's start then needs the label before it.
 void QulEmitter::emitForLoopFromItsBackEdge(AbstractForEntryStmt* aEntry, IdSet<Stmt*>* aVisited) {
-  emitIndent();
-  emitGoto(aEntry->succ());
-  emitNewline();
+  emitGotoNextRound(aEntry);
   if (aEntry->inEdge(AbstractForEntryStmt::kEntryPort) && !hasGoto(aEntry))
     reserveLabel(aEntry);
   emitUnstructuredForLoop(aEntry, aVisited);

@@ -269,6 +269,8 @@ private:
   void emitUnstructuredMerge(MergeStmt* aMerge, IdSet<Stmt*>* aVisited);
   void emitUnstructuredForLoop(AbstractForEntryStmt* aEntry, IdSet<Stmt*>* aVisited);
   void emitForLoopFromItsBackEdge(AbstractForEntryStmt* aEntry, IdSet<Stmt*>* aVisited);
+  void emitJumpToPrinted(InPort aPort);
+  void emitGotoNextRound(AbstractForEntryStmt* aEntry);
   void emitNextRoundLabel(AbstractForExitStmt* aExit);
   void emitCodeFrom(OutPort aOutPort, IdSet<Stmt*>* aVisited);
   void emitCheckConstant(CG_Obj* aConst);
