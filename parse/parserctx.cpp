@@ -81,11 +81,14 @@ void QulParserCtx::resetLexer()
 {
     qulLexReset(fScanner);
     fLexState->reset();
+    fScanEnded = false;
 }
 
 int QulParserCtx::nextToken(QULYYSTYPE* aValue)
 {
-    return qulLex(aValue, fScanner);
+    int token = qulLex(aValue, fScanner);
+    fScanEnded = token == QUL_EOF;
+    return token;
 }
 
 int QulParserCtx::scanToken(const char** aText, long* aNumber)

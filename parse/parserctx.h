@@ -74,6 +74,8 @@ public:
     const std::vector<size_t>& uncountedNewlines() const;
     // The text ended inside a quoted literal that was never closed.
     bool textEndedInLiteral() const;
+    // The scanner has reached the end of the text: what is said now is said after the scan.
+    bool scanEnded() const { return fScanEnded; }
     int* lineSource();
     // "[L%d, C%d]" at the current position.
     std::string position() const;
@@ -188,6 +190,7 @@ private:
     std::unordered_map<LiteralKey, Const*, LiteralKeyHash> fLiteralConsts;
     std::string fError;
     bool fHasError = false;
+    bool fScanEnded = false;
 };
 
 } // namespace CG

@@ -164,6 +164,9 @@ TEST(QuillTool, ErrorsNameFileLineColumnWithCaret) {
        "  g();\n    ^\n"},
       {"x <- var(int32,x);\nf <- function((),(),f) {\n  label(L);\n  goto(L);\n  label(L);\n}\n",
        "<stdin>:5:3: error: Line 5: label(L) has duplicate label\n  label(L);\n  ^\n"},
+      // Also on the last line, where the scanner stood when the check was made.
+      {"f <- function((),(),f) {\n  goto(L); label(L); label(L); }",
+       "<stdin>:2:3: error: Line 2: label(L) has duplicate label\n  goto(L); label(L); label(L); }\n  ^\n"},
       // The library leaves a goto to a label its function lacks as a placeholder that cannot be printed.
       {"x <- var(int32,x);\nf <- function((),(),f) {\n  goto(L2);\n  =(x,1);\n}\n",
        "<stdin>:3:11: error: [L3, C11]: goto(L2): function 'f' has no label(L2)\n  goto(L2);\n          ^\n"},

@@ -38,7 +38,7 @@ const char* const kHelp =
     "quill: read Quill text and print, check or round-trip it.\n"
     "\n"
     "  quill fmt [FILE|-]        print the canonical text (parse, then emit)\n"
-    "  quill check [FILE|-]      report the first error; silent when the text is valid\n"
+    "  quill check [FILE|-]      report the first error and any warnings\n"
     "  quill roundtrip [FILE|-]  check that emitting what was parsed and parsing it again gives the same text\n"
     "\n"
     "Standard input is read when FILE is '-' or absent.\n"
@@ -64,6 +64,8 @@ struct Said {
   int scannerBytesIntoLine = 0;
   // Said after the scan, about an object whose tag gives its place.
   bool placedByTag = false;
+  // Said once the scanner had reached the end of the text: its place says nothing of the message's.
+  bool afterScan = false;
 };
 
 // A message that names no place of its own ("[L.., C..]" or "Line N:" with N > 0).
@@ -73,7 +75,8 @@ bool isUnplaced(const Said& aSaid) {
 }
 
 Said saidAt(const std::string& aMessage, const CG::QulParserCtx* aScanner) {
-  return Said{aMessage, SourcePlace{aScanner->line(), aScanner->column()}, aScanner->bytesIntoLine()};
+  return Said{aMessage, SourcePlace{aScanner->line(), aScanner->column()}, aScanner->bytesIntoLine(), false,
+              aScanner->scanEnded()};
 }
 
 // Collects the warnings the library logs while it parses.
@@ -292,12 +295,12 @@ private:
       fLines.emplace(fText.view(), aOutcome.uncountedNewlines);
     SourcePlace place;
     if (quilltool::lineInMessage(aSaid.message, &place)) {
-      if (place.line == aSaid.scannerPlace.line)
+      if (place.line == aSaid.scannerPlace.line && !aSaid.afterScan)
         place = aSaid.scannerPlace;
     } else if (!quilltool::placeInMessage(aSaid.message, &place)) {
       place = aSaid.scannerPlace;
     }
-    if (place.line == 1 && place.column == 0 && aSaid.scannerPlace.line == 1 && !aSaid.placedByTag)
+    if (place.line == 1 && place.column == 0 && aSaid.scannerPlace.line == 1 && !aSaid.placedByTag && !aSaid.afterScan)
       place.column = aSaid.scannerBytesIntoLine;
     place = fLines->textPlace(place);
     if (place.column == 0)
