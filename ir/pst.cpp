@@ -1147,13 +1147,13 @@ Region* PstBuilder::matchStructured(InPort aEntry, OutPort aExit) {
   return matchDoWhile(MergeStmt::cast(entryStmt), exitStmt, aExit);
 }
 
-// if -> branches -> join(2), each branch arriving at its own in-port.
 // Where the branches of an if or a switch meet: a merge, but not the head of a for loop, which is a loop's start
 // and its next round, not the end of the branches.
 static bool isJoin(Stmt* aStmt) {
   return MergeStmt::isa(aStmt) && !AbstractForEntryStmt::isa(aStmt);
 }
 
+// if -> branches -> join(2), each branch arriving at its own in-port.
 Region* PstBuilder::matchIf(IfStmt* aIf, Stmt* aExitStmt) {
   if (!isJoin(aExitStmt) || aExitStmt->numInPorts() != 2 || aIf->numOutPorts() != 2) {
     return nullptr;

@@ -536,6 +536,11 @@ std::map<std::string, Stmt*> buildGraph(PstTest& aTest, const std::string& aEdge
       stmt = name[0] == 'i'   ? static_cast<Stmt*>(aTest.nodes().ifStmt(aTest.cond()))
              : name[0] == 'w' ? static_cast<Stmt*>(aTest.nodes().switchStmt(aTest.intVar(), {aTest.intVar()}))
              : name[0] == 'm' ? static_cast<Stmt*>(aTest.nodes().mergeStmt(counted ? name[1] - '0' : 2))
+             : name[0] == 'h' ? static_cast<Stmt*>(aTest.nodes().forEntryStmt(aTest.intVar(), aTest.intVar(),
+                                                                              aTest.intVar(), aTest.intVar()))
+             // A for loop's test follows its head, named alike: t1 after h1.
+             : name[0] == 't' ? static_cast<Stmt*>(aTest.nodes().forExitStmt(
+                                    AbstractForEntryStmt::cast(named.at("h" + name.substr(1)))))
                               : static_cast<Stmt*>(aTest.comment(name.c_str()));
     }
     return stmt;
@@ -594,6 +599,11 @@ TEST_F(PstTest, AwkwardGraphsGiveWellFormedTrees) {
       {"dangling out-port", "S>a", "bb(a)"},
       {"branch into nothing", "S>i i.0>a i.1>b b>E", "chain(U(bb(a)),bb(b))"},
       {"unreachable statements", "S>a a>E x>mu.1 y>mu.0", "bb(a)"},
+      // A for loop's head is its start and its next round: no branches join there, and no region separates the
+      // head from its test or starts at its back edge.
+      {"if whose branches meet at a for loop's head", "S>i i.0>h.0 i.1>h.1 h>t t.0>a a>mx.0 t.1>mx.1 mx>E", "U(bb(a))"},
+      {"for loop entered in the middle of its body", "S>m.1 m>b b>h.1 h>t t.0>a a>m.0 t.1>c c>E",
+       "chain(U(bb(b),bb(a)),bb(c))"},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
