@@ -457,48 +457,53 @@ QulLiteral* openLiteral(Value* aValue, CG_Ctx* aCtx, MemPool* aPool, std::vector
   return nullptr;
 }
 
-// The next element of an open composite, appended to it (a composite element is appended empty and opened in
-// turn); false when the composite is complete.
-bool fillNext(OpenComposite& aTop, CG_Ctx* aCtx, MemPool* aPool, std::vector<OpenComposite>& aOpen) {
-  Value* element = nullptr;
-  switch (aTop.value->kind()) {
-  case Value::STRUCT: {
+// The next field of a struct or part of a complex number, through aPart; false when none is left.
+bool nextPart(OpenComposite& aTop, Value** aPart) {
+  if (aTop.value->kind() == Value::STRUCT) {
     StructValue* fields = StructValue::cast(aTop.value);
     if (aTop.next >= static_cast<uint64_t>(fields->numFields()))
       return false;
-    element = fields->field(static_cast<int>(aTop.next++)).get();
-    break;
-  }
-  case Value::COMPLEX: {
-    ComplexValue* parts = ComplexValue::cast(aTop.value);
-    if (aTop.next >= 2)
-      return false;
-    element = (aTop.next++ == 0 ? parts->real() : parts->imag()).get();
-    break;
-  }
-  default: {
-    StaticMatrixValue* matrix = StaticMatrixValue::cast(aTop.value);
-    if (*aTop.unsetMet || aTop.next >= matrix->dim(aTop.dimension))
-      return false;
-    aTop.index[aTop.dimension] = aTop.next++;
-    if (aTop.dimension + 1 < matrix->numDims()) {
-      auto* list = aPool->make<QulLiteralComposite>(aPool);
-      aTop.literal->append(list);
-      OpenComposite inner = aTop;
-      aOpen.push_back(OpenComposite{list, inner.value, inner.dimension + 1, 0, inner.index, inner.unsetMet});
-      return true;
-    }
-    QulLiteralComposite* list = aTop.literal;
-    bool* unsetMet = aTop.unsetMet;
-    QulLiteral* literal = openLiteral(matrix->element(aTop.index).get(), aCtx, aPool, aOpen);
-    *unsetMet = literal == nullptr;
-    list->append(literal);
+    *aPart = fields->field(static_cast<int>(aTop.next++)).get();
     return true;
   }
+  ComplexValue* parts = ComplexValue::cast(aTop.value);
+  if (aTop.next >= 2)
+    return false;
+  *aPart = (aTop.next++ == 0 ? parts->real() : parts->imag()).get();
+  return true;
+}
+
+// The next position along a matrix list's dimension: the list of the next dimension, appended empty and opened
+// in turn, or an element; false when the list is complete.
+bool fillNextOfMatrix(OpenComposite& aTop, CG_Ctx* aCtx, MemPool* aPool, std::vector<OpenComposite>& aOpen) {
+  StaticMatrixValue* matrix = StaticMatrixValue::cast(aTop.value);
+  if (*aTop.unsetMet || aTop.next >= matrix->dim(aTop.dimension))
+    return false;
+  aTop.index[aTop.dimension] = aTop.next++;
+  OpenComposite top = aTop; // opening what comes next may move aTop
+  if (top.dimension + 1 < matrix->numDims()) {
+    auto* list = aPool->make<QulLiteralComposite>(aPool);
+    top.literal->append(list);
+    aOpen.push_back(OpenComposite{list, top.value, top.dimension + 1, 0, top.index, top.unsetMet});
+    return true;
   }
+  QulLiteral* element = openLiteral(matrix->element(top.index).get(), aCtx, aPool, aOpen);
+  *top.unsetMet = element == nullptr;
+  top.literal->append(element);
+  return true;
+}
+
+// The next element of an open composite, appended to it (a composite element is appended empty and opened in
+// turn); false when the composite is complete.
+bool fillNext(OpenComposite& aTop, CG_Ctx* aCtx, MemPool* aPool, std::vector<OpenComposite>& aOpen) {
+  if (aTop.value->kind() == Value::STATIC_MATRIX)
+    return fillNextOfMatrix(aTop, aCtx, aPool, aOpen);
+  Value* part = nullptr;
+  if (!nextPart(aTop, &part))
+    return false;
   // An unset field or part leaves a null entry, so the composite keeps its shape (printing one stops there).
-  QulLiteralComposite* literal = aTop.literal;
-  literal->append(openLiteral(element, aCtx, aPool, aOpen));
+  QulLiteralComposite* literal = aTop.literal; // opening the part may move aTop
+  literal->append(openLiteral(part, aCtx, aPool, aOpen));
   return true;
 }
 
