@@ -5,11 +5,35 @@
 #include "ir/strings.h"
 #include "ir/typefactory.h"
 
+#include <vector>
+
 namespace CG {
 
+// Types nest without bound: the parts are built first, from a stack of their own, so that make() finds each
+// part built. Parts are made in order, each one's own parts before it.
 Type* TypeBuilder::build() {
-  if (fBuilt == nullptr) {
-    fBuilt = make();
+  struct Pending {
+    TypeBuilder* builder;
+    bool partsPending;
+  };
+  std::vector<Pending> pending{{this, false}};
+  std::vector<TypeBuilder*> parts;
+  while (!pending.empty()) {
+    Pending& top = pending.back();
+    TypeBuilder* builder = top.builder;
+    if (builder->fBuilt != nullptr) {
+      pending.pop_back();
+    } else if (top.partsPending) {
+      pending.pop_back();
+      builder->fBuilt = builder->make();
+    } else {
+      top.partsPending = true;
+      parts.clear();
+      builder->appendParts(parts);
+      for (auto part = parts.rbegin(); part != parts.rend(); ++part)
+        if (*part != nullptr)
+          pending.push_back({*part, false});
+    }
   }
   return fBuilt;
 }
@@ -30,6 +54,11 @@ Type* DynamicMatrixTypeBuilder::make() {
   return TypeFactory(ctx()).dynamicMatrixType(fElement->build(), fDims, fRowMajor);
 }
 
+void AggregateTypeBuilder::appendParts(std::vector<TypeBuilder*>& aParts) const {
+  for (AggregateTypeFieldBuilder* field : fFields)
+    aParts.push_back(field->typeBuilder());
+}
+
 Type* AggregateTypeBuilder::make() {
   std::vector<FieldDesc> fields;
   for (AggregateTypeFieldBuilder* field : fFields) {
@@ -42,6 +71,11 @@ Type* AggregateTypeBuilder::make() {
   return factory.structType(scope(), name(), fTag, fields);
 }
 
+void ClassTypeBuilder::appendParts(std::vector<TypeBuilder*>& aParts) const {
+  for (ClassTypeFieldBuilder* field : fFields)
+    aParts.push_back(field->typeBuilder());
+}
+
 Type* ClassTypeBuilder::make() {
   std::vector<MemberDesc> members;
   for (ClassTypeFieldBuilder* field : fFields) {
@@ -52,6 +86,11 @@ Type* ClassTypeBuilder::make() {
     bases.push_back(BaseDesc{base->base, base->visibility});
   }
   return TypeFactory(fCtx).classType(scope(), name(), members, bases);
+}
+
+void FcnTypeBuilder::appendParts(std::vector<TypeBuilder*>& aParts) const {
+  aParts.insert(aParts.end(), fInputs.begin(), fInputs.end());
+  aParts.insert(aParts.end(), fOutputs.begin(), fOutputs.end());
 }
 
 Type* FcnTypeBuilder::make() {
@@ -98,12 +137,20 @@ Type* ReadonlyTypeBuilder::make() {
   return TypeFactory(ctx()).qualifiedType(inner()->build(), true, false);
 }
 
+void WrappingTypeBuilder::appendParts(std::vector<TypeBuilder*>& aParts) const {
+  aParts.push_back(fInner);
+}
+
 Type* RenamedTypeBuilder::make() {
   Type* type = inner()->build();
   if (fName == nullptr) {
     return type;
   }
   return TypeFactory(ctx()).namedCopy(type, scope(), fName);
+}
+
+void CopyTypeBuilder::appendParts(std::vector<TypeBuilder*>& aParts) const {
+  aParts.push_back(fInner);
 }
 
 Type* CopyTypeBuilder::make() {

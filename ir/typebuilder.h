@@ -29,7 +29,10 @@ public:
   CG_Ctx* ctx() const;
 
 protected:
+  // The type, its parts already built.
   virtual Type* make() = 0;
+  // The builders of the types this one is made of.
+  virtual void appendParts(std::vector<TypeBuilder*>&) const {}
 
 private:
   Scope* fScope;
@@ -89,6 +92,7 @@ public:
 
 protected:
   Type* make() override;
+  void appendParts(std::vector<TypeBuilder*>& aParts) const override { aParts.push_back(fElement); }
 
 private:
   TypeBuilder* fElement;
@@ -104,6 +108,7 @@ public:
 
 protected:
   Type* make() override;
+  void appendParts(std::vector<TypeBuilder*>& aParts) const override { aParts.push_back(fElement); }
 
 private:
   TypeBuilder* fElement;
@@ -137,6 +142,7 @@ public:
 
 protected:
   Type* make() override;
+  void appendParts(std::vector<TypeBuilder*>& aParts) const override;
 
 private:
   CG_Ctx* fCtx;
@@ -188,6 +194,7 @@ public:
 
 protected:
   Type* make() override;
+  void appendParts(std::vector<TypeBuilder*>& aParts) const override;
 
 private:
   CG_Ctx* fCtx;
@@ -204,6 +211,7 @@ public:
 
 protected:
   Type* make() override;
+  void appendParts(std::vector<TypeBuilder*>& aParts) const override;
 
 private:
   std::vector<TypeBuilder*> fInputs;
@@ -259,6 +267,9 @@ public:
   TypeBuilder* inner() const { return fInner; }
   void setBaseType(TypeBuilder* aInner) { fInner = aInner; }
 
+protected:
+  void appendParts(std::vector<TypeBuilder*>& aParts) const override;
+
 private:
   TypeBuilder* fInner;
 };
@@ -301,6 +312,7 @@ public:
 
 protected:
   Type* make() override;
+  void appendParts(std::vector<TypeBuilder*>& aParts) const override;
 
 private:
   TypeBuilder* fInner;
