@@ -12,6 +12,9 @@ namespace CG {
 // Types nest without bound: the parts are built first, from a stack of their own, so that make() finds each
 // part built. Parts are made in order, each one's own parts before it.
 Type* TypeBuilder::build() {
+  // make() asks each part for its type again: a built part answers at once.
+  if (fBuilt != nullptr)
+    return fBuilt;
   struct Pending {
     TypeBuilder* builder;
     bool partsPending;
