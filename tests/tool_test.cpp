@@ -286,9 +286,14 @@ TEST(QuillTool, TextsThatCannotBePrintedAreRefused) {
       {"var(int32,x);\nvar(int32,i);\nfunction((),(),f)\n{\n    label(S);\n    for(i,5,-1,3) {\n        goto(S);\n"
        "    }\n}\n",
        "quill: cannot print the text: function 'f': the text would show 1 of its 2 statements\n"},
+      // A matrix literal short of elements leaves them without a value, which has no printed form.
       {"var(matrix(int32, 2),a <- {1} );\n",
        "Max size of a dimension and the number of elements in the literal list don't match \n"
-       "quill: cannot print the text: aLiteral == NULL\n"},
+       "quill: cannot print the text: variable 'a': aLiteral == NULL\n"},
+      // The failure names the definitions it is in; a later one in another function is not reported.
+      {"function((),(),f)\n{\n    var(matrix(int32, 2),a <- {1} );\n}\nfunction((),(),g)\n{\n    overflow();\n}\n",
+       "Max size of a dimension and the number of elements in the literal list don't match \n"
+       "quill: cannot print the text: function 'f': variable 'a': aLiteral == NULL\n"},
   };
   for (const auto& c : cases) {
     for (const char* command : {"fmt", "roundtrip"}) {

@@ -1,6 +1,7 @@
 // What the library accepts but the quill tool refuses, because the text it would print is wrong.
 #include "tools/checks.h"
 
+#include <exception>
 #include <stdexcept>
 #include <vector>
 
@@ -64,13 +65,19 @@ public:
 
 protected:
   void emitScope(CG::Scope* aScope) override {
-    noting(nullptr, [&] { QulEmitter::emitScope(aScope); });
+    noting(nullptr, nullptr, [&] { QulEmitter::emitScope(aScope); });
   }
   void emitFcnHeader(CG::Fcn* aFcn) override {
-    noting(aFcn, [&] { QulEmitter::emitFcnHeader(aFcn); });
+    noting("function", aFcn, [&] { QulEmitter::emitFcnHeader(aFcn); });
+  }
+  void emitConstDef(CG::Const* aConst) override {
+    noting("constant", aConst, [&] { QulEmitter::emitConstDef(aConst); });
+  }
+  void emitVarDef(CG::Var* aVar) override {
+    noting("variable", aVar, [&] { QulEmitter::emitVarDef(aVar); });
   }
   void emitFcnBody(CG::Fcn* aFcn) override {
-    noting(aFcn, [&] {
+    noting("function", aFcn, [&] {
       int printedBefore = fPrintedStmts;
       QulEmitter::emitFcnBody(aFcn);
       int expected = aFcn->cfg() != nullptr ? countLineStmts(aFcn->cfg()) : 0;
@@ -89,29 +96,40 @@ protected:
   }
 
 private:
-  template <class Step> void noting(CG::Fcn* aFcn, Step aStep) {
+  // A failure passes through the steps of every construct that holds the one that failed: the innermost
+  // notes the reason, and each one around it puts its own name in front. The emitter may catch a failure and
+  // go on; only the first one is noted.
+  template <class Step> void noting(const char* aKind, CG::Symbol* aSymbol, Step aStep) {
     try {
       aStep();
     } catch (const CG::QulEmitterAborted& abort) {
-      note(aFcn, abort.message());
+      note(aKind, aSymbol, abort.message());
       throw;
     } catch (const std::exception& failure) {
-      note(aFcn, failure.what());
+      note(aKind, aSymbol, failure.what());
       throw;
     } catch (...) {
-      note(aFcn, "an unknown exception");
+      note(aKind, aSymbol, "an unknown exception");
       throw;
     }
   }
 
-  void note(CG::Fcn* aFcn, const std::string& aReason) {
-    if (!fFailure.empty())
+  void note(const char* aKind, CG::Symbol* aSymbol, const std::string& aReason) {
+    std::exception_ptr failure = std::current_exception();
+    if (!fNotedFailure) {
+      fNotedFailure = failure;
+      fFailure = aReason;
+    } else if (failure != fNotedFailure) {
       return;
-    const char* name = aFcn != nullptr && aFcn->name() != nullptr ? aFcn->name() : "";
-    fFailure = aFcn != nullptr ? "function '" + std::string(name) + "': " + aReason : aReason;
+    }
+    if (aKind != nullptr) {
+      const char* name = aSymbol != nullptr && aSymbol->name() != nullptr ? aSymbol->name() : "";
+      fFailure = std::string(aKind) + " '" + name + "': " + fFailure;
+    }
   }
 
   std::string fFailure;
+  std::exception_ptr fNotedFailure;
   int fPrintedStmts = 0;
 };
 
