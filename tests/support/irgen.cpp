@@ -755,6 +755,7 @@ private:
   ModuleSymbols fModule;
   int fNumModuleVars = 0;
   int fNextMarker = 0;
+  bool fLastDrawnReadOnly = false;
 };
 
 IrGenSummary ModuleGenerator::run() {
@@ -843,7 +844,8 @@ void ModuleGenerator::makeModuleVars(const std::vector<CG::Type*>& aTypes) {
       CG::Var* var = makeModuleVar(fGlobal, fModule.scalarTypes[type]);
       var->setInitialValue(initialValue(var->type()));
       fModule.readableVars[type].push_back(var);
-      if (!var->isReadOnly())
+      // The flag as drawn, set or not: the module stays the same with annotations turned off.
+      if (!fLastDrawnReadOnly)
         fModule.assignableVars[type].push_back(var);
     }
   }
@@ -864,6 +866,7 @@ CG::Var* ModuleGenerator::makeModuleVar(CG::Scope* aScope, CG::Type* aType) {
 void ModuleGenerator::setRandomFlags(CG::Var* aVar) {
   bool isStatic = fRandom.chance(30);
   bool readOnly = fRandom.chance(20);
+  fLastDrawnReadOnly = readOnly;
   bool byReference = fRandom.chance(15);
   bool isAuto = fRandom.chance(10);
   bool isTemp = fRandom.chance(10);
