@@ -29,6 +29,37 @@ static Type* namedTypeQualified(Type* aType) {
 
 //===-- typeExpr ----------------------------------------------------------------------------------------===//
 
+namespace {
+
+// While one type's text is built: counts it among those being built and, once its parts' texts are in it (or
+// the build fails), frees them.
+class PartTypeTexts {
+public:
+  PartTypeTexts(std::vector<std::unique_ptr<char[]>>& aTexts, int& aDepth)
+      : fTexts(aTexts), fDepth(aDepth), fFirst(aTexts.size()) {
+    ++fDepth;
+  }
+  ~PartTypeTexts() { release(); }
+  PartTypeTexts(const PartTypeTexts&) = delete;
+  PartTypeTexts& operator=(const PartTypeTexts&) = delete;
+
+  void release() {
+    if (fReleased)
+      return;
+    fReleased = true;
+    --fDepth;
+    fTexts.resize(fFirst);
+  }
+
+private:
+  std::vector<std::unique_ptr<char[]>>& fTexts;
+  int& fDepth;
+  size_t fFirst;
+  bool fReleased = false;
+};
+
+} // namespace
+
 // type-expr ::= ['readonly '] ['volatile '] kind-expr   (annotations inside the final ")" or after a scalar)
 char* QulEmitter::typeExpr(Type* aType) {
   if (!aType)
@@ -36,6 +67,7 @@ char* QulEmitter::typeExpr(Type* aType) {
   if (fAliasManager->hasQulNameBeenCreated(aType))
     return getQulName(aType);
   ensureStackRoom();
+  PartTypeTexts parts(fPartTypeTexts, fTypeExprDepth);
   StringBuffer text;
   if (aType->isReadonly())
     text.append("readonly ");
@@ -49,7 +81,34 @@ char* QulEmitter::typeExpr(Type* aType) {
   else
     appendTypeKindExpr(text, aType);
   appendListenerStrings(text, aType);
-  return intern(text);
+  parts.release();
+  return typeText(text);
+}
+
+// A type text made while another is built is one of its parts; the text of an outermost type, or of a kind
+// printed alone, is interned like the emitter's other texts.
+char* QulEmitter::typeText(const StringBuffer& aText) {
+  if (fTypeExprDepth == 0)
+    return intern(aText);
+  auto copy = std::make_unique<char[]>(aText.length() + 1);
+  std::memcpy(copy.get(), aText.c_str(), aText.length() + 1);
+  fPartTypeTexts.push_back(std::move(copy));
+  return fPartTypeTexts.back().get();
+}
+
+char* QulEmitter::typeText(const char* aText) {
+  StringBuffer text;
+  text.append(aText);
+  return typeText(text);
+}
+
+// aOpening, the text of the type inside, and the closing parenthesis.
+char* QulEmitter::wrappedTypeText(const char* aOpening, const char* aInner) {
+  StringBuffer text;
+  text.append(aOpening);
+  text.append(aInner);
+  text.append(')');
+  return typeText(text);
 }
 
 void QulEmitter::appendListenerStrings(StringBuffer& aText, Type* aType) {
@@ -154,16 +213,16 @@ void QulEmitter::appendTypeKindExpr(StringBuffer& aText, Type* aType) {
 //===-- Kind forms --------------------------------------------------------------------------------------===//
 
 char* QulEmitter::boolTypeExpr(Type*) {
-  return intern("bool");
+  return typeText("bool");
 }
 char* QulEmitter::doubleTypeExpr(Type*) {
-  return intern("double");
+  return typeText("double");
 }
 char* QulEmitter::singleTypeExpr(Type*) {
-  return intern("single");
+  return typeText("single");
 }
 char* QulEmitter::voidTypeExpr(Type*) {
-  return intern("void");
+  return typeText("void");
 }
 
 // integer ::= 'int8' | ... | 'uint' | ('signed' | 'unsigned') '(' bits ')'
@@ -175,8 +234,10 @@ char* QulEmitter::integerTypeExpr(IntegerType* aIntegerType) {
                                             nullptr, nullptr, nullptr,  nullptr,  nullptr,  "int",   "uint"};
   int kind = aIntegerType->basicKind();
   if (kind >= 0 && kind <= 20 && kBasicNames[kind])
-    return intern(kBasicNames[kind]);
-  return cg_string_createf(fCtx, "%s(%d)", aIntegerType->isSigned() ? "signed" : "unsigned", aIntegerType->numBits());
+    return typeText(kBasicNames[kind]);
+  StringBuffer text;
+  text.appendf("%s(%d)", aIntegerType->isSigned() ? "signed" : "unsigned", aIntegerType->numBits());
+  return typeText(text);
 }
 
 // fixpt ::= ('fixpt' | 'scldbl') '(' signed ', ' bits ', ' slope ', ' exponent ', ' bias ')'
@@ -190,14 +251,14 @@ char* QulEmitter::fixptTypeExpr(FixptType* aFixptType) {
   text.appendf(", %d, ", aFixptType->exponent());
   text.append(aFixptType->bias(), 0);
   text.append(')');
-  return intern(text);
+  return typeText(text);
 }
 
 // complex ::= 'complex(' type ')'
 char* QulEmitter::complexTypeExpr(ComplexType* aComplexType) {
   if (!aComplexType)
     abortEmission("aComplexType == NULL", __LINE__);
-  return cg_string_createf(fCtx, "complex(%s)", cg_string_toascii(typeExpr(aComplexType->baseType())));
+  return wrappedTypeText("complex(", typeExpr(aComplexType->baseType()));
 }
 
 // pointer ::= 'vxArray' | 'pointer(' type ')'
@@ -205,15 +266,15 @@ char* QulEmitter::pointerTypeExpr(PointerType* aPointerType) {
   if (!aPointerType)
     abortEmission("aPointerType == NULL", __LINE__);
   if (aPointerType->isanVxArrayType())
-    return intern("vxArray");
-  return cg_string_createf(fCtx, "pointer(%s)", typeExpr(aPointerType->baseType()));
+    return typeText("vxArray");
+  return wrappedTypeText("pointer(", typeExpr(aPointerType->baseType()));
 }
 
 // reference ::= 'reference(' type ')'
 char* QulEmitter::referenceTypeExpr(ReferenceType* aReferenceType) {
   if (!aReferenceType)
     abortEmission("aReferenceType == NULL", __LINE__);
-  return cg_string_createf(fCtx, "reference(%s)", typeExpr(aReferenceType->baseType()));
+  return wrappedTypeText("reference(", typeExpr(aReferenceType->baseType()));
 }
 
 char* QulEmitter::sizeText(SymbolicSize* aSize) {
@@ -234,7 +295,7 @@ char* QulEmitter::matrixTypeExpr(StaticMatrixType* aMatrixType) {
     text.append(undetermined ? ":" : sizeText(dim));
   }
   text.append(')');
-  return intern(text);
+  return typeText(text);
 }
 
 // dynmatrix ::= ('dynmatrix(' | 'dynrowmatrix(') type (', ' [':'] bound)* ')'
@@ -251,7 +312,7 @@ char* QulEmitter::dynamicMatrixTypeExpr(DynamicMatrixType* aMatrixType) {
     text.append(sizeText(aMatrixType->dimBound(i)));
   }
   text.append(')');
-  return intern(text);
+  return typeText(text);
 }
 
 // fcntype ::= 'fcntype((' types '),(' types '))'
@@ -270,7 +331,7 @@ char* QulEmitter::fcnTypeExpr(FcnType* aType) {
     text.append(typeExpr(aType->output(i)));
   }
   text.append("))");
-  return intern(text);
+  return typeText(text);
 }
 
 // A field or member name: bare when it scans as an identifier, else single-quoted.
@@ -296,7 +357,7 @@ char* QulEmitter::aggregateFieldsExpr(const char* aKeyword, AggregateType* aAggr
     text.append(')');
   }
   text.append(')');
-  return intern(text);
+  return typeText(text);
 }
 
 // struct ::= 'struct(' ('(' type ',' name ')'),* ')'
@@ -335,7 +396,7 @@ char* QulEmitter::classTypeExpr(ClassType* aClassType) {
     text.append(cg_string_toascii(aClassType->baseClass(i)->name()));
   }
   text.append(')');
-  return intern(text);
+  return typeText(text);
 }
 
 // enum ::= 'enum ' tag '(' ('(' name ',' value ')'),* ')'    a reserved word as name is written #word#
@@ -356,7 +417,7 @@ char* QulEmitter::enumTypeExpr(EnumType* aEnumType) {
     text.appendf(",%lld)", static_cast<long long>(aEnumType->elementValue(i)));
   }
   text.append(')');
-  return intern(text);
+  return typeText(text);
 }
 
 //===-- Typedef collection ------------------------------------------------------------------------------===//

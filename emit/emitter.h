@@ -13,6 +13,7 @@
 
 #include <cstdint>
 #include <exception>
+#include <memory>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -283,6 +284,9 @@ private:
   bool isReservedScope(Scope* aScope);
   bool isSkippedFcnScope(Scope* aParent, Scope* aChild);
   char* aggregateFieldsExpr(const char* aKeyword, AggregateType* aAggregate);
+  char* typeText(const StringBuffer& aText);
+  char* typeText(const char* aText);
+  char* wrappedTypeText(const char* aOpening, const char* aInner);
   char* sizeText(SymbolicSize* aSize);
   bool isLoopInPrint(Stmt* aStmt) const;
   bool isLabelPrinted(Stmt* aStmt);
@@ -294,6 +298,11 @@ private:
   AliasManager* fAliasManager;
   TypeChecker* fTypeChecker;
   Pst* fPst;
+  // The texts of the types a type is made of, kept only until the text of the type that holds them is built:
+  // a type nested n deep prints in memory that grows with n, not with n squared. fTypeExprDepth counts the
+  // type texts being built.
+  std::vector<std::unique_ptr<char[]>> fPartTypeTexts;
+  int fTypeExprDepth = 0;
   IdMap<Stmt*, int>* fUnstructuredStmtToLabelMap;
   IdSet<char*>* fGotoTargets;
   IdSet<char*>* fEmittedLabels;

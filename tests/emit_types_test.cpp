@@ -127,6 +127,43 @@ TEST_F(TypeForms, UnprintableKindsWriteMarkersOrRaise) {
   }
 }
 
+// The texts of a type's parts are dropped once the type's text holds them: a type nested n deep costs the
+// context memory in proportion to its text, not to n squared.
+TEST_F(TypeForms, DeeplyNestedTypeLeavesOnlyItsOwnTextBehind) {
+  constexpr int kDepth = 2000;
+  CG::Type* type = int32();
+  std::string opening;
+  for (int i = 0; i < kDepth; ++i) {
+    switch (i % 5) {
+    case 0:
+      type = types.pointerType(type);
+      opening.insert(0, "pointer(");
+      break;
+    case 1:
+      type = types.complexType(type);
+      opening.insert(0, "complex(");
+      break;
+    case 2:
+      type = types.matrixType(type, {size(2)}, false);
+      opening.insert(0, "matrix(");
+      break;
+    case 3:
+      type = types.fcnType({type}, {});
+      opening.insert(0, "fcntype((");
+      break;
+    default:
+      type = types.structType(global, nullptr, nullptr, {{text("f"), type}});
+      opening.insert(0, "struct((");
+      break;
+    }
+  }
+  size_t poolBefore = ctx.pool()->bytesAllocated();
+  std::string printed = print(type);
+  size_t poolGrowth = ctx.pool()->bytesAllocated() - poolBefore;
+  EXPECT_EQ(opening, printed.substr(0, opening.size()));
+  EXPECT_LT(poolGrowth, 4 * printed.size());
+}
+
 // Typedefs of a scope: written in the order the variables meet the types, named once defined.
 class Typedefs : public ::testing::Test, protected IrFixture {
 protected:
