@@ -15,8 +15,9 @@ struct LoggerState {
   Corvid::System::Level level = Corvid::System::ALL;
 };
 
+// A task scopes the messages of the thread that opened it: work on other threads keeps its own task and level.
 LoggerState& state() {
-  static LoggerState theState;
+  thread_local LoggerState theState;
   return theState;
 }
 

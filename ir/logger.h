@@ -49,9 +49,9 @@ struct MessageId {
 };
 
 // Formats messages printf-style, publishes them to the kit logger named "CG" and throws the
-// matching exception. Constructing a TheLogger with a MessageId opens a task: until it is
-// destroyed, records carry the task's component and subcomponent, and records below the task's
-// level are not published (exceptions are thrown regardless). Tasks nest.
+// matching exception. Constructing a TheLogger with a MessageId opens a task on the calling thread:
+// until it is destroyed, that thread's records carry the task's component and subcomponent, and its
+// records below the task's level are not published (exceptions are thrown regardless). Tasks nest.
 class TheLogger {
 public:
   static TheLogger& instance();

@@ -58,16 +58,24 @@ Logger* Logger::getLogger(const std::string& aName) {
 }
 
 void Logger::addHandler(Handler* aHandler) {
+  std::unique_lock<std::shared_mutex> lock(fHandlersLock);
   if (!aHandler || std::find(fHandlers.begin(), fHandlers.end(), aHandler) != fHandlers.end())
     return;
   fHandlers.push_back(aHandler);
 }
 
 void Logger::removeHandler(Handler* aHandler) {
+  std::unique_lock<std::shared_mutex> lock(fHandlersLock);
   fHandlers.erase(std::remove(fHandlers.begin(), fHandlers.end(), aHandler), fHandlers.end());
 }
 
+std::vector<Handler*> Logger::handlers() const {
+  std::shared_lock<std::shared_mutex> lock(fHandlersLock);
+  return fHandlers;
+}
+
 void Logger::log(const LogRecord& aRecord) {
+  std::shared_lock<std::shared_mutex> lock(fHandlersLock);
   for (Handler* handler : fHandlers)
     handler->publish(aRecord);
 }

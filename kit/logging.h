@@ -4,6 +4,7 @@
 
 #include <memory>
 #include <ostream>
+#include <shared_mutex>
 #include <string>
 #include <vector>
 
@@ -68,13 +69,17 @@ public:
   const std::string& name() const { return fName; }
   void addHandler(Handler* aHandler);
   void removeHandler(Handler* aHandler);
-  const std::vector<Handler*>& handlers() const { return fHandlers; }
+  // A copy: another thread may add or remove a handler meanwhile.
+  std::vector<Handler*> handlers() const;
   void log(const LogRecord& aRecord);
 
 private:
   explicit Logger(std::string aName) : fName(std::move(aName)) {}
 
   std::string fName;
+  // Records are published under a shared lock, handlers added and removed under an exclusive one: a handler
+  // removed on one thread is no longer in use by a record published on another when removeHandler returns.
+  mutable std::shared_mutex fHandlersLock;
   std::vector<Handler*> fHandlers;
 };
 

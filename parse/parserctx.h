@@ -158,7 +158,8 @@ private:
         }
     };
 
-    static inline QulParserCtx* sCurrent = nullptr;
+    // The parser made last on this thread; parsers on other threads have their own.
+    static inline thread_local QulParserCtx* sCurrent = nullptr;
 
     CG_Ctx* fCtx;
     MemPool* fPool;

@@ -63,7 +63,9 @@ TagCreatorForQuill::~TagCreatorForQuill()
 
 namespace {
 
-const SourcePosition* sReading = nullptr;
+// A parse runs on one thread and the objects it makes are tagged on that thread: each thread has its own
+// position, so parses on other threads neither lend theirs nor restore a position of a parse that is gone.
+thread_local const SourcePosition* sReading = nullptr;
 
 } // namespace
 

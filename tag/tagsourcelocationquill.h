@@ -55,7 +55,8 @@ protected:
 
 class TagCreatorForQuill : public TagCreator {
 public:
-    // The position of the text being parsed, null outside a parse; tags made outside one say line 0.
+    // The position of the text the calling thread is parsing, null outside a parse; tags made outside one say
+    // line 0.
     static const SourcePosition* reading();
     static void setReading(const SourcePosition* aPosition);
 

@@ -1,6 +1,10 @@
 // Source-location tags: printed forms, casts, and the line and column stamped on parsed objects.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <thread>
+#include <vector>
+
 #include "ir/symbol.h"
 #include "tag/tagsourcelocationquill.h"
 #include "tests/parser_support.h"
@@ -107,6 +111,57 @@ TEST_F(TaggedParse, UnusedLabelWarningNamesItsLine) {
   CG::TagCreatorForQuill creator(handler);
   module.parse("x <- var(int32,x);\nf <- function((),(),f) {\n  =(x,1);\n  label(L);\n  =(x,2);\n}\n");
   EXPECT_NE(std::string::npos, log.text().find("Line 4: label(L) defined but not used"));
+}
+
+// Parses on several threads at once, each into a context of its own: every object carries the position in its
+// own text, and each thread's logger task ends with its parse.
+TEST(ParallelParses, EachThreadTagsAndLogsItsOwnParse) {
+  constexpr int kThreads = 4;
+  constexpr int kRounds = 40;
+  constexpr int kVars = 100;
+  std::vector<std::string> failures(kThreads);
+  std::atomic<int> ready{0};
+  auto parseRounds = [&](int aThread) {
+    std::string component = CG::TheLogger::instance().component();
+    std::string text(aThread, '\n');
+    for (int i = 0; i < kVars; ++i)
+      text += "v" + std::to_string(i) + " <- var(int32,v" + std::to_string(i) + ");\n";
+    unsigned expected = static_cast<unsigned>(aThread + kVars);
+    ++ready;
+    while (ready < kThreads) {
+    }
+    for (int round = 0; round < kRounds && failures[aThread].empty(); ++round) {
+      quill_parse_test::Module module;
+      CG::TagHandlerForSourceLocation ownHandler;
+      auto* handler = dynamic_cast<CG::TagHandlerForSourceLocation*>(module.ctx.handler(CG::Tag::SOURCE_LOCATION));
+      if (handler == nullptr) {
+        cg_ctx_register_handler(&module.ctx, &ownHandler);
+        handler = &ownHandler;
+      }
+      {
+        CG::TagCreatorForQuill creator(handler);
+        module.parse(text);
+      }
+      CG::Symbol* last = module.ctx.globalScope()->firstSymbol();
+      while (last->next() != nullptr)
+        last = last->next();
+      TagSourceLocationQuill* tag = TagSourceLocationQuill::of(last);
+      if (tag == nullptr || tag->line() != expected)
+        failures[aThread] = "the last variable is tagged " + (tag != nullptr ? tag->toString() : "nothing") +
+                            ", not on line " + std::to_string(expected);
+      else if (CG::TheLogger::instance().component() != component)
+        failures[aThread] = "the logger task is left at '" + CG::TheLogger::instance().component() + "'";
+      if (handler == &ownHandler)
+        cg_ctx_unregister_handler(&module.ctx, &ownHandler);
+    }
+  };
+  std::vector<std::thread> threads;
+  for (int t = 0; t < kThreads; ++t)
+    threads.emplace_back(parseRounds, t);
+  for (std::thread& thread : threads)
+    thread.join();
+  for (int t = 0; t < kThreads; ++t)
+    EXPECT_EQ("", failures[t]) << "thread " << t;
 }
 
 } // namespace
