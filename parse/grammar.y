@@ -23,8 +23,9 @@ void qulyyerror(CG::QulParserCtx* aCtx, const char* aMessage);
 %code {
 #define YYMAXDEPTH 20000
 #define YYINITDEPTH 200
-// Grown parse stacks come from the parser's pool, so an exception leaving an action leaks nothing.
-#define YYMALLOC(aSize) (aCtx->managedPool()->alloc(aSize))
+// Grown parse stacks come from a pool of the parse, so an exception leaving an action leaks nothing, and a
+// parser that reads many texts does not keep the stacks of every one.
+#define YYMALLOC(aSize) (aCtx->stackPool()->alloc(aSize))
 #define YYFREE(aBlock) static_cast<void>(aBlock)
 using namespace CG;
 namespace R = CG::QulRules;

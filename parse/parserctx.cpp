@@ -45,6 +45,7 @@ QulParserCtx::QulParserCtx(CG_Ctx* aCtx, MemPool* aPool, Scope* aOuter, Scope* a
         TheLogger::instance().throwInternalException("QulParserCtx::QulParserCtx::NoScanner",
                                                      "unable to create the Quill scanner");
     }
+    fStackPool = std::make_unique<ManagedCGPool>(aCtx);
     fScopes.reserve(8);
     fScopes.push_back(aOuter);
     fScopes.push_back(aTarget);
@@ -82,6 +83,7 @@ void QulParserCtx::resetLexer()
     qulLexReset(fScanner);
     fLexState->reset();
     fScanEnded = false;
+    fStackPool = std::make_unique<ManagedCGPool>(fCtx);
 }
 
 int QulParserCtx::nextToken(QULYYSTYPE* aValue)

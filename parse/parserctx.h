@@ -52,6 +52,8 @@ public:
     // lists): a pool of the body being read, dropped when the body is finished, so that its memory
     // serves the next body; the parser's pool outside bodies.
     MemPool* scratchPool() const { return fBodyPool != nullptr ? fBodyPool->pool() : managedPool(); }
+    // Where the grammar's grown stacks live: a pool of the parse being read, dropped when the next one starts.
+    MemPool* stackPool() const { return fStackPool->pool(); }
     TypeChecker* typeChecker() const { return fChecker; }
     QulSymbolTable* symbolTable() const { return fSymbols.get(); }
     QulParserLiteralFactory* literalFactory() const { return fLiterals.get(); }
@@ -192,6 +194,7 @@ private:
     std::string fError;
     bool fHasError = false;
     bool fScanEnded = false;
+    std::unique_ptr<ManagedCGPool> fStackPool;
 };
 
 } // namespace CG

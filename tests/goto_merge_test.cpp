@@ -310,4 +310,26 @@ TEST_F(Merges, RunningTwiceChangesNothing) {
   EXPECT_EQ(4u, once.size());
 }
 
+// Each text read into a scope adds what it defines, however many functions the scope already holds: the
+// passes run after a parse keep nothing for the functions they visit.
+TEST(ReadingIntoOneScope, EachTextAddsTheSameWhateverTheScopeHolds) {
+  CG_Ctx ctx;
+  auto addedByReading = [&](int aCopy) {
+    std::string n = std::to_string(1000 + aCopy);
+    std::string text = "function((var(int32,v" + n + ")),(var(int32,w" + n + ")),f" + n + ")\n{\n    label(L);\n" +
+                       "    =(w" + n + ",v" + n + ");\n    goto(L);\n}\n";
+    CG::QulParser parser(&ctx, ctx.pool(), ctx.globalScope(), ctx.globalScope());
+    size_t before = ctx.pool()->bytesAllocated();
+    parser.parse(text.c_str());
+    return ctx.pool()->bytesAllocated() - before;
+  };
+  size_t addedEarly = 0;
+  for (int copy = 0; copy < 5; ++copy)
+    addedEarly = addedByReading(copy);
+  size_t addedLate = 0;
+  for (int copy = 5; copy < 40; ++copy)
+    addedLate = addedByReading(copy);
+  EXPECT_EQ(addedEarly, addedLate);
+}
+
 } // namespace

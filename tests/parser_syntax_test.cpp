@@ -1,6 +1,9 @@
 // Parser syntax errors: the exact message forms, positions and the stack limit.
 #include <gtest/gtest.h>
 
+#include <regex>
+
+#include "parse/parserctx.h"
 #include "tests/parser_support.h"
 
 namespace {
@@ -87,6 +90,34 @@ TEST(Syntax, ModerateNestingParses) {
     text += "while(x) {";
   text += std::string(1000, '}') + "}\n";
   EXPECT_EQ("", parseFailure(text).id);
+}
+
+// The grammar's stacks grow with the nesting of a text; a parser that reads many texts keeps none of them.
+TEST(Syntax, AReusedParserKeepsNothingOfADeepTextsStacks) {
+  CG_Ctx ctx;
+  CG::QulParser parser(&ctx, ctx.pool(), ctx.globalScope(), ctx.globalScope());
+  MemPool* parserPool = parser.ctx()->managedPool();
+  auto keptByReading = [&](const std::string& aBody, int aCopy) {
+    std::string n = std::to_string(100 + aCopy);
+    std::string text = "function((var(int32,t" + n + ")),(),f" + n + ")\n{\n" + aBody + "}\n";
+    size_t before = parserPool->bytesAllocated();
+    parser.parse(std::regex_replace(text, std::regex("@"), n).c_str());
+    return parserPool->bytesAllocated() - before;
+  };
+  std::string inRow;
+  std::string nested = "t@";
+  for (int i = 0; i < 400; ++i) {
+    inRow += "=(t@,+(t@,1));\n";
+    nested = "+(" + nested + ",1)";
+  }
+  int copy = 0;
+  size_t keptForRow = 0;
+  size_t keptForNesting = 0;
+  for (int round = 0; round < 2; ++round) {
+    keptForRow = keptByReading(inRow, copy++);
+    keptForNesting = keptByReading("=(t@," + nested + ");\n", copy++);
+  }
+  EXPECT_LE(keptForNesting, keptForRow);
 }
 
 } // namespace
