@@ -164,31 +164,51 @@ void QulParserCtx::destroyParameterScope()
     }
 }
 
-namespace {
-
-void addTo(QulParserCtx::ForwardRefs& aRefs, char* aName, const std::vector<Expr*>& aCalls)
+void QulParserCtx::ForwardRefs::add(char* aName, const std::vector<Expr*>& aCalls)
 {
-    for (auto& entry : aRefs) {
-        if (entry.first == aName) {
-            entry.second.insert(entry.second.end(), aCalls.begin(), aCalls.end());
-            return;
-        }
+    auto [slot, added] = fIndex.try_emplace(aName, fEntries.size());
+    if (added) {
+        fEntries.emplace_back(aName, aCalls);
+        return;
     }
-    aRefs.emplace_back(aName, aCalls);
+    std::vector<Expr*>& calls = fEntries[slot->second].second;
+    calls.insert(calls.end(), aCalls.begin(), aCalls.end());
 }
 
-void takeFrom(QulParserCtx::ForwardRefs& aRefs, char* aName, std::vector<Expr*>& aCalls)
+void QulParserCtx::ForwardRefs::take(char* aName, std::vector<Expr*>& aCalls)
 {
-    for (auto entry = aRefs.begin(); entry != aRefs.end(); ++entry) {
-        if (entry->first == aName) {
-            aCalls.insert(aCalls.end(), entry->second.begin(), entry->second.end());
-            aRefs.erase(entry);
-            return;
-        }
+    auto slot = fIndex.find(aName);
+    if (slot == fIndex.end()) {
+        return;
+    }
+    std::vector<Expr*>& calls = fEntries[slot->second].second;
+    aCalls.insert(aCalls.end(), calls.begin(), calls.end());
+    calls = std::vector<Expr*>();
+    fIndex.erase(slot);
+    // The names taken give up their places once they outnumber those that wait.
+    if (fEntries.size() > 2 * fIndex.size() + 32) {
+        dropTakenNames();
     }
 }
 
-} // namespace
+void QulParserCtx::ForwardRefs::dropTakenNames()
+{
+    std::vector<Entry> waiting;
+    waiting.reserve(fIndex.size());
+    for (Entry& entry : fEntries) {
+        if (!entry.second.empty()) {
+            fIndex[entry.first] = waiting.size();
+            waiting.push_back(std::move(entry));
+        }
+    }
+    fEntries = std::move(waiting);
+}
+
+void QulParserCtx::ForwardRefs::clear()
+{
+    fEntries.clear();
+    fIndex.clear();
+}
 
 void QulParserCtx::abandonParse()
 {
@@ -198,8 +218,10 @@ void QulParserCtx::abandonParse()
     }
     destroyParameterScope();
     setCurrentFcn(nullptr);
-    for (auto& entry : fForwardRefs) {
-        addTo(fEarlierForwardRefs, entry.first, entry.second);
+    for (const auto& [name, calls] : fForwardRefs.entries()) {
+        if (!calls.empty()) {
+            fEarlierForwardRefs.add(name, calls);
+        }
     }
     fForwardRefs.clear();
 }
@@ -229,14 +251,14 @@ QulNodeFactory* QulParserCtx::requireNodeFactory()
 
 void QulParserCtx::addForwardReference(char* aName, Expr* aCall)
 {
-    addTo(fForwardRefs, aName, {aCall});
+    fForwardRefs.add(aName, {aCall});
 }
 
 std::vector<Expr*> QulParserCtx::takeForwardReferences(char* aName)
 {
     std::vector<Expr*> calls;
-    takeFrom(fForwardRefs, aName, calls);
-    takeFrom(fEarlierForwardRefs, aName, calls);
+    fForwardRefs.take(aName, calls);
+    fEarlierForwardRefs.take(aName, calls);
     return calls;
 }
 

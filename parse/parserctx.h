@@ -110,7 +110,25 @@ public:
     QulNodeFactory* requireNodeFactory();
 
     // ---- Forward references: calls of functions not yet defined, by name
-    using ForwardRefs = std::vector<std::pair<char*, std::vector<Expr*>>>;
+    // The calls waiting for each name, in the order the names were first called. A name whose calls are taken
+    // keeps its place with no calls, so that adding and taking cost the same however many names wait.
+    class ForwardRefs {
+    public:
+        using Entry = std::pair<char*, std::vector<Expr*>>;
+        void add(char* aName, const std::vector<Expr*>& aCalls);
+        // Moves the calls waiting for aName to the end of aCalls.
+        void take(char* aName, std::vector<Expr*>& aCalls);
+        bool empty() const { return fIndex.empty(); }
+        void clear();
+        // Every name ever added, first called first; those taken have no calls.
+        const std::vector<Entry>& entries() const { return fEntries; }
+
+    private:
+        void dropTakenNames();
+
+        std::vector<Entry> fEntries;
+        std::unordered_map<char*, size_t> fIndex;
+    };
     void addForwardReference(char* aName, Expr* aCall);
     // Every call waiting for aName, made by this parse or by an earlier one that failed; they wait no more.
     std::vector<Expr*> takeForwardReferences(char* aName);

@@ -237,7 +237,10 @@ void checkForwardReferences(QulParserCtx* aCtx)
     }
     std::string all = "Found unresolved forward references: \n";
     bool first = true;
-    for (const auto& entry : refs) {
+    for (const auto& entry : refs.entries()) {
+        if (entry.second.empty()) {
+            continue;
+        }
         std::string entries;
         for (Expr* call : entry.second) {
             std::string text = std::string("symbol: '") + entry.first + "', " + nodeText(call);

@@ -301,6 +301,20 @@ TEST(Semantics, UnresolvedForwardReferenceLogsOneSevereMessagePerName) {
             log.text());
 }
 
+// The calls still waiting are listed by name, first called first, however many names were resolved meanwhile.
+TEST(Semantics, UnresolvedForwardReferencesKeepTheirOrderWhileOthersResolve) {
+  std::string text = FN "  h(x);\n";
+  for (int i = 0; i < 80; ++i)
+    text += "  a" + std::to_string(i) + "();\n";
+  text += "  k();\n  m();\n  h(x);\n}\n";
+  for (int i = 0; i < 80; ++i)
+    text += "a" + std::to_string(i) + " <- function((),(),a" + std::to_string(i) + ") { }\n";
+  text += "k <- function((),(),k) { }\n";
+  EXPECT_EQ("Found unresolved forward references: \nsymbol: 'h', node: call\nsymbol: 'h', node: call\n"
+            "symbol: 'm', node: call",
+            parseFailure(text).message);
+}
+
 TEST(Semantics, ParseReturnsNullOnSuccess) {
   Module module;
   EXPECT_EQ(nullptr, module.parser.parse("v <- var(int32,v);"));
