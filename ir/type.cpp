@@ -216,13 +216,29 @@ bool EnumType::equalsSameKind(const Type* aOther, TypePairs&) const {
 }
 
 int64_t EnumType::valueOf(const char* aName, bool* aFound) const {
-  for (const EnumElement& element : fBody->elements) {
-    if (element.name == aName ||
-        (element.name != nullptr && aName != nullptr && std::strcmp(element.name, aName) == 0)) {
+  if (fBody->byName.empty() && !fBody->elements.empty()) {
+    for (size_t i = 0; i < fBody->elements.size(); ++i) {
+      if (fBody->elements[i].name != nullptr) {
+        fBody->byName.emplace(fBody->elements[i].name, i);
+      }
+    }
+  }
+  if (aName == nullptr) {
+    for (const EnumElement& element : fBody->elements) {
+      if (element.name == nullptr) {
+        if (aFound != nullptr) {
+          *aFound = true;
+        }
+        return element.value;
+      }
+    }
+  } else {
+    auto found = fBody->byName.find(aName);
+    if (found != fBody->byName.end()) {
       if (aFound != nullptr) {
         *aFound = true;
       }
-      return element.value;
+      return fBody->elements[found->second].value;
     }
   }
   if (aFound != nullptr) {

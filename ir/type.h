@@ -3,6 +3,8 @@
 
 #include <cstdint>
 #include <utility>
+#include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "ir/mempool.h"
@@ -476,6 +478,9 @@ struct EnumBody {
   char* tag = nullptr;
   std::vector<EnumElement> elements;
   Type* base = nullptr;
+  // Element position by name text (the first of equal names), built on the first lookup and dropped when an
+  // element is added.
+  mutable std::unordered_map<std::string_view, size_t> byName;
 };
 
 class EnumType : public Type {
@@ -489,7 +494,10 @@ public:
   int numElements() const { return static_cast<int>(fBody->elements.size()); }
   char* elementName(int aIndex) const { return fBody->elements[aIndex].name; }
   int64_t elementValue(int aIndex) const { return fBody->elements[aIndex].value; }
-  void addElement(char* aName, int64_t aValue) { fBody->elements.push_back(EnumElement{aName, aValue}); }
+  void addElement(char* aName, int64_t aValue) {
+    fBody->elements.push_back(EnumElement{aName, aValue});
+    fBody->byName.clear();
+  }
   Type* baseType() const { return fBody->base; }
   void setBaseType(Type* aBase) { fBody->base = aBase; }
   // Value of the element whose text equals aName; *aFound (if given) tells whether it exists.

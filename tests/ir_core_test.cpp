@@ -611,6 +611,12 @@ TEST(TypeTest, NamedTypesAreDistinctSymbols) {
   EXPECT_TRUE(found);
   color->valueOf("GREEN", &found);
   EXPECT_FALSE(found);
+  // An element added after a lookup is found by the next one; of two equal names the first counts.
+  color->addElement(ctx.cgString("GREEN"), 2);
+  color->addElement(ctx.cgString("RED"), 9);
+  EXPECT_EQ(color->valueOf("GREEN", &found), 2);
+  EXPECT_TRUE(found);
+  EXPECT_EQ(color->valueOf(std::string("RED").c_str(), &found), 1);
   EXPECT_EQ(color->baseType(), types.embeddedIntegerType());
 
   std::vector<Symbol*> symbols;
