@@ -11,6 +11,7 @@
 #include "ir/type.h"
 #include "lang/keywords.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstring>
 #include <new>
@@ -35,6 +36,7 @@ AliasManager::AliasManager(MemPool* aPool, CG_Ctx* aCtx) : fPool(aPool), fCtx(aC
   fReservedQulNamesMap = aPool->make<IdMap<char*, int>>();
   fQulNameToTokenInfo = aPool->make<IdMap<char*, TokenInfo*>>();
   fTokenToQulName = aPool->make<IdMap<CG_Obj*, char*>>();
+  fAliasSearchFrom = aPool->make<IdMap<char*, int>>();
   fDefaultFcnName = aCtx->cgString("qulFcn");
   fDefaultTypeName = aCtx->cgString("qulType");
   fDefaultConstName = aCtx->cgString("qulConst");
@@ -193,7 +195,7 @@ char* AliasManager::createAlias(char* aName) {
   char* base = stripInvalidCharacters(aName);
   if (std::isdigit(static_cast<unsigned char>(base[0])))
     base = cg_string_createf(fCtx, "_%s", base);
-  int counter = fReservedQulNamesMap->get(base);
+  int counter = std::max(fReservedQulNamesMap->get(base), fAliasSearchFrom->get(base));
   if (counter == 0)
     counter = 1;
   char* candidate = base;
@@ -202,6 +204,8 @@ char* AliasManager::createAlias(char* aName) {
     ++counter;
     fReservedQulNamesMap->put(base, counter);
   }
+  if (candidate != base)
+    fAliasSearchFrom->put(base, counter);
   return candidate;
 }
 

@@ -91,6 +91,10 @@ private:
   char* fDefaultVarName;
   IdMap<char*, int>* fReservedQulNamesMap;
   IdMap<char*, TokenInfo*>* fQulNameToTokenInfo;
+  // Per alias base, the counter after the last alias made on it. A taken name is never given up, so a new
+  // search for the base can start there even after a function takes the plain base over (which resets the
+  // base's counter in the reserved names).
+  IdMap<char*, int>* fAliasSearchFrom;
   IdMap<CG_Obj*, char*>* fTokenToQulName;
   // Each keyword, and whether it is held back for an operator that the operator table left out.
   enum KeywordUse : int { kKeyword = 1, kHeldForItsOperator = 2 };

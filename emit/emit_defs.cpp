@@ -109,7 +109,8 @@ IdLinkedList<Const*>* QulEmitter::collectConsts(Scope* aModuleScope) {
   for (Symbol* sym = aModuleScope->firstSymbol(); sym; sym = sym->next())
     if (Fcn::isa(sym) && Fcn::cast(sym)->cfg())
       collectConstsFromGraph(Fcn::cast(sym), seen, list);
-  fGraphConsts.clear();
+  // clear() would zero the bucket array, which keeps the size of the largest scope: once per scope.
+  decltype(fGraphConsts)().swap(fGraphConsts);
   return list;
 }
 

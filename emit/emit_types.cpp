@@ -530,7 +530,8 @@ IdLinkedList<Type*>* QulEmitter::collectTypes(Scope* aScope) {
         list->append(Type::cast(sym));
     return list;
   }
-  fGraphConsts.clear();
+  // clear() would zero the bucket array, which keeps the size of the largest scope: once per scope.
+  decltype(fGraphConsts)().swap(fGraphConsts);
   IdSet<Type*>* set = pool()->make<IdSet<Type*>>();
   collectTypesFromScopeVars(aScope, set, list);
   for (Fcn* fcn : functionsWithBodyBelow(aScope)) {
