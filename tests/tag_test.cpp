@@ -128,8 +128,8 @@ TEST(ParallelParses, EachThreadTagsAndLogsItsOwnParse) {
       text += "v" + std::to_string(i) + " <- var(int32,v" + std::to_string(i) + ");\n";
     unsigned expected = static_cast<unsigned>(aThread + kVars);
     ++ready;
-    while (ready < kThreads) {
-    }
+    while (ready < kThreads)
+      std::this_thread::yield();
     for (int round = 0; round < kRounds && failures[aThread].empty(); ++round) {
       quill_parse_test::Module module;
       CG::TagHandlerForSourceLocation ownHandler;
