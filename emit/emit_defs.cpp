@@ -73,8 +73,8 @@ void QulEmitter::noteGraphConst(std::vector<Const*>& aNoted, Const* aConst) {
 // Named constants that the function's graph uses, in statement order: from what the type collection noted
 // when the graph has not changed since, else from a walk of its own.
 void QulEmitter::collectConstsFromGraph(Fcn* aFcn, IdSet<Const*>* aSeen, IdLinkedList<Const*>* aList) {
-  auto noted = fGraphConsts.find(aFcn);
-  if (noted != fGraphConsts.end() && noted->second.version == aFcn->cfg()->version()) {
+  auto noted = fGraphUses.find(aFcn);
+  if (noted != fGraphUses.end() && noted->second.version == aFcn->cfg()->version()) {
     for (Const* constant : noted->second.consts)
       if (aSeen->add(constant))
         aList->append(constant);
@@ -109,8 +109,6 @@ IdLinkedList<Const*>* QulEmitter::collectConsts(Scope* aModuleScope) {
   for (Symbol* sym = aModuleScope->firstSymbol(); sym; sym = sym->next())
     if (Fcn::isa(sym) && Fcn::cast(sym)->cfg())
       collectConstsFromGraph(Fcn::cast(sym), seen, list);
-  // clear() would zero the bucket array, which keeps the size of the largest scope: once per scope.
-  decltype(fGraphConsts)().swap(fGraphConsts);
   return list;
 }
 

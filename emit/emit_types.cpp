@@ -480,26 +480,36 @@ void QulEmitter::collectTypesFromScopeVars(Scope* aScope, IdSet<Type*>* aSet, Id
 }
 
 // Types of the graph's expressions that the type checker would not infer, and of the constants used.
-// The walk also notes the named constants met, for collectConstsFromGraph.
 void QulEmitter::collectTypesFromGraph(Fcn* aFcn, Scope* aScope, IdSet<Type*>* aSet, IdLinkedList<Type*>* aList) {
-  GraphConsts& noted = fGraphConsts[aFcn];
-  noted.version = aFcn->cfg()->version();
-  noted.consts.clear();
+  for (Type* type : graphUses(aFcn).types)
+    addTypeIfNecessary(aSet, aList, aScope, type);
+}
+
+const QulEmitter::GraphUses& QulEmitter::graphUses(Fcn* aFcn) {
+  uint64_t version = aFcn->cfg()->version();
+  auto [entry, added] = fGraphUses.try_emplace(aFcn);
+  GraphUses& uses = entry->second;
+  if (!added && uses.version == version)
+    return uses;
+  uses.version = version;
+  uses.types.clear();
+  uses.consts.clear();
   for (StmtIterator it(aFcn->cfg()); it.hasCurrent(); it.advance()) {
     forEachExprPostOrder(it.current(), [&](Expr* aExpr) {
       Type* type = aExpr->type();
       Type* expected = fTypeChecker->expectedType(aExpr);
       if (!type || !expected || !type->equals(expected))
-        addTypeIfNecessary(aSet, aList, aScope, type);
+        uses.types.push_back(type);
       if (!ConstExpr::isa(aExpr))
         return;
       Const* constant = ConstExpr::cast(aExpr)->constant();
       if (!constant)
         return;
-      addTypeIfNecessary(aSet, aList, aScope, constant->type());
-      noteGraphConst(noted.consts, constant);
+      uses.types.push_back(constant->type());
+      noteGraphConst(uses.consts, constant);
     });
   }
+  return uses;
 }
 
 // Functions with a body in the scope and every scope below it: a scope's own functions first, then its
@@ -530,8 +540,6 @@ IdLinkedList<Type*>* QulEmitter::collectTypes(Scope* aScope) {
         list->append(Type::cast(sym));
     return list;
   }
-  // clear() would zero the bucket array, which keeps the size of the largest scope: once per scope.
-  decltype(fGraphConsts)().swap(fGraphConsts);
   IdSet<Type*>* set = pool()->make<IdSet<Type*>>();
   collectTypesFromScopeVars(aScope, set, list);
   for (Fcn* fcn : functionsWithBodyBelow(aScope)) {

@@ -145,6 +145,7 @@ void QulEmitter::initNameMappings() {
 //===-- Dispatch ----------------------------------------------------------------------------------------===//
 
 std::string QulEmitter::emitTopLevel(CG_Obj* aObj) {
+  fGraphUses.clear();
   try {
     char* typeText = dispatch(aObj);
     beginSegment(BLOCK_END);

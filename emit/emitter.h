@@ -321,14 +321,18 @@ private:
   OpTable* fOpTable;
   IdMap<SymbolicSize*, char*>* fSymbolicSizeNames;
 
-  // The named constants a function's graph uses, in the order the type collection's walk met them (repeats
-  // included), so that the constant collection of the same scope need not walk the graph again. Valid while
-  // the graph keeps the version it had.
-  struct GraphConsts {
+  // What the type collection's walk of a function's graph met, in order and repeats included: the types it
+  // offers for a typedef (those the type checker would not infer, and the constants' types) and the named
+  // constants. Every scope above the function offers the same types, and its constant collection needs the
+  // constants, without walking the graph again. Valid while the graph keeps the version it had; kept for one
+  // emission.
+  struct GraphUses {
     uint64_t version;
+    std::vector<Type*> types;
     std::vector<Const*> consts;
   };
-  std::unordered_map<Fcn*, GraphConsts> fGraphConsts;
+  const GraphUses& graphUses(Fcn* aFcn);
+  std::unordered_map<Fcn*, GraphUses> fGraphUses;
 
   // The recursive steps (expressions, types, regions) stop with QulNestingTooDeep before the stack runs out.
   void ensureStackRoom() const {

@@ -12,7 +12,9 @@
 #include "ir/nodefactory.h"
 #include "ir/scope.h"
 #include "ir/symbol.h"
+#include "ir/typechecker.h"
 #include "ir/typefactory.h"
+#include "tests/parser_support.h"
 
 using namespace CG;
 
@@ -84,6 +86,38 @@ TEST_F(EmitMechanismsTest, DeepTreeWalksLikeTheFunctionForm) {
   EXPECT_EQ(direct.size(), 401u);
   EXPECT_EQ(direct, viaFunction);
   EXPECT_EQ(direct.back(), tree);
+}
+
+// Counts the questions the emitter asks its type checker.
+class CountingChecker : public CoreDomainTypeChecker {
+public:
+  using CoreDomainTypeChecker::CoreDomainTypeChecker;
+  Type* expectedType(Expr* aExpr) override {
+    ++asked;
+    return CoreDomainTypeChecker::expectedType(aExpr);
+  }
+  int asked = 0;
+};
+
+// Every scope above a function collects the types its graph uses, from one walk of the graph per emission: a
+// function nested deep costs what one near the top costs.
+TEST(GraphTypeCollection, ScopeDepthDoesNotMultiplyTheWalks) {
+  constexpr int kScopes = 12;
+  auto questionsAsked = [](bool aNested) {
+    std::string text;
+    for (int i = 0; i < kScopes; ++i) {
+      std::string n = std::to_string(i);
+      text += "scope(s" + n + "){\nfunction((var(int32,x" + n + ")),(var(int32,y" + n + ")),g" + n + ")\n{\n" +
+              "    =(y" + n + ",+(x" + n + ",1));\n}\n" + (aNested ? "" : "}\n");
+    }
+    text += aNested ? std::string(kScopes, '}') + "\n" : "";
+    quill_parse_test::Module module;
+    module.parse(text);
+    CountingChecker checker(&module.ctx);
+    emitQuillEx(module.ctx.globalScope(), QulEmitterOptions(&checker, 3));
+    return checker.asked;
+  };
+  EXPECT_EQ(questionsAsked(false), questionsAsked(true));
 }
 
 } // namespace
