@@ -70,25 +70,11 @@ void QulEmitter::noteGraphConst(std::vector<Const*>& aNoted, Const* aConst) {
     aNoted.push_back(aConst);
 }
 
-// Named constants that the function's graph uses, in statement order: from what the type collection noted
-// when the graph has not changed since, else from a walk of its own.
+// Named constants that the function's graph uses, in statement order, as the walk for its types met them.
 void QulEmitter::collectConstsFromGraph(Fcn* aFcn, IdSet<Const*>* aSeen, IdLinkedList<Const*>* aList) {
-  auto noted = fGraphUses.find(aFcn);
-  if (noted != fGraphUses.end() && noted->second.version == aFcn->cfg()->version()) {
-    for (Const* constant : noted->second.consts)
-      if (aSeen->add(constant))
-        aList->append(constant);
-    return;
-  }
-  for (StmtIterator it(aFcn->cfg()); it.hasCurrent(); it.advance()) {
-    forEachExprPostOrder(it.current(), [&](Expr* aExpr) {
-      if (!ConstExpr::isa(aExpr))
-        return;
-      Const* constant = ConstExpr::cast(aExpr)->constant();
-      if (isCollectedConst(constant) && aSeen->add(constant))
-        aList->append(constant);
-    });
-  }
+  for (Const* constant : graphUses(aFcn).consts)
+    if (aSeen->add(constant))
+      aList->append(constant);
 }
 
 // With a filter that accepts everything the constants come from the function bodies, so an unused named
