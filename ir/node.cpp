@@ -52,8 +52,6 @@ CG_NodeDef* CG_NodeDef::create(CG_Ctx* aCtx, int aFlags, const char* aName, int 
 
 namespace CG {
 
-CanHaveEffects::~CanHaveEffects() = default;
-
 // ---- Ports -----------------------------------------------------------------------------------
 
 bool InPort::valid() const {
@@ -108,14 +106,14 @@ Edge* OutPort::connect(InPort aTarget) const {
 // ---- Node ------------------------------------------------------------------------------------
 
 Node::Node(CG_NodeDef* aDef, Cfg* aCfg, Kind aKind, const Shape& aShape)
-    : CG_Obj(CG_NODE, aDef->ctx()), fNumInputs(aShape.numInputs), fNumInPorts(aShape.numInPorts),
-      fNumOutPorts(aShape.numOutPorts), fNumAux(static_cast<uint8_t>(aShape.numAux)), fKind(aKind),
-      fMarkedForDeletion(false), fDestroyed(false), fHasModes(false), fBreakpointOnOverflow(false), fDef(aDef),
-      fCfg(aCfg) {
+    : CG_Obj(CG_NODE, aDef->ctx()), fNumAux(static_cast<uint8_t>(aShape.numAux)), fKind(aKind),
+      fMarkedForDeletion(false), fDestroyed(false), fHasModes(false), fBreakpointOnOverflow(false),
+      fNumInputs(aShape.numInputs), fDef(aDef), fCfg(aCfg) {
   if (aShape.numAux < 0 || aShape.numAux > UINT8_MAX) {
     TheLogger::instance().throwInternalException("CG/Node/aux", "'%s' node: %d aux operands (at most %d)",
                                                  aDef->name(), aShape.numAux, UINT8_MAX);
   }
+  takePortCounts(aShape);
   if (aShape.slotOffset < sizeof(Node)) {
     TheLogger::instance().throwInternalException("CG/Node/create", "'%s' node not made by Node::create", aDef->name());
   }
@@ -125,6 +123,18 @@ Node::Node(CG_NodeDef* aDef, Cfg* aCfg, Kind aKind, const Shape& aShape)
     std::memset(slots(), 0, sizeof(void*) * static_cast<size_t>(aShape.numSlots()));
   }
   fEffects = aDef->defaultEffects();
+}
+
+// Keeps the count of the kind's variable side; the fixed side must have the kind's count.
+void Node::takePortCounts(const Shape& aShape) {
+  PortPattern pattern = kPortPatterns[static_cast<int>(fKind)];
+  bool inFits = pattern.in == kVariablePorts ? aShape.numInPorts >= 0 : aShape.numInPorts == pattern.in;
+  bool outFits = pattern.out == kVariablePorts ? aShape.numOutPorts >= 0 : aShape.numOutPorts == pattern.out;
+  if (!inFits || !outFits) {
+    TheLogger::instance().throwInternalException("CG/Node/ports", "'%s' node: %d in-ports and %d out-ports",
+                                                 fDef->name(), aShape.numInPorts, aShape.numOutPorts);
+  }
+  fNumPorts = pattern.in == kVariablePorts ? aShape.numInPorts : pattern.out == kVariablePorts ? aShape.numOutPorts : 0;
 }
 
 NodeModes Node::modes() const {
@@ -224,7 +234,7 @@ void Node::detachEdge(Edge* aEdge) {
 }
 
 void Node::setOutEdge(int aIndex, Edge* aEdge) {
-  checkPortIndex(aIndex, fNumOutPorts, "out-port");
+  checkPortIndex(aIndex, numOutPorts(), "out-port");
   if (outEdgeSlots()[aIndex] == aEdge) {
     return;
   }
@@ -251,24 +261,24 @@ void Node::setOutEdge(int aIndex, Edge* aEdge) {
 }
 
 void Node::disconnectOutEdge(int aIndex) {
-  checkPortIndex(aIndex, fNumOutPorts, "out-port");
+  checkPortIndex(aIndex, numOutPorts(), "out-port");
   if (outEdgeSlots()[aIndex] != nullptr) {
     detachEdge(outEdgeSlots()[aIndex]);
   }
 }
 
 void Node::disconnectInEdge(int aIndex) {
-  checkPortIndex(aIndex, fNumInPorts, "in-port");
+  checkPortIndex(aIndex, numInPorts(), "in-port");
   if (inEdgeSlots()[aIndex] != nullptr) {
     detachEdge(inEdgeSlots()[aIndex]);
   }
 }
 
 void Node::disconnectAllEdges() {
-  for (int i = 0; i < fNumInPorts; ++i) {
+  for (int i = 0, count = numInPorts(); i < count; ++i) {
     disconnectInEdge(i);
   }
-  for (int i = 0; i < fNumOutPorts; ++i) {
+  for (int i = 0, count = numOutPorts(); i < count; ++i) {
     disconnectOutEdge(i);
   }
 }

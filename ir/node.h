@@ -83,9 +83,8 @@ struct NodeModes {
 // An effects word: 3-bit status fields read and written through EffectInfo (ir/effects.h).
 class CanHaveEffects {
 public:
-  virtual ~CanHaveEffects();
-  virtual uint32_t effects() const { return fEffects; }
-  virtual void setEffects(uint32_t aEffects) { fEffects = aEffects; }
+  uint32_t effects() const { return fEffects; }
+  void setEffects(uint32_t aEffects) { fEffects = aEffects; }
 
 protected:
   uint32_t fEffects = 0;
@@ -253,28 +252,34 @@ public:
   // Tells the graph its shape changed (cached orders are stale).
   void markCfgDirty();
 
-  int numInPorts() const { return fNumInPorts; }
-  int numOutPorts() const { return fNumOutPorts; }
+  int numInPorts() const {
+    int8_t fixed = kPortPatterns[static_cast<int>(fKind)].in;
+    return fixed == kVariablePorts ? fNumPorts : fixed;
+  }
+  int numOutPorts() const {
+    int8_t fixed = kPortPatterns[static_cast<int>(fKind)].out;
+    return fixed == kVariablePorts ? fNumPorts : fixed;
+  }
   // For walks along the edges, which otherwise wait on memory at every step: the first starts
   // loading the out-port edges, the second (once they are in) the nodes they lead to.
   void prefetchOutEdges() const {
-    for (int i = 0; i < fNumOutPorts; ++i) {
+    for (int i = 0, count = numOutPorts(); i < count; ++i) {
       __builtin_prefetch(outEdgeSlots()[i]);
     }
   }
   void prefetchSuccessors() const {
-    for (int i = 0; i < fNumOutPorts; ++i) {
+    for (int i = 0, count = numOutPorts(); i < count; ++i) {
       if (const Edge* edge = outEdgeSlots()[i]) {
         __builtin_prefetch(edge->fTarget);
       }
     }
   }
   Edge* inEdge(int aIndex) const {
-    checkPortIndex(aIndex, fNumInPorts, "in-port");
+    checkPortIndex(aIndex, numInPorts(), "in-port");
     return inEdgeSlots()[aIndex];
   }
   Edge* outEdge(int aIndex) const {
-    checkPortIndex(aIndex, fNumOutPorts, "out-port");
+    checkPortIndex(aIndex, numOutPorts(), "out-port");
     return outEdgeSlots()[aIndex];
   }
   // Moves aEdge's source end to out-port aIndex (the edge keeps its target); the edge that was on
@@ -294,7 +299,7 @@ private:
   Expr** inputSlots() const { return reinterpret_cast<Expr**>(slots()); }
   CG_Obj** auxSlots() const { return reinterpret_cast<CG_Obj**>(slots() + fNumInputs); }
   Edge** inEdgeSlots() const { return reinterpret_cast<Edge**>(slots() + fNumInputs + fNumAux); }
-  Edge** outEdgeSlots() const { return reinterpret_cast<Edge**>(slots() + fNumInputs + fNumAux + fNumInPorts); }
+  Edge** outEdgeSlots() const { return reinterpret_cast<Edge**>(slots() + fNumInputs + fNumAux + numInPorts()); }
   void checkInputIndex(int aIndex) const {
     if (static_cast<unsigned>(aIndex) >= static_cast<unsigned>(fNumInputs)) {
       failInputIndex(aIndex);
@@ -305,18 +310,31 @@ private:
       failPortIndex(aIndex, aCount, aWhat);
     }
   }
+  void takePortCounts(const Shape& aShape);
   NodeModes modes() const;
   void setMode(unsigned NodeModes::*aField, unsigned aMode);
   [[noreturn]] void failInputIndex(int aIndex) const;
   [[noreturn]] void failPortIndex(int aIndex, int aCount, const char* aWhat) const;
   static void detachEdge(Edge* aEdge);
 
-  // The small fields come first so that they fill the tail of the effects base: a graph holds
-  // many nodes, and their size is most of its memory.
-  int fNumber = -1;
-  int fNumInputs;
-  int fNumInPorts;
-  int fNumOutPorts;
+  // Each kind of node has a fixed number of ports on at least one side; kVariablePorts marks the side
+  // whose count the node keeps (a merge's in-ports, a split's out-ports).
+  static constexpr int8_t kVariablePorts = -1;
+  struct PortPattern {
+    int8_t in;
+    int8_t out;
+  };
+  static constexpr PortPattern kPortPatterns[] = {
+      {0, 0}, {0, 0}, {0, 0}, {0, 0}, {0, 0}, {0, 0}, {0, 0}, {0, 0}, {0, 0}, {0, 0}, {0, 0}, {0, 0}, {0, 0},
+      {1, 1}, {1, 1}, {1, 1}, {1, 1}, {1, 1}, {1, 1}, {1, 1}, {1, 1}, {1, 1},
+      {kVariablePorts, 1}, {kVariablePorts, 1}, {kVariablePorts, 1},
+      {1, kVariablePorts}, {1, kVariablePorts}, {1, kVariablePorts},
+      {0, 1}, {1, 0}};
+  static_assert(sizeof(kPortPatterns) / sizeof(PortPattern) == static_cast<size_t>(Kind::END_STMT) + 1,
+                "one port pattern per kind");
+
+  // The fields are ordered to fill the tail of the bases without padding: a graph holds many
+  // nodes, and their size is most of its memory.
   uint8_t fNumAux;
   Kind fKind;
   // In pointers: the slots (operands, aux operands, in-port and out-port edges) follow the object.
@@ -331,6 +349,10 @@ protected:
   bool fBreakpointOnOverflow : 1;
 
 private:
+  int fNumber = -1;
+  int fNumInputs;
+  // The count of the side of the ports that kPortPatterns leaves to the node.
+  int fNumPorts = 0;
   CG_NodeDef* fDef;
   Cfg* fCfg;
 };

@@ -26,7 +26,7 @@ public:
   CG_Obj& operator=(const CG_Obj&) = delete;
   virtual ~CG_Obj();
 
-  CG_ObjId id() const { return fId; }
+  CG_ObjId id() const { return static_cast<CG_ObjId>(fId); }
   CG_Ctx* ctx() const { return fCtx; }
 
   void markVisited() { fFlags |= kVisited; }
@@ -52,8 +52,9 @@ private:
 
   CG::TagLink* tagList() const;
 
+  // The small fields share one word with the tail of the object: a node's own fields start right behind.
   CG_Ctx* fCtx;
-  CG_ObjId fId;
+  uint8_t fId;
   uint8_t fFlags = 0;
   // The context holds a tag list for this object. A list left behind by an object that died before
   // this one took its memory is never read: this object starts without.

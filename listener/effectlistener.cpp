@@ -7,16 +7,10 @@
 namespace CG {
 
 namespace {
-// A bare effects word behind the CanHaveEffects interface, so that a definition's defaults and a node's own
-// effects are read by the same getters.
+// A bare effects word, so that a definition's defaults and a node's own effects are read by the same getters.
 class MementoWrapper : public CanHaveEffects {
 public:
-  explicit MementoWrapper(uint32_t aWord) : fWord(aWord) {}
-  uint32_t effects() const override { return fWord; }
-  void setEffects(uint32_t aWord) override { fWord = aWord; }
-
-private:
-  uint32_t fWord;
+  explicit MementoWrapper(uint32_t aWord) { setEffects(aWord); }
 };
 
 struct StatusName {
