@@ -50,6 +50,13 @@ void Cfg::addNode(Node* aNode) {
   markDirty();
 }
 
+void Cfg::setModes(const Node* aNode, const NodeModes& aModes) {
+  if (!fModes) {
+    fModes = std::make_unique<IdMap<const Node*, NodeModes>>();
+  }
+  fModes->put(aNode, aModes);
+}
+
 // ---- Statement order -------------------------------------------------------------------------
 
 std::vector<uint8_t> Cfg::reachability() const {

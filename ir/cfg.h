@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "ir/containers.h"
@@ -37,8 +38,8 @@ public:
   // Every node (statements and expressions) in creation order; node->number() is its position.
   const PoolVector<Node*>& nodes() const { return fNodes; }
   // The numeric modes of the nodes that have any (Node::roundingMode, Node::overflowMode).
-  NodeModes modesOf(const Node* aNode) const { return fModes.get(aNode); }
-  void setModes(const Node* aNode, const NodeModes& aModes) { fModes.put(aNode, aModes); }
+  NodeModes modesOf(const Node* aNode) const { return fModes ? fModes->get(aNode) : NodeModes(); }
+  void setModes(const Node* aNode, const NodeModes& aModes);
 
   // Destroys every marked node: a marked single-entry single-exit statement with both ends
   // connected is bridged (its predecessor joined to its successor); other marked statements lose
@@ -79,7 +80,8 @@ private:
   // In the context's pool, like the nodes: a module's graphs list as many nodes as the text has words.
   PoolVector<Node*> fNodes;
   PoolVector<Stmt*> fStmts;
-  IdMap<const Node*, NodeModes> fModes;
+  // Made when the first node gets a mode: most graphs have none.
+  std::unique_ptr<IdMap<const Node*, NodeModes>> fModes;
   uint64_t fVersion = 0;
   // The nodes marked for deletion and not yet destroyed, in the order they were marked.
   std::vector<Node*> fMarked;

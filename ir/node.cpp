@@ -128,13 +128,11 @@ Node::Node(CG_NodeDef* aDef, Cfg* aCfg, Kind aKind, const Shape& aShape)
 // Keeps the count of the kind's variable side; the fixed side must have the kind's count.
 void Node::takePortCounts(const Shape& aShape) {
   PortPattern pattern = kPortPatterns[static_cast<int>(fKind)];
-  bool inFits = pattern.in == kVariablePorts ? aShape.numInPorts >= 0 : aShape.numInPorts == pattern.in;
-  bool outFits = pattern.out == kVariablePorts ? aShape.numOutPorts >= 0 : aShape.numOutPorts == pattern.out;
-  if (!inFits || !outFits) {
+  fNumPorts = pattern.in == kVariablePorts ? aShape.numInPorts : pattern.out == kVariablePorts ? aShape.numOutPorts : 0;
+  if (fNumPorts < 0 || numInPorts() != aShape.numInPorts || numOutPorts() != aShape.numOutPorts) {
     TheLogger::instance().throwInternalException("CG/Node/ports", "'%s' node: %d in-ports and %d out-ports",
                                                  fDef->name(), aShape.numInPorts, aShape.numOutPorts);
   }
-  fNumPorts = pattern.in == kVariablePorts ? aShape.numInPorts : pattern.out == kVariablePorts ? aShape.numOutPorts : 0;
 }
 
 NodeModes Node::modes() const {

@@ -1,6 +1,7 @@
 // A growing list in a memory pool whose items never move.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <iterator>
 #include <new>
@@ -12,7 +13,9 @@ namespace CG {
 
 // Items sit in segments taken from the pool, each segment twice as long as the one before. Growing adds a
 // segment: nothing is copied, no memory is left behind for the pool to carry, and the room kept for growth
-// is at most the last segment. An index finds its segment from its leading bit.
+// is at most the last segment. An index finds its segment from its leading bit. The first segments are listed
+// in the vector itself and the rest in a table taken from the pool once they are needed, so that the many
+// short lists of a module (a small function's nodes) cost little.
 template <class T> class PoolVector {
   static_assert(std::is_trivially_copyable_v<T> && std::is_trivially_destructible_v<T>,
                 "the pool frees segments without destroying their items");
@@ -101,6 +104,7 @@ private:
   static constexpr size_t kFirstSegmentSize = 8;
   // Room for more items than an int can number (graphs number their nodes with ints).
   static constexpr int kMaxSegments = 29;
+  static constexpr int kInlineSegments = 3;
 
   // Segment k holds the kFirstSegmentSize * 2^k indexes from kFirstSegmentSize * (2^k - 1) on.
   static int segmentOf(size_t aIndex) {
@@ -116,10 +120,19 @@ private:
       if (fNumSegments == kMaxSegments) {
         throw std::bad_alloc();
       }
+      if (fNumSegments == kInlineSegments) {
+        moveSegmentsToTable();
+      }
       fSegments[fNumSegments++] = static_cast<T*>(fPool->alloc(segmentLength(segment) * sizeof(T), alignof(T)));
     }
     fNext = fSegments[segment];
     fLimit = fNext + segmentLength(segment);
+  }
+
+  void moveSegmentsToTable() {
+    auto** table = static_cast<T**>(fPool->alloc(kMaxSegments * sizeof(T*), alignof(T*)));
+    std::copy(fInlineSegments, fInlineSegments + kInlineSegments, table);
+    fSegments = table;
   }
 
   MemPool* fPool;
@@ -128,7 +141,8 @@ private:
   T* fNext = nullptr;
   T* fLimit = nullptr;
   int fNumSegments = 0;
-  T* fSegments[kMaxSegments] = {};
+  T** fSegments = fInlineSegments;
+  T* fInlineSegments[kInlineSegments] = {};
 };
 
 } // namespace CG

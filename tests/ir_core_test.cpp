@@ -301,21 +301,27 @@ TEST(PoolVectorTest, IndexAndIterationAgreeAcrossSegmentEdges) {
   }
 }
 
+// 56 items fill the segments the list holds itself; 130 need the table of further segments.
 TEST(PoolVectorTest, TruncatedRoomIsFilledAgainWithoutNewMemory) {
-  for (int kept : {0, 5, 8, 24, 30}) {
-    MemPool pool;
-    PoolVector<int> list(&pool);
-    for (int i = 0; i < 56; ++i) {
-      list.push_back(i);
+  for (int size : {56, 130}) {
+    for (int kept : {0, 5, 8, 24, 30, 60}) {
+      if (kept > size) {
+        continue;
+      }
+      MemPool pool;
+      PoolVector<int> list(&pool);
+      for (int i = 0; i < size; ++i) {
+        list.push_back(i);
+      }
+      size_t bytes = pool.bytesAllocated();
+      list.truncate(kept);
+      EXPECT_EQ(itemsOf(list), countingTo(kept)) << "kept " << kept;
+      for (int i = kept; i < size; ++i) {
+        list.push_back(i);
+      }
+      EXPECT_EQ(itemsOf(list), countingTo(size)) << "kept " << kept;
+      EXPECT_EQ(pool.bytesAllocated(), bytes) << "kept " << kept;
     }
-    size_t bytes = pool.bytesAllocated();
-    list.truncate(kept);
-    EXPECT_EQ(itemsOf(list), countingTo(kept)) << "kept " << kept;
-    for (int i = kept; i < 56; ++i) {
-      list.push_back(i);
-    }
-    EXPECT_EQ(itemsOf(list), countingTo(56)) << "kept " << kept;
-    EXPECT_EQ(pool.bytesAllocated(), bytes) << "kept " << kept;
   }
 }
 
@@ -753,6 +759,15 @@ TEST(ScopeTest, FunctionScopesJoinTheTreeOnlyWithAGraph) {
   EXPECT_TRUE(fcn->hasStoreAddr());
   fcn->setDoesNotStoreAddr();
   EXPECT_FALSE(fcn->hasStoreAddr());
+}
+
+// A module of many small functions holds as many graphs: an empty one (start joined to end) must stay small.
+TEST(ScopeTest, AnEmptyGraphTakesLittleMemory) {
+  CG_Ctx ctx;
+  Fcn* fcn = Fcn::create(ctx.globalScope(), "f");
+  size_t before = ctx.pool()->bytesAllocated();
+  ASSERT_NE(fcn->createCfg(), nullptr);
+  EXPECT_LE(ctx.pool()->bytesAllocated() - before, 640u);
 }
 
 TEST(ContextTest, BuiltinFunctionsLiveInReservedScope) {
