@@ -49,18 +49,36 @@ void QulEmitter::emitCfg(Cfg* aCfg) {
   fPst = savedPst;
 }
 
-// Label numbers start from 0 in every body.
+namespace {
+
+// Points a field at a value until the end of the scope, then back at what it pointed to before.
+template <class T> class Lending {
+public:
+  Lending(T*& aField, T* aValue) : fField(aField), fSaved(aField) { aField = aValue; }
+  ~Lending() { fField = fSaved; }
+  Lending(const Lending&) = delete;
+  Lending& operator=(const Lending&) = delete;
+
+private:
+  T*& fField;
+  T* fSaved;
+};
+
+} // namespace
+
+// Label numbers start from 0 in every body. A body's bookkeeping lives as long as its printing, so that the
+// many bodies of a module leave nothing behind.
 void QulEmitter::emitPst(Pst* aPst) {
-  fUnstructuredStmtToLabelMap = pool()->make<IdMap<Stmt*, int>>();
-  fGotoTargets = pool()->make<IdSet<char*>>();
-  fEmittedLabels = pool()->make<IdSet<char*>>();
-  fLoopRoundsReached = pool()->make<IdSet<Stmt*>>();
+  IdMap<Stmt*, int> labelNumbers;
+  IdSet<char*> gotoTargets;
+  IdSet<char*> emittedLabels;
+  IdSet<Stmt*> loopRoundsReached;
+  Lending lendLabelNumbers(fUnstructuredStmtToLabelMap, &labelNumbers);
+  Lending lendGotoTargets(fGotoTargets, &gotoTargets);
+  Lending lendEmittedLabels(fEmittedLabels, &emittedLabels);
+  Lending lendLoopRounds(fLoopRoundsReached, &loopRoundsReached);
   emitRegion(aPst->root());
   checkGotosAgainstLabels();
-  fUnstructuredStmtToLabelMap = nullptr;
-  fGotoTargets = nullptr;
-  fEmittedLabels = nullptr;
-  fLoopRoundsReached = nullptr;
 }
 
 //===-- Regions -----------------------------------------------------------------------------------------===//
