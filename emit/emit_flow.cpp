@@ -27,28 +27,6 @@ static const char* const kFlowSource = "emit/emit_flow";
 
 //===-- Bodies ------------------------------------------------------------------------------------------===//
 
-void QulEmitter::emitCfg(Cfg* aCfg) {
-  if (!fFilter)
-    abortEmission("fFilter == NULL", __LINE__);
-  if (!fFilter->shouldEmit(aCfg)) {
-    emitString("// skipping body\n");
-    return;
-  }
-  if (aCfg->isClassic()) {
-    emitString("// this cfg was in classic and cannot be emitted \n");
-    return;
-  }
-  Fcn* fcn = aCfg->fcn();
-  FLOW_ASSERT(fcn != 0, "fcn != 0");
-  ManagedCGPool pstPool(fCtx);
-  Pst pst(fcn, pstPool.pool(), 1);
-  Pst* savedPst = fPst;
-  fPst = &pst;
-  emitFcnLocalVars(fcn);
-  emitPst(&pst);
-  fPst = savedPst;
-}
-
 namespace {
 
 // Points a field at a value until the end of the scope, then back at what it pointed to before.
@@ -65,6 +43,26 @@ private:
 };
 
 } // namespace
+
+void QulEmitter::emitCfg(Cfg* aCfg) {
+  if (!fFilter)
+    abortEmission("fFilter == NULL", __LINE__);
+  if (!fFilter->shouldEmit(aCfg)) {
+    emitString("// skipping body\n");
+    return;
+  }
+  if (aCfg->isClassic()) {
+    emitString("// this cfg was in classic and cannot be emitted \n");
+    return;
+  }
+  Fcn* fcn = aCfg->fcn();
+  FLOW_ASSERT(fcn != 0, "fcn != 0");
+  ManagedCGPool pstPool(fCtx);
+  Pst pst(fcn, pstPool.pool(), 1);
+  Lending lendPst(fPst, &pst);
+  emitFcnLocalVars(fcn);
+  emitPst(&pst);
+}
 
 // Label numbers start from 0 in every body. A body's bookkeeping lives as long as its printing, so that the
 // many bodies of a module leave nothing behind.
