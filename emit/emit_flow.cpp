@@ -235,6 +235,8 @@ void QulEmitter::emitSwitchStmt(SwitchStmt* aSwitch, IdSet<Stmt*>* aVisited) {
 
 // for ::= ('for(' | 'parfor(') index ',' start ',' step ',' end [parfor-params] ') {' body '}'
 void QulEmitter::emitAbstractForLoopStmt(AbstractForEntryStmt* aEntry, IdSet<Stmt*>* aVisited) {
+  AbstractForExitStmt* exit = AbstractForExitStmt::cast(aEntry->succ());
+  FLOW_ASSERT(exit != nullptr, "AbstractForExitStmt::isa(aEntry->succ())");
   beginSegment(BLOCK_COMPOUND);
   if (aVisited && hasGoto(aEntry))
     emitLabel(aEntry);
@@ -256,7 +258,6 @@ void QulEmitter::emitAbstractForLoopStmt(AbstractForEntryStmt* aEntry, IdSet<Stm
     fStopStmt = aEntry;
     aVisited->add(aEntry);
   }
-  AbstractForExitStmt* exit = AbstractForExitStmt::cast(aEntry->succ());
   {
     fLoopsInPrint.push_back(aEntry);
     // Off the list again however the body's walk ends.

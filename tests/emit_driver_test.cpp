@@ -448,6 +448,23 @@ TEST_F(Aborts, TypeOrScopeNestedDeeperThanTheStackPassesTheFailureToTheCaller) {
 
 // Operands a caller left empty end their function with the note, whatever statement holds them; the next
 // function prints.
+// A for loop's head built without the test that should follow it: the loop cannot print, the next function can.
+TEST_F(Aborts, ForLoopWithoutItsTestEndsItsFunctionWithANote) {
+  CG::Fcn* f = fcnWithBody("f");
+  CG::Var* i = var(f->localScope(), "i");
+  CG::NodeFactory nodes{f, nullptr};
+  CG::ForEntryStmt* head = nodes.forEntryStmt(nodes.varExpr(i), nodes.varExpr(i), nodes.varExpr(i), nodes.varExpr(i));
+  f->cfg()->start()->outPort().connect(head->inPort(0));
+  fcnWithBody("g");
+  std::string text = CG::emitQuill(global);
+  EXPECT_EQ(text.rfind("\nfunction((),(),f)\n{\n    var(int32,i);\nCould not emit function 'f' because I caught a "
+                       "Assertion failed: AbstractForExitStmt::isa(aEntry->succ()) (emit/emit_flow:",
+                       0),
+            0u)
+      << text;
+  EXPECT_EQ(text.substr(text.find(")\n}\n") + 2), "}\nfunction((),(),g)\n{\n}\n") << text;
+}
+
 TEST_F(Aborts, MissingOperandEndsItsFunctionWithANote) {
   using MakeStmt = std::function<CG::Stmt*(CG::NodeFactory&, CG::Var*, CG::Const*)>;
   const MakeStmt broken[] = {
