@@ -52,10 +52,30 @@ int Scope::numSymbols() const {
   return count;
 }
 
+// Without recursion: scopes may nest as deep as a text nests its blocks.
+bool Scope::isWithin(const Scope* aScope) const {
+  if (aScope == this || aScope->fChildren.empty()) {
+    return aScope == this;
+  }
+  std::vector<const Scope*> pending{aScope};
+  while (!pending.empty()) {
+    const Scope* scope = pending.back();
+    pending.pop_back();
+    if (scope == this) {
+      return true;
+    }
+    pending.insert(pending.end(), scope->fChildren.begin(), scope->fChildren.end());
+  }
+  return false;
+}
+
+// Walks over the scope tree (printing, collecting) assume it has no cycles: a scope cannot list itself or a
+// scope that lists it.
 void Scope::addChildScope(Scope* aChild) {
   if (hasChildScope(aChild)) {
     return;
   }
+  CG_ASSERT_MSG(aChild != nullptr && !isWithin(aChild), "ir/scope.cpp", "a scope cannot hold itself or a scope above it");
   fChildren.push_back(aChild);
   if (aChild->fParent == this) {
     aChild->fListedInParent = true;

@@ -34,6 +34,8 @@ public:
   const std::vector<Scope*>& childScopes() const { return fChildren; }
   void addChildScope(Scope* aChild);
   void removeChildScope(Scope* aChild);
+  // This scope is aScope or is listed somewhere below it.
+  bool isWithin(const Scope* aScope) const;
   bool hasChildScope(const Scope* aChild) const;
   // Direct child with the given text, or null.
   Scope* findSubScope(const char* aName) const;

@@ -712,6 +712,20 @@ TEST_F(ScopeTree, ChildListHoldsEachScopeOnce) {
   EXPECT_FALSE(global->hasChildScope(nullptr));
 }
 
+// Printing and collecting walk down the child lists: a list that leads back up would never end.
+TEST_F(ScopeTree, AScopeCannotHoldItselfOrAScopeAboveIt) {
+  Scope* inner = cg_scope_create(a, "inner", ctx.pool());
+  Scope* deepest = cg_scope_create(inner, "deepest", ctx.pool());
+  EXPECT_THROW(a->addChildScope(a), AssertionException);
+  EXPECT_THROW(deepest->addChildScope(global), AssertionException);
+  EXPECT_THROW(deepest->addChildScope(a), AssertionException);
+  b->addChildScope(inner);
+  EXPECT_THROW(deepest->addChildScope(b), AssertionException);
+  EXPECT_EQ(deepest->childScopes(), std::vector<Scope*>{});
+  b->addChildScope(deepest);
+  EXPECT_EQ(b->childScopes(), (std::vector<Scope*>{inner, deepest}));
+}
+
 TEST(ScopeTest, FunctionScopesJoinTheTreeOnlyWithAGraph) {
   CG_Ctx ctx;
   TypeFactory types(&ctx);
