@@ -1378,7 +1378,13 @@ std::vector<Stmt*> Pst::ownStmtsInIrOrder(const UnstructuredRegion* aRegion) con
   std::vector<Stmt*> order;
   fSeen.resize(fStmts.size(), 0);
   walkPreOrder(aRegion->entryStmt(), [&](Stmt* aStmt) -> Stmt* {
+    // Each step leaves a different child: more steps than the region has children means the exits lead
+    // round in a circle, which only a graph changed after the tree was built can make.
+    size_t steps = 0;
     while (aStmt != nullptr && enclosingRegion(aStmt) != aRegion) {
+      if (steps++ > aRegion->children().size()) {
+        throwPstError("CG/Pst/stale", "the graph changed after the tree was built", aStmt);
+      }
       const Region* child = childHolding(aRegion, enclosingRegion(aStmt));
       Edge* exitEdge = child != nullptr ? child->exit().edge() : nullptr;
       aStmt = exitEdge != nullptr ? exitEdge->inPort().stmt() : nullptr;
