@@ -103,6 +103,8 @@ IdLinkedList<Const*>* QulEmitter::collectConsts(Scope* aModuleScope) {
 void QulEmitter::emitSymbolicSizeDefs(IdLinkedList<SymbolicSize*>* aSizes) {
   if (!fFilter)
     abortEmission("fFilter == NULL", __LINE__);
+  if (!aSizes)
+    abortEmission("aSizeList == NULL", __LINE__);
   for (SymbolicSize* size : *aSizes)
     if (fFilter->shouldEmit(size))
       emitSymbolicSizeDef(size);
@@ -110,6 +112,8 @@ void QulEmitter::emitSymbolicSizeDefs(IdLinkedList<SymbolicSize*>* aSizes) {
 
 // symbolicid-def ::= 'symbolicid(' name ');'
 void QulEmitter::emitSymbolicSizeDef(SymbolicSize* aSize) {
+  if (!aSize)
+    abortEmission("aSize == NULL", __LINE__);
   if (aSize->kind() != SymbolicSize::SYMBOLIC_ID_SIZE)
     return;
   char* name = fAliasManager->createOrGetQulNameForSymbol(aSize);
@@ -187,6 +191,8 @@ void QulEmitter::emitLocalVarDefs(IdLinkedList<Var*>* aVars) {
 void QulEmitter::emitVarDefs(IdLinkedList<Var*>* aVars) {
   if (!fFilter)
     abortEmission("fFilter == NULL", __LINE__);
+  if (!aVars)
+    abortEmission("aVarList == NULL", __LINE__);
   for (Var* var : *aVars) {
     if (!fFilter->shouldEmit(var))
       continue;
@@ -229,6 +235,8 @@ void QulEmitter::emitVarDef(Var* aVar) {
 //===-- Functions ---------------------------------------------------------------------------------------===//
 
 void QulEmitter::emitFcnDefs(IdLinkedList<Fcn*>* aFcns) {
+  if (!aFcns)
+    abortEmission("aFcnList == NULL", __LINE__);
   for (Fcn* fcn : *aFcns)
     if (isPrintedFcn(fcn))
       emitFcnDef(fcn);
@@ -237,6 +245,8 @@ void QulEmitter::emitFcnDefs(IdLinkedList<Fcn*>* aFcns) {
 // A function that cannot be printed ends with a note and a closing brace; the next function still prints.
 // The indentation the failed body left behind is undone first.
 void QulEmitter::emitFcnDef(Fcn* aFcn) {
+  if (!aFcn)
+    abortEmission("aFcn == NULL", __LINE__);
   int indentLevel = fIndentLevel;
   try {
     emitFcnHeader(aFcn);

@@ -42,6 +42,25 @@ private:
   T* fSaved;
 };
 
+// The label and loop bookkeeping of one body, lent to the emitter's fields while the body prints.
+class LentBodyMarks {
+public:
+  LentBodyMarks(IdMap<Stmt*, int>*& aLabelNumbers, IdSet<char*>*& aGotoTargets, IdSet<char*>*& aEmittedLabels,
+                IdSet<Stmt*>*& aLoopRoundsReached)
+      : fLendLabelNumbers(aLabelNumbers, &fLabelNumbers), fLendGotoTargets(aGotoTargets, &fGotoTargets),
+        fLendEmittedLabels(aEmittedLabels, &fEmittedLabels), fLendLoopRounds(aLoopRoundsReached, &fLoopRoundsReached) {}
+
+private:
+  IdMap<Stmt*, int> fLabelNumbers;
+  IdSet<char*> fGotoTargets;
+  IdSet<char*> fEmittedLabels;
+  IdSet<Stmt*> fLoopRoundsReached;
+  Lending<IdMap<Stmt*, int>> fLendLabelNumbers;
+  Lending<IdSet<char*>> fLendGotoTargets;
+  Lending<IdSet<char*>> fLendEmittedLabels;
+  Lending<IdSet<Stmt*>> fLendLoopRounds;
+};
+
 } // namespace
 
 void QulEmitter::emitCfg(Cfg* aCfg) {
@@ -60,6 +79,8 @@ void QulEmitter::emitCfg(Cfg* aCfg) {
   ManagedCGPool pstPool(fCtx);
   Pst pst(fcn, pstPool.pool(), 1);
   Lending lendPst(fPst, &pst);
+  // Also here, for an emitPst of a subclass that prints the tree's regions itself.
+  LentBodyMarks marks(fUnstructuredStmtToLabelMap, fGotoTargets, fEmittedLabels, fLoopRoundsReached);
   emitFcnLocalVars(fcn);
   emitPst(&pst);
 }
@@ -67,14 +88,7 @@ void QulEmitter::emitCfg(Cfg* aCfg) {
 // Label numbers start from 0 in every body. A body's bookkeeping lives as long as its printing, so that the
 // many bodies of a module leave nothing behind.
 void QulEmitter::emitPst(Pst* aPst) {
-  IdMap<Stmt*, int> labelNumbers;
-  IdSet<char*> gotoTargets;
-  IdSet<char*> emittedLabels;
-  IdSet<Stmt*> loopRoundsReached;
-  Lending lendLabelNumbers(fUnstructuredStmtToLabelMap, &labelNumbers);
-  Lending lendGotoTargets(fGotoTargets, &gotoTargets);
-  Lending lendEmittedLabels(fEmittedLabels, &emittedLabels);
-  Lending lendLoopRounds(fLoopRoundsReached, &loopRoundsReached);
+  LentBodyMarks marks(fUnstructuredStmtToLabelMap, fGotoTargets, fEmittedLabels, fLoopRoundsReached);
   emitRegion(aPst->root());
   checkGotosAgainstLabels();
 }
@@ -253,11 +267,9 @@ void QulEmitter::emitAbstractForLoopStmt(AbstractForEntryStmt* aEntry, IdSet<Stm
     emitParForParams(aEntry);
   emitString(") {");
   emitNewline();
-  Stmt* savedStop = fStopStmt;
-  if (aVisited) {
-    fStopStmt = aEntry;
+  Lending lendStop(fStopStmt, aVisited ? aEntry : fStopStmt);
+  if (aVisited)
     aVisited->add(aEntry);
-  }
   {
     fLoopsInPrint.push_back(aEntry);
     // Off the list again however the body's walk ends.
@@ -274,7 +286,6 @@ void QulEmitter::emitAbstractForLoopStmt(AbstractForEntryStmt* aEntry, IdSet<Stm
                            !fLoopRoundsReached->containsKey(aEntry);
   if (hasGoto(exit) || roundReachedLater)
     emitNextRoundLabel(exit);
-  fStopStmt = savedStop;
   beginSegment(BLOCK_CLOSE);
   emitIndent();
   emitString("}");
@@ -329,10 +340,9 @@ void QulEmitter::emitUnstructuredRegion(UnstructuredRegion* aRegion) {
   // A body whose end is never reached has an unstructured area without exit statement.
   FLOW_ASSERT(!exitStmt || MergeStmt::isa(exitStmt) || SplitStmt::isa(exitStmt),
               "MergeStmt::isa(exitStmt) || SplitStmt::isa(exitStmt)");
-  Stmt* savedContinuation = fRegionContinuation;
-  Stmt* savedStop = fStopStmt;
-  fRegionContinuation = aRegion->successorInPort().valid() ? aRegion->successorInPort().stmt() : nullptr;
-  fStopStmt = MergeStmt::isa(exitStmt) ? exitStmt : fRegionContinuation;
+  Stmt* continuation = aRegion->successorInPort().valid() ? aRegion->successorInPort().stmt() : nullptr;
+  Lending lendContinuation(fRegionContinuation, continuation);
+  Lending lendStop(fStopStmt, MergeStmt::isa(exitStmt) ? exitStmt : continuation);
   // The region's own record of the statements printed: gone when the region is done.
   IdSet<Stmt*> visited;
   if (fStopStmt)
@@ -342,8 +352,6 @@ void QulEmitter::emitUnstructuredRegion(UnstructuredRegion* aRegion) {
   // on at the same place, has placed that label already.
   if (hasGoto(fStopStmt) && !isLabelPrinted(fStopStmt))
     emitLabel(fStopStmt);
-  fRegionContinuation = savedContinuation;
-  fStopStmt = savedStop;
 }
 
 // Whether the in-edge leaves a for loop's test through its exit port (the loop's normal way out).

@@ -85,10 +85,10 @@ char* QulEmitter::typeExpr(Type* aType) {
   return typeText(text);
 }
 
-// A type text made while another is built is one of its parts; the text of an outermost type, or of a kind
-// printed alone, is interned like the emitter's other texts.
+// A type text is interned like the emitter's other texts, unless it is a long part of a type being built: the
+// parts of a type nested n deep add up to n times its length.
 char* QulEmitter::typeText(const StringBuffer& aText) {
-  if (fTypeExprDepth == 0)
+  if (fTypeExprDepth == 0 || aText.length() <= kLongPartTypeText)
     return intern(aText);
   auto copy = std::make_unique<char[]>(aText.length() + 1);
   std::memcpy(copy.get(), aText.c_str(), aText.length() + 1);

@@ -139,6 +139,9 @@ protected:
   virtual IdLinkedList<Type*>* collectTypes(Scope* aScope);
   virtual void emitTypeDefs(IdLinkedList<Type*>* aTypeSet);
   virtual void emitTypeDef(Type* aType);
+  // The text of a type (and of each kind below) is in the context's string storage. The one exception keeps
+  // the memory of deeply nested types linear: the text of a part of a type being built, when longer than
+  // kLongPartTypeText, lives only until the text of the type that holds it is built.
   virtual char* typeExpr(Type* aType);
   virtual char* matrixTypeExpr(StaticMatrixType* aMatrixType);
   virtual char* dynamicMatrixTypeExpr(DynamicMatrixType* aMatrixType);
@@ -284,6 +287,7 @@ private:
   bool isReservedScope(Scope* aScope);
   bool isSkippedFcnScope(Scope* aParent, Scope* aChild);
   char* aggregateFieldsExpr(const char* aKeyword, AggregateType* aAggregate);
+  static constexpr size_t kLongPartTypeText = 512;
   char* typeText(const StringBuffer& aText);
   char* typeText(const char* aText);
   char* wrappedTypeText(const char* aOpening, const char* aInner);

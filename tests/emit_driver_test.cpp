@@ -4,9 +4,11 @@
 #include "ir/effects.h"
 #include "ir/logger.h"
 #include "ir/nodefactory.h"
+#include "ir/pst.h"
 #include "ir/region.h"
 #include "ir/tag.h"
 #include "ir/value.h"
+#include "parse/parser.h"
 
 #include <gtest/gtest.h>
 
@@ -237,6 +239,56 @@ TEST_F(EntryPoints, GraphWalkOffersEveryTypeToTheSubclass) {
   EXPECT_EQ(3, std::count(offers.begin(), offers.end(), "fcntype((),())"));
 }
 
+// Keeps every text typeExpr gives it, the texts of types nested in others included.
+class TypeTextKeeper : public CG::QulEmitter {
+public:
+  explicit TypeTextKeeper(CG_Ctx* aCtx) : QulEmitter(aCtx, CG::QulEmitterOptions(nullptr, 3)) {}
+  std::vector<char*> textsFrom(CG::Scope* aScope) {
+    emitTopLevel(aScope);
+    return texts;
+  }
+  std::vector<char*> texts;
+
+protected:
+  char* typeExpr(CG::Type* aType) override {
+    texts.push_back(QulEmitter::typeExpr(aType));
+    return texts.back();
+  }
+};
+
+// A subclass may keep the texts: they are the context's strings, which outlive the emission.
+TEST_F(EntryPoints, TypeTextsOfPartsAreTheContextsStrings) {
+  CG::Type* inner = types.pointerType(int32());
+  cg_var_create(global, types.pointerType(types.complexType(inner)), "pp");
+  cg_var_create(global, inner, "p");
+  std::vector<char*> texts = TypeTextKeeper(&ctx).textsFrom(global);
+  ASSERT_FALSE(texts.empty());
+  for (char* text : texts)
+    EXPECT_EQ(text, ctx.cgString(text)) << text;
+  EXPECT_NE(std::find_if(texts.begin(), texts.end(), [](char* aText) { return std::string(aText) == "int32"; }),
+            texts.end());
+}
+
+// Prints a body's tree without the base class's emitPst around it.
+class RegionsOnlyEmitter : public CG::QulEmitter {
+public:
+  explicit RegionsOnlyEmitter(CG_Ctx* aCtx) : QulEmitter(aCtx, CG::QulEmitterOptions(nullptr, 3)) {}
+  std::string emit(CG_Obj* aObj) { return emitTopLevel(aObj); }
+
+protected:
+  void emitPst(CG::Pst* aPst) override { emitRegion(aPst->root()); }
+};
+
+// The labels and gotos of a body have their bookkeeping while the body prints, whoever walks its tree.
+TEST_F(EntryPoints, SubclassWalkingTheTreeItselfPrintsLabelsAndGotos) {
+  CG::QulParser(&ctx, ctx.pool(), global, global)
+      .parse("var(int32,i);\nfunction((var(int32,k)),(var(int32,q)),restart)\n{\nlabel(A);\nfor(i,0,1,k) {\n"
+             "=(q,+(q,1));\nif(<(q,3)) { goto(A); } else { }\n}\n}\n");
+  std::string text = CG::emitQuill(global);
+  EXPECT_NE(text.find("goto(L0);"), std::string::npos) << text;
+  EXPECT_EQ(text, RegionsOnlyEmitter(&ctx).emit(global));
+}
+
 // The function asked about prints with its body; every other function keeps only its header.
 TEST_F(EntryPoints, ContextualEmissionPrintsTheBodyOfTheFunctionAskedAbout) {
   CG::Var* used = var(global, "used");
@@ -463,6 +515,37 @@ TEST_F(Aborts, ForLoopWithoutItsTestEndsItsFunctionWithANote) {
             0u)
       << text;
   EXPECT_EQ(text.substr(text.find(")\n}\n") + 2), "}\nfunction((),(),g)\n{\n}\n") << text;
+}
+
+// A subclass's collector that gives no list at all: the emission stops with a note, whichever list it is.
+class NullListEmitter : public CG::QulEmitter {
+public:
+  NullListEmitter(CG_Ctx* aCtx, int aNullList) : QulEmitter(aCtx, CG::QulEmitterOptions(nullptr, 3)), fNullList(aNullList) {}
+  std::string emit(CG_Obj* aObj) { return emitTopLevel(aObj); }
+
+protected:
+  CG::IdLinkedList<CG::SymbolicSize*>* collectSymbolicSizes(CG::Scope* aScope) override {
+    return fNullList == 0 ? nullptr : QulEmitter::collectSymbolicSizes(aScope);
+  }
+  CG::IdLinkedList<CG::Var*>* collectScopeVars(CG::Scope* aScope) override {
+    return fNullList == 1 ? nullptr : QulEmitter::collectScopeVars(aScope);
+  }
+  CG::IdLinkedList<CG::Fcn*>* collectFcns(CG::Scope* aScope) override {
+    return fNullList == 2 ? nullptr : QulEmitter::collectFcns(aScope);
+  }
+
+private:
+  int fNullList;
+};
+
+TEST_F(Aborts, CollectorGivingNoListQuitsEarly) {
+  CG::SymbolicSizeFactory(&ctx).idSize(global, "n");
+  var(global, "v");
+  fcnWithBody("f");
+  for (int nullList : {0, 1, 2}) {
+    std::string text = NullListEmitter(&ctx, nullList).emit(global);
+    EXPECT_EQ(text.rfind("QulEmitter quit early", 0), 0u) << nullList << ": " << text;
+  }
 }
 
 TEST_F(Aborts, MissingOperandEndsItsFunctionWithANote) {
