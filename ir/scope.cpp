@@ -2,6 +2,7 @@
 #include "ir/scope.h"
 
 #include <algorithm>
+#include <unordered_set>
 
 #include "ir/ctx.h"
 #include "ir/strings.h"
@@ -52,19 +53,25 @@ int Scope::numSymbols() const {
   return count;
 }
 
-// Without recursion: scopes may nest as deep as a text nests its blocks.
+// Without recursion, as scopes may nest as deep as a text nests its blocks; each scope once, as a scope may
+// be listed by more than one.
 bool Scope::isWithin(const Scope* aScope) const {
   if (aScope == this || aScope->fChildren.empty()) {
     return aScope == this;
   }
   std::vector<const Scope*> pending{aScope};
+  std::unordered_set<const Scope*> seen{aScope};
   while (!pending.empty()) {
     const Scope* scope = pending.back();
     pending.pop_back();
     if (scope == this) {
       return true;
     }
-    pending.insert(pending.end(), scope->fChildren.begin(), scope->fChildren.end());
+    for (const Scope* child : scope->fChildren) {
+      if (seen.insert(child).second) {
+        pending.push_back(child);
+      }
+    }
   }
   return false;
 }
