@@ -96,12 +96,6 @@ char* QulEmitter::typeText(const StringBuffer& aText) {
   return fPartTypeTexts.back().get();
 }
 
-char* QulEmitter::typeText(const char* aText) {
-  StringBuffer text;
-  text.append(aText);
-  return typeText(text);
-}
-
 // aOpening, the text of the type inside, and the closing parenthesis.
 char* QulEmitter::wrappedTypeText(const char* aOpening, const char* aInner) {
   StringBuffer text;
@@ -213,16 +207,16 @@ void QulEmitter::appendTypeKindExpr(StringBuffer& aText, Type* aType) {
 //===-- Kind forms --------------------------------------------------------------------------------------===//
 
 char* QulEmitter::boolTypeExpr(Type*) {
-  return typeText("bool");
+  return intern("bool");
 }
 char* QulEmitter::doubleTypeExpr(Type*) {
-  return typeText("double");
+  return intern("double");
 }
 char* QulEmitter::singleTypeExpr(Type*) {
-  return typeText("single");
+  return intern("single");
 }
 char* QulEmitter::voidTypeExpr(Type*) {
-  return typeText("void");
+  return intern("void");
 }
 
 // integer ::= 'int8' | ... | 'uint' | ('signed' | 'unsigned') '(' bits ')'
@@ -234,7 +228,7 @@ char* QulEmitter::integerTypeExpr(IntegerType* aIntegerType) {
                                             nullptr, nullptr, nullptr,  nullptr,  nullptr,  "int",   "uint"};
   int kind = aIntegerType->basicKind();
   if (kind >= 0 && kind <= 20 && kBasicNames[kind])
-    return typeText(kBasicNames[kind]);
+    return intern(kBasicNames[kind]);
   StringBuffer text;
   text.appendf("%s(%d)", aIntegerType->isSigned() ? "signed" : "unsigned", aIntegerType->numBits());
   return typeText(text);
@@ -266,7 +260,7 @@ char* QulEmitter::pointerTypeExpr(PointerType* aPointerType) {
   if (!aPointerType)
     abortEmission("aPointerType == NULL", __LINE__);
   if (aPointerType->isanVxArrayType())
-    return typeText("vxArray");
+    return intern("vxArray");
   return wrappedTypeText("pointer(", typeExpr(aPointerType->baseType()));
 }
 

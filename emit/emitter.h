@@ -289,7 +289,6 @@ private:
   char* aggregateFieldsExpr(const char* aKeyword, AggregateType* aAggregate);
   static constexpr size_t kLongPartTypeText = 512;
   char* typeText(const StringBuffer& aText);
-  char* typeText(const char* aText);
   char* wrappedTypeText(const char* aOpening, const char* aInner);
   char* sizeText(SymbolicSize* aSize);
   bool isLoopInPrint(Stmt* aStmt) const;
@@ -302,9 +301,9 @@ private:
   AliasManager* fAliasManager;
   TypeChecker* fTypeChecker;
   Pst* fPst;
-  // The texts of the types a type is made of, kept only until the text of the type that holds them is built:
-  // a type nested n deep prints in memory that grows with n, not with n squared. fTypeExprDepth counts the
-  // type texts being built.
+  // The long texts of the types a type is made of (see kLongPartTypeText), kept only until the text of the type
+  // that holds them is built: a type nested n deep prints in memory that grows with n, not with n squared.
+  // fTypeExprDepth counts the type texts being built.
   std::vector<std::unique_ptr<char[]>> fPartTypeTexts;
   int fTypeExprDepth = 0;
   IdMap<Stmt*, int>* fUnstructuredStmtToLabelMap;
