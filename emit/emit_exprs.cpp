@@ -70,34 +70,34 @@ void QulEmitter::emitExpr(Expr* aExpr) {
     return;
   ensureStackRoom();
   switch (aExpr->opcode()) {
-  case 1005:
+  case OP::CALL:
     emitCallExpr(CallExpr::cast(aExpr));
     return;
-  case 1006:
+  case OP::MULTICALL:
     emitMultiOutputCallExpr(MultiOutputCallExpr::cast(aExpr));
     return;
-  case 1041:
+  case OP::DEREF:
     emitDerefExpr(DerefExpr::cast(aExpr));
     return;
-  case 1067:
+  case OP::CHECK:
     emitCheckExpr(CheckExpr::cast(aExpr));
     return;
-  case 1090:
+  case OP::MCAT:
     emitMatrixCatExpr(aExpr);
     return;
-  case 1093:
+  case OP::CONST:
     emitConstExpr(ConstExpr::cast(aExpr));
     return;
-  case 1094:
+  case OP::VAR:
     emitVarExpr(VarExpr::cast(aExpr));
     return;
-  case 1105:
+  case OP::SIZEOF:
     emitSizeofExpr(aExpr);
     return;
-  case 1106:
+  case OP::SYMBOLIC_SIZE:
     emitSymbolicSizeExpr(aExpr);
     return;
-  case 1146:
+  case OP::NEW:
     emitNewExpr(aExpr);
     return;
   default:
@@ -301,27 +301,28 @@ void QulEmitter::emitCheckExpr(CheckExpr* aCheck) {
   emitExpr(aCheck->input(0));
   emitString(", ");
   emitString(aCheck->checkName());
+  // Kinds 9 to 11 have no name in the IR; a check built with one still prints its items.
   switch (aCheck->checkKind()) {
-  case 0:
+  case CheckExpr::CHECK_NONE:
     emitCheckInputConstants(aCheck, 1, 5);
     break;
-  case 1:
-  case 3:
-  case 4:
-  case 7:
+  case CheckExpr::CHECK_OVERFLOW:
+  case CheckExpr::CHECK_NULL_POINTER:
+  case CheckExpr::CHECK_RANGE:
+  case CheckExpr::CHECK_CAST_RANGE:
     emitCheckInputConstants(aCheck, 1, 1);
     break;
-  case 2:
+  case CheckExpr::CHECK_DIVIDE_BY_ZERO:
     emitCheckAuxConstants(aCheck, 1, 4);
     break;
-  case 5:
+  case CheckExpr::CHECK_ARRAY_BOUNDS:
     emitCheckAuxConstants(aCheck, 1, 6);
     break;
-  case 6:
+  case CheckExpr::CHECK_ASSERTION:
   case 10:
   case 11:
     break;
-  case 8:
+  case CheckExpr::CHECK_DYNAMIC_BOUNDS:
     emitDynamicBounds(aCheck);
     break;
   case 9:

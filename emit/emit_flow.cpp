@@ -549,19 +549,19 @@ void QulEmitter::checkGotosAgainstLabels() {
 void QulEmitter::emitStmt(Stmt* aStmt) {
   beginSegment(BLOCK_SIMPLE);
   switch (aStmt->opcode()) {
-  case 1044:
+  case OP::COMMENT:
     return emitCommentStmt(aStmt);
-  case 1053:
+  case OP::LITERAL_TEXT:
     return emitLiteralTextStmt(aStmt);
-  case 1070:
+  case OP::EXPR_STMT:
     return emitExprStmt(aStmt);
-  case 1071:
+  case OP::PARALLEL_VAR_CLASSIFIER:
     return emitParallelVarClassifier(aStmt);
-  case 1097:
-  case 1098:
-  case 1131:
+  case OP::OPEN_SCOPE:
+  case OP::CLOSE_SCOPE:
+  case OP::RETURN:
     return emitCustomStmt(aStmt);
-  case 1100:
+  case OP::INIT:
     return emitInitStmt(aStmt);
   default:
     break;

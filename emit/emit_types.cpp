@@ -128,72 +128,72 @@ static const char* unprintableType(bool aThrow, const char* aId, const char* aTe
 void QulEmitter::appendTypeKindExpr(StringBuffer& aText, Type* aType) {
   const char* kindExpr = nullptr;
   switch (aType->classKind()) {
-  case 1:
+  case CLASS_BOOL:
     kindExpr = boolTypeExpr(aType);
     break;
-  case 2:
+  case CLASS_CHAR:
     kindExpr = "char";
     break;
-  case 3:
+  case CLASS_COMPLEX:
     kindExpr = complexTypeExpr(ComplexType::cast(aType));
     break;
-  case 4:
+  case CLASS_DOUBLE:
     kindExpr = doubleTypeExpr(aType);
     break;
-  case 5:
+  case CLASS_DYNAMIC_MATRIX:
     kindExpr = dynamicMatrixTypeExpr(DynamicMatrixType::cast(aType));
     break;
-  case 6:
+  case CLASS_ENUM:
     kindExpr = enumTypeExpr(EnumType::cast(aType));
     break;
-  case 7:
+  case CLASS_ERROR:
     kindExpr = unprintableType(fThrowExceptionOnError, "QulEmitter::typeExpr::ErrorType", "Error type", "error");
     break;
-  case 8:
+  case CLASS_FIXPT:
     kindExpr = fixptTypeExpr(FixptType::cast(aType));
     break;
-  case 9:
-  case 24:
+  case CLASS_FCN:
+  case CLASS_METHOD_FCN:
     kindExpr = fcnTypeExpr(FcnType::cast(aType));
     break;
-  case 11:
+  case CLASS_POINTER:
     kindExpr = pointerTypeExpr(PointerType::cast(aType));
     break;
-  case 12:
-  case 20:
+  case CLASS_INTEGER:
+  case CLASS_TARGET_INTEGER:
     kindExpr = integerTypeExpr(IntegerType::cast(aType));
     break;
-  case 13:
+  case CLASS_SINGLE:
     kindExpr = singleTypeExpr(aType);
     break;
-  case 14:
+  case CLASS_STATIC_MATRIX:
     kindExpr = matrixTypeExpr(StaticMatrixType::cast(aType));
     break;
-  case 15:
+  case CLASS_STRING:
     kindExpr = "string";
     break;
-  case 16:
+  case CLASS_STRUCT:
     kindExpr = structTypeExpr(StructType::cast(aType));
     break;
-  case 17:
+  case CLASS_KAL_INT:
     kindExpr = "kal_int";
     break;
-  case 18:
+  case CLASS_UNION:
     kindExpr = unionTypeExpr(UnionType::cast(aType));
     break;
-  case 19:
+  case CLASS_UNKNOWN:
     kindExpr = "unknown";
     break;
-  case 21:
+  case CLASS_UNTYPED:
     kindExpr = "untyped";
     break;
-  case 22:
+  case CLASS_VOID:
     kindExpr = voidTypeExpr(aType);
     break;
-  case 23:
+  case CLASS_CLASS:
     kindExpr = classTypeExpr(ClassType::cast(aType));
     break;
-  case 26:
+  case CLASS_REFERENCE:
     kindExpr = referenceTypeExpr(ReferenceType::cast(aType));
     break;
   default:

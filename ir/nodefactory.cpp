@@ -259,64 +259,62 @@ Expr* NodeFactory::assignExpr(Expr* aLhs, Expr* aRhs) {
   return expr(OP::ASSIGN, {aLhs, aRhs});
 }
 
-Expr* NodeFactory::copyNode(Expr* aSource) {
-  Node::Shape shape;
-  shape.numInputs = aSource->numInputs();
-  shape.numAux = aSource->numAux();
+// A node of the source's kind and shape, with the kind's own layout fields copied and nothing else.
+Expr* NodeFactory::blankCopyOf(Expr* aSource, const Node::Shape& aShape) {
   CG_NodeDef* sourceDef = aSource->def();
   Expr* copy = nullptr;
   switch (aSource->kind()) {
   case Node::Kind::EXPR:
-    copy = make<Expr>(sourceDef, aSource->kind(), shape);
+    copy = make<Expr>(sourceDef, aSource->kind(), aShape);
     break;
   case Node::Kind::VAR_EXPR:
-    copy = make<VarExpr>(sourceDef, aSource->kind(), shape);
+    copy = make<VarExpr>(sourceDef, aSource->kind(), aShape);
     break;
   case Node::Kind::CONST_EXPR:
-    copy = make<ConstExpr>(sourceDef, aSource->kind(), shape);
+    copy = make<ConstExpr>(sourceDef, aSource->kind(), aShape);
     break;
   case Node::Kind::CALL_EXPR: {
-    CallExpr* call = make<CallExpr>(sourceDef, aSource->kind(), shape);
+    CallExpr* call = make<CallExpr>(sourceDef, aSource->kind(), aShape);
     call->setNumOutputs(CallExpr::cast(aSource)->numOutputs());
     copy = call;
     break;
   }
   case Node::Kind::MULTI_OUTPUT_CALL_EXPR: {
-    MultiOutputCallExpr* call = make<MultiOutputCallExpr>(sourceDef, aSource->kind(), shape);
+    MultiOutputCallExpr* call = make<MultiOutputCallExpr>(sourceDef, aSource->kind(), aShape);
     const MultiOutputCallExpr* source = MultiOutputCallExpr::cast(aSource);
     call->setCallLayout(source->numCallInputs(), source->callFlags());
     copy = call;
     break;
   }
   case Node::Kind::DEREF_EXPR:
-    copy = make<DerefExpr>(sourceDef, aSource->kind(), shape);
+    copy = make<DerefExpr>(sourceDef, aSource->kind(), aShape);
     break;
   case Node::Kind::CAST_EXPR:
-    copy = make<CastExpr>(sourceDef, aSource->kind(), shape);
+    copy = make<CastExpr>(sourceDef, aSource->kind(), aShape);
     break;
   case Node::Kind::CHECK_EXPR:
   case Node::Kind::DYNAMIC_BOUNDS_CHECK_EXPR: {
     CheckExpr* check = aSource->kind() == Node::Kind::CHECK_EXPR
-                           ? make<CheckExpr>(sourceDef, aSource->kind(), shape)
-                           : make<DynamicBoundsCheckExpr>(sourceDef, aSource->kind(), shape);
+                           ? make<CheckExpr>(sourceDef, aSource->kind(), aShape)
+                           : make<DynamicBoundsCheckExpr>(sourceDef, aSource->kind(), aShape);
     check->setCheckKind(CheckExpr::cast(aSource)->checkKind());
     copy = check;
     break;
   }
   case Node::Kind::MATRIX_CAT_EXPR: {
-    MatrixCatExpr* cat = make<MatrixCatExpr>(sourceDef, aSource->kind(), shape);
+    MatrixCatExpr* cat = make<MatrixCatExpr>(sourceDef, aSource->kind(), aShape);
     cat->setDimension(MatrixCatExpr::cast(aSource)->dimension());
     copy = cat;
     break;
   }
   case Node::Kind::SIZEOF_EXPR:
-    copy = make<SizeofExpr>(sourceDef, aSource->kind(), shape);
+    copy = make<SizeofExpr>(sourceDef, aSource->kind(), aShape);
     break;
   case Node::Kind::NEW_EXPR:
-    copy = make<NewExpr>(sourceDef, aSource->kind(), shape);
+    copy = make<NewExpr>(sourceDef, aSource->kind(), aShape);
     break;
   case Node::Kind::SYMBOLIC_SIZE_EXPR:
-    copy = make<SymbolicSizeExpr>(sourceDef, aSource->kind(), shape);
+    copy = make<SymbolicSizeExpr>(sourceDef, aSource->kind(), aShape);
     break;
   case Node::Kind::CUSTOM_STMT:
   case Node::Kind::EXPR_STMT:
@@ -338,6 +336,14 @@ Expr* NodeFactory::copyNode(Expr* aSource) {
     TheLogger::instance().throwInternalException("CG/NodeFactory/clone", "cannot clone statement '%s' as an expression",
                                                  aSource->opName());
   }
+  return copy;
+}
+
+Expr* NodeFactory::copyNode(Expr* aSource) {
+  Node::Shape shape;
+  shape.numInputs = aSource->numInputs();
+  shape.numAux = aSource->numAux();
+  Expr* copy = blankCopyOf(aSource, shape);
   for (int i = 0; i < shape.numAux; ++i) {
     copy->setAux(i, aSource->aux(i));
   }

@@ -124,6 +124,7 @@ private:
   void setInputs(Node* aNode, ExprArray aInputs, int aFirst = 0);
   void checkOperand(const Node* aNode, const Expr* aOperand, int aIndex) const;
   template <class T> T* typed(T* aExpr, Type* aType);
+  Expr* blankCopyOf(Expr* aSource, const Node::Shape& aShape);
   Expr* copyNode(Expr* aSource);
   template <class T> T* loopEntry(int aOp, Node::Kind aKind, Expr* aIndex, Expr* aStart, Expr* aStep, Expr* aEnd);
   template <class T> T* seseStmt(int aOp, Node::Kind aKind, ExprArray aInputs);
