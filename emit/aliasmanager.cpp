@@ -257,7 +257,7 @@ char* AliasManager::nameForOp(CG::OP aOp) {
     return *cached;
   std::string text = cg_string_toascii(def->name());
   int op = static_cast<int>(aOp);
-  bool custom = def->category() == 1 && (op < 1000 || op > 1162);
+  bool custom = def->category() == 1 && (op < CG::OP::START || op > CG::OP::RESERVED_1162);
   if (custom && text.compare(0, 2, "|>") != 0)
     text = "|>" + text;
   char* name = fCtx->cgString(text.c_str());
