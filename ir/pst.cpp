@@ -628,6 +628,7 @@ private:
   Region* matchFor(AbstractForEntryStmt* aEntry, Stmt* aExitStmt, OutPort aExit);
   Region* matchWhile(MergeStmt* aHead, Stmt* aExitStmt, OutPort aExit);
   Region* matchDoWhile(MergeStmt* aHead, Stmt* aExitStmt, OutPort aExit);
+  Region* rootMiddle(int aFirst, int aLast, int aStartEdge, const std::vector<Stmt*>& aOwn);
   void buildRoot();
   int sequenceEndingAt(int aEdge) const;
 
@@ -1241,6 +1242,37 @@ int PstBuilder::sequenceEndingAt(int aEdge) const {
   return kNone;
 }
 
+// The unstructured region between the root's first and last sequences: the statements no region owns and
+// every other sequence. Null when there is none.
+Region* PstBuilder::rootMiddle(int aFirst, int aLast, int aStartEdge, const std::vector<Stmt*>& aOwn) {
+  std::vector<Region*> children;
+  for (int i = fHeadStart[0]; i < fHeadStart[1]; ++i) {
+    int head = fHeads[i];
+    if (head != aFirst && head != aLast) {
+      fSequenceObject[head] = sequenceRegion(head);
+      children.push_back(fSequenceObject[head]);
+    }
+  }
+  if (aOwn.empty() && children.empty()) {
+    return nullptr;
+  }
+  int firstSequenceExit = aFirst == kNone ? kNone : fExitEdge[aFirst];
+  for (int region = aFirst; region != kNone; region = fNext[region]) {
+    firstSequenceExit = fExitEdge[region];
+  }
+  InPort entry = inPortOf(aFirst == kNone ? aStartEdge : firstSequenceExit);
+  OutPort exit =
+      aLast != kNone ? outPortOf(fEntryEdge[aLast]) : (fEndInEdge != kNone ? outPortOf(fEndInEdge) : OutPort());
+  Region* middle = make<UnstructuredRegion>(entry, exit, list(aOwn), list(children));
+  for (Region* child : children) {
+    child->setParent(middle);
+  }
+  for (Stmt* stmt : aOwn) {
+    setEnclosing(stmt, middle);
+  }
+  return middle;
+}
+
 // The body is one sequence from the start to the end, or: the sequence leaving the start, an unstructured
 // region holding everything else, and the sequence arriving at the end.
 void PstBuilder::buildRoot() {
@@ -1263,29 +1295,7 @@ void PstBuilder::buildRoot() {
   if (first != kNone) {
     sequenceUnits(first, units);
   }
-  std::vector<Region*> children;
-  for (int i = fHeadStart[0]; i < fHeadStart[1]; ++i) {
-    int head = fHeads[i];
-    if (head != first && head != last) {
-      fSequenceObject[head] = sequenceRegion(head);
-      children.push_back(fSequenceObject[head]);
-    }
-  }
-  if (!own.empty() || !children.empty()) {
-    int firstExit = first == kNone ? kNone : fExitEdge[first];
-    for (int region = first; region != kNone; region = fNext[region]) {
-      firstExit = fExitEdge[region];
-    }
-    InPort entry = inPortOf(first == kNone ? startEdge : firstExit);
-    OutPort exit =
-        last != kNone ? outPortOf(fEntryEdge[last]) : (fEndInEdge != kNone ? outPortOf(fEndInEdge) : OutPort());
-    Region* middle = make<UnstructuredRegion>(entry, exit, list(own), list(children));
-    for (Region* child : children) {
-      child->setParent(middle);
-    }
-    for (Stmt* stmt : own) {
-      setEnclosing(stmt, middle);
-    }
+  if (Region* middle = rootMiddle(first, last, startEdge, own)) {
     units.push_back(middle);
   }
   if (last != kNone) {
