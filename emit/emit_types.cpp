@@ -90,7 +90,7 @@ char* QulEmitter::typeExpr(Type* aType) {
 char* QulEmitter::typeText(const StringBuffer& aText) {
   if (fTypeExprDepth == 0 || aText.length() <= kLongPartTypeText)
     return intern(aText);
-  auto copy = std::make_unique<char[]>(aText.length() + 1);
+  std::unique_ptr<char[]> copy(new char[aText.length() + 1]); // filled at once: no zeroing
   std::memcpy(copy.get(), aText.c_str(), aText.length() + 1);
   fPartTypeTexts.push_back(std::move(copy));
   return fPartTypeTexts.back().get();
