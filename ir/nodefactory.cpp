@@ -142,8 +142,7 @@ Expr* NodeFactory::expr(CG_NodeDef* aDef, ExprArray aInputs, Type* aType) {
   default:
     break;
   }
-  int numAux = aDef->opcode() == OP::SREF ? 1 : 0;
-  Expr* node = make<Expr>(aDef, Node::Kind::EXPR, exprShape(aDef, aInputs.size(), numAux));
+  Expr* node = make<Expr>(aDef, Node::Kind::EXPR, exprShape(aDef, aInputs.size(), 0));
   setInputs(node, aInputs);
   return typed(node, aType);
 }
@@ -249,10 +248,7 @@ SymbolicSizeExpr* NodeFactory::symbolicSizeExpr(SymbolicSize* aSize) {
 
 Expr* NodeFactory::srefExpr(Expr* aBase, const char* aField, Type* aType) {
   CG_ASSERT_MSG(aBase != nullptr, "ir/nodefactory.cpp", "srefExpr: null base");
-  Expr* ref = make<Expr>(def(OP::SREF), Node::Kind::EXPR, exprShape(def(OP::SREF), 1, 1));
-  ref->setAux(0, cg_const_create_from_string(fCtx, aField));
-  setInputs(ref, {aBase});
-  return typed(ref, aType);
+  return expr(OP::SREF, {aBase, constExpr(cg_const_create_from_string(fCtx, aField))}, aType);
 }
 
 Expr* NodeFactory::assignExpr(Expr* aLhs, Expr* aRhs) {

@@ -80,7 +80,7 @@ public:
   SizeofExpr* sizeofExpr(Type* aType);
   NewExpr* newExpr(Type* aType);
   SymbolicSizeExpr* symbolicSizeExpr(SymbolicSize* aSize);
-  // A struct or class field reference: aux 0 is a string constant naming the field.
+  // A struct or class field reference: input 1 is a string constant naming the field, so the text carries it.
   Expr* srefExpr(Expr* aBase, const char* aField, Type* aType = nullptr);
   Expr* assignExpr(Expr* aLhs, Expr* aRhs);
   // A deep copy of the tree (types, aux operands, modes and effects included), detached.

@@ -64,7 +64,7 @@ const BuiltinDefRow kBuiltinDefs[] = {
     {OP::UMINUS, "-u", Arity::UNARY, false},
     {OP::DEREF, "deref", Arity::UNARY, false},
     {OP::CAST, "cast", Arity::UNARY, false},
-    {OP::SREF, "sref", Arity::UNARY, false},
+    {OP::SREF, "sref", Arity::BINARY, false},
     {OP::COMMENT, "comment", Arity::NONE, true},
     {OP::DISPLAY, "display", Arity::VARIADIC, false},
     {OP::KAL_WRAPPER, "kal_wrapper", Arity::VARIADIC, false},

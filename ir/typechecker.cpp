@@ -224,10 +224,14 @@ Type* CoreDomainTypeChecker::elementType(Type* aContainer) {
 
 Type* CoreDomainTypeChecker::fieldType(Expr* aExpr) {
   Type* base = operandType(aExpr, 0);
-  if (base == nullptr || aExpr->numAux() < 1 || !Const::isa(aExpr->aux(0))) {
+  Expr* name = aExpr->numInputs() > 1 ? aExpr->input(1) : nullptr;
+  if (base == nullptr || !ConstExpr::isa(name) || !ConstExpr::cast(name)->constant()) {
     return nullptr;
   }
-  const char* field = cg_const_string_value(Const::cast(aExpr->aux(0)));
+  const char* field = cg_const_string_value(ConstExpr::cast(name)->constant());
+  if (field == nullptr) {
+    return nullptr;
+  }
   Type* aggregate = base->unqualified();
   if (ReferenceType::isa(aggregate)) {
     aggregate = ReferenceType::cast(aggregate)->baseType()->unqualified();

@@ -173,8 +173,8 @@ TEST_F(EntryPoints, SubclassPrintsOneConstructItsOwnWay) {
   CG::Var* x = var(f->localScope(), "x");
   CG::NodeFactory nodes{f, nullptr};
   CG::RegionFactory regions{&nodes};
-  regions.setBody(regions.ifRegion(nodes.varExpr(x), regions.stmtRegion(nodes.commentStmt("quiet")),
-                                   regions.emptyRegion()));
+  regions.setBody(
+      regions.ifRegion(nodes.varExpr(x), regions.stmtRegion(nodes.commentStmt("quiet")), regions.emptyRegion()));
   EXPECT_EQ("\nfunction((),(),f)\n{\n    var(int32,x);\n    if(x) {\n        comment(\"!\");\n    } else {\n    }\n}\n",
             ShoutingCommentEmitter(&ctx).emit(global));
 }
@@ -231,8 +231,9 @@ TEST_F(EntryPoints, GraphWalkOffersEveryTypeToTheSubclass) {
   auto castAssign = [&] {
     return nodes.exprStmt(nodes.assignExpr(nodes.varExpr(d), nodes.castExpr(nodes.varExpr(x), types.doubleType())));
   };
-  regions.setBody(regions.sequenceRegion({regions.stmtRegion(castAssign()), regions.stmtRegion(castAssign()),
-                                          regions.stmtRegion(nodes.exprStmt(nodes.callExpr(nodes.constExpr(g), {}, 0)))}));
+  regions.setBody(
+      regions.sequenceRegion({regions.stmtRegion(castAssign()), regions.stmtRegion(castAssign()),
+                              regions.stmtRegion(nodes.exprStmt(nodes.callExpr(nodes.constExpr(g), {}, 0)))}));
   std::vector<std::string> offers = TypeOfferRecorder(&ctx).offersFrom(global);
   // The local d, then each cast; the functions f and g as named constants of the scope, then the callee.
   EXPECT_EQ(3, std::count(offers.begin(), offers.end(), "double"));
@@ -287,6 +288,24 @@ TEST_F(EntryPoints, SubclassWalkingTheTreeItselfPrintsLabelsAndGotos) {
   std::string text = CG::emitQuill(global);
   EXPECT_NE(text.find("goto(L0);"), std::string::npos) << text;
   EXPECT_EQ(text, RegionsOnlyEmitter(&ctx).emit(global));
+}
+
+// A field reference built by hand prints the field it names, and the text reads back to the same field.
+TEST_F(EntryPoints, FieldReferencePrintsItsFieldAndReadsBack) {
+  CG::StructType* record =
+      types.structType(global, "S", nullptr, {{text("fa"), types.doubleType()}, {text("fb"), types.doubleType()}});
+  CG::Var* s = var(global, "s", record);
+  CG::Var* d = var(global, "d", types.doubleType());
+  CG::Fcn* f = fcnWithBody("f");
+  CG::NodeFactory nodes{f, nullptr};
+  CG::RegionFactory regions{&nodes};
+  regions.setBody(
+      regions.stmtRegion(nodes.exprStmt(nodes.assignExpr(nodes.varExpr(d), nodes.srefExpr(nodes.varExpr(s), "fb")))));
+  std::string printed = CG::emitQuill(global);
+  EXPECT_NE(printed.find("=(d,sref(s,'fb'));"), std::string::npos) << printed;
+  IrFixture copy;
+  CG::QulParser(&copy.ctx, copy.ctx.pool(), copy.global, copy.global).parse(printed.c_str(), printed.size());
+  EXPECT_EQ(printed, CG::emitQuill(copy.global));
 }
 
 // The function asked about prints with its body; every other function keeps only its header.
@@ -520,7 +539,8 @@ TEST_F(Aborts, ForLoopWithoutItsTestEndsItsFunctionWithANote) {
 // A subclass's collector that gives no list at all: the emission stops with a note, whichever list it is.
 class NullListEmitter : public CG::QulEmitter {
 public:
-  NullListEmitter(CG_Ctx* aCtx, int aNullList) : QulEmitter(aCtx, CG::QulEmitterOptions(nullptr, 3)), fNullList(aNullList) {}
+  NullListEmitter(CG_Ctx* aCtx, int aNullList)
+      : QulEmitter(aCtx, CG::QulEmitterOptions(nullptr, 3)), fNullList(aNullList) {}
   std::string emit(CG_Obj* aObj) { return emitTopLevel(aObj); }
 
 protected:
