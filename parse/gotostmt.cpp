@@ -23,6 +23,23 @@ int sourceLine(const Node* aNode)
     return location != nullptr ? static_cast<int>(location->line()) : 0;
 }
 
+[[noreturn]] void throwDuplicateLabel(QulLabelStmt* aLabel)
+{
+    TheLogger::instance().throwUserException("QulTransformGoto::replaceLabelsWithMergeStmts::DuplicateLabel",
+                                             "Line %d: label(%s) has duplicate label", sourceLine(aLabel),
+                                             aLabel->label());
+}
+
+bool someGotoNames(Fcn* aFcn, char* aLabel)
+{
+    for (Stmt* stmt : aFcn->cfg()->stmts()) {
+        if (QulGotoStmt::isa(stmt) && !stmt->isMarkedForDeletion() && QulGotoStmt::cast(stmt)->label() == aLabel) {
+            return true;
+        }
+    }
+    return false;
+}
+
 } // namespace
 
 bool QulLabelledStmt::hasOpcode(const CG_Obj* aObj, int aOp)
@@ -162,13 +179,12 @@ QulTransformGoto::Merges* QulTransformGoto::replaceLabelsWithMergeStmts(Sizes* a
 {
     NodeFactory nodes(aFcn, fPool);
     Merges* merges = fPool->make<Merges>();
+    IdSet<char*>* namedAndRemoved = fPool->make<IdSet<char*>>();
     for (Labels::Iterator it = aLabels->iterator(); it.hasCurrent(); it.advance()) {
         QulLabelStmt* labelStmt = it.current();
         char* label = labelStmt->label();
-        if (merges->containsKey(label)) {
-            TheLogger::instance().throwUserException("QulTransformGoto::replaceLabelsWithMergeStmts::DuplicateLabel",
-                                                     "Line %d: label(%s) has duplicate label", sourceLine(labelStmt),
-                                                     label);
+        if (merges->containsKey(label) || namedAndRemoved->contains(label)) {
+            throwDuplicateLabel(labelStmt);
         }
         int* count = aSizes->lookup(label);
         if (count != nullptr && *count > 0) {
@@ -178,6 +194,12 @@ QulTransformGoto::Merges* QulTransformGoto::replaceLabelsWithMergeStmts(Sizes* a
             continue;
         }
         labelStmt->remove();
+        // A label a goto names is left without ports only when each of its copies follows a goto: it is one of
+        // several, and the next copy is refused.
+        if (count != nullptr && someGotoNames(aFcn, label)) {
+            namedAndRemoved->add(label);
+            continue;
+        }
         TheLogger::instance().logWarning("QulTransformGoto::replaceLabelsWithMergeStmts::UnusedLabel",
                                          "Line %d: label(%s) defined but not used", sourceLine(labelStmt), label);
     }

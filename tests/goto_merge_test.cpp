@@ -155,6 +155,17 @@ TEST_F(Gotos, DuplicateLabelThatAGotoNamesFails) {
   }
 }
 
+// Every copy follows a goto, so no copy counts a fall-through in and none gets a merge.
+TEST_F(Gotos, DuplicateLabelsThatEachFollowAGotoFail) {
+  CG::Fcn* f = parseBody("goto(L);\nlabel(L);\ngoto(M);\nlabel(L);\nlabel(M);\n");
+  try {
+    transform(f);
+    FAIL();
+  } catch (const CG::MessageException& aError) {
+    EXPECT_EQ("Line 0: label(L) has duplicate label", std::string(aError.what()));
+  }
+}
+
 TEST_F(Gotos, UnreachableGotoTakesNoPort) {
   CG::Fcn* f = parseBody("=(x,4);\ngoto(L);\ngoto(L);\nlabel(L);\n=(x,5);\n");
   transform(f);
