@@ -90,6 +90,12 @@ const char* const kSmallCases[] = {
     "\nvar(int32,v <- 7 );\n",
     "\nvar(readonly volatile double,d);\n",
     "\nvar(uint8,u);\nfunction((var(int32,a)),(var(int32,b)),f)\n{\n    =(b,+(a,u));\n}\n",
+    // A pointer constant dereferenced; an unsigned 32-bit literal's bare suffix; the widest integer literal.
+    "constdef(pointer(int32),0,pc);\n\nvar(int32,x);\nvar(uint32,u);\nvar(signed(1024),w);\nfunction((),(),f)\n{\n"
+    "    =(x,@pc);\n    =(u,5u);\n    =(w,5s1024);\n}\n",
+    // A dereferenced operand whose type is not inferred keeps its parentheses; a space is a printable char.
+    "\nvar(pointer(int16),p);\nvar(int32,x);\nvar(char,c);\nfunction((),(),f)\n{\n"
+    "    =(x,@(varexpr[pointer(int32)](p)));\n    =(c,const(char,' '));\n}\n",
     "\nfunction((var(int32,a)),(),f)\n{\n    while(<(a,10)) {\n        =(a,+(a,1));\n    }\n}\n",
     "\nfunction((var(int32,a)),(),f)\n{\n    if(<(a,3)) {\n        =(a,1);\n    } else {\n        =(a,2s8);\n    }\n}\n",
     // Each check layout: bounds as constant operands (none, arithmeticOverflow, range, nullPointer, castRange)
@@ -212,6 +218,9 @@ struct SpellingCase {
 
 const SpellingCase kSpellings[] = {
     {"typealias(int32,T); var(T,x);", "typedef(int32,T);\n\nvar(T,x);\n"},
+    // A qualified form of a named type, named itself, keeps a definition of its own.
+    {"typedef(struct((int32,a)),foo); typedef(readonly foo,bar); var(bar,v); var(foo,w);",
+     "typedef(readonly struct((int32,a)),bar);\ntypedef(struct((int32,a)),foo);\n\nvar(bar,v);\nvar(foo,w);\n"},
     {"scope() { var(int32,x); }", "\n\nscope(){\n\nvar(int32,x);\n}\n"},
     {"scope(\"s p\") { var(int32,x); }", "\n\nscope(\"s p\"){\n\nvar(int32,x);\n}\n"},
     {"var(int32,\"x y\");", "\nx_y <- var(int32,\"x y\");\n"},

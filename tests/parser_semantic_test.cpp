@@ -32,6 +32,8 @@ TEST_P(SemanticErrors, ReportExactly) {
 }
 
 #define FN "x <- var(int32,x);\nf <- function((),(),f) {\n"
+// A function of one input and two outputs.
+#define G2 "g <- function((a <- var(int32,a)),(r <- var(int32,r),s <- var(int32,s)),g) { }\n"
 
 const SemanticCase kSemanticCases[] = {
     {"v <- var(nosuch,v);", "type_expr::IdentifierNotDefined",
@@ -142,6 +144,8 @@ const SemanticCase kSemanticCases[] = {
      "[L3, C12]: intrinsic call to max has different number of input arguments than the intrinsic definition"},
     {FN "  memset(x,x);\n}", "qulY::Rule::expr::IntrinsicCallDiffInArgsThanDef",
      "[L3, C13]: intrinsic call to memset has different number of input arguments than the intrinsic definition"},
+    {FN "  =(x,max(x,x,x));\n}", "qulY::Rule::expr::IntrinsicCallDiffInArgsThanDef",
+     "[L3, C16]: intrinsic call to max has different number of input arguments than the intrinsic definition"},
     {FN "  =(x,check(x, range));\n}", "qulY::Rule::check_expr::WrongNumberOfBounds",
      "[L3, C21]: the number of bounds of a range check must be 1, not 0"},
     {FN "  =(x,check(x, none, 1, 2));\n}", "qulY::Rule::check_expr::WrongNumberOfBounds",
@@ -152,6 +156,8 @@ const SemanticCase kSemanticCases[] = {
      "[L3, C35]: dynamic bounds check requires exactly two expression arguments"},
     {FN "  =(x,check(x, dynamicBounds));\n}", "qulY::Rule::check_expr_elist::BadNumCheckArgs",
      "[L3, C29]: dynamic bounds check requires exactly two expression arguments"},
+    {FN "  check(x, dynamicBounds, (x, x, x));\n}", "qulY::Rule::check_expr_elist::BadNumCheckArgs",
+     "[L3, C36]: dynamic bounds check requires exactly two expression arguments"},
     {FN "  check(x, nosuch);\n}", "qulY::Rule::check_expr::CheckNodeEnumDoesntExist",
      "[L3, C18]: the enum nosuch provided for the check node does not exist"},
     {FN "  check(x, divideByZero, (x));\n}", "qulY::Rule::check_expr_elist::UnknownElistCheck",
@@ -175,6 +181,11 @@ const SemanticCase kSemanticCases[] = {
      "[L4, C12]: function call to g has different number of input arguments than the function definition"},
     {"g <- function((a <- var(int32,a)),(),g) { }\n" FN "  g((x), (x));\n}",
      "qulY::Rule::multi_output_fn_call_expr::FcnCallOutputArgsDiffFromDef",
+     "[L4, C13]: function call to g expects a different number of outputs than the function definition"},
+    // Too many inputs, too few outputs.
+    {G2 FN "  g((x,x), (x,x));\n}", "qulY::Rule::multi_output_fn_call_expr::FcnCallInputArgsDiffFromDef",
+     "[L4, C17]: function call to g has different number of input arguments than the function definition"},
+    {G2 FN "  g((x), (x));\n}", "qulY::Rule::multi_output_fn_call_expr::FcnCallOutputArgsDiffFromDef",
      "[L4, C13]: function call to g expects a different number of outputs than the function definition"},
     {FN "  h(x);\n}", "ensureEmpty::ProgramErrors",
      "Found unresolved forward references: \nsymbol: 'h', node: call"},
