@@ -164,6 +164,12 @@ TEST(QuillTool, ErrorsNameFileLineColumnWithCaret) {
        "  g();\n    ^\n"},
       {"x <- var(int32,x);\nf <- function((),(),f) {\n  label(L);\n  goto(L);\n  label(L);\n}\n",
        "<stdin>:5:3: error: Line 5: label(L) has duplicate label\n  label(L);\n  ^\n"},
+      // Placed by tag after a newline inside a literal, which the tag's line leaves out; a tab before the place
+      // is kept in the caret's line, so the caret stands under the token on screen.
+      {"f <- function((),(),f) {\n  comment(\"a\nb\");\n  goto(L);\n  label(L);\n  label(L);\n}\n",
+       "\n<stdin>:6:3: error: Line 5: label(L) has duplicate label\n  label(L);\n  ^\n"},
+      {"f <- function((),(),f) {\n\tgoto(L);\n\tlabel(L);\n\tlabel(L);\n}\n",
+       "<stdin>:4:2: error: Line 4: label(L) has duplicate label\n\tlabel(L);\n\t^\n"},
       // Also on the last line, where the scanner stood when the check was made.
       {"f <- function((),(),f) {\n  goto(L); label(L); label(L); }",
        "<stdin>:2:3: error: Line 2: label(L) has duplicate label\n  goto(L); label(L); label(L); }\n  ^\n"},
