@@ -344,6 +344,26 @@ TEST(Semantics, SymbolsBuiltBeforeTheParserAreVisible) {
   EXPECT_NE(std::string::npos, text.find("    =(built,built);\n    helper();\n")) << text;
 }
 
+// A variadic prototype built before the parser takes its own inputs and any more, but not fewer.
+TEST(Semantics, AVariadicPrototypeBuiltBeforeTheParserTakesItsInputsAndMore) {
+  CG_Ctx ctx;
+  CG::TypeFactory types(&ctx);
+  CG::CorePrototype* print = CG::CorePrototype::create(ctx.globalScope(), "print");
+  print->addInput(types.signedInt32Type(), "n");
+  print->forceVariadic();
+  CG::ManagedCGPool pool{&ctx};
+  CG::QulParser parser{&ctx, pool, ctx.globalScope(), ctx.globalScope()};
+  parser.parse("x <- var(int32,x);\nf <- function((),(),f) { print(x); print(x,x,x); }");
+  std::string text = CG::emitQuill(ctx.globalScope());
+  EXPECT_NE(std::string::npos, text.find("    print(x);\n    print(x,x,x);\n")) << text;
+  try {
+    parser.parse("g <- function((),(),g) { print(); }");
+    ADD_FAILURE() << "a call without the prototype's own input was taken";
+  } catch (const CG::MessageException& aError) {
+    EXPECT_EQ("qulY::Rule::expr::FcnCallDiffInArgsThanDef", std::string(aError.id()));
+  }
+}
+
 // A parser finds the variables, functions, constants and types already in the global scope, but not its
 // symbolic sizes.
 TEST(Semantics, SymbolicSizesOfAnEarlierParserAreNotVisible) {
