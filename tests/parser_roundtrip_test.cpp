@@ -216,6 +216,8 @@ struct SpellingCase {
   const char* canonical;
 };
 
+#define JUMPS "var(int32,i);\nfunction((var(int32,n)),(var(int32,r)),f)\n{\n"
+
 const SpellingCase kSpellings[] = {
     {"typealias(int32,T); var(T,x);", "typedef(int32,T);\n\nvar(T,x);\n"},
     // A qualified form of a named type, named itself, keeps a definition of its own.
@@ -258,6 +260,27 @@ const SpellingCase kSpellings[] = {
      "\nvar(single,s);\nfunction((),(),f)\n{\n    =(s,const(single,0.10000000149011612));\n}\n"},
     {"var(double,x); function((),(),f){ =(x,check(x, range, '1.5')); }",
      "\nvar(double,x);\nfunction((),(),f)\n{\n    =(x,check[double](x, range, 1.5));\n}\n"},
+    // Jumps in and around loops, printed with the labels they need and no more.
+    // A loop reached again by a goto only after it has printed keeps the label at the end of its body.
+    {JUMPS "goto(A0); do { for(i,0,1,n) { label(A0); if(<(i,9)) { goto(A1); } else { } } label(A1); }"
+           "while(<(r,6));\n}\n",
+     "\n" JUMPS "    label(L0);\n    if(<(i,9)) {\n        label(L1);\n        if(<(r,6)) {\n"
+     "            for(i,0,1,n) {\n                goto(L0);\n                label(L2);\n            }\n            goto(L1);\n        } else {\n"
+     "        }\n    } else {\n        goto(L2);\n    }\n}\n"},
+    // A jump that starts a loop afresh from inside its own body names the label before the loop.
+    {JUMPS "goto(B); label(A); if(<(r,5)) { for(i,0,1,n) { if(<(r,3)) { goto(A); } else { } label(B); } } "
+           "else { }\n}\n",
+     "\n" JUMPS "    label(L0);\n    goto(L1);\n    label(L2);\n    for(i,0,1,n) {\n        if(<(r,3)) {\n"
+     "            if(<(r,5)) {\n                goto(L2);\n            } else {\n"
+     "                goto(L3);\n            }\n"
+     "        } else {\n            goto(L0);\n        }\n        label(L1);\n    }\n    label(L3);\n}\n"},
+    // Two labels that lead only to each other keep a label each.
+    {JUMPS "if(<(r,1)) { label(A); } else { } goto(A);\n}\n",
+     "\n" JUMPS "    if(<(r,1)) {\n        label(L0);\n        label(L1);\n        goto(L0);\n    } else {\n"
+     "        goto(L1);\n    }\n}\n"},
+    // A loop's head is no join of its own: a jump to it names the label before the loop.
+    {JUMPS "label(A0); for(i,0,1,n) { for(r,0,1,n) { } } goto(A0);\n}\n",
+     "\n" JUMPS "    label(L0);\n    for(i,0,1,n) {\n        for(r,0,1,n) {\n        }\n    }\n    goto(L0);\n}\n"},
 };
 
 class Spelling : public ::testing::TestWithParam<SpellingCase> {};
