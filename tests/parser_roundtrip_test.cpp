@@ -265,7 +265,8 @@ const SpellingCase kSpellings[] = {
     {JUMPS "goto(A0); do { for(i,0,1,n) { label(A0); if(<(i,9)) { goto(A1); } else { } } label(A1); }"
            "while(<(r,6));\n}\n",
      "\n" JUMPS "    label(L0);\n    if(<(i,9)) {\n        label(L1);\n        if(<(r,6)) {\n"
-     "            for(i,0,1,n) {\n                goto(L0);\n                label(L2);\n            }\n            goto(L1);\n        } else {\n"
+     "            for(i,0,1,n) {\n                goto(L0);\n                label(L2);\n            }\n"
+     "            goto(L1);\n        } else {\n"
      "        }\n    } else {\n        goto(L2);\n    }\n}\n"},
     // A jump that starts a loop afresh from inside its own body names the label before the loop.
     {JUMPS "goto(B); label(A); if(<(r,5)) { for(i,0,1,n) { if(<(r,3)) { goto(A); } else { } label(B); } } "
