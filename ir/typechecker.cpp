@@ -225,11 +225,8 @@ Type* CoreDomainTypeChecker::elementType(Type* aContainer) {
 Type* CoreDomainTypeChecker::fieldType(Expr* aExpr) {
   Type* base = operandType(aExpr, 0);
   Expr* name = aExpr->numInputs() > 1 ? aExpr->input(1) : nullptr;
-  if (base == nullptr || !ConstExpr::isa(name) || !ConstExpr::cast(name)->constant()) {
-    return nullptr;
-  }
-  const char* field = cg_const_string_value(ConstExpr::cast(name)->constant());
-  if (field == nullptr) {
+  const char* field = ConstExpr::isa(name) ? cg_const_string_value(ConstExpr::cast(name)->constant()) : nullptr;
+  if (base == nullptr || field == nullptr) {
     return nullptr;
   }
   Type* aggregate = base->unqualified();
