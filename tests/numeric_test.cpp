@@ -47,6 +47,7 @@ TEST(Rounding, HalvesAndNegativesPerMode) {
       {"2.5", 2, 3, 2, 3, 2, 3, 2},         {"-2.5", -3, -2, -2, -2, -2, -3, -3}, {"3.5", 3, 4, 3, 4, 4, 4, 3},
       {"-3.5", -4, -3, -3, -3, -4, -4, -4}, {"2.4", 2, 3, 2, 2, 2, 2, 2},         {"-2.6", -3, -2, -2, -3, -3, -3, -3},
       {"-0.5", -1, 0, 0, 0, 0, -1, -1},     {"7", 7, 7, 7, 7, 7, 7, 7},           {"-1e-30", -1, 0, 0, 0, 0, 0, -1},
+      {"0.5", 0, 1, 0, 1, 0, 1, 0},
   };
   const MathMode::Rounding modes[] = {MathMode::FLOOR,      MathMode::CEILING,    MathMode::ZERO,    MathMode::NEAREST,
                                       MathMode::CONVERGENT, MathMode::NEAREST_OB, MathMode::SIMPLEST};

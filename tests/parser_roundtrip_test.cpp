@@ -220,6 +220,15 @@ struct SpellingCase {
 
 const SpellingCase kSpellings[] = {
     {"typealias(int32,T); var(T,x);", "typedef(int32,T);\n\nvar(T,x);\n"},
+    // Words the scanner takes as keywords stay between "#" as enumerators, and a reserved word as a variable's
+    // name gets an alias; a decimal exponent written with "E" too large for a double is infinity.
+    {"typedef(enum color((red,0),(#mcat#,7),(#do#,8)),color); var(color,c <- #mcat#); var(int32,#case#);"
+     "constdef(double,1E200000,big); var(double,d); function((),(),f) { =(d,big); }",
+     "typedef(enum color((red,0),(#mcat#,7),(#do#,8)),color);\nconstdef(double,Inf,big);\n\nvar(color,c <- #mcat# );\n"
+     "case1 <- var(int32,\"case\");\nvar(double,d);\nfunction((),(),f)\n{\n    =(d,big);\n}\n"},
+    // A test id that is not a string is no test id.
+    {"var(int32,a); var(int32,b); function((),(),f){ =(b,+(a,a|\"test_id\":5)); }",
+     "\nvar(int32,a);\nvar(int32,b);\nfunction((),(),f)\n{\n    =(b,+(a,a));\n}\n"},
     // A qualified form of a named type, named itself, keeps a definition of its own.
     {"typedef(struct((int32,a)),foo); typedef(readonly foo,bar); var(bar,v); var(foo,w);",
      "typedef(readonly struct((int32,a)),bar);\ntypedef(struct((int32,a)),foo);\n\nvar(bar,v);\nvar(foo,w);\n"},
