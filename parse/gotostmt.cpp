@@ -30,14 +30,15 @@ int sourceLine(const Node* aNode)
                                              aLabel->label());
 }
 
-bool someGotoNames(Fcn* aFcn, char* aLabel)
+IdSet<char*>* labelsNamedByGotos(Fcn* aFcn, MemPool* aPool)
 {
+    IdSet<char*>* named = aPool->make<IdSet<char*>>();
     for (Stmt* stmt : aFcn->cfg()->stmts()) {
-        if (QulGotoStmt::isa(stmt) && !stmt->isMarkedForDeletion() && QulGotoStmt::cast(stmt)->label() == aLabel) {
-            return true;
+        if (QulGotoStmt::isa(stmt) && !stmt->isMarkedForDeletion()) {
+            named->add(QulGotoStmt::cast(stmt)->label());
         }
     }
-    return false;
+    return named;
 }
 
 } // namespace
@@ -180,6 +181,7 @@ QulTransformGoto::Merges* QulTransformGoto::replaceLabelsWithMergeStmts(Sizes* a
     NodeFactory nodes(aFcn, fPool);
     Merges* merges = fPool->make<Merges>();
     IdSet<char*>* namedAndRemoved = fPool->make<IdSet<char*>>();
+    IdSet<char*>* namedByGotos = nullptr; // made when first needed: most functions never need it
     for (Labels::Iterator it = aLabels->iterator(); it.hasCurrent(); it.advance()) {
         QulLabelStmt* labelStmt = it.current();
         char* label = labelStmt->label();
@@ -196,7 +198,10 @@ QulTransformGoto::Merges* QulTransformGoto::replaceLabelsWithMergeStmts(Sizes* a
         labelStmt->remove();
         // A label a goto names is left without ports only when each of its copies follows a goto: it is one of
         // several, and the next copy is refused.
-        if (count != nullptr && someGotoNames(aFcn, label)) {
+        if (count != nullptr && namedByGotos == nullptr) {
+            namedByGotos = labelsNamedByGotos(aFcn, fPool);
+        }
+        if (count != nullptr && namedByGotos->contains(label)) {
             namedAndRemoved->add(label);
             continue;
         }
