@@ -10,7 +10,7 @@
 namespace CG {
 
 Cfg::Cfg(CG_Ctx* aCtx, Fcn* aFcn)
-    : CG_Obj(CG_CFG, aCtx), fFcn(aFcn), fNodes(aCtx->pool()), fStmts(aCtx->pool()) {}
+    : CG_CtxObj(CG_CFG, aCtx), fFcn(aFcn), fNodes(aCtx->pool()), fStmts(aCtx->pool()) {}
 
 namespace {
 

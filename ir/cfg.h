@@ -13,7 +13,7 @@ namespace CG {
 
 class Fcn;
 
-class Cfg : public CG_Obj {
+class Cfg : public CG_CtxObj {
 public:
   // Use create(); public only so the context's pool can construct it.
   Cfg(CG_Ctx* aCtx, Fcn* aFcn);

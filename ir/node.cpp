@@ -13,7 +13,7 @@
 
 // ---- CG_NodeDef ------------------------------------------------------------------------------
 
-CG_NodeDef::CG_NodeDef(CG_Ctx* aCtx, const Shape& aShape) : CG_Obj(CG_NODEDEF, aCtx), fShape(aShape) {}
+CG_NodeDef::CG_NodeDef(CG_Ctx* aCtx, const Shape& aShape) : CG_CtxObj(CG_NODEDEF, aCtx), fShape(aShape) {}
 
 CG_NodeDef* CG_NodeDef::getDefByEnum(CG_Ctx* aCtx, int aOp) {
   if (aCtx == nullptr) {

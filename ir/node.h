@@ -24,7 +24,7 @@ class Var;
 } // namespace CG
 
 // The definition of an operator: its code, IR name, operand count and whether it makes statements.
-class CG_NodeDef : public CG_Obj {
+class CG_NodeDef : public CG_CtxObj {
 public:
   enum Flags : int { FLAG_NONE = 0, FLAG_BUILTIN = 1 };
 
@@ -207,6 +207,7 @@ public:
   }
 
   CG_NodeDef* def() const { return fDef; }
+  CG_Ctx* ctx() const { return fDef->ctx(); }
   int opcode() const { return fDef->opcode(); }
   const char* opName() const { return fDef->name(); }
   Cfg* cfg() const { return fCfg; }

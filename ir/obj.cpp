@@ -4,23 +4,27 @@
 #include <string>
 
 #include "ir/ctx.h"
+#include "ir/node.h"
 
-CG_Obj::CG_Obj(CG_ObjId aId, CG_Ctx* aCtx) : fCtx(aCtx), fId(aId) {
+// The derived class is not built yet, so the tags go in through the context given here.
+CG_Obj::CG_Obj(CG_ObjId aId, CG_Ctx* aCtx) : fId(aId) {
   if (aCtx == nullptr) {
     return;
   }
   for (CG::TagHandler* handler : aCtx->handlers()) {
     CG::Tag* tag = handler->tagForNewObject(aCtx->pool(), this);
     if (tag != nullptr) {
-      addTag(tag);
+      addTagIn(aCtx, tag);
     }
   }
 }
 
-CG_Obj::~CG_Obj() = default;
+CG_Ctx* CG_Obj::ctx() const {
+  return fId == CG_NODE ? static_cast<const CG::Node*>(this)->ctx() : static_cast<const CG_CtxObj*>(this)->ctx();
+}
 
 CG::TagLink* CG_Obj::tagList() const {
-  return fHasTags ? fCtx->tagList(this) : nullptr;
+  return fHasTags ? ctx()->tagList(this) : nullptr;
 }
 
 CG::Tag* CG_Obj::tag(CG::Tag::Kind aKind) const {
@@ -33,16 +37,20 @@ CG::Tag* CG_Obj::tag(CG::Tag::Kind aKind) const {
 }
 
 void CG_Obj::addTag(CG::Tag* aTag) {
+  addTagIn(ctx(), aTag);
+}
+
+void CG_Obj::addTagIn(CG_Ctx* aCtx, CG::Tag* aTag) {
   CG_ASSERT(aTag != nullptr, "ir/obj.cpp");
-  CG::TagLink* list = tagList();
+  CG_ASSERT_MSG(aCtx != nullptr, "ir/obj.cpp", "tagged object has a context");
+  CG::TagLink* list = fHasTags ? aCtx->tagList(this) : nullptr;
   for (CG::TagLink* link = list; link != nullptr; link = link->next) {
     if (link->tag->kind() == aTag->kind()) {
       link->tag = aTag;
       return;
     }
   }
-  CG_ASSERT_MSG(fCtx != nullptr, "ir/obj.cpp", "tagged object has a context");
-  fCtx->setTagList(this, fCtx->pool()->make<CG::TagLink>(CG::TagLink{aTag, list}));
+  aCtx->setTagList(this, aCtx->pool()->make<CG::TagLink>(CG::TagLink{aTag, list}));
   fHasTags = true;
 }
 
@@ -51,7 +59,7 @@ bool CG_Obj::removeTag(CG::Tag::Kind aKind) {
   for (CG::TagLink** link = &list; *link != nullptr; link = &(*link)->next) {
     if ((*link)->tag->kind() == aKind) {
       *link = (*link)->next;
-      fCtx->setTagList(this, list);
+      ctx()->setTagList(this, list);
       fHasTags = list != nullptr;
       return true;
     }

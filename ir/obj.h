@@ -24,10 +24,9 @@ class CG_Obj {
 public:
   CG_Obj(const CG_Obj&) = delete;
   CG_Obj& operator=(const CG_Obj&) = delete;
-  virtual ~CG_Obj();
 
   CG_ObjId id() const { return static_cast<CG_ObjId>(fId); }
-  CG_Ctx* ctx() const { return fCtx; }
+  CG_Ctx* ctx() const;
 
   void markVisited() { fFlags |= kVisited; }
   void clearVisited() { fFlags &= ~kVisited; }
@@ -45,20 +44,36 @@ public:
 protected:
   // Asks the context's tag handlers for the tags every new object gets.
   CG_Obj(CG_ObjId aId, CG_Ctx* aCtx);
+  // Objects are destroyed as their own class (a pool keeps a typed finalizer), never through this base.
+  ~CG_Obj() = default;
 
 private:
   static constexpr uint8_t kVisited = 1;
   static constexpr uint8_t kDone = 2;
 
   CG::TagLink* tagList() const;
+  void addTagIn(CG_Ctx* aCtx, CG::Tag* aTag);
 
-  // The small fields share one word with the tail of the object: a node's own fields start right behind.
-  CG_Ctx* fCtx;
+  // Three bytes: the fields of the derived class start right behind.
   uint8_t fId;
   uint8_t fFlags = 0;
   // The context holds a tag list for this object. A list left behind by an object that died before
   // this one took its memory is never read: this object starts without.
   bool fHasTags = false;
+};
+
+// Base of every object that keeps its context itself. Nodes do not: they are by far the most numerous
+// objects, and they reach the context through their definition.
+class CG_CtxObj : public CG_Obj {
+public:
+  CG_Ctx* ctx() const { return fCtx; }
+
+protected:
+  CG_CtxObj(CG_ObjId aId, CG_Ctx* aCtx) : CG_Obj(aId, aCtx), fCtx(aCtx) {}
+  ~CG_CtxObj() = default;
+
+private:
+  CG_Ctx* fCtx;
 };
 
 namespace CG {

@@ -10,7 +10,7 @@
 
 namespace CG {
 
-Scope::Scope(CG_Ctx* aCtx, Scope* aParent, char* aName) : CG_Obj(CG_SCOPE, aCtx), fName(aName), fParent(aParent) {}
+Scope::Scope(CG_Ctx* aCtx, Scope* aParent, char* aName) : CG_CtxObj(CG_SCOPE, aCtx), fName(aName), fParent(aParent) {}
 
 Scope::~Scope() = default;
 

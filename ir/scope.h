@@ -12,10 +12,10 @@ namespace CG {
 class Fcn;
 class Symbol;
 
-class Scope : public CG_Obj {
+class Scope : public CG_CtxObj {
 public:
   Scope(CG_Ctx* aCtx, Scope* aParent, char* aName);
-  ~Scope() override;
+  ~Scope();
 
   static bool isa(const CG_Obj* aObj) { return aObj != nullptr && aObj->id() == CG_SCOPE; }
   CG_DECLARE_CASTS(Scope)

@@ -26,7 +26,7 @@ class FcnType;
 class Scope;
 class Type;
 
-class Symbol : public CG_Obj {
+class Symbol : public CG_CtxObj {
 public:
   static bool isa(const CG_Obj* aObj) {
     return aObj != nullptr &&
@@ -53,7 +53,7 @@ public:
   void setIsExportedPartial(bool aOn = true) { setFlag(kExportedPartial, aOn); }
 
 protected:
-  Symbol(CG_ObjId aId, CG_Ctx* aCtx, char* aName) : CG_Obj(aId, aCtx), fName(aName) {}
+  Symbol(CG_ObjId aId, CG_Ctx* aCtx, char* aName) : CG_CtxObj(aId, aCtx), fName(aName) {}
   // For symbols owned by a scope without being in its list.
   void setOwnerScope(Scope* aScope) { fScope = aScope; }
 
@@ -134,7 +134,7 @@ private:
 class Const : public Symbol {
 public:
   Const(CG_Ctx* aCtx, Type* aType, Ref<Value> aValue, char* aName);
-  ~Const() override;
+  ~Const();
 
   static bool isa(const CG_Obj* aObj) { return aObj != nullptr && aObj->id() == CG_CONST; }
   CG_DECLARE_CASTS(Const)
@@ -321,7 +321,9 @@ public:
   MethodConst(CG_Ctx* aCtx, Scope* aScope, char* aName, ClassType* aOwner, int aKind, int aVisibility)
       : Fcn(aCtx, aScope, aName), fOwner(aOwner), fMethodKind(aKind), fVisibility(aVisibility) {}
 
-  static bool isa(const CG_Obj* aObj) { return Const::isa(aObj) && dynamic_cast<const MethodConst*>(aObj) != nullptr; }
+  static bool isa(const CG_Obj* aObj) {
+    return Const::isa(aObj) && dynamic_cast<const MethodConst*>(static_cast<const Const*>(aObj)) != nullptr;
+  }
   CG_DECLARE_CASTS(MethodConst)
 
   static MethodConst* create(Scope* aScope, const char* aName, ClassType* aOwner, int aMethodKind, int aVisibility);
@@ -347,7 +349,7 @@ public:
   CorePrototype(CG_Ctx* aCtx, Scope* aScope, char* aName) : Fcn(aCtx, aScope, aName) {}
 
   static bool isa(const CG_Obj* aObj) {
-    return Const::isa(aObj) && dynamic_cast<const CorePrototype*>(aObj) != nullptr;
+    return Const::isa(aObj) && dynamic_cast<const CorePrototype*>(static_cast<const Const*>(aObj)) != nullptr;
   }
   CG_DECLARE_CASTS(CorePrototype)
 
@@ -392,7 +394,9 @@ public:
   IntrinsicFcn(CG_Ctx* aCtx, Scope* aScope, char* aName, Intrinsic* aIntrinsic, bool aRealizedInIR)
       : Fcn(aCtx, aScope, aName), fIntrinsic(aIntrinsic), fRealizedInIR(aRealizedInIR) {}
 
-  static bool isa(const CG_Obj* aObj) { return Const::isa(aObj) && dynamic_cast<const IntrinsicFcn*>(aObj) != nullptr; }
+  static bool isa(const CG_Obj* aObj) {
+    return Const::isa(aObj) && dynamic_cast<const IntrinsicFcn*>(static_cast<const Const*>(aObj)) != nullptr;
+  }
   CG_DECLARE_CASTS(IntrinsicFcn)
 
   Intrinsic* intrinsic() const { return fIntrinsic; }
@@ -411,7 +415,9 @@ public:
   LibraryFcn(CG_Ctx* aCtx, Scope* aScope, char* aName, AlgorithmIntrinsic* aIntrinsic)
       : Fcn(aCtx, aScope, aName), fIntrinsic(aIntrinsic) {}
 
-  static bool isa(const CG_Obj* aObj) { return Const::isa(aObj) && dynamic_cast<const LibraryFcn*>(aObj) != nullptr; }
+  static bool isa(const CG_Obj* aObj) {
+    return Const::isa(aObj) && dynamic_cast<const LibraryFcn*>(static_cast<const Const*>(aObj)) != nullptr;
+  }
   CG_DECLARE_CASTS(LibraryFcn)
 
   AlgorithmIntrinsic* intrinsic() const { return fIntrinsic; }

@@ -145,7 +145,7 @@ FXP::DataType CharType::fxpType() const {
 }
 
 bool OpaqueType::isa(const CG_Obj* aObj) {
-  return Type::isa(aObj) && dynamic_cast<const OpaqueType*>(aObj) != nullptr;
+  return Type::isa(aObj) && dynamic_cast<const OpaqueType*>(static_cast<const Type*>(aObj)) != nullptr;
 }
 
 bool ComplexType::equalsSameKind(const Type* aOther, TypePairs& aPending) const {
