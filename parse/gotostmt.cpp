@@ -131,8 +131,10 @@ void QulTransformGoto::transformFcn(Fcn* aFcn)
 
 void QulTransformGoto::collectGotoAndLabelStmts(Fcn* aFcn, Gotos* aGotos, Labels* aLabels)
 {
-    for (StmtIterator it(aFcn); it.hasCurrent(); it.advance()) {
-        Stmt* stmt = it.current();
+    for (Stmt* stmt : aFcn->cfg()->stmts()) {
+        if (stmt->isMarkedForDeletion()) {
+            continue;
+        }
         if (QulGotoStmt::isa(stmt)) {
             aGotos->add(QulGotoStmt::cast(stmt));
         }

@@ -153,6 +153,19 @@ TEST_F(Gotos, UnusedLabelIsRemovedWithAWarning) {
   EXPECT_TRUE(CG::ExprStmt::isa(CG::SeseStmt::cast(first)->succ()));
 }
 
+// The warnings follow the text, whatever way the graph branches between the labels.
+TEST_F(Gotos, UnusedLabelsAreReportedInTextOrder) {
+  CollectedLog log;
+  transform(parseBody("if (x) {\nlabel(A);\n=(x,1);\n} else {\nlabel(B);\n}\n"
+                      "for(x,0,1,4) {\nlabel(C);\n=(x,2);\n}\nlabel(D);\n=(x,3);\n"));
+  std::string text = log.text();
+  std::vector<size_t> positions;
+  for (const char* label : {"label(A)", "label(B)", "label(C)", "label(D)"})
+    positions.push_back(text.find(label));
+  EXPECT_NE(std::string::npos, positions.back()) << text;
+  EXPECT_TRUE(std::is_sorted(positions.begin(), positions.end())) << text;
+}
+
 const char* const kDuplicateLabel =
     "QulTransformGoto::replaceLabelsWithMergeStmts::DuplicateLabel: Line 0: label(L) has duplicate label";
 
