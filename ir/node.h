@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <type_traits>
 #include <vector>
 
 #include "ir/mempool.h"
@@ -361,6 +362,7 @@ private:
 template <class T>
 T* Node::create(MemPool* aPool, CG_NodeDef* aDef, Cfg* aCfg, Kind aKind, const Shape& aShape) {
   static_assert(sizeof(T) % sizeof(void*) == 0 && sizeof(T) / sizeof(void*) <= UINT8_MAX, "slots follow the node");
+  static_assert(!std::is_polymorphic_v<T>, "a virtual table would put the node base behind it, away from the slots");
   Shape shape = aShape;
   shape.slotOffset = sizeof(T);
   size_t slotBytes = sizeof(void*) * static_cast<size_t>(shape.numSlots() > 0 ? shape.numSlots() : 0);
