@@ -335,8 +335,8 @@ private:
   static_assert(sizeof(kPortPatterns) / sizeof(PortPattern) == static_cast<size_t>(Kind::END_STMT) + 1,
                 "one port pattern per kind");
 
-  // The fields are ordered to fill the tail of the bases without padding: a graph holds many
-  // nodes, and their size is most of its memory.
+  // The small fields come right behind the bases (three bytes of kind and flags, four of effects): a
+  // graph holds many nodes, and their size is most of its memory.
   uint8_t fNumAux;
   Kind fKind;
   // In pointers: the slots (operands, aux operands, in-port and out-port edges) follow the object.
@@ -358,6 +358,8 @@ private:
   CG_NodeDef* fDef;
   Cfg* fCfg;
 };
+
+static_assert(sizeof(void*) != 8 || sizeof(Node) == 40, "a node's fields pack into five words");
 
 template <class T>
 T* Node::create(MemPool* aPool, CG_NodeDef* aDef, Cfg* aCfg, Kind aKind, const Shape& aShape) {
