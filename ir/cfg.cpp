@@ -9,8 +9,7 @@
 
 namespace CG {
 
-Cfg::Cfg(CG_Ctx* aCtx, Fcn* aFcn)
-    : CG_CtxObj(CG_CFG, aCtx), fFcn(aFcn), fNodes(aCtx->pool()), fStmts(aCtx->pool()) {}
+Cfg::Cfg(CG_Ctx* aCtx, Fcn* aFcn) : CG_CtxObj(CG_CFG, aCtx), fFcn(aFcn), fStmts(aCtx->pool()) {}
 
 namespace {
 
@@ -42,9 +41,8 @@ Cfg* Cfg::create(Fcn* aFcn) {
 }
 
 void Cfg::addNode(Node* aNode) {
-  aNode->fNumber = static_cast<int>(fNodes.size());
-  fNodes.push_back(aNode);
   if (aNode->isStmt()) {
+    aNode->fNumber = static_cast<int>(fStmts.size());
     fStmts.push_back(static_cast<Stmt*>(aNode));
   }
   markDirty();
@@ -60,7 +58,7 @@ void Cfg::setModes(const Node* aNode, const NodeModes& aModes) {
 // ---- Statement order -------------------------------------------------------------------------
 
 std::vector<uint8_t> Cfg::reachability() const {
-  std::vector<uint8_t> reached(fNodes.size(), 0);
+  std::vector<uint8_t> reached(fStmts.size(), 0);
   if (fStart == nullptr || fStart->isDestroyed()) {
     return reached;
   }
@@ -84,7 +82,7 @@ std::vector<uint8_t> Cfg::reachability() const {
 std::vector<Stmt*> Cfg::orderedStmts() const {
   std::vector<Stmt*> order;
   order.reserve(fStmts.size());
-  std::vector<uint8_t> seen(fNodes.size(), 0);
+  std::vector<uint8_t> seen(fStmts.size(), 0);
   auto emit = [&](Stmt* aStmt) {
     seen[aStmt->number()] = 1;
     if (!aStmt->isMarkedForDeletion()) {
@@ -126,15 +124,23 @@ std::vector<Stmt*> Cfg::orderedStmts() const {
 
 // ---- Clean-up --------------------------------------------------------------------------------
 
-void Cfg::destroyNode(Node* aNode) {
+int Cfg::destroyNode(Node* aNode) {
   if (aNode->fDestroyed) {
-    return;
+    return 0;
   }
   aNode->fDestroyed = true;
   aNode->fMarkedForDeletion = true;
+  return 1;
 }
 
-void Cfg::destroyMarkedStmt(Stmt* aStmt) {
+// The node's operand trees, then the node.
+int Cfg::destroyTree(Node* aRoot) {
+  int destroyed = 0;
+  forEachExprPostOrder(aRoot, [this, &destroyed](Expr* aExpr) { destroyed += destroyNode(aExpr); });
+  return aRoot->isStmt() ? destroyed + destroyNode(aRoot) : destroyed;
+}
+
+int Cfg::destroyMarkedStmt(Stmt* aStmt) {
   if (SeseStmt::isa(aStmt)) {
     SeseStmt* sese = static_cast<SeseStmt*>(aStmt);
     OutPort from = sese->predOutPort();
@@ -145,11 +151,10 @@ void Cfg::destroyMarkedStmt(Stmt* aStmt) {
     }
   }
   aStmt->disconnectAllEdges();
-  forEachExprPostOrder(aStmt, [this](Expr* aExpr) { destroyNode(aExpr); });
-  destroyNode(aStmt);
+  return destroyTree(aStmt);
 }
 
-void Cfg::destroyMarkedExpr(Expr* aExpr) {
+int Cfg::destroyMarkedExpr(Expr* aExpr) {
   Node* parent = aExpr->parent();
   if (parent != nullptr && !parent->isDestroyed()) {
     for (int i = 0; i < parent->numInputs(); ++i) {
@@ -158,16 +163,15 @@ void Cfg::destroyMarkedExpr(Expr* aExpr) {
       }
     }
   }
-  forEachExprPostOrder(aExpr, [this](Expr* aOperand) { destroyNode(aOperand); });
+  return destroyTree(aExpr);
 }
 
 void Cfg::dropDestroyedNodes() {
   int number = 0;
-  fNodes.keepIf([&number](Node* aNode) {
-    aNode->fNumber = aNode->fDestroyed ? -1 : number++;
-    return !aNode->fDestroyed;
+  fStmts.keepIf([&number](Stmt* aStmt) {
+    aStmt->fNumber = aStmt->fDestroyed ? -1 : number++;
+    return !aStmt->fDestroyed;
   });
-  fStmts.keepIf([](const Stmt* aStmt) { return !aStmt->fDestroyed; });
   fMarked.erase(std::remove_if(fMarked.begin(), fMarked.end(),
                                [](const Node* aNode) { return aNode->fDestroyed || !aNode->fMarkedForDeletion; }),
                 fMarked.end());
@@ -178,27 +182,26 @@ int Cfg::unhookAndDestroyMarkedNodes() {
   if (fMarked.empty()) {
     return 0;
   }
-  // In graph order, statements first, so an operand tree that goes with its statement is not detached
-  // piecemeal.
+  // Statements first, in creation order, so an operand tree that goes with its statement is not
+  // detached piecemeal; then expressions, in the order they were marked.
   std::vector<Node*> marked;
   marked.swap(fMarked);
-  std::sort(marked.begin(), marked.end(), [](const Node* aFirst, const Node* aSecond) {
-    return aFirst->fNumber < aSecond->fNumber;
-  });
+  std::stable_sort(marked.begin(), marked.end(),
+                   [](const Node* aFirst, const Node* aSecond) { return aFirst->fNumber < aSecond->fNumber; });
+  int destroyed = 0;
   for (Node* node : marked) {
     if (node->isStmt() && node->fMarkedForDeletion && !node->fDestroyed && node != fStart && node != fEnd) {
-      destroyMarkedStmt(static_cast<Stmt*>(node));
+      destroyed += destroyMarkedStmt(static_cast<Stmt*>(node));
     }
   }
   for (Node* node : marked) {
     if (node->isExpr() && node->fMarkedForDeletion && !node->fDestroyed) {
-      destroyMarkedExpr(static_cast<Expr*>(node));
+      destroyed += destroyMarkedExpr(static_cast<Expr*>(node));
     }
   }
   unmarkFrameStmts();
-  size_t before = fNodes.size();
   dropDestroyedNodes();
-  return static_cast<int>(before - fNodes.size());
+  return destroyed;
 }
 
 void Cfg::unmarkFrameStmts() {
@@ -218,8 +221,7 @@ int Cfg::deleteDeadEdgesAndNodes() {
       continue;
     }
     stmt->disconnectAllEdges();
-    forEachExprPostOrder(stmt, [this](Expr* aExpr) { destroyNode(aExpr); });
-    destroyNode(stmt);
+    destroyTree(stmt);
     ++destroyed;
   }
   if (destroyed > 0) {

@@ -32,11 +32,11 @@ public:
   bool isClassic() const { return fClassic; }
   void setClassic(bool aClassic) { fClassic = aClassic; }
 
-  // Statements in creation order. Statements marked for deletion stay listed until the marked
-  // nodes are destroyed (unhookAndDestroyMarkedNodes, makeCompact, deleteDeadEdgesAndNodes).
+  // Statements in creation order; stmt->number() is its position. Statements marked for deletion
+  // stay listed until the marked nodes are destroyed (unhookAndDestroyMarkedNodes, makeCompact,
+  // deleteDeadEdgesAndNodes). Expressions are not listed: a graph reaches them through the operand
+  // trees of its statements, and a list of them would cost a word for each of the most numerous nodes.
   const PoolVector<Stmt*>& stmts() const { return fStmts; }
-  // Every node (statements and expressions) in creation order; node->number() is its position.
-  const PoolVector<Node*>& nodes() const { return fNodes; }
   // The numeric modes of the nodes that have any (Node::roundingMode, Node::overflowMode).
   NodeModes modesOf(const Node* aNode) const { return fModes ? fModes->get(aNode) : NodeModes(); }
   void setModes(const Node* aNode, const NodeModes& aModes);
@@ -47,7 +47,7 @@ public:
   // destroyed nodes are destroyed with them. Then drops them from the lists and renumbers.
   // Returns how many nodes were destroyed.
   int unhookAndDestroyMarkedNodes();
-  // Same as unhookAndDestroyMarkedNodes: after it the node list holds live nodes only, numbered 0..n-1.
+  // Same as unhookAndDestroyMarkedNodes: after it the statement list holds live statements only, numbered 0..n-1.
   void makeCompact() { unhookAndDestroyMarkedNodes(); }
   // Destroys the statements not reachable from the start statement (never start or end) and
   // the edges that join them to live statements. Returns how many statements were destroyed.
@@ -56,7 +56,7 @@ public:
   // The statements in IR order: depth first from start, out-ports in index order, pre-order;
   // then the unreachable statements in creation order. Marked statements are left out.
   std::vector<Stmt*> orderedStmts() const;
-  // Statements reachable from start, by node number (1 = reachable).
+  // Statements reachable from start, by statement number (1 = reachable).
   std::vector<uint8_t> reachability() const;
 
   // Bumped on every change of the graph's shape.
@@ -67,9 +67,11 @@ public:
   void addNode(Node* aNode);
 
 private:
-  void destroyNode(Node* aNode);
-  void destroyMarkedStmt(Stmt* aStmt);
-  void destroyMarkedExpr(Expr* aExpr);
+  // Each returns how many nodes it destroyed.
+  int destroyNode(Node* aNode);
+  int destroyTree(Node* aRoot);
+  int destroyMarkedStmt(Stmt* aStmt);
+  int destroyMarkedExpr(Expr* aExpr);
   void dropDestroyedNodes();
   // Start and end frame every body: a mark on them is dropped instead of honoured.
   void unmarkFrameStmts();
@@ -77,8 +79,7 @@ private:
   Fcn* fFcn;
   StartStmt* fStart = nullptr;
   EndStmt* fEnd = nullptr;
-  // In the context's pool, like the nodes: a module's graphs list as many nodes as the text has words.
-  PoolVector<Node*> fNodes;
+  // In the context's pool, like the nodes: a module's graphs list as many statements as the text has lines.
   PoolVector<Stmt*> fStmts;
   // Made when the first node gets a mode: most graphs have none.
   std::unique_ptr<IdMap<const Node*, NodeModes>> fModes;

@@ -3,6 +3,7 @@
 
 #include "ir/cfg.h"
 #include "ir/ctx.h"
+#include "ir/node.h"
 #include "ir/scope.h"
 #include "ir/symbol.h"
 #include "ir/type.h"
@@ -164,18 +165,24 @@ void ContextualMarker::visitFcn(Fcn* aFcn, Depth aDepth) {
 
 // Everything the graph refers to: expression types and the symbols held as auxiliary operands.
 void ContextualMarker::visitGraph(Cfg* aCfg) {
-  for (Node* node : aCfg->nodes()) {
-    if (node == nullptr || node->isMarkedForDeletion()) {
-      continue;
+  for (Stmt* stmt : aCfg->stmts()) {
+    if (!stmt->isMarkedForDeletion()) {
+      visitNode(stmt);
     }
-    if (Expr::isa(node)) {
-      enqueue(static_cast<Expr*>(node)->type());
-    }
-    for (int i = 0; i < node->numAux(); ++i) {
-      CG_Obj* aux = node->aux(i);
-      if (!Symbol::isa(aux)) {
-        continue;
+    forEachExprPostOrder(stmt, [this](Expr* aExpr) {
+      if (!aExpr->isMarkedForDeletion()) {
+        enqueue(aExpr->type());
+        visitNode(aExpr);
       }
+    });
+  }
+}
+
+// The symbols a node holds as auxiliary operands.
+void ContextualMarker::visitNode(Node* aNode) {
+  for (int i = 0; i < aNode->numAux(); ++i) {
+    CG_Obj* aux = aNode->aux(i);
+    if (Symbol::isa(aux)) {
       enqueue(aux, Fcn::isa(aux) ? Depth::SIGNATURE : Depth::FULL);
     }
   }

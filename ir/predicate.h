@@ -13,6 +13,7 @@ namespace CG {
 class Cfg;
 class Const;
 class Fcn;
+class Node;
 class Scope;
 class Type;
 class Var;
@@ -55,6 +56,7 @@ private:
   void visitType(Type* aType);
   void visitFcn(Fcn* aFcn, Depth aDepth);
   void visitGraph(Cfg* aCfg);
+  void visitNode(Node* aNode);
 
   CG_Ctx* fCtx;
   IdSet<CG_Obj*> fMarked;

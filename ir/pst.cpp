@@ -683,8 +683,8 @@ int PstBuilder::addEdge(int aFrom, int aTo, int aFromPort, int aToPort) {
 int PstBuilder::discover(Stmt* aStmt) {
   int number = aStmt->number();
   std::vector<int>& dense = fPst->fDenseIndexOfNumber;
-  const PoolVector<Node*>& nodes = fPst->fCfg->nodes();
-  if (number < 0 || number >= static_cast<int>(nodes.size()) || nodes[number] != aStmt) {
+  const PoolVector<Stmt*>& stmts = fPst->fCfg->stmts();
+  if (number < 0 || number >= static_cast<int>(stmts.size()) || stmts[number] != aStmt) {
     throwPstError("CG/Pst/numbering", "statement is not listed under its number in its graph", aStmt);
   }
   dense[number] = static_cast<int>(fStmts.size());
@@ -706,7 +706,7 @@ Stmt* PstBuilder::checkedTarget(Stmt* aSource, Edge* aEdge) const {
 // Depth-first from the start, out-ports in index order: dense numbers are the IR statement order.
 void PstBuilder::collectGraph() {
   Cfg* cfg = fPst->fCfg;
-  fPst->fDenseIndexOfNumber.assign(cfg->nodes().size(), kNone);
+  fPst->fDenseIndexOfNumber.assign(cfg->stmts().size(), kNone);
   // Every statement is reached at most once; edges, virtual ones included, are seldom more than two per statement.
   fStmts.reserve(cfg->stmts().size());
   fEdges.reserve(2 * cfg->stmts().size() + 2);

@@ -344,16 +344,22 @@ bool hasMissingInput(Node* aNode)
     return false;
 }
 
-// Whether the walk over a graph's operand trees has anything to type or report. Scanning the node
-// list reads memory front to back: far cheaper than walking the statements in order, and most
-// functions have no expression left untyped.
+// Whether the walk over a graph's operand trees has anything to type or report. Going through the
+// statement list reads memory nearly front to back (operands are made just before their statement):
+// far cheaper than walking the statements in graph order, and most functions have no expression
+// left untyped.
 bool needsTypeWalk(Cfg* aCfg)
 {
     if (aCfg == nullptr) {
         return false;
     }
-    for (Node* node : aCfg->nodes()) {
-        if (isUntyped(node) || hasMissingInput(node)) {
+    bool needed = false;
+    for (Stmt* stmt : aCfg->stmts()) {
+        needed = needed || hasMissingInput(stmt);
+        forEachExprPostOrder(stmt, [&needed](Expr* aExpr) {
+            needed = needed || isUntyped(aExpr) || hasMissingInput(aExpr);
+        });
+        if (needed) {
             return true;
         }
     }

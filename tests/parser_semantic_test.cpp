@@ -459,15 +459,17 @@ TEST(Semantics, DefinitionsOfOneParseAreVisibleToTheNext) {
 
 namespace {
 
-// The constants of a function's constant expressions, in node order.
+// The constants of a function's constant expressions, statement by statement, operands first.
 std::vector<CG::Const*> literalConstants(CG_Ctx& aCtx) {
   std::vector<CG::Const*> found;
   for (CG::Symbol* symbol = aCtx.globalScope()->firstSymbol(); symbol; symbol = symbol->next()) {
     if (!CG::Fcn::isa(symbol))
       continue;
-    for (CG::Node* node : CG::Fcn::cast(symbol)->cfg()->nodes())
-      if (CG::ConstExpr::isa(node))
-        found.push_back(CG::ConstExpr::cast(node)->constant());
+    for (CG::Stmt* stmt : CG::Fcn::cast(symbol)->cfg()->stmts())
+      CG::forEachExprPostOrder(stmt, [&found](CG::Expr* aExpr) {
+        if (CG::ConstExpr::isa(aExpr))
+          found.push_back(CG::ConstExpr::cast(aExpr)->constant());
+      });
   }
   return found;
 }
