@@ -63,7 +63,8 @@ public:
   uint64_t version() const { return fVersion; }
   void markDirty() { ++fVersion; }
 
-  // Lists a node made for this graph; its maker calls it once the node is fully constructed.
+  // Takes in a node made for this graph (a statement is listed and numbered); its maker calls it once the
+  // node is fully constructed.
   void addNode(Node* aNode);
 
 private:

@@ -215,7 +215,7 @@ public:
   Kind kind() const { return fKind; }
   bool isExpr() const { return fKind <= Kind::SYMBOLIC_SIZE_EXPR; }
   bool isStmt() const { return !isExpr(); }
-  // Position in the graph's node list; makeCompact renumbers.
+  // A statement's position in its graph's statement list (-1 for an expression); makeCompact renumbers.
   int number() const { return fNumber; }
 
   int numInputs() const { return fNumInputs; }
