@@ -133,11 +133,11 @@ int Cfg::destroyNode(Node* aNode) {
   return 1;
 }
 
-// The node's operand trees, then the node.
+// The node's operand trees, then the node (an expression root is already among them).
 int Cfg::destroyTree(Node* aRoot) {
   int destroyed = 0;
   forEachExprPostOrder(aRoot, [this, &destroyed](Expr* aExpr) { destroyed += destroyNode(aExpr); });
-  return aRoot->isStmt() ? destroyed + destroyNode(aRoot) : destroyed;
+  return destroyed + destroyNode(aRoot);
 }
 
 int Cfg::destroyMarkedStmt(Stmt* aStmt) {
