@@ -42,8 +42,9 @@ Cfg* Cfg::create(Fcn* aFcn) {
 
 void Cfg::addNode(Node* aNode) {
   if (aNode->isStmt()) {
-    aNode->fNumber = static_cast<int>(fStmts.size());
-    fStmts.push_back(static_cast<Stmt*>(aNode));
+    Stmt* stmt = static_cast<Stmt*>(aNode);
+    stmt->fNumber = static_cast<int>(fStmts.size());
+    fStmts.push_back(stmt);
   }
   markDirty();
 }
@@ -187,7 +188,7 @@ int Cfg::unhookAndDestroyMarkedNodes() {
   std::vector<Node*> marked;
   marked.swap(fMarked);
   std::stable_sort(marked.begin(), marked.end(),
-                   [](const Node* aFirst, const Node* aSecond) { return aFirst->fNumber < aSecond->fNumber; });
+                   [](const Node* aFirst, const Node* aSecond) { return aFirst->number() < aSecond->number(); });
   int destroyed = 0;
   for (Node* node : marked) {
     if (node->isStmt() && node->fMarkedForDeletion && !node->fDestroyed && node != fStart && node != fEnd) {

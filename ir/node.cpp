@@ -113,7 +113,7 @@ Node::Node(CG_NodeDef* aDef, Cfg* aCfg, Kind aKind, const Shape& aShape)
     TheLogger::instance().throwInternalException("CG/Node/aux", "'%s' node: %d aux operands (at most %d)",
                                                  aDef->name(), aShape.numAux, UINT8_MAX);
   }
-  takePortCounts(aShape);
+  checkPortCounts(aShape);
   if (aShape.slotOffset < sizeof(Node)) {
     TheLogger::instance().throwInternalException("CG/Node/create", "'%s' node not made by Node::create", aDef->name());
   }
@@ -125,14 +125,20 @@ Node::Node(CG_NodeDef* aDef, Cfg* aCfg, Kind aKind, const Shape& aShape)
   fEffects = aDef->defaultEffects();
 }
 
-// Keeps the count of the kind's variable side; the fixed side must have the kind's count.
-void Node::takePortCounts(const Shape& aShape) {
+// The fixed side of the kind's ports must have the kind's count, and the open side a count of zero or more.
+void Node::checkPortCounts(const Shape& aShape) const {
   PortPattern pattern = kPortPatterns[static_cast<int>(fKind)];
-  fNumPorts = pattern.in == kVariablePorts ? aShape.numInPorts : pattern.out == kVariablePorts ? aShape.numOutPorts : 0;
-  if (fNumPorts < 0 || numInPorts() != aShape.numInPorts || numOutPorts() != aShape.numOutPorts) {
+  bool inPortsFit = pattern.in == kVariablePorts ? aShape.numInPorts >= 0 : aShape.numInPorts == pattern.in;
+  bool outPortsFit = pattern.out == kVariablePorts ? aShape.numOutPorts >= 0 : aShape.numOutPorts == pattern.out;
+  if (!inPortsFit || !outPortsFit) {
     TheLogger::instance().throwInternalException("CG/Node/ports", "'%s' node: %d in-ports and %d out-ports",
                                                  fDef->name(), aShape.numInPorts, aShape.numOutPorts);
   }
+}
+
+int Node::openPortCount(Kind aKind, const Shape& aShape) {
+  PortPattern pattern = kPortPatterns[static_cast<int>(aKind)];
+  return pattern.in == kVariablePorts ? aShape.numInPorts : pattern.out == kVariablePorts ? aShape.numOutPorts : 0;
 }
 
 NodeModes Node::modes() const {
@@ -156,6 +162,11 @@ void Node::setRoundingMode(unsigned aMode) {
 
 void Node::setOverflowMode(unsigned aMode) {
   setMode(&NodeModes::overflow, aMode);
+}
+
+void Node::failNodeClass(CG_NodeDef* aDef) {
+  TheLogger::instance().throwInternalException(
+      "CG/Node/create", "'%s' node: kind and class disagree on statement or expression", aDef->name());
 }
 
 void Node::failInputIndex(int aIndex) const {

@@ -216,7 +216,7 @@ public:
   bool isExpr() const { return fKind <= Kind::SYMBOLIC_SIZE_EXPR; }
   bool isStmt() const { return !isExpr(); }
   // A statement's position in its graph's statement list (-1 for an expression); makeCompact renumbers.
-  int number() const { return fNumber; }
+  inline int number() const;
 
   int numInputs() const { return fNumInputs; }
   // Asks the processor to start loading the operand nodes: a walk that calls this on reaching a
@@ -256,11 +256,11 @@ public:
 
   int numInPorts() const {
     int8_t fixed = kPortPatterns[static_cast<int>(fKind)].in;
-    return fixed == kVariablePorts ? fNumPorts : fixed;
+    return fixed == kVariablePorts ? openPorts() : fixed;
   }
   int numOutPorts() const {
     int8_t fixed = kPortPatterns[static_cast<int>(fKind)].out;
-    return fixed == kVariablePorts ? fNumPorts : fixed;
+    return fixed == kVariablePorts ? openPorts() : fixed;
   }
   // For walks along the edges, which otherwise wait on memory at every step: the first starts
   // loading the out-port edges, the second (once they are in) the nodes they lead to.
@@ -312,9 +312,12 @@ private:
       failPortIndex(aIndex, aCount, aWhat);
     }
   }
-  void takePortCounts(const Shape& aShape);
+  void checkPortCounts(const Shape& aShape) const;
+  // The count a statement keeps for the side of its ports that kPortPatterns leaves open.
+  inline int openPorts() const;
   NodeModes modes() const;
   void setMode(unsigned NodeModes::*aField, unsigned aMode);
+  [[noreturn]] static void failNodeClass(CG_NodeDef* aDef);
   [[noreturn]] void failInputIndex(int aIndex) const;
   [[noreturn]] void failPortIndex(int aIndex, int aCount, const char* aWhat) const;
   static void detachEdge(Edge* aEdge);
@@ -350,21 +353,26 @@ protected:
   // An expression's flag, kept in the byte left free here.
   bool fBreakpointOnOverflow : 1;
 
+  // The count of ports on the side of aKind's pattern that the node decides; 0 when both are fixed.
+  static int openPortCount(Kind aKind, const Shape& aShape);
+
 private:
-  int fNumber = -1;
   int fNumInputs;
-  // The count of the side of the ports that kPortPatterns leaves to the node.
-  int fNumPorts = 0;
   CG_NodeDef* fDef;
   Cfg* fCfg;
 };
 
-static_assert(sizeof(void*) != 8 || sizeof(Node) == 40, "a node's fields pack into five words");
+// Expressions are most of a graph: what only statements need (a list position, a port count) is kept by Stmt.
+static_assert(sizeof(void*) != 8 || sizeof(Node) == 32, "a node's fields pack into four words");
 
 template <class T>
 T* Node::create(MemPool* aPool, CG_NodeDef* aDef, Cfg* aCfg, Kind aKind, const Shape& aShape) {
   static_assert(sizeof(T) % sizeof(void*) == 0 && sizeof(T) / sizeof(void*) <= UINT8_MAX, "slots follow the node");
   static_assert(!std::is_polymorphic_v<T>, "a virtual table would put the node base behind it, away from the slots");
+  // A statement's own fields sit where an expression keeps its parent and type.
+  if (std::is_base_of_v<Stmt, T> != (aKind > Kind::SYMBOLIC_SIZE_EXPR)) {
+    failNodeClass(aDef);
+  }
   Shape shape = aShape;
   shape.slotOffset = sizeof(T);
   size_t slotBytes = sizeof(void*) * static_cast<size_t>(shape.numSlots() > 0 ? shape.numSlots() : 0);
@@ -557,7 +565,8 @@ public:
 
 class Stmt : public Node {
 public:
-  Stmt(CG_NodeDef* aDef, Cfg* aCfg, Kind aKind, const Shape& aShape) : Node(aDef, aCfg, aKind, aShape) {}
+  Stmt(CG_NodeDef* aDef, Cfg* aCfg, Kind aKind, const Shape& aShape)
+      : Node(aDef, aCfg, aKind, aShape), fOpenPorts(openPortCount(aKind, aShape)) {}
 
   static bool isa(const CG_Obj* aObj) { return Node::isa(aObj) && static_cast<const Node*>(aObj)->isStmt(); }
   CG_DECLARE_CASTS(Stmt)
@@ -570,7 +579,23 @@ public:
   // The statement out-port aOutPort leads to, and its in-port; null / invalid when unconnected.
   Stmt* succ(int aOutPort) const;
   InPort succInPort(int aOutPort) const;
+  int number() const { return fNumber; }
+
+private:
+  friend class Node;
+  friend class Cfg;
+
+  int fNumber = -1;
+  int fOpenPorts;
 };
+
+int Node::number() const {
+  return isStmt() ? static_cast<const Stmt*>(this)->fNumber : -1;
+}
+
+int Node::openPorts() const {
+  return static_cast<const Stmt*>(this)->fOpenPorts;
+}
 
 // One in-port, one out-port.
 class SeseStmt : public Stmt {

@@ -174,6 +174,16 @@ TEST_F(FlowTest, EachNodeKeepsItsOwnSlots) {
   shape.numInputs = 2;
   EXPECT_THROW(fCtx.pool()->make<Expr>(cg_ctx_def(&fCtx, OP::PLUS), fCfg, Node::Kind::EXPR, shape), InternalException)
       << "a node made without room for its slots is refused";
+  Node::Shape mergeShape;
+  mergeShape.numInPorts = 3;
+  mergeShape.numOutPorts = 1;
+  EXPECT_THROW(Node::create<Expr>(fCtx.pool(), cg_ctx_def(&fCtx, OP::MERGE), fCfg, Node::Kind::MERGE_STMT, mergeShape),
+               InternalException)
+      << "a statement made with an expression's class would keep its port count in the expression's fields";
+  MergeStmt* merge = fNodes.mergeStmt(3);
+  EXPECT_EQ(merge->numInPorts(), 3);
+  EXPECT_EQ(merge->number(), static_cast<Node*>(merge)->number());
+  EXPECT_EQ(static_cast<Node*>(sum)->number(), -1);
 }
 
 // ---- Region shapes ---------------------------------------------------------------------------
