@@ -101,15 +101,16 @@ public:
   }
 
 protected:
-  Value(Kind aKind, Type* aType) : fKind(aKind), fType(aType) {}
+  Value(Kind aKind, Type* aType) : fType(aType), fKind(aKind) {}
 
 private:
   // Deletes a value whose last reference went. Values nest without bound (a struct's fields, a matrix's
   // elements), so the values a deletion frees in turn are deleted one after the other, not one inside the other.
   static void destroy(const Value* aValue);
 
-  Kind fKind;
+  // The pointer first: the kind and the count then share a word.
   Type* fType;
+  Kind fKind;
   mutable int fRefCount = 0;
 };
 

@@ -263,8 +263,8 @@ void checkWordLength(int aWordLength) {
 
 DataType::DataType(Kind aKind, bool aIsSigned, int aWordLength, double aSlopeAdjustment, int aFixedExponent,
                    double aBias)
-    : fKind(aKind), fIsSigned(aIsSigned), fWordLength(aWordLength), fSlopeAdjustment(aSlopeAdjustment),
-      fFixedExponent(aFixedExponent), fBias(aBias) {}
+    : fKind(aKind), fIsSigned(aIsSigned), fWordLength(aWordLength), fFixedExponent(aFixedExponent),
+      fSlopeAdjustment(aSlopeAdjustment), fBias(aBias) {}
 
 DataType DataType::intT(bool aIsSigned, int aWordLength) {
   return fixptT(aIsSigned, aWordLength, 1.0, 0, 0.0);

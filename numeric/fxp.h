@@ -55,11 +55,12 @@ private:
 
   DataType(Kind aKind, bool aIsSigned, int aWordLength, double aSlopeAdjustment, int aFixedExponent, double aBias);
 
+  // Integers before doubles: no padding between them, and a value holding a type stays small.
   Kind fKind;
   bool fIsSigned;
   int fWordLength;
-  double fSlopeAdjustment;
   int fFixedExponent;
+  double fSlopeAdjustment;
   double fBias;
 };
 
