@@ -25,6 +25,10 @@ double qulTextToDouble(const char* aText);
 // target type. Literals live in a MemPool and are released only with it.
 class QulLiteral {
 public:
+  // Literals hold texts, types and lists of the pools only, so the pool frees them without running their
+  // destructors (a text holds tens of thousands). A subclass must keep to that.
+  using PoolReclaimsStorage = void;
+
   enum CLASS {
     QULBOOL = 0,
     QULINTEGER = 1,
