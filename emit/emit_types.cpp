@@ -488,6 +488,9 @@ const QulEmitter::GraphUses& QulEmitter::graphUses(Fcn* aFcn) {
   uses.version = version;
   uses.types.clear();
   uses.consts.clear();
+  // The types go to addTypeIfNecessary one offer per expression; the constants are collected once each, so
+  // each is noted once, where it first appears. The lists of every function are kept while the text is printed.
+  std::unordered_set<Const*> seenConsts;
   for (StmtIterator it(aFcn->cfg()); it.hasCurrent(); it.advance()) {
     forEachExprPostOrder(it.current(), [&](Expr* aExpr) {
       Type* type = aExpr->type();
@@ -500,9 +503,11 @@ const QulEmitter::GraphUses& QulEmitter::graphUses(Fcn* aFcn) {
       if (!constant)
         return;
       uses.types.push_back(constant->type());
-      noteGraphConst(uses.consts, constant);
+      noteGraphConst(uses.consts, seenConsts, constant);
     });
   }
+  uses.types.shrink_to_fit();
+  uses.consts.shrink_to_fit();
   return uses;
 }
 
