@@ -2,6 +2,7 @@
 #include "ir/node.h"
 
 #include <cstring>
+#include <new>
 #include <utility>
 #include <vector>
 
@@ -92,12 +93,11 @@ Edge* OutPort::connect(InPort aTarget) const {
   }
   node->disconnectOutEdge(index);
   aTarget.node->disconnectInEdge(aTarget.index);
-  Edge* edge = node->ctx()->pool()->make<Edge>();
+  Edge* edge = &node->outEdgeStorage()[index];
   edge->fSource = node;
   edge->fSourceIndex = index;
   edge->fTarget = aTarget.node;
   edge->fTargetIndex = aTarget.index;
-  node->outEdgeSlots()[index] = edge;
   aTarget.node->inEdgeSlots()[aTarget.index] = edge;
   node->markCfgDirty();
   return edge;
@@ -121,6 +121,10 @@ Node::Node(CG_NodeDef* aDef, Cfg* aCfg, Kind aKind, const Shape& aShape)
   fSlotOffset = static_cast<uint8_t>(aShape.slotOffset / sizeof(void*));
   if (aShape.numSlots() > 0) {
     std::memset(slots(), 0, sizeof(void*) * static_cast<size_t>(aShape.numSlots()));
+  }
+  Edge* outEdges = reinterpret_cast<Edge*>(slots() + aShape.numInputs + aShape.numAux + aShape.numInPorts);
+  for (int i = 0; i < aShape.numOutPorts; ++i) {
+    new (&outEdges[i]) Edge();
   }
   fEffects = aDef->defaultEffects();
 }
@@ -227,9 +231,9 @@ void Node::markCfgDirty() {
   }
 }
 
+// The edge is its source's out-port: emptying it disconnects the port.
 void Node::detachEdge(Edge* aEdge) {
-  if (aEdge->fSource != nullptr && aEdge->fSource->outEdgeSlots()[aEdge->fSourceIndex] == aEdge) {
-    aEdge->fSource->outEdgeSlots()[aEdge->fSourceIndex] = nullptr;
+  if (aEdge->fSource != nullptr) {
     aEdge->fSource->markCfgDirty();
   }
   if (aEdge->fTarget != nullptr && aEdge->fTarget->inEdgeSlots()[aEdge->fTargetIndex] == aEdge) {
@@ -244,7 +248,7 @@ void Node::detachEdge(Edge* aEdge) {
 
 void Node::setOutEdge(int aIndex, Edge* aEdge) {
   checkPortIndex(aIndex, numOutPorts(), "out-port");
-  if (outEdgeSlots()[aIndex] == aEdge) {
+  if (outEdge(aIndex) == aEdge) {
     return;
   }
   if (aEdge != nullptr && aEdge->fTarget == nullptr) {
@@ -255,24 +259,18 @@ void Node::setOutEdge(int aIndex, Edge* aEdge) {
     TheLogger::instance().throwInternalException("CG/Edge/graph", "'%s' out-port %d: the edge leads into another graph",
                                                  opName(), aIndex);
   }
-  disconnectOutEdge(aIndex);
   if (aEdge == nullptr) {
+    disconnectOutEdge(aIndex);
     return;
   }
-  if (aEdge->fSource != nullptr) {
-    aEdge->fSource->outEdgeSlots()[aEdge->fSourceIndex] = nullptr;
-    aEdge->fSource->markCfgDirty();
-  }
-  aEdge->fSource = this;
-  aEdge->fSourceIndex = aIndex;
-  outEdgeSlots()[aIndex] = aEdge;
-  markCfgDirty();
+  InPort target = aEdge->inPort();
+  detachEdge(aEdge);
+  OutPort(this, aIndex).connect(target);
 }
 
 void Node::disconnectOutEdge(int aIndex) {
-  checkPortIndex(aIndex, numOutPorts(), "out-port");
-  if (outEdgeSlots()[aIndex] != nullptr) {
-    detachEdge(outEdgeSlots()[aIndex]);
+  if (Edge* edge = outEdge(aIndex)) {
+    detachEdge(edge);
   }
 }
 

@@ -121,7 +121,9 @@ struct OutPort {
   bool operator!=(const OutPort& aOther) const { return !(*this == aOther); }
 };
 
-// A control-flow edge from one out-port to one in-port. A removed edge keeps no ends (both invalid).
+// A control-flow edge from one out-port to one in-port. It lives in its source's out-port, so the
+// port's edge is always the same object: connecting the port again brings it back to life with the
+// new target. A removed edge keeps no ends (both invalid).
 class Edge {
 public:
   OutPort outPort() const { return OutPort(fSource, fSourceIndex); }
@@ -185,7 +187,8 @@ public:
     int numOutPorts = 0;
     // Bytes from the node to its slots: the size of the maker's class, set by create().
     size_t slotOffset = 0;
-    int numSlots() const { return numInputs + numAux + numInPorts + numOutPorts; }
+    // In pointers: an out-port holds its edge, an in-port a pointer to the edge that enters it.
+    int numSlots() const { return numInputs + numAux + numInPorts + numOutPorts * kWordsPerEdge; }
   };
 
   // Makes a node of class T in aPool, its operand and edge slots in the same block right behind it.
@@ -264,15 +267,11 @@ public:
   }
   // For walks along the edges, which otherwise wait on memory at every step: the first starts
   // loading the out-port edges, the second (once they are in) the nodes they lead to.
-  void prefetchOutEdges() const {
-    for (int i = 0, count = numOutPorts(); i < count; ++i) {
-      __builtin_prefetch(outEdgeSlots()[i]);
-    }
-  }
+  void prefetchOutEdges() const { __builtin_prefetch(outEdgeStorage()); }
   void prefetchSuccessors() const {
     for (int i = 0, count = numOutPorts(); i < count; ++i) {
-      if (const Edge* edge = outEdgeSlots()[i]) {
-        __builtin_prefetch(edge->fTarget);
+      if (Node* target = outEdgeStorage()[i].fTarget) {
+        __builtin_prefetch(target);
       }
     }
   }
@@ -282,10 +281,12 @@ public:
   }
   Edge* outEdge(int aIndex) const {
     checkPortIndex(aIndex, numOutPorts(), "out-port");
-    return outEdgeSlots()[aIndex];
+    Edge* edge = &outEdgeStorage()[aIndex];
+    return edge->fTarget != nullptr ? edge : nullptr;
   }
-  // Moves aEdge's source end to out-port aIndex (the edge keeps its target); the edge that was on
-  // this port and the port aEdge left are disconnected. Null just disconnects the port.
+  // Moves aEdge's source end to out-port aIndex: the port's own edge now leads to aEdge's target, and
+  // aEdge, left behind on its old port, is removed. The edge that was on this port is disconnected.
+  // Null just disconnects the port.
   void setOutEdge(int aIndex, Edge* aEdge);
   // Removes the edge on out-port aIndex, clearing its target's in-port too.
   void disconnectOutEdge(int aIndex);
@@ -301,7 +302,7 @@ private:
   Expr** inputSlots() const { return reinterpret_cast<Expr**>(slots()); }
   CG_Obj** auxSlots() const { return reinterpret_cast<CG_Obj**>(slots() + fNumInputs); }
   Edge** inEdgeSlots() const { return reinterpret_cast<Edge**>(slots() + fNumInputs + fNumAux); }
-  Edge** outEdgeSlots() const { return reinterpret_cast<Edge**>(slots() + fNumInputs + fNumAux + numInPorts()); }
+  Edge* outEdgeStorage() const { return reinterpret_cast<Edge*>(slots() + fNumInputs + fNumAux + numInPorts()); }
   void checkInputIndex(int aIndex) const {
     if (static_cast<unsigned>(aIndex) >= static_cast<unsigned>(fNumInputs)) {
       failInputIndex(aIndex);
@@ -321,6 +322,9 @@ private:
   [[noreturn]] void failInputIndex(int aIndex) const;
   [[noreturn]] void failPortIndex(int aIndex, int aCount, const char* aWhat) const;
   static void detachEdge(Edge* aEdge);
+
+  static constexpr int kWordsPerEdge = sizeof(Edge) / sizeof(void*);
+  static_assert(sizeof(Edge) % sizeof(void*) == 0, "an out-port's edge fills whole slots");
 
   // Each kind of node has a fixed number of ports on at least one side; kVariablePorts marks the side
   // whose count the node keeps (a merge's in-ports, a split's out-ports).

@@ -428,11 +428,14 @@ TEST_F(FlowTest, EdgeRewiringKeepsBothEndsInAgreement) {
   EXPECT_FALSE(ab->isLive());
   EXPECT_EQ(a->outEdge(0), nullptr);
   EXPECT_EQ(b->pred(), c);
-  // Moving the source of an edge clears the port it left.
+  // Moving the source of an edge clears the port it left: the edge there is removed, and the new
+  // port's own edge (the one it had before) carries the target.
   a->setOutEdge(0, cb);
   EXPECT_EQ(c->outEdge(0), nullptr);
+  EXPECT_FALSE(cb->isLive());
   EXPECT_EQ(b->pred(), a);
-  EXPECT_EQ(cb->outPort(), a->outPort());
+  EXPECT_EQ(a->outEdge(0), ab);
+  EXPECT_EQ(ab->inPort(), b->inPort());
   a->disconnectOutEdge(0);
   EXPECT_EQ(b->inEdge(0), nullptr);
   EXPECT_FALSE(cb->isLive());
