@@ -105,10 +105,10 @@ Edge* OutPort::connect(InPort aTarget) const {
 
 // ---- Node ------------------------------------------------------------------------------------
 
-Node::Node(CG_NodeDef* aDef, Cfg* aCfg, Kind aKind, const Shape& aShape)
+Node::Node(CG_NodeDef* aDef, Kind aKind, const Shape& aShape)
     : CG_Obj(CG_NODE, aDef->ctx()), fNumAux(static_cast<uint8_t>(aShape.numAux)), fKind(aKind),
       fMarkedForDeletion(false), fDestroyed(false), fHasModes(false), fBreakpointOnOverflow(false),
-      fNumInputs(aShape.numInputs), fDef(aDef), fCfg(aCfg) {
+      fNumInputs(aShape.numInputs), fDef(aDef) {
   if (aShape.numAux < 0 || aShape.numAux > UINT8_MAX) {
     TheLogger::instance().throwInternalException("CG/Node/aux", "'%s' node: %d aux operands (at most %d)",
                                                  aDef->name(), aShape.numAux, UINT8_MAX);
@@ -146,7 +146,7 @@ int Node::openPortCount(Kind aKind, const Shape& aShape) {
 }
 
 NodeModes Node::modes() const {
-  return fCfg->modesOf(this);
+  return cfg()->modesOf(this);
 }
 
 // A node that never had a mode keeps none: setting 0 there changes nothing.
@@ -156,7 +156,7 @@ void Node::setMode(unsigned NodeModes::*aField, unsigned aMode) {
   }
   NodeModes modes = this->modes();
   modes.*aField = aMode;
-  fCfg->setModes(this, modes);
+  cfg()->setModes(this, modes);
   fHasModes = true;
 }
 
@@ -188,12 +188,12 @@ void Node::setInput(int aIndex, Expr* aExpr) {
   Expr* old = inputSlots()[aIndex];
   if (old == aExpr) {
     if (aExpr != nullptr) {
-      aExpr->fParent = this;
+      aExpr->fUp = reinterpret_cast<uintptr_t>(this);
     }
     return;
   }
-  if (aExpr != nullptr && aExpr->fParent != nullptr) {
-    Node* oldParent = aExpr->fParent;
+  if (aExpr != nullptr && aExpr->parent() != nullptr) {
+    Node* oldParent = aExpr->parent();
     for (int i = 0; i < oldParent->fNumInputs; ++i) {
       if (oldParent->inputSlots()[i] == aExpr) {
         oldParent->inputSlots()[i] = nullptr;
@@ -202,10 +202,10 @@ void Node::setInput(int aIndex, Expr* aExpr) {
   }
   inputSlots()[aIndex] = aExpr;
   if (aExpr != nullptr) {
-    aExpr->fParent = this;
+    aExpr->fUp = reinterpret_cast<uintptr_t>(this);
   }
-  if (old != nullptr && old->fParent == this) {
-    old->fParent = nullptr;
+  if (old != nullptr && old->parent() == this) {
+    old->fUp = Expr::detachedIn(cfg());
   }
 }
 
@@ -219,15 +219,15 @@ void Node::markForDeletion() {
     return;
   }
   fMarkedForDeletion = true;
-  if (fCfg != nullptr) {
-    fCfg->fMarked.push_back(this);
+  if (Cfg* graph = cfg()) {
+    graph->fMarked.push_back(this);
   }
   markCfgDirty();
 }
 
 void Node::markCfgDirty() {
-  if (fCfg != nullptr) {
-    fCfg->markDirty();
+  if (Cfg* graph = cfg()) {
+    graph->markDirty();
   }
 }
 
@@ -255,7 +255,7 @@ void Node::setOutEdge(int aIndex, Edge* aEdge) {
     TheLogger::instance().throwInternalException("CG/Edge/dead", "'%s' out-port %d: the edge has no target", opName(),
                                                  aIndex);
   }
-  if (aEdge != nullptr && aEdge->fTarget->fCfg != fCfg) {
+  if (aEdge != nullptr && aEdge->fTarget->cfg() != cfg()) {
     TheLogger::instance().throwInternalException("CG/Edge/graph", "'%s' out-port %d: the edge leads into another graph",
                                                  opName(), aIndex);
   }
@@ -291,6 +291,18 @@ void Node::disconnectAllEdges() {
 }
 
 // ---- Expressions -----------------------------------------------------------------------------
+
+Cfg* Expr::cfg() const {
+  const Expr* expr = this;
+  while ((expr->fUp & kDetached) == 0) {
+    const Node* parent = reinterpret_cast<const Node*>(expr->fUp);
+    if (parent->isStmt()) {
+      return static_cast<const Stmt*>(parent)->fCfg;
+    }
+    expr = static_cast<const Expr*>(parent);
+  }
+  return reinterpret_cast<Cfg*>(expr->fUp & ~kDetached);
+}
 
 bool Expr::isVectorExpr() const {
   return StaticMatrixType::isa(fType) || DynamicMatrixType::isa(fType);

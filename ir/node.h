@@ -196,7 +196,7 @@ public:
   template <class T> static T* create(MemPool* aPool, CG_NodeDef* aDef, Cfg* aCfg, Kind aKind, const Shape& aShape);
 
   // Use create(), which leaves room for the slots behind the object.
-  Node(CG_NodeDef* aDef, Cfg* aCfg, Kind aKind, const Shape& aShape);
+  Node(CG_NodeDef* aDef, Kind aKind, const Shape& aShape);
 
   static bool isa(const CG_Obj* aObj) { return aObj != nullptr && aObj->id() == CG_NODE; }
   CG_DECLARE_CASTS(Node)
@@ -214,7 +214,8 @@ public:
   CG_Ctx* ctx() const { return fDef->ctx(); }
   int opcode() const { return fDef->opcode(); }
   const char* opName() const { return fDef->name(); }
-  Cfg* cfg() const { return fCfg; }
+  // An expression reaches its graph through its operand tree: a walk up to its statement.
+  inline Cfg* cfg() const;
   Kind kind() const { return fKind; }
   bool isExpr() const { return fKind <= Kind::SYMBOLIC_SIZE_EXPR; }
   bool isStmt() const { return !isExpr(); }
@@ -363,16 +364,17 @@ protected:
 private:
   int fNumInputs;
   CG_NodeDef* fDef;
-  Cfg* fCfg;
 };
 
-// Expressions are most of a graph: what only statements need (a list position, a port count) is kept by Stmt.
-static_assert(sizeof(void*) != 8 || sizeof(Node) == 32, "a node's fields pack into four words");
+// Expressions are most of a graph: what only statements need (a graph, a list position, a port count) is kept by
+// Stmt, and an expression keeps its graph only while it has no parent.
+static_assert(sizeof(void*) != 8 || sizeof(Node) == 24, "a node's fields pack into three words");
 
 template <class T>
 T* Node::create(MemPool* aPool, CG_NodeDef* aDef, Cfg* aCfg, Kind aKind, const Shape& aShape) {
   static_assert(sizeof(T) % sizeof(void*) == 0 && sizeof(T) / sizeof(void*) <= UINT8_MAX, "slots follow the node");
   static_assert(!std::is_polymorphic_v<T>, "a virtual table would put the node base behind it, away from the slots");
+  static_assert(std::is_base_of_v<Expr, T> || std::is_base_of_v<Stmt, T>, "a node is an expression or a statement");
   // A statement's own fields sit where an expression keeps its parent and type.
   if (std::is_base_of_v<Stmt, T> != (aKind > Kind::SYMBOLIC_SIZE_EXPR)) {
     failNodeClass(aDef);
@@ -388,7 +390,8 @@ T* Node::create(MemPool* aPool, CG_NodeDef* aDef, Cfg* aCfg, Kind aKind, const S
 
 class Expr : public Node {
 public:
-  Expr(CG_NodeDef* aDef, Cfg* aCfg, Kind aKind, const Shape& aShape) : Node(aDef, aCfg, aKind, aShape) {}
+  Expr(CG_NodeDef* aDef, Cfg* aCfg, Kind aKind, const Shape& aShape)
+      : Node(aDef, aKind, aShape), fUp(detachedIn(aCfg)) {}
 
   static bool isa(const CG_Obj* aObj) { return Node::isa(aObj) && static_cast<const Node*>(aObj)->isExpr(); }
   CG_DECLARE_CASTS(Expr)
@@ -400,13 +403,18 @@ public:
   // The value is a matrix (static or dynamic).
   bool isVectorExpr() const;
   // The node this expression is an operand of; null for a detached tree.
-  Node* parent() const { return fParent; }
+  Node* parent() const { return (fUp & kDetached) != 0 ? nullptr : reinterpret_cast<Node*>(fUp); }
+  Cfg* cfg() const;
 
 private:
   // Node::setInput keeps the parent.
   friend class Node;
 
-  Node* fParent = nullptr;
+  static constexpr uintptr_t kDetached = 1;
+  static uintptr_t detachedIn(Cfg* aCfg) { return reinterpret_cast<uintptr_t>(aCfg) | kDetached; }
+
+  // The parent node, or, for the root of a detached tree, its graph with kDetached set.
+  uintptr_t fUp;
   Type* fType = nullptr;
 };
 
@@ -570,7 +578,7 @@ public:
 class Stmt : public Node {
 public:
   Stmt(CG_NodeDef* aDef, Cfg* aCfg, Kind aKind, const Shape& aShape)
-      : Node(aDef, aCfg, aKind, aShape), fOpenPorts(openPortCount(aKind, aShape)) {}
+      : Node(aDef, aKind, aShape), fCfg(aCfg), fOpenPorts(openPortCount(aKind, aShape)) {}
 
   static bool isa(const CG_Obj* aObj) { return Node::isa(aObj) && static_cast<const Node*>(aObj)->isStmt(); }
   CG_DECLARE_CASTS(Stmt)
@@ -584,14 +592,21 @@ public:
   Stmt* succ(int aOutPort) const;
   InPort succInPort(int aOutPort) const;
   int number() const { return fNumber; }
+  Cfg* cfg() const { return fCfg; }
 
 private:
   friend class Node;
   friend class Cfg;
+  friend class Expr;
 
+  Cfg* fCfg;
   int fNumber = -1;
   int fOpenPorts;
 };
+
+Cfg* Node::cfg() const {
+  return isStmt() ? static_cast<const Stmt*>(this)->fCfg : static_cast<const Expr*>(this)->cfg();
+}
 
 int Node::number() const {
   return isStmt() ? static_cast<const Stmt*>(this)->fNumber : -1;
