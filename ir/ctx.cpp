@@ -5,6 +5,7 @@
 #include <cstring>
 #include <functional>
 
+#include "ir/logger.h"
 #include "ir/node.h"
 #include "ir/op.h"
 #include "ir/scope.h"
@@ -77,7 +78,11 @@ char* CG_Ctx::cgString(std::string_view aText) {
   if (fStringSlots.empty()) {
     growStrings();
   }
-  size_t hash = textHash(aText);
+  if (aText.size() > UINT32_MAX) {
+    CG::TheLogger::instance().throwInternalException("CG/Ctx/string", "a text of %zu bytes is too long to intern",
+                                                     aText.size());
+  }
+  auto hash = static_cast<uint32_t>(textHash(aText));
   size_t mask = fStringSlots.size() - 1;
   for (size_t slot = hash & mask;; slot = (slot + 1) & mask) {
     const StringSlot& entry = fStringSlots[slot];
@@ -93,14 +98,14 @@ char* CG_Ctx::cgString(std::string_view aText) {
 }
 
 // Copies the text into the pool and files it in the free slot the lookup ended on.
-char* CG_Ctx::internNew(std::string_view aText, size_t aHash, size_t aSlot) {
+char* CG_Ctx::internNew(std::string_view aText, uint32_t aHash, size_t aSlot) {
   auto* copy = static_cast<char*>(fPool->alloc(aText.size() + 1, 1));
   if (!aText.empty()) {
     std::memcpy(copy, aText.data(), aText.size());
   }
   copy[aText.size()] = '\0';
-  fStringSlots[aSlot] = StringSlot{aHash, aText.size(), copy};
-  if (++fNumStrings * 2 > fStringSlots.size()) {
+  fStringSlots[aSlot] = StringSlot{aHash, static_cast<uint32_t>(aText.size()), copy};
+  if (!stringsFit(++fNumStrings, fStringSlots.size())) {
     growStrings();
   }
   return copy;
@@ -115,7 +120,7 @@ void CG_Ctx::growStrings() {
 
 void CG_Ctx::reserveStrings(size_t aCount) {
   size_t numSlots = fStringSlots.empty() ? kFirstStringSlots : fStringSlots.size();
-  while (numSlots < (fNumStrings + aCount) * 2) {
+  while (!stringsFit(fNumStrings + aCount, numSlots)) {
     numSlots *= 2;
   }
   if (numSlots > fStringSlots.size()) {

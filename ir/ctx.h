@@ -79,13 +79,16 @@ private:
 
   std::unique_ptr<MemPool> fPool;
   // Open-addressing table of the interned texts: each slot holds the text's hash, length and copy (null
-  // when free). Kept at most half full so probes stay short.
+  // when free), in two words. Kept at most three quarters full: a module interns about one text per 128
+  // bytes, and a table twice that size would hold a byte per byte of text.
   struct StringSlot {
-    size_t hash;
-    size_t length;
+    uint32_t hash;
+    uint32_t length;
     const char* text;
   };
-  char* internNew(std::string_view aText, size_t aHash, size_t aSlot);
+  char* internNew(std::string_view aText, uint32_t aHash, size_t aSlot);
+  // Whether aCount texts fit in aNumSlots slots.
+  static bool stringsFit(size_t aCount, size_t aNumSlots) { return aCount * 4 <= aNumSlots * 3; }
   void growStrings();
   void rehashStrings(size_t aNumSlots);
 

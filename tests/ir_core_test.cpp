@@ -129,6 +129,8 @@ TEST(StringTest, EqualTextsShareOnePointer) {
   EXPECT_LT(cg_string_cmp(nullptr, "a"), 0);
   CG_Ctx other;
   EXPECT_NE(alpha, other.cgString("alpha"));
+  // The table keeps 32-bit lengths: a longer text is refused before a byte of it is read.
+  EXPECT_THROW(ctx.cgString(std::string_view("x", size_t{1} << 32)), InternalException);
 }
 
 // Texts interned before the table is grown, by doubling or by a reservation, keep their pointers.
