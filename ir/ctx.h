@@ -79,8 +79,8 @@ private:
 
   std::unique_ptr<MemPool> fPool;
   // Open-addressing table of the interned texts: each slot holds the text's hash, length and copy (null
-  // when free), in two words. Kept at most three quarters full: a module interns about one text per 128
-  // bytes, and a table twice that size would hold a byte per byte of text.
+  // when free), in two words. Kept at most three quarters full: probes stay short, and a large module's
+  // table stays about a fifth of a byte per byte of text (one name per 128 bytes).
   struct StringSlot {
     uint32_t hash;
     uint32_t length;
