@@ -217,7 +217,8 @@ public:
   // An expression reaches its graph through its operand tree: a walk up to its statement.
   inline Cfg* cfg() const;
   Kind kind() const { return fKind; }
-  bool isExpr() const { return fKind <= Kind::SYMBOLIC_SIZE_EXPR; }
+  static bool isExprKind(Kind aKind) { return aKind <= Kind::SYMBOLIC_SIZE_EXPR; }
+  bool isExpr() const { return isExprKind(fKind); }
   bool isStmt() const { return !isExpr(); }
   // A statement's position in its graph's statement list (-1 for an expression); makeCompact renumbers.
   inline int number() const;
@@ -376,7 +377,7 @@ T* Node::create(MemPool* aPool, CG_NodeDef* aDef, Cfg* aCfg, Kind aKind, const S
   static_assert(!std::is_polymorphic_v<T>, "a virtual table would put the node base behind it, away from the slots");
   static_assert(std::is_base_of_v<Expr, T> || std::is_base_of_v<Stmt, T>, "a node is an expression or a statement");
   // A statement's own fields sit where an expression keeps its parent and type.
-  if (std::is_base_of_v<Stmt, T> != (aKind > Kind::SYMBOLIC_SIZE_EXPR)) {
+  if (std::is_base_of_v<Stmt, T> == isExprKind(aKind)) {
     failNodeClass(aDef);
   }
   Shape shape = aShape;
