@@ -65,8 +65,8 @@ static bool isCollectedConst(Const* aConst) {
   return !cg_const_is_function(aConst) && hasName(aConst);
 }
 
-void QulEmitter::noteGraphConst(std::vector<Const*>& aNoted, std::unordered_set<Const*>& aSeen, Const* aConst) {
-  if (isCollectedConst(aConst) && aSeen.insert(aConst).second)
+void QulEmitter::noteGraphConst(std::vector<Const*>& aNoted, IdSet<Const*>& aSeen, Const* aConst) {
+  if (isCollectedConst(aConst) && aSeen.add(aConst))
     aNoted.push_back(aConst);
 }
 

@@ -490,7 +490,7 @@ const QulEmitter::GraphUses& QulEmitter::graphUses(Fcn* aFcn) {
   uses.consts.clear();
   // The types go to addTypeIfNecessary one offer per expression; the constants are collected once each, so
   // each is noted once, where it first appears. The lists of every function are kept while the text is printed.
-  std::unordered_set<Const*> seenConsts;
+  IdSet<Const*> seenConsts;
   for (StmtIterator it(aFcn->cfg()); it.hasCurrent(); it.advance()) {
     forEachExprPostOrder(it.current(), [&](Expr* aExpr) {
       Type* type = aExpr->type();

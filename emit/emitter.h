@@ -16,7 +16,6 @@
 #include <memory>
 #include <string>
 #include <unordered_map>
-#include <unordered_set>
 #include <vector>
 
 class CG_Ctx;
@@ -284,7 +283,7 @@ private:
   void emitDynamicBounds(CheckExpr* aCheck);
   void collectTypesFromGraph(Fcn* aFcn, Scope* aScope, IdSet<Type*>* aSet, IdLinkedList<Type*>* aList);
   void collectConstsFromGraph(Fcn* aFcn, IdSet<Const*>* aSeen, IdLinkedList<Const*>* aList);
-  static void noteGraphConst(std::vector<Const*>& aNoted, std::unordered_set<Const*>& aSeen, Const* aConst);
+  static void noteGraphConst(std::vector<Const*>& aNoted, IdSet<Const*>& aSeen, Const* aConst);
   bool isReservedScope(Scope* aScope);
   bool isSkippedFcnScope(Scope* aParent, Scope* aChild);
   char* aggregateFieldsExpr(const char* aKeyword, AggregateType* aAggregate);

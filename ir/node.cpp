@@ -122,7 +122,8 @@ Node::Node(CG_NodeDef* aDef, Kind aKind, const Shape& aShape)
   if (aShape.numSlots() > 0) {
     std::memset(slots(), 0, sizeof(void*) * static_cast<size_t>(aShape.numSlots()));
   }
-  Edge* outEdges = reinterpret_cast<Edge*>(slots() + aShape.numInputs + aShape.numAux + aShape.numInPorts);
+  // A statement keeps its open port count in its own fields, which are not set yet: the shape gives the in-ports.
+  Edge* outEdges = outEdgesAfter(aShape.numInPorts);
   for (int i = 0; i < aShape.numOutPorts; ++i) {
     new (&outEdges[i]) Edge();
   }

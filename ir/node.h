@@ -304,7 +304,9 @@ private:
   Expr** inputSlots() const { return reinterpret_cast<Expr**>(slots()); }
   CG_Obj** auxSlots() const { return reinterpret_cast<CG_Obj**>(slots() + fNumInputs); }
   Edge** inEdgeSlots() const { return reinterpret_cast<Edge**>(slots() + fNumInputs + fNumAux); }
-  Edge* outEdgeStorage() const { return reinterpret_cast<Edge*>(slots() + fNumInputs + fNumAux + numInPorts()); }
+  Edge* outEdgeStorage() const { return outEdgesAfter(numInPorts()); }
+  // The out-port edges follow the operands and the aInPorts in-port slots.
+  Edge* outEdgesAfter(int aInPorts) const { return reinterpret_cast<Edge*>(slots() + fNumInputs + fNumAux + aInPorts); }
   void checkInputIndex(int aIndex) const {
     if (static_cast<unsigned>(aIndex) >= static_cast<unsigned>(fNumInputs)) {
       failInputIndex(aIndex);
