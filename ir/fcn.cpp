@@ -36,16 +36,11 @@ Type* Fcn::type() const {
 }
 
 // The type is remembered while the signature still matches it: asking is cheap and needs no allocation.
+// Parameters are only ever added, so the counts tell whether the list changed; a parameter whose type changes
+// forgets the type. Comparing the types themselves would visit every parameter at every call expression.
 bool Fcn::cachedTypeMatches() const {
-  if (!fCachedType || fCachedType->numInputs() != numInputs() || fCachedType->numOutputs() != numOutputs())
-    return false;
-  for (int i = 0; i < numInputs(); ++i)
-    if (fCachedType->input(i) != fInputs[i]->type())
-      return false;
-  for (int i = 0; i < numOutputs(); ++i)
-    if (fCachedType->output(i) != fOutputs[i]->type())
-      return false;
-  return true;
+  return fCachedType != nullptr && fCachedType->numInputs() == numInputs() &&
+         fCachedType->numOutputs() == numOutputs();
 }
 
 FcnType* Fcn::fcnType() const {

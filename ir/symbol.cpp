@@ -7,6 +7,13 @@
 
 namespace CG {
 
+void Var::setType(Type* aType) {
+  fType = aType;
+  if (fParameterOf != nullptr) {
+    fParameterOf->forgetType();
+  }
+}
+
 Const::Const(CG_Ctx* aCtx, Type* aType, Ref<Value> aValue, char* aName)
     : Symbol(CG_CONST, aCtx, aName), fType(aType), fValue(std::move(aValue)) {}
 

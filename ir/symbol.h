@@ -83,7 +83,7 @@ public:
   CG_DECLARE_CASTS(Var)
 
   Type* type() const { return fType; }
-  void setType(Type* aType) { fType = aType; }
+  void setType(Type* aType);
   Const* initialValue() const { return fInitialValue; }
   void setInitialValue(Const* aValue) { fInitialValue = aValue; }
 
@@ -284,8 +284,12 @@ private:
   void setBit(uint32_t aBit, bool aOn) { fFcnFlags = aOn ? (fFcnFlags | aBit) : (fFcnFlags & ~aBit); }
   Var* makeIoVar(Type* aType, const char* aName);
   bool cachedTypeMatches() const;
+  // A parameter's type changed.
+  friend class Var;
+  void forgetType() const { fCachedType = nullptr; }
 
   Scope* fDefiningScope;
+  // The type derived from the parameters; a parameter that changes its type forgets it (Var::setType).
   mutable FcnType* fCachedType = nullptr;
   Scope* fIoScope;
   Scope* fLocalScope;

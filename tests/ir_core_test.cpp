@@ -758,6 +758,12 @@ TEST(ScopeTest, FunctionScopesJoinTheTreeOnlyWithAGraph) {
   ASSERT_NE(type, nullptr);
   EXPECT_EQ(type, types.fcnType({types.doubleType()}, {types.boolType()}));
   EXPECT_TRUE(cg_const_is_function(fcn));
+  // The type is remembered, and follows a parameter that changes its type or a parameter added.
+  in->setType(types.signedInt32Type());
+  EXPECT_EQ(fcn->type(), types.fcnType({types.signedInt32Type()}, {types.boolType()}));
+  fcn->addInput(types.boolType(), "v");
+  EXPECT_EQ(fcn->type(), types.fcnType({types.signedInt32Type(), types.boolType()}, {types.boolType()}));
+  in->setType(types.doubleType());
 
   ASSERT_NE(fcn->createCfg(), nullptr);
   EXPECT_EQ(fcn->createCfg(), fcn->cfg());
