@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "ir/cfg.h"
 #include "ir/ctx.h"
 #include "ir/logger.h"
 #include "ir/region.h"
@@ -224,6 +225,18 @@ void QulParserCtx::abandonParse()
         }
     }
     fForwardRefs.clear();
+    forgetTypedBodies();
+}
+
+void QulParserCtx::noteTypedBody(Fcn* aFcn)
+{
+    fTypedBodies[aFcn] = aFcn->cfg()->version();
+}
+
+bool QulParserCtx::isTypedBody(Fcn* aFcn) const
+{
+    auto found = fTypedBodies.find(aFcn);
+    return found != fTypedBodies.end() && aFcn->cfg() != nullptr && aFcn->cfg()->version() == found->second;
 }
 
 void QulParserCtx::setCurrentFcn(Fcn* aFcn)

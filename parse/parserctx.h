@@ -109,6 +109,14 @@ public:
     // The node factory, or a user error when no function is being defined.
     QulNodeFactory* requireNodeFactory();
 
+    // ---- Bodies typed when they closed
+    // A body whose expressions were all typed and had all their operands when it closed is noted with its graph's
+    // version: the type walk at the end of the parse passes over it while its graph is unchanged, instead of
+    // reading again a large module's functions, which are far out of the cache by then.
+    void noteTypedBody(Fcn* aFcn);
+    bool isTypedBody(Fcn* aFcn) const;
+    void forgetTypedBodies() { fTypedBodies.clear(); }
+
     // ---- Forward references: calls of functions not yet defined, by name
     // The calls waiting for each name, in the order the names were first called. A name whose calls are taken
     // keeps its place with no calls, so that adding and taking cost the same however many names wait.
@@ -198,6 +206,7 @@ private:
     std::unique_ptr<QulParserLiteralFactory> fLiterals;
     void* fScanner = nullptr;
     ForwardRefs fForwardRefs;
+    std::unordered_map<const Fcn*, uint64_t> fTypedBodies;
     // Calls left waiting by parses that failed: a later definition still binds them, but a later parse is
     // not failed for them.
     ForwardRefs fEarlierForwardRefs;

@@ -370,13 +370,14 @@ void inferTypes(QulParserCtx* aCtx)
 {
     std::vector<InferFrame> stack;
     for (Symbol* symbol = aCtx->targetScope()->firstSymbol(); symbol != nullptr; symbol = symbol->next()) {
-        if (!Fcn::isa(symbol) || !needsTypeWalk(Fcn::cast(symbol)->cfg())) {
+        if (!Fcn::isa(symbol) || aCtx->isTypedBody(Fcn::cast(symbol)) || !needsTypeWalk(Fcn::cast(symbol)->cfg())) {
             continue;
         }
         for (StmtIterator it(Fcn::cast(symbol)); it.hasCurrent(); it.advance()) {
             inferTreeTypes(aCtx, it.current(), stack);
         }
     }
+    aCtx->forgetTypedBodies();
 }
 
 } // namespace
@@ -539,6 +540,11 @@ void callableClose(QulParserCtx* aCtx, Region* aBody)
 {
     if (aBody != nullptr && aCtx->regionFactory() != nullptr) {
         aCtx->regionFactory()->setBody(aBody);
+    }
+    // The body's statements are still in the cache: whether the type walk has work in it is cheap to read now.
+    Fcn* fcn = aCtx->currentFcn();
+    if (fcn != nullptr && fcn->cfg() != nullptr && !needsTypeWalk(fcn->cfg())) {
+        aCtx->noteTypedBody(fcn);
     }
     aCtx->setCurrentFcn(nullptr);
 }

@@ -9,6 +9,7 @@
 #include "ir/scope.h"
 #include "ir/symbol.h"
 #include "ir/typefactory.h"
+#include "parse/parserctx.h"
 #include "tests/parser_support.h"
 
 namespace {
@@ -508,4 +509,17 @@ TEST(Semantics, DeleteDivideByZeroAndOverflowStatementsBuild) {
   CG::Expr* pointer = CG::DeleteStmt::cast(fcn->cfg()->start()->succ())->pointer();
   ASSERT_TRUE(CG::VarExpr::isa(pointer));
   EXPECT_STREQ("p", CG::VarExpr::cast(pointer)->var()->name());
+}
+
+// A body found typed as it closed is passed over by the type walk at the end only while its graph is unchanged.
+TEST(Semantics, ABodyTypedWhenItClosedCountsOnlyWhileItsGraphIsUnchanged) {
+  CG_Ctx ctx;
+  CG::QulParser parser(&ctx, ctx.pool(), ctx.globalScope(), ctx.globalScope());
+  CG::Fcn* fcn = CG::Fcn::create(ctx.globalScope(), "f");
+  fcn->createCfg();
+  EXPECT_FALSE(parser.ctx()->isTypedBody(fcn));
+  parser.ctx()->noteTypedBody(fcn);
+  EXPECT_TRUE(parser.ctx()->isTypedBody(fcn));
+  fcn->cfg()->markDirty();
+  EXPECT_FALSE(parser.ctx()->isTypedBody(fcn));
 }
