@@ -66,6 +66,10 @@ public:
   void setTagList(const CG_Obj* aObj, CG::TagLink* aList);
 
   CG::TypeCache& typeCache() { return *fTypeCache; }
+  // Counts the changes of variables' types in this context: what was derived from them (a function's type from
+  // its parameters') still holds while the count is the one it was derived at.
+  uint64_t varTypeVersion() const { return fVarTypeVersion; }
+  void noteVarTypeChanged() { ++fVarTypeVersion; }
   CG::SymbolicSizeCache& symbolicSizeCache() { return *fSizeCache; }
 
   // Objects named by TestIdTag, and the registered generic tag categories.
@@ -108,6 +112,7 @@ private:
   std::vector<CG::TagHandler*> fHandlers;
   CG::IdMap<const CG_Obj*, CG::TagLink*> fTagLists;
   std::unique_ptr<CG::TypeCache> fTypeCache;
+  uint64_t fVarTypeVersion = 0;
   std::unique_ptr<CG::SymbolicSizeCache> fSizeCache;
   std::unordered_map<std::string, CG_Obj*> fTestIds;
   std::set<std::string> fGenericCategories;

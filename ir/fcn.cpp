@@ -36,11 +36,12 @@ Type* Fcn::type() const {
 }
 
 // The type is remembered while the signature still matches it: asking is cheap and needs no allocation.
-// Parameters are only ever added, so the counts tell whether the list changed; a parameter whose type changes
-// forgets the type. Comparing the types themselves would visit every parameter at every call expression.
+// Parameters are only ever added, so the counts tell whether the list changed, and the context's count of
+// variable type changes whether a parameter's type may have. Comparing the types themselves would visit every
+// parameter at every call expression.
 bool Fcn::cachedTypeMatches() const {
-  return fCachedType != nullptr && fCachedType->numInputs() == numInputs() &&
-         fCachedType->numOutputs() == numOutputs();
+  return fCachedType != nullptr && fCachedTypeVersion == ctx()->varTypeVersion() &&
+         fCachedType->numInputs() == numInputs() && fCachedType->numOutputs() == numOutputs();
 }
 
 FcnType* Fcn::fcnType() const {
@@ -55,6 +56,7 @@ FcnType* Fcn::fcnType() const {
     outputs.push_back(output->type());
   }
   fCachedType = TypeFactory(ctx()).fcnType(inputs, outputs, isMethod());
+  fCachedTypeVersion = ctx()->varTypeVersion();
   return fCachedType;
 }
 

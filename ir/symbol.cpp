@@ -9,9 +9,7 @@ namespace CG {
 
 void Var::setType(Type* aType) {
   fType = aType;
-  if (fParameterOf != nullptr) {
-    fParameterOf->forgetType();
-  }
+  ctx()->noteVarTypeChanged();
 }
 
 Const::Const(CG_Ctx* aCtx, Type* aType, Ref<Value> aValue, char* aName)

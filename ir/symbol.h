@@ -284,13 +284,11 @@ private:
   void setBit(uint32_t aBit, bool aOn) { fFcnFlags = aOn ? (fFcnFlags | aBit) : (fFcnFlags & ~aBit); }
   Var* makeIoVar(Type* aType, const char* aName);
   bool cachedTypeMatches() const;
-  // A parameter's type changed.
-  friend class Var;
-  void forgetType() const { fCachedType = nullptr; }
 
   Scope* fDefiningScope;
-  // The type derived from the parameters; a parameter that changes its type forgets it (Var::setType).
+  // The type derived from the parameters, and the context's count of variable type changes then.
   mutable FcnType* fCachedType = nullptr;
+  mutable uint64_t fCachedTypeVersion = 0;
   Scope* fIoScope;
   Scope* fLocalScope;
   Cfg* fCfg = nullptr;
