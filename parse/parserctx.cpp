@@ -230,13 +230,13 @@ void QulParserCtx::abandonParse()
 
 void QulParserCtx::noteTypedBody(Fcn* aFcn)
 {
-    fTypedBodies[aFcn] = aFcn->cfg()->version();
+    fTypedBodies.put(aFcn, aFcn->cfg()->version());
 }
 
-bool QulParserCtx::isTypedBody(Fcn* aFcn) const
+bool QulParserCtx::isTypedBody(Fcn* aFcn)
 {
-    auto found = fTypedBodies.find(aFcn);
-    return found != fTypedBodies.end() && aFcn->cfg() != nullptr && aFcn->cfg()->version() == found->second;
+    const uint64_t* version = fTypedBodies.lookup(aFcn);
+    return version != nullptr && aFcn->cfg() != nullptr && aFcn->cfg()->version() == *version;
 }
 
 void QulParserCtx::setCurrentFcn(Fcn* aFcn)

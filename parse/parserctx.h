@@ -7,6 +7,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "ir/containers.h"
 #include "ir/mempool.h"
 #include "tag/tagsourcelocationquill.h"
 
@@ -114,7 +115,7 @@ public:
     // version: the type walk at the end of the parse passes over it while its graph is unchanged, instead of
     // reading again a large module's functions, which are far out of the cache by then.
     void noteTypedBody(Fcn* aFcn);
-    bool isTypedBody(Fcn* aFcn) const;
+    bool isTypedBody(Fcn* aFcn);
     void forgetTypedBodies() { fTypedBodies.clear(); }
 
     // ---- Forward references: calls of functions not yet defined, by name
@@ -206,7 +207,7 @@ private:
     std::unique_ptr<QulParserLiteralFactory> fLiterals;
     void* fScanner = nullptr;
     ForwardRefs fForwardRefs;
-    std::unordered_map<const Fcn*, uint64_t> fTypedBodies;
+    IdMap<const Fcn*, uint64_t> fTypedBodies;
     // Calls left waiting by parses that failed: a later definition still binds them, but a later parse is
     // not failed for them.
     ForwardRefs fEarlierForwardRefs;
