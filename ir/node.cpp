@@ -2,6 +2,7 @@
 #include "ir/node.h"
 
 #include <cstring>
+#include <mutex>
 #include <new>
 #include <utility>
 #include <vector>
@@ -14,7 +15,62 @@
 
 // ---- CG_NodeDef ------------------------------------------------------------------------------
 
-CG_NodeDef::CG_NodeDef(CG_Ctx* aCtx, const Shape& aShape) : CG_CtxObj(CG_NODEDEF, aCtx), fShape(aShape) {}
+namespace {
+
+// The indexes given out. Taking and giving back lock; look-ups need no lock.
+struct DefIndexes {
+  std::mutex mutex;
+  // Given back, taken again before fresh ones.
+  std::vector<uint32_t> free;
+  uint32_t nextFresh = 0;
+};
+
+// Made on first use and never destroyed: contexts may be made and destroyed around static initialisation and exit.
+DefIndexes& defIndexes() {
+  static DefIndexes* indexes = new DefIndexes();
+  return *indexes;
+}
+
+} // namespace
+
+CG_NodeDef::CG_NodeDef(CG_Ctx* aCtx, const Shape& aShape)
+    : CG_CtxObj(CG_NODEDEF, aCtx), fShape(aShape), fIndex(takeIndex(this)) {}
+
+CG_NodeDef::~CG_NodeDef() {
+  releaseIndex(fIndex);
+}
+
+uint32_t CG_NodeDef::takeIndex(CG_NodeDef* aDef) {
+  DefIndexes& indexes = defIndexes();
+  std::lock_guard<std::mutex> lock(indexes.mutex);
+  uint32_t index;
+  if (!indexes.free.empty()) {
+    index = indexes.free.back();
+    indexes.free.pop_back();
+  } else if (indexes.nextFresh < (1u << kIndexBits)) {
+    index = indexes.nextFresh++;
+  } else {
+    CG::TheLogger::instance().throwInternalException("CG/NodeDef/index",
+                                                     "node definition '%s': more than %u definitions are alive",
+                                                     aDef->name(), (1u << kIndexBits));
+  }
+  std::atomic<CG_NodeDef**>& block = sIndexBlocks[index >> kIndexBlockBits];
+  CG_NodeDef** entries = block.load(std::memory_order_relaxed);
+  if (entries == nullptr) {
+    // Never freed: a look-up in another thread may be reading the block.
+    entries = new CG_NodeDef*[kIndexBlockSize]();
+    block.store(entries, std::memory_order_release);
+  }
+  entries[index & (kIndexBlockSize - 1)] = aDef;
+  return index;
+}
+
+void CG_NodeDef::releaseIndex(uint32_t aIndex) {
+  DefIndexes& indexes = defIndexes();
+  std::lock_guard<std::mutex> lock(indexes.mutex);
+  sIndexBlocks[aIndex >> kIndexBlockBits].load(std::memory_order_relaxed)[aIndex & (kIndexBlockSize - 1)] = nullptr;
+  indexes.free.push_back(aIndex);
+}
 
 CG_NodeDef* CG_NodeDef::getDefByEnum(CG_Ctx* aCtx, int aOp) {
   if (aCtx == nullptr) {
@@ -106,19 +162,16 @@ Edge* OutPort::connect(InPort aTarget) const {
 // ---- Node ------------------------------------------------------------------------------------
 
 Node::Node(CG_NodeDef* aDef, Kind aKind, const Shape& aShape)
-    : CG_Obj(CG_NODE, aDef->ctx()), fNumAux(static_cast<uint8_t>(aShape.numAux)), fKind(aKind),
+    : CG_Obj(CG_NODE, aDef->ctx()), fNumAux(static_cast<unsigned>(aShape.numAux)), fSlotOffset(0),
       fMarkedForDeletion(false), fDestroyed(false), fHasModes(false), fBreakpointOnOverflow(false),
-      fNumInputs(aShape.numInputs), fDef(aDef) {
-  if (aShape.numAux < 0 || aShape.numAux > UINT8_MAX) {
-    TheLogger::instance().throwInternalException("CG/Node/aux", "'%s' node: %d aux operands (at most %d)",
-                                                 aDef->name(), aShape.numAux, UINT8_MAX);
-  }
+      fNumInputs(static_cast<unsigned>(aShape.numInputs)), fDefIndex(aDef->index()) {
+  fSubclassByte = static_cast<uint8_t>(aKind);
   checkPortCounts(aShape);
   if (aShape.slotOffset < sizeof(Node)) {
     TheLogger::instance().throwInternalException("CG/Node/create", "'%s' node not made by Node::create", aDef->name());
   }
   // The node is the first base of the maker's class, so the slots are aShape.slotOffset bytes on.
-  fSlotOffset = static_cast<uint8_t>(aShape.slotOffset / sizeof(void*));
+  fSlotOffset = aShape.slotOffset / sizeof(void*);
   if (aShape.numSlots() > 0) {
     std::memset(slots(), 0, sizeof(void*) * static_cast<size_t>(aShape.numSlots()));
   }
@@ -131,13 +184,22 @@ Node::Node(CG_NodeDef* aDef, Kind aKind, const Shape& aShape)
 }
 
 // The fixed side of the kind's ports must have the kind's count, and the open side a count of zero or more.
+void Node::failOperandCounts(CG_NodeDef* aDef, const Shape& aShape) {
+  if (aShape.numAux < 0 || aShape.numAux > UINT8_MAX) {
+    TheLogger::instance().throwInternalException("CG/Node/aux", "'%s' node: %d aux operands (at most %d)", aDef->name(),
+                                                 aShape.numAux, UINT8_MAX);
+  }
+  TheLogger::instance().throwInternalException("CG/Node/inputs", "'%s' node: %d operands (at most %d)", aDef->name(),
+                                               aShape.numInputs, kMaxInputs);
+}
+
 void Node::checkPortCounts(const Shape& aShape) const {
-  PortPattern pattern = kPortPatterns[static_cast<int>(fKind)];
+  PortPattern pattern = kPortPatterns[static_cast<int>(kind())];
   bool inPortsFit = pattern.in == kVariablePorts ? aShape.numInPorts >= 0 : aShape.numInPorts == pattern.in;
   bool outPortsFit = pattern.out == kVariablePorts ? aShape.numOutPorts >= 0 : aShape.numOutPorts == pattern.out;
   if (!inPortsFit || !outPortsFit) {
-    TheLogger::instance().throwInternalException("CG/Node/ports", "'%s' node: %d in-ports and %d out-ports",
-                                                 fDef->name(), aShape.numInPorts, aShape.numOutPorts);
+    TheLogger::instance().throwInternalException("CG/Node/ports", "'%s' node: %d in-ports and %d out-ports", opName(),
+                                                 aShape.numInPorts, aShape.numOutPorts);
   }
 }
 
@@ -176,7 +238,7 @@ void Node::failNodeClass(CG_NodeDef* aDef) {
 
 void Node::failInputIndex(int aIndex) const {
   TheLogger::instance().throwInternalException("CG/Node/input", "'%s' node: operand %d out of range (%d operands)",
-                                               opName(), aIndex, fNumInputs);
+                                               opName(), aIndex, numInputs());
 }
 
 void Node::failPortIndex(int aIndex, int aCount, const char* aWhat) const {
@@ -195,7 +257,7 @@ void Node::setInput(int aIndex, Expr* aExpr) {
   }
   if (aExpr != nullptr && aExpr->parent() != nullptr) {
     Node* oldParent = aExpr->parent();
-    for (int i = 0; i < oldParent->fNumInputs; ++i) {
+    for (int i = 0, count = oldParent->numInputs(); i < count; ++i) {
       if (oldParent->inputSlots()[i] == aExpr) {
         oldParent->inputSlots()[i] = nullptr;
       }
@@ -211,7 +273,7 @@ void Node::setInput(int aIndex, Expr* aExpr) {
 }
 
 void Node::setAux(int aIndex, CG_Obj* aObj) {
-  checkPortIndex(aIndex, fNumAux, "aux operand");
+  checkPortIndex(aIndex, numAux(), "aux operand");
   auxSlots()[aIndex] = aObj;
 }
 

@@ -1,6 +1,7 @@
 // Node definitions and the nodes of a control-flow graph: expressions, statements, ports and edges.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <type_traits>
@@ -43,6 +44,8 @@ public:
 
   // Use create(); public only so the context's pool can construct it.
   CG_NodeDef(CG_Ctx* aCtx, const Shape& aShape);
+  // Gives the definition's index back for reuse.
+  ~CG_NodeDef();
 
   static bool isa(const CG_Obj* aObj) { return aObj != nullptr && aObj->id() == CG_NODEDEF; }
   CG_DECLARE_CASTS(CG_NodeDef)
@@ -67,8 +70,27 @@ public:
   bool isBuiltin() const { return (fShape.flags & FLAG_BUILTIN) != 0; }
   uint32_t defaultEffects() const { return fShape.effects; }
 
+  // Every live definition has an index, unique in the process, so that a node can name its definition in
+  // kIndexBits bits instead of a pointer. An index is reused once its definition is gone with its context.
+  static constexpr int kIndexBits = 24;
+  uint32_t index() const { return fIndex; }
+  static CG_NodeDef* byIndex(uint32_t aIndex) {
+    return sIndexBlocks[aIndex >> kIndexBlockBits].load(std::memory_order_acquire)[aIndex & (kIndexBlockSize - 1)];
+  }
+
 private:
+  static constexpr int kIndexBlockBits = 12;
+  static constexpr uint32_t kIndexBlockSize = 1u << kIndexBlockBits;
+  static constexpr uint32_t kNumIndexBlocks = 1u << (kIndexBits - kIndexBlockBits);
+
+  static uint32_t takeIndex(CG_NodeDef* aDef);
+  static void releaseIndex(uint32_t aIndex);
+
+  // Blocks of the index table, made as indexes are first taken and never moved, so that a look-up needs no lock.
+  inline static std::atomic<CG_NodeDef**> sIndexBlocks[kNumIndexBlocks] = {};
+
   Shape fShape;
+  uint32_t fIndex;
 };
 
 namespace CG {
@@ -210,24 +232,27 @@ public:
     return kind >= aFirst && kind <= aLast;
   }
 
-  CG_NodeDef* def() const { return fDef; }
-  CG_Ctx* ctx() const { return fDef->ctx(); }
-  int opcode() const { return fDef->opcode(); }
-  const char* opName() const { return fDef->name(); }
+  CG_NodeDef* def() const { return CG_NodeDef::byIndex(fDefIndex); }
+  CG_Ctx* ctx() const { return def()->ctx(); }
+  int opcode() const { return def()->opcode(); }
+  const char* opName() const { return def()->name(); }
   // An expression reaches its graph through its operand tree: a walk up to its statement.
   inline Cfg* cfg() const;
-  Kind kind() const { return fKind; }
+  Kind kind() const { return static_cast<Kind>(fSubclassByte); }
   static bool isExprKind(Kind aKind) { return aKind <= Kind::SYMBOLIC_SIZE_EXPR; }
-  bool isExpr() const { return isExprKind(fKind); }
+  bool isExpr() const { return isExprKind(kind()); }
   bool isStmt() const { return !isExpr(); }
   // A statement's position in its graph's statement list (-1 for an expression); makeCompact renumbers.
   inline int number() const;
 
-  int numInputs() const { return fNumInputs; }
+  int numInputs() const { return static_cast<int>(fNumInputs); }
+  // The most operands a node takes.
+  static constexpr int kInputCountBits = 24;
+  static constexpr int kMaxInputs = (1 << kInputCountBits) - 1;
   // Asks the processor to start loading the operand nodes: a walk that calls this on reaching a
   // node finds its operands arriving instead of waiting for each in turn.
   void prefetchInputs() const {
-    for (int i = 0; i < fNumInputs; ++i) {
+    for (int i = 0, count = numInputs(); i < count; ++i) {
       __builtin_prefetch(inputSlots()[i]);
     }
   }
@@ -238,9 +263,9 @@ public:
   // Sets the operand and makes this node its parent; the replaced operand loses its parent.
   void setInput(int aIndex, Expr* aExpr);
 
-  int numAux() const { return fNumAux; }
+  int numAux() const { return static_cast<int>(fNumAux); }
   CG_Obj* aux(int aIndex) const {
-    checkPortIndex(aIndex, fNumAux, "aux operand");
+    checkPortIndex(aIndex, numAux(), "aux operand");
     return auxSlots()[aIndex];
   }
   void setAux(int aIndex, CG_Obj* aObj);
@@ -260,11 +285,11 @@ public:
   void markCfgDirty();
 
   int numInPorts() const {
-    int8_t fixed = kPortPatterns[static_cast<int>(fKind)].in;
+    int8_t fixed = kPortPatterns[static_cast<int>(kind())].in;
     return fixed == kVariablePorts ? openPorts() : fixed;
   }
   int numOutPorts() const {
-    int8_t fixed = kPortPatterns[static_cast<int>(fKind)].out;
+    int8_t fixed = kPortPatterns[static_cast<int>(kind())].out;
     return fixed == kVariablePorts ? openPorts() : fixed;
   }
   // For walks along the edges, which otherwise wait on memory at every step: the first starts
@@ -308,7 +333,7 @@ private:
   // The out-port edges follow the operands and the aInPorts in-port slots.
   Edge* outEdgesAfter(int aInPorts) const { return reinterpret_cast<Edge*>(slots() + fNumInputs + fNumAux + aInPorts); }
   void checkInputIndex(int aIndex) const {
-    if (static_cast<unsigned>(aIndex) >= static_cast<unsigned>(fNumInputs)) {
+    if (static_cast<unsigned>(aIndex) >= fNumInputs) {
       failInputIndex(aIndex);
     }
   }
@@ -317,17 +342,26 @@ private:
       failPortIndex(aIndex, aCount, aWhat);
     }
   }
+  // Before the node is made: counts its fields can hold.
+  static void checkOperandCounts(CG_NodeDef* aDef, const Shape& aShape) {
+    if (static_cast<unsigned>(aShape.numAux) > UINT8_MAX ||
+        static_cast<unsigned>(aShape.numInputs) > static_cast<unsigned>(kMaxInputs)) {
+      failOperandCounts(aDef, aShape);
+    }
+  }
   void checkPortCounts(const Shape& aShape) const;
   // The count a statement keeps for the side of its ports that kPortPatterns leaves open.
   inline int openPorts() const;
   NodeModes modes() const;
   void setMode(unsigned NodeModes::*aField, unsigned aMode);
   [[noreturn]] static void failNodeClass(CG_NodeDef* aDef);
+  [[noreturn]] static void failOperandCounts(CG_NodeDef* aDef, const Shape& aShape);
   [[noreturn]] void failInputIndex(int aIndex) const;
   [[noreturn]] void failPortIndex(int aIndex, int aCount, const char* aWhat) const;
   static void detachEdge(Edge* aEdge);
 
   static constexpr int kWordsPerEdge = sizeof(Edge) / sizeof(void*);
+  static constexpr int kSlotOffsetBits = 4;
   static_assert(sizeof(Edge) % sizeof(void*) == 0, "an out-port's edge fills whole slots");
 
   // Each kind of node has a fixed number of ports on at least one side; kVariablePorts marks the side
@@ -346,42 +380,42 @@ private:
   static_assert(sizeof(kPortPatterns) / sizeof(PortPattern) == static_cast<size_t>(Kind::END_STMT) + 1,
                 "one port pattern per kind");
 
-  // The small fields come right behind the bases (three bytes of kind and flags, four of effects): a
-  // graph holds many nodes, and their size is most of its memory.
-  uint8_t fNumAux;
-  Kind fKind;
+  // Behind the bases (three bytes of id and flags, the kind in the fourth, four of effects), one word holds the
+  // rest: a graph holds many nodes, and their size is most of its memory.
+  uint64_t fNumAux : 8;
   // In pointers: the slots (operands, aux operands, in-port and out-port edges) follow the object.
-  uint8_t fSlotOffset;
-  bool fMarkedForDeletion : 1;
-  bool fDestroyed : 1;
+  uint64_t fSlotOffset : kSlotOffsetBits;
+  uint64_t fMarkedForDeletion : 1;
+  uint64_t fDestroyed : 1;
   // The graph holds modes for this node (Cfg::modesOf).
-  bool fHasModes : 1;
+  uint64_t fHasModes : 1;
+  // An expression's flag, kept here where it costs no room.
+  uint64_t fBreakpointOnOverflow : 1;
+  uint64_t fNumInputs : kInputCountBits;
+  // The definition's process-wide index (CG_NodeDef::byIndex): a pointer would take a word of its own.
+  uint64_t fDefIndex : CG_NodeDef::kIndexBits;
 
 protected:
-  // An expression's flag, kept in the byte left free here.
-  bool fBreakpointOnOverflow : 1;
-
+  bool breakpointFlag() const { return fBreakpointOnOverflow; }
+  void setBreakpointFlag(bool aOn) { fBreakpointOnOverflow = aOn; }
   // The count of ports on the side of aKind's pattern that the node decides; 0 when both are fixed.
   static int openPortCount(Kind aKind, const Shape& aShape);
-
-private:
-  int fNumInputs;
-  CG_NodeDef* fDef;
 };
 
 // Expressions are most of a graph: what only statements need (a graph, a list position, a port count) is kept by
 // Stmt, and an expression keeps its graph only while it has no parent.
-static_assert(sizeof(void*) != 8 || sizeof(Node) == 24, "a node's fields pack into three words");
+static_assert(sizeof(void*) != 8 || sizeof(Node) == 16, "a node's fields pack into two words");
 
-template <class T>
-T* Node::create(MemPool* aPool, CG_NodeDef* aDef, Cfg* aCfg, Kind aKind, const Shape& aShape) {
-  static_assert(sizeof(T) % sizeof(void*) == 0 && sizeof(T) / sizeof(void*) <= UINT8_MAX, "slots follow the node");
+template <class T> T* Node::create(MemPool* aPool, CG_NodeDef* aDef, Cfg* aCfg, Kind aKind, const Shape& aShape) {
+  static_assert(sizeof(T) % sizeof(void*) == 0 && sizeof(T) / sizeof(void*) < (1u << kSlotOffsetBits),
+                "slots follow the node");
   static_assert(!std::is_polymorphic_v<T>, "a virtual table would put the node base behind it, away from the slots");
   static_assert(std::is_base_of_v<Expr, T> || std::is_base_of_v<Stmt, T>, "a node is an expression or a statement");
   // A statement's own fields sit where an expression keeps its parent and type.
   if (std::is_base_of_v<Stmt, T> == isExprKind(aKind)) {
     failNodeClass(aDef);
   }
+  checkOperandCounts(aDef, aShape);
   Shape shape = aShape;
   shape.slotOffset = sizeof(T);
   size_t slotBytes = sizeof(void*) * static_cast<size_t>(shape.numSlots() > 0 ? shape.numSlots() : 0);
@@ -401,8 +435,8 @@ public:
 
   Type* type() const { return fType; }
   void setType(Type* aType) { fType = aType; }
-  bool breakpointOnOverflow() const { return fBreakpointOnOverflow; }
-  void setBreakpointOnOverflow(bool aOn) { fBreakpointOnOverflow = aOn; }
+  bool breakpointOnOverflow() const { return breakpointFlag(); }
+  void setBreakpointOnOverflow(bool aOn) { setBreakpointFlag(aOn); }
   // The value is a matrix (static or dynamic).
   bool isVectorExpr() const;
   // The node this expression is an operand of; null for a detached tree.

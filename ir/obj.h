@@ -54,12 +54,16 @@ private:
   CG::TagLink* tagList() const;
   void addTagIn(CG_Ctx* aCtx, CG::Tag* aTag);
 
-  // Three bytes: the fields of the derived class start right behind.
+  // Three bytes, and a fourth for the derived class: the fields of the derived class start right behind.
   uint8_t fId;
   uint8_t fFlags = 0;
   // The context holds a tag list for this object. A list left behind by an object that died before
   // this one took its memory is never read: this object starts without.
   bool fHasTags = false;
+
+protected:
+  // Nodes keep their kind here, in the byte that the next four-byte field would leave as padding.
+  uint8_t fSubclassByte = 0;
 };
 
 // Base of every object that keeps its context itself. Nodes do not: they are by far the most numerous

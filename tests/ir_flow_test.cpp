@@ -1,6 +1,7 @@
 // Tests of the control-flow model: definitions, regions, statement order, clean-up and typing.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <set>
 #include <string>
 #include <vector>
@@ -174,6 +175,12 @@ TEST_F(FlowTest, EachNodeKeepsItsOwnSlots) {
   shape.numInputs = 2;
   EXPECT_THROW(fCtx.pool()->make<Expr>(cg_ctx_def(&fCtx, OP::PLUS), fCfg, Node::Kind::EXPR, shape), InternalException)
       << "a node made without room for its slots is refused";
+  Node::Shape huge;
+  huge.numInputs = Node::kMaxInputs + 1;
+  size_t before = fCtx.pool()->bytesAllocated();
+  EXPECT_THROW(Node::create<Expr>(fCtx.pool(), cg_ctx_def(&fCtx, OP::PLUS), fCfg, Node::Kind::EXPR, huge),
+               InternalException);
+  EXPECT_EQ(fCtx.pool()->bytesAllocated(), before) << "more operands than a node holds are refused before allocating";
   Node::Shape mergeShape;
   mergeShape.numInPorts = 3;
   mergeShape.numOutPorts = 1;
@@ -184,6 +191,32 @@ TEST_F(FlowTest, EachNodeKeepsItsOwnSlots) {
   EXPECT_EQ(merge->numInPorts(), 3);
   EXPECT_EQ(merge->number(), static_cast<Node*>(merge)->number());
   EXPECT_EQ(static_cast<Node*>(sum)->number(), -1);
+}
+
+// Nodes name their definition by an index that all contexts share. The indexes of a context that is gone are
+// taken again, and never one that a live node still names.
+TEST_F(FlowTest, NodesKeepTheirDefinitionWhileOtherContextsComeAndGo) {
+  VarExpr* early = fNodes.varExpr(fInt);
+  uint32_t firstRoundTop = 0;
+  for (int round = 0; round < 3; ++round) {
+    CG_Ctx other;
+    Fcn* fcn = Fcn::create(other.globalScope(), "g");
+    NodeFactory nodes(fcn, nullptr);
+    CommentStmt* note = nodes.commentStmt("x");
+    EXPECT_EQ(note->def(), cg_ctx_def(&other, note->opcode()));
+    EXPECT_EQ(note->ctx(), &other);
+    uint32_t top = 0;
+    for (CG_NodeDef* def : other.nodeDefs()) {
+      top = std::max(top, def->index());
+    }
+    if (round == 0) {
+      firstRoundTop = top;
+    }
+    EXPECT_EQ(top, firstRoundTop) << "a new context takes the indexes the last one gave back";
+  }
+  EXPECT_EQ(early->def(), cg_ctx_def(&fCtx, OP::VAR));
+  EXPECT_EQ(early->ctx(), &fCtx);
+  EXPECT_EQ(intVar()->def(), early->def());
 }
 
 // ---- Region shapes ---------------------------------------------------------------------------
