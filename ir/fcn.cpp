@@ -18,10 +18,14 @@ Scope* makeFcnScope(CG_Ctx* aCtx, Scope* aParent, const char* aName, Fcn* aOwner
 } // namespace
 
 Fcn::Fcn(CG_Ctx* aCtx, Scope* aDefiningScope, char* aName)
-    : Const(aCtx, nullptr, Ref<Value>(), aName), fDefiningScope(aDefiningScope),
+    : Const(aCtx, aName, FcnMark{}), fDefiningScope(aDefiningScope),
       fIoScope(makeFcnScope(aCtx, aDefiningScope, aName != nullptr ? aName : "", this)),
       fLocalScope(
           makeFcnScope(aCtx, aDefiningScope, (std::string(aName != nullptr ? aName : "") + "$local").c_str(), this)) {}
+
+Type* Const::functionType() const {
+  return static_cast<const Fcn*>(this)->fcnType();
+}
 
 Fcn* Fcn::create(Scope* aScope, const char* aName) {
   CG_ASSERT(aScope != nullptr, "ir/fcn.cpp");
@@ -29,10 +33,6 @@ Fcn* Fcn::create(Scope* aScope, const char* aName) {
   auto* fcn = ctx->pool()->make<Fcn>(ctx, aScope, ctx->cgString(aName));
   aScope->addSymbol(fcn);
   return fcn;
-}
-
-Type* Fcn::type() const {
-  return fcnType();
 }
 
 // The type is remembered while the signature still matches it: asking is cheap and needs no allocation.

@@ -5,6 +5,7 @@
 #include <map>
 #include <string>
 #include <tuple>
+#include <type_traits>
 #include <vector>
 
 #include "ir/containers.h"
@@ -139,19 +140,31 @@ public:
   static bool isa(const CG_Obj* aObj) { return aObj != nullptr && aObj->id() == CG_CONST; }
   CG_DECLARE_CASTS(Const)
 
-  // Functions compute their type from their inputs and outputs.
-  virtual Type* type() const { return fType; }
-  // Fcn::isa without a dynamic cast: it runs for every constant operand the emitter meets.
-  virtual bool isFcn() const { return false; }
+  // Functions compute their type from their inputs and outputs (Fcn::fcnType).
+  Type* type() const { return isFcn() ? functionType() : fType; }
+  // Fcn::isa without a dynamic cast or a virtual call: it runs for every constant operand the emitter meets.
+  bool isFcn() const { return fSubclassByte == kFcnMark; }
   // The stored value (null for functions); the pool is not needed by this implementation.
   Ref<Value> value(MemPool* aPool = nullptr) const;
   void setValue(Ref<Value> aValue);
   void setNameUnsafe(char* aName) { setName(aName); }
 
+protected:
+  // Functions are marked in the object header's spare byte, before anything of theirs is built: a constant keeps
+  // no virtual table, which would take a word in every one of them.
+  static constexpr uint8_t kFcnMark = 1;
+  struct FcnMark {};
+  Const(CG_Ctx* aCtx, char* aName, FcnMark) : Const(aCtx, nullptr, Ref<Value>(), aName) { fSubclassByte = kFcnMark; }
+
 private:
+  // Fcn::fcnType, for a constant that is a function.
+  Type* functionType() const;
+
   Type* fType;
   Ref<Value> fValue;
 };
+
+static_assert(!std::is_polymorphic_v<Const>, "a constant keeps no virtual table");
 
 // Helpers for constants whose type is bool.
 class BoolConst {
@@ -189,8 +202,6 @@ public:
   // Appended to the scope's symbols.
   static Fcn* create(Scope* aScope, const char* aName);
 
-  Type* type() const override;
-  bool isFcn() const override { return true; }
   FcnType* fcnType() const;
 
   Scope* definingScope() const { return fDefiningScope; }
@@ -324,7 +335,7 @@ public:
       : Fcn(aCtx, aScope, aName), fOwner(aOwner), fMethodKind(aKind), fVisibility(aVisibility) {}
 
   static bool isa(const CG_Obj* aObj) {
-    return Const::isa(aObj) && dynamic_cast<const MethodConst*>(static_cast<const Const*>(aObj)) != nullptr;
+    return Fcn::isa(aObj) && dynamic_cast<const MethodConst*>(static_cast<const Fcn*>(aObj)) != nullptr;
   }
   CG_DECLARE_CASTS(MethodConst)
 
@@ -351,7 +362,7 @@ public:
   CorePrototype(CG_Ctx* aCtx, Scope* aScope, char* aName) : Fcn(aCtx, aScope, aName) {}
 
   static bool isa(const CG_Obj* aObj) {
-    return Const::isa(aObj) && dynamic_cast<const CorePrototype*>(static_cast<const Const*>(aObj)) != nullptr;
+    return Fcn::isa(aObj) && dynamic_cast<const CorePrototype*>(static_cast<const Fcn*>(aObj)) != nullptr;
   }
   CG_DECLARE_CASTS(CorePrototype)
 
@@ -397,7 +408,7 @@ public:
       : Fcn(aCtx, aScope, aName), fIntrinsic(aIntrinsic), fRealizedInIR(aRealizedInIR) {}
 
   static bool isa(const CG_Obj* aObj) {
-    return Const::isa(aObj) && dynamic_cast<const IntrinsicFcn*>(static_cast<const Const*>(aObj)) != nullptr;
+    return Fcn::isa(aObj) && dynamic_cast<const IntrinsicFcn*>(static_cast<const Fcn*>(aObj)) != nullptr;
   }
   CG_DECLARE_CASTS(IntrinsicFcn)
 
@@ -418,7 +429,7 @@ public:
       : Fcn(aCtx, aScope, aName), fIntrinsic(aIntrinsic) {}
 
   static bool isa(const CG_Obj* aObj) {
-    return Const::isa(aObj) && dynamic_cast<const LibraryFcn*>(static_cast<const Const*>(aObj)) != nullptr;
+    return Fcn::isa(aObj) && dynamic_cast<const LibraryFcn*>(static_cast<const Fcn*>(aObj)) != nullptr;
   }
   CG_DECLARE_CASTS(LibraryFcn)
 

@@ -376,7 +376,8 @@ TEST(StringBufferTest, EscapesAndEditing) {
   buffer.clear();
   // Hex digits of either case, at most two; the rest of the short escapes; an unknown one keeps its character.
   buffer.appendFormat("\\x4f\\xAb1\\b\\f\\r\\v\\?\\q\\");
-  EXPECT_EQ(buffer.str(), "O\xab" "1\b\f\r\v?q\\");
+  EXPECT_EQ(buffer.str(), "O\xab"
+                          "1\b\f\r\v?q\\");
   buffer.clear();
   buffer.append(-12LL).append(',').append(18446744073709551615ULL).appendf("|%03d", 7);
   EXPECT_EQ(buffer.str(), "-12,18446744073709551615|007");
@@ -802,6 +803,14 @@ TEST(ContextTest, BuiltinFunctionsLiveInReservedScope) {
   EXPECT_EQ(max->numInputs(), 2);
   EXPECT_TRUE(max->isCoreFcn());
   EXPECT_STREQ(max->intrinsic()->name(), "max");
+  // Seen as a plain constant, a function still answers as one: its kind and its type.
+  const Const* asConst = max;
+  EXPECT_TRUE(Fcn::isa(asConst));
+  EXPECT_TRUE(IntrinsicFcn::isa(asConst));
+  EXPECT_FALSE(LibraryFcn::isa(asConst));
+  EXPECT_EQ(asConst->type(), max->fcnType());
+  EXPECT_TRUE(LibraryFcn::isa(ctx.libraryFcns()[0]));
+  EXPECT_FALSE(Fcn::isa(cg_const_create_from_string(&ctx, "max")));
   EXPECT_STREQ(ctx.libraryFcns()[1]->intrinsic()->name(), "memset");
   EXPECT_EQ(ctx.libraryFcns()[0]->numInputs(), 3);
   EXPECT_NE(ctx.nodeDef(1009), nullptr);
