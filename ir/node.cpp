@@ -54,12 +54,10 @@ uint32_t CG_NodeDef::takeIndex(CG_NodeDef* aDef) {
                                                      "node definition '%s': more than %u definitions are alive",
                                                      aDef->name(), (1u << kIndexBits));
   }
-  std::atomic<CG_NodeDef**>& block = sIndexBlocks[index >> kIndexBlockBits];
-  CG_NodeDef** entries = block.load(std::memory_order_relaxed);
+  CG_NodeDef**& entries = sIndexBlocks[index >> kIndexBlockBits];
   if (entries == nullptr) {
     // Never freed: a look-up in another thread may be reading the block.
     entries = new CG_NodeDef*[kIndexBlockSize]();
-    block.store(entries, std::memory_order_release);
   }
   entries[index & (kIndexBlockSize - 1)] = aDef;
   return index;
@@ -68,7 +66,7 @@ uint32_t CG_NodeDef::takeIndex(CG_NodeDef* aDef) {
 void CG_NodeDef::releaseIndex(uint32_t aIndex) {
   DefIndexes& indexes = defIndexes();
   std::lock_guard<std::mutex> lock(indexes.mutex);
-  sIndexBlocks[aIndex >> kIndexBlockBits].load(std::memory_order_relaxed)[aIndex & (kIndexBlockSize - 1)] = nullptr;
+  sIndexBlocks[aIndex >> kIndexBlockBits][aIndex & (kIndexBlockSize - 1)] = nullptr;
   indexes.free.push_back(aIndex);
 }
 
@@ -162,16 +160,16 @@ Edge* OutPort::connect(InPort aTarget) const {
 // ---- Node ------------------------------------------------------------------------------------
 
 Node::Node(CG_NodeDef* aDef, Kind aKind, const Shape& aShape)
-    : CG_Obj(CG_NODE, aDef->ctx()), fNumAux(static_cast<unsigned>(aShape.numAux)), fSlotOffset(0),
+    : CG_Obj(CG_NODE, aDef->ctx()), fNumInputs(static_cast<unsigned>(aShape.numInputs)),
+      fNumAux(static_cast<unsigned>(aShape.numAux)), fSlotOffset(aShape.slotOffset / sizeof(void*)),
       fMarkedForDeletion(false), fDestroyed(false), fHasModes(false), fBreakpointOnOverflow(false),
-      fNumInputs(static_cast<unsigned>(aShape.numInputs)), fDefIndex(aDef->index()) {
+      fDefIndex(aDef->index()) {
   fSubclassByte = static_cast<uint8_t>(aKind);
   checkPortCounts(aShape);
   if (aShape.slotOffset < sizeof(Node)) {
     TheLogger::instance().throwInternalException("CG/Node/create", "'%s' node not made by Node::create", aDef->name());
   }
   // The node is the first base of the maker's class, so the slots are aShape.slotOffset bytes on.
-  fSlotOffset = aShape.slotOffset / sizeof(void*);
   if (aShape.numSlots() > 0) {
     std::memset(slots(), 0, sizeof(void*) * static_cast<size_t>(aShape.numSlots()));
   }

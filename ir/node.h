@@ -1,7 +1,6 @@
 // Node definitions and the nodes of a control-flow graph: expressions, statements, ports and edges.
 #pragma once
 
-#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <type_traits>
@@ -75,7 +74,7 @@ public:
   static constexpr int kIndexBits = 24;
   uint32_t index() const { return fIndex; }
   static CG_NodeDef* byIndex(uint32_t aIndex) {
-    return sIndexBlocks[aIndex >> kIndexBlockBits].load(std::memory_order_acquire)[aIndex & (kIndexBlockSize - 1)];
+    return sIndexBlocks[aIndex >> kIndexBlockBits][aIndex & (kIndexBlockSize - 1)];
   }
 
 private:
@@ -87,7 +86,9 @@ private:
   static void releaseIndex(uint32_t aIndex);
 
   // Blocks of the index table, made as indexes are first taken and never moved, so that a look-up needs no lock.
-  inline static std::atomic<CG_NodeDef**> sIndexBlocks[kNumIndexBlocks] = {};
+  // Each slot is written under the lock before its index is given out, and nothing reads a slot but through a node
+  // of its definition, made after it: plain reads see it written.
+  inline static CG_NodeDef** sIndexBlocks[kNumIndexBlocks] = {};
 
   Shape fShape;
   uint32_t fIndex;
@@ -381,7 +382,9 @@ private:
                 "one port pattern per kind");
 
   // Behind the bases (three bytes of id and flags, the kind in the fourth, four of effects), one word holds the
-  // rest: a graph holds many nodes, and their size is most of its memory.
+  // rest: a graph holds many nodes, and their size is most of its memory. The operand count, read most, takes the
+  // low bits, where reading it needs no shift.
+  uint64_t fNumInputs : kInputCountBits;
   uint64_t fNumAux : 8;
   // In pointers: the slots (operands, aux operands, in-port and out-port edges) follow the object.
   uint64_t fSlotOffset : kSlotOffsetBits;
@@ -391,7 +394,6 @@ private:
   uint64_t fHasModes : 1;
   // An expression's flag, kept here where it costs no room.
   uint64_t fBreakpointOnOverflow : 1;
-  uint64_t fNumInputs : kInputCountBits;
   // The definition's process-wide index (CG_NodeDef::byIndex): a pointer would take a word of its own.
   uint64_t fDefIndex : CG_NodeDef::kIndexBits;
 
