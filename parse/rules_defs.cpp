@@ -1,6 +1,7 @@
 // Program, scope and definition phrases: variables, constants, type names, functions and their parameters.
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "ir/cfg.h"
 #include "ir/ctx.h"
@@ -334,33 +335,31 @@ bool isUntyped(Node* aNode)
            UntypedType::isa(static_cast<Expr*>(aNode)->type());
 }
 
-bool hasMissingInput(Node* aNode)
-{
-    for (int index = 0; index < aNode->numInputs(); ++index) {
-        if (aNode->input(index) == nullptr) {
-            return true;
-        }
-    }
-    return false;
-}
-
 // Whether the walk over a graph's operand trees has anything to type or report. Going through the
 // statement list reads memory nearly front to back (operands are made just before their statement):
 // far cheaper than walking the statements in graph order, and most functions have no expression
-// left untyped.
+// left untyped. The order of the nodes does not matter here, so a plain stack of nodes serves.
 bool needsTypeWalk(Cfg* aCfg)
 {
     if (aCfg == nullptr) {
         return false;
     }
-    bool needed = false;
+    std::vector<Node*> pending;
     for (Stmt* stmt : aCfg->stmts()) {
-        needed = needed || hasMissingInput(stmt);
-        forEachExprPostOrder(stmt, [&needed](Expr* aExpr) {
-            needed = needed || isUntyped(aExpr) || hasMissingInput(aExpr);
-        });
-        if (needed) {
-            return true;
+        pending.push_back(stmt);
+        while (!pending.empty()) {
+            Node* node = pending.back();
+            pending.pop_back();
+            if (isUntyped(node)) {
+                return true;
+            }
+            for (int index = 0, count = node->numInputs(); index < count; ++index) {
+                Expr* operand = node->input(index);
+                if (operand == nullptr) {
+                    return true;
+                }
+                pending.push_back(operand);
+            }
         }
     }
     return false;
