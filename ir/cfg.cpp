@@ -126,11 +126,11 @@ std::vector<Stmt*> Cfg::orderedStmts() const {
 // ---- Clean-up --------------------------------------------------------------------------------
 
 int Cfg::destroyNode(Node* aNode) {
-  if (aNode->fDestroyed) {
+  if (aNode->fFields.destroyed) {
     return 0;
   }
-  aNode->fDestroyed = true;
-  aNode->fMarkedForDeletion = true;
+  aNode->fFields.destroyed = true;
+  aNode->fFields.markedForDeletion = true;
   return 1;
 }
 
@@ -170,12 +170,13 @@ int Cfg::destroyMarkedExpr(Expr* aExpr) {
 void Cfg::dropDestroyedNodes() {
   int number = 0;
   fStmts.keepIf([&number](Stmt* aStmt) {
-    aStmt->fNumber = aStmt->fDestroyed ? -1 : number++;
-    return !aStmt->fDestroyed;
+    aStmt->fNumber = aStmt->fFields.destroyed ? -1 : number++;
+    return !aStmt->fFields.destroyed;
   });
-  fMarked.erase(std::remove_if(fMarked.begin(), fMarked.end(),
-                               [](const Node* aNode) { return aNode->fDestroyed || !aNode->fMarkedForDeletion; }),
-                fMarked.end());
+  fMarked.erase(
+      std::remove_if(fMarked.begin(), fMarked.end(),
+                     [](const Node* aNode) { return aNode->fFields.destroyed || !aNode->fFields.markedForDeletion; }),
+      fMarked.end());
   markDirty();
 }
 
@@ -191,12 +192,13 @@ int Cfg::unhookAndDestroyMarkedNodes() {
                    [](const Node* aFirst, const Node* aSecond) { return aFirst->number() < aSecond->number(); });
   int destroyed = 0;
   for (Node* node : marked) {
-    if (node->isStmt() && node->fMarkedForDeletion && !node->fDestroyed && node != fStart && node != fEnd) {
+    if (node->isStmt() && node->fFields.markedForDeletion && !node->fFields.destroyed && node != fStart &&
+        node != fEnd) {
       destroyed += destroyMarkedStmt(static_cast<Stmt*>(node));
     }
   }
   for (Node* node : marked) {
-    if (node->isExpr() && node->fMarkedForDeletion && !node->fDestroyed) {
+    if (node->isExpr() && node->fFields.markedForDeletion && !node->fFields.destroyed) {
       destroyed += destroyMarkedExpr(static_cast<Expr*>(node));
     }
   }
@@ -207,8 +209,8 @@ int Cfg::unhookAndDestroyMarkedNodes() {
 
 void Cfg::unmarkFrameStmts() {
   for (Stmt* frame : {static_cast<Stmt*>(fStart), static_cast<Stmt*>(fEnd)}) {
-    if (frame != nullptr && frame->fMarkedForDeletion && !frame->fDestroyed) {
-      frame->fMarkedForDeletion = false;
+    if (frame != nullptr && frame->fFields.markedForDeletion && !frame->fFields.destroyed) {
+      frame->fFields.markedForDeletion = false;
     }
   }
 }
@@ -218,7 +220,7 @@ int Cfg::deleteDeadEdgesAndNodes() {
   int destroyed = 0;
   std::vector<Stmt*> snapshot(fStmts.begin(), fStmts.end());
   for (Stmt* stmt : snapshot) {
-    if (reached[stmt->number()] || stmt == fStart || stmt == fEnd || stmt->fDestroyed) {
+    if (reached[stmt->number()] || stmt == fStart || stmt == fEnd || stmt->fFields.destroyed) {
       continue;
     }
     stmt->disconnectAllEdges();

@@ -159,11 +159,17 @@ Edge* OutPort::connect(InPort aTarget) const {
 
 // ---- Node ------------------------------------------------------------------------------------
 
-Node::Node(CG_NodeDef* aDef, Kind aKind, const Shape& aShape)
-    : CG_Obj(CG_NODE, aDef->ctx()), fNumInputs(static_cast<unsigned>(aShape.numInputs)),
-      fNumAux(static_cast<unsigned>(aShape.numAux)), fSlotOffset(aShape.slotOffset / sizeof(void*)),
-      fMarkedForDeletion(false), fDestroyed(false), fHasModes(false), fBreakpointOnOverflow(false),
-      fDefIndex(aDef->index()) {
+Node::Node(CG_NodeDef* aDef, Kind aKind, const Shape& aShape) : CG_Obj(CG_NODE, aDef->ctx()) {
+  // Made in a register and stored as one word: setting the fields one by one would read the word first.
+  Fields fields{static_cast<unsigned>(aShape.numInputs),
+                static_cast<unsigned>(aShape.numAux),
+                aShape.slotOffset / sizeof(void*),
+                false,
+                false,
+                false,
+                false,
+                aDef->index()};
+  std::memcpy(&fFields, &fields, sizeof fields);
   fSubclassByte = static_cast<uint8_t>(aKind);
   checkPortCounts(aShape);
   if (aShape.slotOffset < sizeof(Node)) {
@@ -212,13 +218,13 @@ NodeModes Node::modes() const {
 
 // A node that never had a mode keeps none: setting 0 there changes nothing.
 void Node::setMode(unsigned NodeModes::*aField, unsigned aMode) {
-  if (aMode == 0 && !fHasModes) {
+  if (aMode == 0 && !fFields.hasModes) {
     return;
   }
   NodeModes modes = this->modes();
   modes.*aField = aMode;
   cfg()->setModes(this, modes);
-  fHasModes = true;
+  fFields.hasModes = true;
 }
 
 void Node::setRoundingMode(unsigned aMode) {
@@ -276,10 +282,10 @@ void Node::setAux(int aIndex, CG_Obj* aObj) {
 }
 
 void Node::markForDeletion() {
-  if (fMarkedForDeletion) {
+  if (fFields.markedForDeletion) {
     return;
   }
-  fMarkedForDeletion = true;
+  fFields.markedForDeletion = true;
   if (Cfg* graph = cfg()) {
     graph->fMarked.push_back(this);
   }

@@ -233,7 +233,7 @@ public:
     return kind >= aFirst && kind <= aLast;
   }
 
-  CG_NodeDef* def() const { return CG_NodeDef::byIndex(fDefIndex); }
+  CG_NodeDef* def() const { return CG_NodeDef::byIndex(fFields.defIndex); }
   CG_Ctx* ctx() const { return def()->ctx(); }
   int opcode() const { return def()->opcode(); }
   const char* opName() const { return def()->name(); }
@@ -246,7 +246,7 @@ public:
   // A statement's position in its graph's statement list (-1 for an expression); makeCompact renumbers.
   inline int number() const;
 
-  int numInputs() const { return static_cast<int>(fNumInputs); }
+  int numInputs() const { return static_cast<int>(fFields.numInputs); }
   // The most operands a node takes.
   static constexpr int kInputCountBits = 24;
   static constexpr int kMaxInputs = (1 << kInputCountBits) - 1;
@@ -264,7 +264,7 @@ public:
   // Sets the operand and makes this node its parent; the replaced operand loses its parent.
   void setInput(int aIndex, Expr* aExpr);
 
-  int numAux() const { return static_cast<int>(fNumAux); }
+  int numAux() const { return static_cast<int>(fFields.numAux); }
   CG_Obj* aux(int aIndex) const {
     checkPortIndex(aIndex, numAux(), "aux operand");
     return auxSlots()[aIndex];
@@ -272,16 +272,16 @@ public:
   void setAux(int aIndex, CG_Obj* aObj);
 
   // Numeric modes, 0 unless set. Few nodes set one, so the graph keeps them for those nodes.
-  unsigned roundingMode() const { return fHasModes ? modes().rounding : 0; }
+  unsigned roundingMode() const { return fFields.hasModes ? modes().rounding : 0; }
   void setRoundingMode(unsigned aMode);
-  unsigned overflowMode() const { return fHasModes ? modes().overflow : 0; }
+  unsigned overflowMode() const { return fFields.hasModes ? modes().overflow : 0; }
   void setOverflowMode(unsigned aMode);
 
-  bool isMarkedForDeletion() const { return fMarkedForDeletion; }
+  bool isMarkedForDeletion() const { return fFields.markedForDeletion; }
   // Marks the node; the graph destroys it (and its operand tree) at its next clean-up.
   void markForDeletion();
   // Removed from its graph by a clean-up: no edges, no parent, not listed.
-  bool isDestroyed() const { return fDestroyed; }
+  bool isDestroyed() const { return fFields.destroyed; }
   // Tells the graph its shape changed (cached orders are stale).
   void markCfgDirty();
 
@@ -326,15 +326,15 @@ private:
   friend class Cfg;
   friend struct OutPort;
 
-  void** slots() const { return reinterpret_cast<void**>(const_cast<Node*>(this)) + fSlotOffset; }
+  void** slots() const { return reinterpret_cast<void**>(const_cast<Node*>(this)) + fFields.slotOffset; }
   Expr** inputSlots() const { return reinterpret_cast<Expr**>(slots()); }
-  CG_Obj** auxSlots() const { return reinterpret_cast<CG_Obj**>(slots() + fNumInputs); }
-  Edge** inEdgeSlots() const { return reinterpret_cast<Edge**>(slots() + fNumInputs + fNumAux); }
+  CG_Obj** auxSlots() const { return reinterpret_cast<CG_Obj**>(slots() + fFields.numInputs); }
+  Edge** inEdgeSlots() const { return reinterpret_cast<Edge**>(slots() + fFields.numInputs + fFields.numAux); }
   Edge* outEdgeStorage() const { return outEdgesAfter(numInPorts()); }
   // The out-port edges follow the operands and the aInPorts in-port slots.
-  Edge* outEdgesAfter(int aInPorts) const { return reinterpret_cast<Edge*>(slots() + fNumInputs + fNumAux + aInPorts); }
+  Edge* outEdgesAfter(int aInPorts) const { return reinterpret_cast<Edge*>(slots() + fFields.numInputs + fFields.numAux + aInPorts); }
   void checkInputIndex(int aIndex) const {
-    if (static_cast<unsigned>(aIndex) >= fNumInputs) {
+    if (static_cast<unsigned>(aIndex) >= fFields.numInputs) {
       failInputIndex(aIndex);
     }
   }
@@ -384,22 +384,25 @@ private:
   // Behind the bases (three bytes of id and flags, the kind in the fourth, four of effects), one word holds the
   // rest: a graph holds many nodes, and their size is most of its memory. The operand count, read most, takes the
   // low bits, where reading it needs no shift.
-  uint64_t fNumInputs : kInputCountBits;
-  uint64_t fNumAux : 8;
-  // In pointers: the slots (operands, aux operands, in-port and out-port edges) follow the object.
-  uint64_t fSlotOffset : kSlotOffsetBits;
-  uint64_t fMarkedForDeletion : 1;
-  uint64_t fDestroyed : 1;
-  // The graph holds modes for this node (Cfg::modesOf).
-  uint64_t fHasModes : 1;
-  // An expression's flag, kept here where it costs no room.
-  uint64_t fBreakpointOnOverflow : 1;
-  // The definition's process-wide index (CG_NodeDef::byIndex): a pointer would take a word of its own.
-  uint64_t fDefIndex : CG_NodeDef::kIndexBits;
+  struct Fields {
+    uint64_t numInputs : kInputCountBits;
+    uint64_t numAux : 8;
+    // In pointers: the slots (operands, aux operands, in-port and out-port edges) follow the object.
+    uint64_t slotOffset : kSlotOffsetBits;
+    uint64_t markedForDeletion : 1;
+    uint64_t destroyed : 1;
+    // The graph holds modes for this node (Cfg::modesOf).
+    uint64_t hasModes : 1;
+    // An expression's flag, kept here where it costs no room.
+    uint64_t breakpointOnOverflow : 1;
+    // The definition's process-wide index (CG_NodeDef::byIndex): a pointer would take a word of its own.
+    uint64_t defIndex : CG_NodeDef::kIndexBits;
+  };
+  Fields fFields;
 
 protected:
-  bool breakpointFlag() const { return fBreakpointOnOverflow; }
-  void setBreakpointFlag(bool aOn) { fBreakpointOnOverflow = aOn; }
+  bool breakpointFlag() const { return fFields.breakpointOnOverflow; }
+  void setBreakpointFlag(bool aOn) { fFields.breakpointOnOverflow = aOn; }
   // The count of ports on the side of aKind's pattern that the node decides; 0 when both are fixed.
   static int openPortCount(Kind aKind, const Shape& aShape);
 };
