@@ -187,7 +187,6 @@ Node::Node(CG_NodeDef* aDef, Kind aKind, const Shape& aShape) : CG_Obj(CG_NODE, 
   fEffects = aDef->defaultEffects();
 }
 
-// The fixed side of the kind's ports must have the kind's count, and the open side a count of zero or more.
 void Node::failOperandCounts(CG_NodeDef* aDef, const Shape& aShape) {
   if (aShape.numAux < 0 || aShape.numAux > UINT8_MAX) {
     TheLogger::instance().throwInternalException("CG/Node/aux", "'%s' node: %d aux operands (at most %d)", aDef->name(),
@@ -197,6 +196,7 @@ void Node::failOperandCounts(CG_NodeDef* aDef, const Shape& aShape) {
                                                aShape.numInputs, kMaxInputs);
 }
 
+// The fixed side of the kind's ports must have the kind's count, and the open side a count of zero or more.
 void Node::checkPortCounts(const Shape& aShape) const {
   PortPattern pattern = kPortPatterns[static_cast<int>(kind())];
   bool inPortsFit = pattern.in == kVariablePorts ? aShape.numInPorts >= 0 : aShape.numInPorts == pattern.in;

@@ -332,7 +332,9 @@ private:
   Edge** inEdgeSlots() const { return reinterpret_cast<Edge**>(slots() + fFields.numInputs + fFields.numAux); }
   Edge* outEdgeStorage() const { return outEdgesAfter(numInPorts()); }
   // The out-port edges follow the operands and the aInPorts in-port slots.
-  Edge* outEdgesAfter(int aInPorts) const { return reinterpret_cast<Edge*>(slots() + fFields.numInputs + fFields.numAux + aInPorts); }
+  Edge* outEdgesAfter(int aInPorts) const {
+    return reinterpret_cast<Edge*>(slots() + fFields.numInputs + fFields.numAux + aInPorts);
+  }
   void checkInputIndex(int aIndex) const {
     if (static_cast<unsigned>(aIndex) >= fFields.numInputs) {
       failInputIndex(aIndex);

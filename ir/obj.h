@@ -62,7 +62,8 @@ private:
   bool fHasTags = false;
 
 protected:
-  // Nodes keep their kind here, in the byte that the next four-byte field would leave as padding.
+  // Nodes keep their kind here, and constants whether they are functions: the byte is one that the next four-byte
+  // field would leave as padding.
   uint8_t fSubclassByte = 0;
 };
 
