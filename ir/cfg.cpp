@@ -126,7 +126,7 @@ std::vector<Stmt*> Cfg::orderedStmts() const {
 // ---- Clean-up --------------------------------------------------------------------------------
 
 int Cfg::destroyNode(Node* aNode) {
-  if (aNode->fFields.destroyed) {
+  if (aNode->isDestroyed()) {
     return 0;
   }
   aNode->fFields.destroyed = true;
@@ -170,13 +170,12 @@ int Cfg::destroyMarkedExpr(Expr* aExpr) {
 void Cfg::dropDestroyedNodes() {
   int number = 0;
   fStmts.keepIf([&number](Stmt* aStmt) {
-    aStmt->fNumber = aStmt->fFields.destroyed ? -1 : number++;
-    return !aStmt->fFields.destroyed;
+    aStmt->fNumber = aStmt->isDestroyed() ? -1 : number++;
+    return !aStmt->isDestroyed();
   });
-  fMarked.erase(
-      std::remove_if(fMarked.begin(), fMarked.end(),
-                     [](const Node* aNode) { return aNode->fFields.destroyed || !aNode->fFields.markedForDeletion; }),
-      fMarked.end());
+  fMarked.erase(std::remove_if(fMarked.begin(), fMarked.end(),
+                               [](const Node* aNode) { return aNode->isDestroyed() || !aNode->isMarkedForDeletion(); }),
+                fMarked.end());
   markDirty();
 }
 
@@ -192,13 +191,12 @@ int Cfg::unhookAndDestroyMarkedNodes() {
                    [](const Node* aFirst, const Node* aSecond) { return aFirst->number() < aSecond->number(); });
   int destroyed = 0;
   for (Node* node : marked) {
-    if (node->isStmt() && node->fFields.markedForDeletion && !node->fFields.destroyed && node != fStart &&
-        node != fEnd) {
+    if (node->isStmt() && node->isMarkedForDeletion() && !node->isDestroyed() && node != fStart && node != fEnd) {
       destroyed += destroyMarkedStmt(static_cast<Stmt*>(node));
     }
   }
   for (Node* node : marked) {
-    if (node->isExpr() && node->fFields.markedForDeletion && !node->fFields.destroyed) {
+    if (node->isExpr() && node->isMarkedForDeletion() && !node->isDestroyed()) {
       destroyed += destroyMarkedExpr(static_cast<Expr*>(node));
     }
   }
@@ -209,7 +207,7 @@ int Cfg::unhookAndDestroyMarkedNodes() {
 
 void Cfg::unmarkFrameStmts() {
   for (Stmt* frame : {static_cast<Stmt*>(fStart), static_cast<Stmt*>(fEnd)}) {
-    if (frame != nullptr && frame->fFields.markedForDeletion && !frame->fFields.destroyed) {
+    if (frame != nullptr && frame->isMarkedForDeletion() && !frame->isDestroyed()) {
       frame->fFields.markedForDeletion = false;
     }
   }
@@ -220,7 +218,7 @@ int Cfg::deleteDeadEdgesAndNodes() {
   int destroyed = 0;
   std::vector<Stmt*> snapshot(fStmts.begin(), fStmts.end());
   for (Stmt* stmt : snapshot) {
-    if (reached[stmt->number()] || stmt == fStart || stmt == fEnd || stmt->fFields.destroyed) {
+    if (reached[stmt->number()] || stmt == fStart || stmt == fEnd || stmt->isDestroyed()) {
       continue;
     }
     stmt->disconnectAllEdges();

@@ -160,7 +160,7 @@ Edge* OutPort::connect(InPort aTarget) const {
 // ---- Node ------------------------------------------------------------------------------------
 
 Node::Node(CG_NodeDef* aDef, Kind aKind, const Shape& aShape) : CG_Obj(CG_NODE, aDef->ctx()) {
-  // Made in a register and stored as one word: setting the fields one by one would read the word first.
+  // Made in a register and copied as one word: setting the fields, or assigning the struct, reads the word first.
   Fields fields{static_cast<unsigned>(aShape.numInputs),
                 static_cast<unsigned>(aShape.numAux),
                 aShape.slotOffset / sizeof(void*),

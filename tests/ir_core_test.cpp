@@ -376,8 +376,7 @@ TEST(StringBufferTest, EscapesAndEditing) {
   buffer.clear();
   // Hex digits of either case, at most two; the rest of the short escapes; an unknown one keeps its character.
   buffer.appendFormat("\\x4f\\xAb1\\b\\f\\r\\v\\?\\q\\");
-  EXPECT_EQ(buffer.str(), "O\xab"
-                          "1\b\f\r\v?q\\");
+  EXPECT_EQ(buffer.str(), "O\xab" "1\b\f\r\v?q\\");
   buffer.clear();
   buffer.append(-12LL).append(',').append(18446744073709551615ULL).appendf("|%03d", 7);
   EXPECT_EQ(buffer.str(), "-12,18446744073709551615|007");
