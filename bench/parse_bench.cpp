@@ -65,6 +65,6 @@ void BM_ParseAndEmit(benchmark::State& aState) {
   }
   report(aState, text, poolBytes);
 }
-BENCHMARK(BM_ParseAndEmit)->Arg(1)->Arg(10)->Arg(50)->Unit(benchmark::kMillisecond)->Iterations(2);
+BENCHMARK(BM_ParseAndEmit)->Arg(1)->Arg(10)->Arg(50)->Unit(benchmark::kMillisecond)->Iterations(2)->UseRealTime();
 
 } // namespace

@@ -90,12 +90,24 @@ BENCHMARK(BM_ParseGotosToOneLabel)->Arg(5000)->Arg(20000)->Arg(80000)->Unit(benc
 void BM_FmtFunctionsSharingNames(benchmark::State& aState) {
   fmtEach(aState, functionsSharingNames(static_cast<int>(aState.range(0))));
 }
-BENCHMARK(BM_FmtFunctionsSharingNames)->Arg(5000)->Arg(20000)->Arg(80000)->Unit(benchmark::kMillisecond)->Complexity();
+BENCHMARK(BM_FmtFunctionsSharingNames)
+    ->Arg(5000)
+    ->Arg(20000)
+    ->Arg(80000)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Complexity();
 
 void BM_FmtManyParameters(benchmark::State& aState) {
   fmtEach(aState, manyParameters(static_cast<int>(aState.range(0))));
 }
-BENCHMARK(BM_FmtManyParameters)->Arg(20000)->Arg(80000)->Arg(320000)->Unit(benchmark::kMillisecond)->Complexity();
+BENCHMARK(BM_FmtManyParameters)
+    ->Arg(20000)
+    ->Arg(80000)
+    ->Arg(320000)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Complexity();
 
 void BM_ParseLongString(benchmark::State& aState) {
   parseEach(aState, longString(static_cast<int>(aState.range(0))));

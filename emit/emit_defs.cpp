@@ -2,7 +2,12 @@
 // sizes, constants, variables and function headers and bodies.
 #include "emit/emitter.h"
 
+#include <optional>
+#include <vector>
+
+#include "emit/lending.h"
 #include "emit/listenerset.h"
+#include "emit/pstahead.h"
 #include "ir/cfg.h"
 #include "ir/ctx.h"
 #include "ir/logger.h"
@@ -237,9 +242,21 @@ void QulEmitter::emitVarDef(Var* aVar) {
 void QulEmitter::emitFcnDefs(IdLinkedList<Fcn*>* aFcns) {
   if (!aFcns)
     abortEmission("aFcnList == NULL", __LINE__);
-  for (Fcn* fcn : *aFcns)
-    if (isPrintedFcn(fcn))
-      emitFcnDef(fcn);
+  std::vector<Fcn*> printed;
+  std::vector<Fcn*> bodies;
+  for (Fcn* fcn : *aFcns) {
+    if (!isPrintedFcn(fcn))
+      continue;
+    printed.push_back(fcn);
+    if (fcn->cfg() != nullptr && !fcn->cfg()->isClassic())
+      bodies.push_back(fcn);
+  }
+  std::optional<PstAhead> ahead;
+  if (fBuildsTreesAhead)
+    ahead.emplace(fCtx, bodies);
+  Lending lendAhead(fPstAhead, ahead ? &*ahead : nullptr);
+  for (Fcn* fcn : printed)
+    emitFcnDef(fcn);
 }
 
 // A function that cannot be printed ends with a note and a closing brace; the next function still prints.

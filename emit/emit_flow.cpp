@@ -4,8 +4,11 @@
 
 #include <algorithm>
 #include <charconv>
+#include <memory>
 #include <string_view>
 
+#include "emit/lending.h"
+#include "emit/pstahead.h"
 #include "ir/cfg.h"
 #include "ir/ctx.h"
 #include "ir/logger.h"
@@ -28,19 +31,6 @@ static const char* const kFlowSource = "emit/emit_flow";
 //===-- Bodies ------------------------------------------------------------------------------------------===//
 
 namespace {
-
-// Points a field at a value until the end of the scope, then back at what it pointed to before.
-template <class T> class Lending {
-public:
-  Lending(T*& aField, T* aValue) : fField(aField), fSaved(aField) { aField = aValue; }
-  ~Lending() { fField = fSaved; }
-  Lending(const Lending&) = delete;
-  Lending& operator=(const Lending&) = delete;
-
-private:
-  T*& fField;
-  T* fSaved;
-};
 
 // The label and loop bookkeeping of one body, lent to the emitter's fields while the body prints.
 class LentBodyMarks {
@@ -76,13 +66,14 @@ void QulEmitter::emitCfg(Cfg* aCfg) {
   }
   Fcn* fcn = aCfg->fcn();
   FLOW_ASSERT(fcn != 0, "fcn != 0");
-  ManagedCGPool pstPool(fCtx);
-  Pst pst(fcn, pstPool.pool(), 1);
-  Lending lendPst(fPst, &pst);
+  std::unique_ptr<PooledPst> tree = fPstAhead != nullptr ? fPstAhead->take(fcn) : nullptr;
+  if (tree == nullptr)
+    tree = std::make_unique<PooledPst>(fCtx, fcn);
+  Lending lendPst(fPst, &tree->pst);
   // Also here, for an emitPst of a subclass that prints the tree's regions itself.
   LentBodyMarks marks(fUnstructuredStmtToLabelMap, fGotoTargets, fEmittedLabels, fLoopRoundsReached);
   emitFcnLocalVars(fcn);
-  emitPst(&pst);
+  emitPst(&tree->pst);
 }
 
 // Label numbers start from 0 in every body. A body's bookkeeping lives as long as its printing, so that the

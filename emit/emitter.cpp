@@ -104,10 +104,10 @@ QulEmitter::QulEmitter(CG_Ctx* aCtx, const QulEmitterOptions& aOptions)
     : fPool(aCtx), fListeners(fPool.pool()->make<QulListenerSet>(aCtx)), fIndentLevel(0), fCtx(aCtx),
       fAliasManager(fPool.pool()->make<AliasManager>(fPool.pool(), aCtx)), fTypeChecker(aOptions.typeChecker()),
       fPst(nullptr), fUnstructuredStmtToLabelMap(nullptr), fGotoTargets(nullptr), fEmittedLabels(nullptr),
-      fLoopRoundsReached(nullptr),
-      fRegionContinuation(nullptr), fStopStmt(nullptr), fThrowExceptionOnError(aOptions.throwExceptionOnError()),
+      fLoopRoundsReached(nullptr), fRegionContinuation(nullptr), fStopStmt(nullptr),
+      fThrowExceptionOnError(aOptions.throwExceptionOnError()),
       fShouldNotInferTypes(!aOptions.printOnlyNotInferredTypes()),
-      fShouldEmitLongFormConsts(aOptions.printOnlyLongFormConstants()),
+      fShouldEmitLongFormConsts(aOptions.printOnlyLongFormConstants()), fBuildsTreesAhead(aOptions.buildsTreesAhead()),
       fSegments(fPool.pool()->make<SegmentStream>(*aOptions.segmentStream())), fFilter(aOptions.filter()),
       fOpTable(aOptions.opTable()), fSymbolicSizeNames(nullptr) {
   CG_ASSERT_MSG(fFilter != 0, kEmitterSource, "fFilter != 0");

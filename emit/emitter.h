@@ -55,6 +55,7 @@ class MultiOutputCallExpr;
 class OpTable;
 class PointerType;
 class Pst;
+class PstAhead;
 class ReferenceType;
 class Region;
 class Scope;
@@ -301,6 +302,8 @@ private:
   AliasManager* fAliasManager;
   TypeChecker* fTypeChecker;
   Pst* fPst;
+  // The trees being built ahead for the function bodies of the scope being printed; null when none are.
+  PstAhead* fPstAhead = nullptr;
   // The long texts of the types a type is made of (see kLongPartTypeText), kept only until the text of the type
   // that holds them is built: a type nested n deep prints in memory that grows with n, not with n squared.
   // fTypeExprDepth counts the type texts being built.
@@ -319,6 +322,7 @@ private:
   bool fThrowExceptionOnError;
   bool fShouldNotInferTypes;
   bool fShouldEmitLongFormConsts;
+  bool fBuildsTreesAhead;
   SegmentStream* fSegments;
   ShouldEmitPredicate* fFilter;
   OpTable* fOpTable;
