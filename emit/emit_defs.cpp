@@ -7,7 +7,7 @@
 
 #include "emit/lending.h"
 #include "emit/listenerset.h"
-#include "emit/pstahead.h"
+#include "emit/workahead.h"
 #include "ir/cfg.h"
 #include "ir/ctx.h"
 #include "ir/logger.h"
@@ -251,10 +251,10 @@ void QulEmitter::emitFcnDefs(IdLinkedList<Fcn*>* aFcns) {
     if (fcn->cfg() != nullptr && !fcn->cfg()->isClassic())
       bodies.push_back(fcn);
   }
-  std::optional<PstAhead> ahead;
-  if (fBuildsTreesAhead)
-    ahead.emplace(fCtx, bodies);
-  Lending lendAhead(fPstAhead, ahead ? &*ahead : nullptr);
+  std::optional<WorkAhead> ahead;
+  if (fPreparesBodiesAhead)
+    ahead.emplace(bodies, [ctx = fCtx](Fcn* aFcn) { return std::make_unique<PooledPst>(ctx, aFcn); });
+  Lending lendAhead(fTreesAhead, ahead ? &*ahead : nullptr);
   for (Fcn* fcn : printed)
     emitFcnDef(fcn);
 }

@@ -8,7 +8,7 @@
 #include <string_view>
 
 #include "emit/lending.h"
-#include "emit/pstahead.h"
+#include "emit/workahead.h"
 #include "ir/cfg.h"
 #include "ir/ctx.h"
 #include "ir/logger.h"
@@ -66,7 +66,7 @@ void QulEmitter::emitCfg(Cfg* aCfg) {
   }
   Fcn* fcn = aCfg->fcn();
   FLOW_ASSERT(fcn != 0, "fcn != 0");
-  std::unique_ptr<PooledPst> tree = fPstAhead != nullptr ? fPstAhead->take(fcn) : nullptr;
+  std::unique_ptr<PooledPst> tree = fTreesAhead != nullptr ? fTreesAhead->take<PooledPst>(fcn) : nullptr;
   if (tree == nullptr)
     tree = std::make_unique<PooledPst>(fCtx, fcn);
   Lending lendPst(fPst, &tree->pst);

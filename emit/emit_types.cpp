@@ -1,7 +1,9 @@
 // Type emission: the printed form of every type kind, qualifiers, type annotations, and typedef collection.
 #include "emit/emitter.h"
 
+#include "emit/lending.h"
 #include "emit/listenerset.h"
+#include "emit/workahead.h"
 #include "ir/cfg.h"
 #include "ir/ctx.h"
 #include "ir/logger.h"
@@ -14,6 +16,8 @@
 #include "lang/keywords.h"
 
 #include <cstring>
+#include <memory>
+#include <optional>
 #include <vector>
 
 namespace CG {
@@ -491,6 +495,8 @@ const QulEmitter::GraphUses& QulEmitter::graphUses(Fcn* aFcn) {
   // The types go to addTypeIfNecessary one offer per expression; the constants are collected once each, so
   // each is noted once, where it first appears. The lists of every function are kept while the text is printed.
   IdSet<Const*> seenConsts;
+  if (fReadsAhead != nullptr)
+    fReadsAhead->passBy(aFcn);
   for (StmtIterator it(aFcn->cfg()); it.hasCurrent(); it.advance()) {
     forEachExprPostOrder(it.current(), [&](Expr* aExpr) {
       Type* type = aExpr->type();
@@ -529,6 +535,29 @@ static std::vector<Fcn*> functionsWithBodyBelow(Scope* aScope) {
   return fcns;
 }
 
+// Reads a body's graph the way graphUses walks it, so that its statements, expressions and constants are in the
+// shared cache when graphUses gets there. Nothing is made of it.
+static std::unique_ptr<WorkAhead::Product> readGraph(Fcn* aFcn) {
+  for (StmtIterator it(aFcn->cfg()); it.hasCurrent(); it.advance()) {
+    forEachExprPostOrder(it.current(), [](Expr* aExpr) {
+      if (ConstExpr::isa(aExpr))
+        __builtin_prefetch(ConstExpr::cast(aExpr)->constant());
+    });
+  }
+  return nullptr;
+}
+
+// The functions whose graphs graphUses has not walked as they are now.
+std::vector<Fcn*> QulEmitter::graphsToWalk(const std::vector<Fcn*>& aFcns) const {
+  std::vector<Fcn*> unwalked;
+  for (Fcn* fcn : aFcns) {
+    auto found = fGraphUses.find(fcn);
+    if (found == fGraphUses.end() || found->second.version != fcn->cfg()->version())
+      unwalked.push_back(fcn);
+  }
+  return unwalked;
+}
+
 IdLinkedList<Type*>* QulEmitter::collectTypes(Scope* aScope) {
   if (!fFilter)
     abortEmission("fFilter == NULL", __LINE__);
@@ -541,7 +570,12 @@ IdLinkedList<Type*>* QulEmitter::collectTypes(Scope* aScope) {
   }
   IdSet<Type*>* set = pool()->make<IdSet<Type*>>();
   collectTypesFromScopeVars(aScope, set, list);
-  for (Fcn* fcn : functionsWithBodyBelow(aScope)) {
+  std::vector<Fcn*> fcns = functionsWithBodyBelow(aScope);
+  std::optional<WorkAhead> ahead;
+  if (fPreparesBodiesAhead)
+    ahead.emplace(graphsToWalk(fcns), readGraph);
+  Lending lendAhead(fReadsAhead, ahead ? &*ahead : nullptr);
+  for (Fcn* fcn : fcns) {
     collectTypesFromScopeVars(fcn->ioScope(), set, list);
     collectTypesFromScopeVars(fcn->localScope(), set, list);
     collectTypesFromGraph(fcn, aScope, set, list);

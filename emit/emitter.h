@@ -55,7 +55,6 @@ class MultiOutputCallExpr;
 class OpTable;
 class PointerType;
 class Pst;
-class PstAhead;
 class ReferenceType;
 class Region;
 class Scope;
@@ -74,6 +73,7 @@ class Var;
 class VarExpr;
 class WhileRegion;
 class QulListenerSet;
+class WorkAhead;
 
 // Thrown by the emitter's own consistency checks; caught by the static entry points and by emitFcnDef.
 class QulEmitterAborted : public std::exception {
@@ -302,8 +302,10 @@ private:
   AliasManager* fAliasManager;
   TypeChecker* fTypeChecker;
   Pst* fPst;
-  // The trees being built ahead for the function bodies of the scope being printed; null when none are.
-  PstAhead* fPstAhead = nullptr;
+  // The work being done ahead on the bodies being printed: the reading of their graphs while the types are
+  // collected, their structure trees while they print. Null when none is.
+  WorkAhead* fReadsAhead = nullptr;
+  WorkAhead* fTreesAhead = nullptr;
   // The long texts of the types a type is made of (see kLongPartTypeText), kept only until the text of the type
   // that holds them is built: a type nested n deep prints in memory that grows with n, not with n squared.
   // fTypeExprDepth counts the type texts being built.
@@ -322,7 +324,7 @@ private:
   bool fThrowExceptionOnError;
   bool fShouldNotInferTypes;
   bool fShouldEmitLongFormConsts;
-  bool fBuildsTreesAhead;
+  bool fPreparesBodiesAhead;
   SegmentStream* fSegments;
   ShouldEmitPredicate* fFilter;
   OpTable* fOpTable;
@@ -339,6 +341,7 @@ private:
     std::vector<Const*> consts;
   };
   const GraphUses& graphUses(Fcn* aFcn);
+  std::vector<Fcn*> graphsToWalk(const std::vector<Fcn*>& aFcns) const;
   std::unordered_map<Fcn*, GraphUses> fGraphUses;
 
   // The recursive steps (expressions, types, regions) stop with QulNestingTooDeep before the stack runs out.

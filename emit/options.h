@@ -56,11 +56,12 @@ public:
   // text still grows past it; a fitting guess saves moving a large text as it grows.
   size_t expectedTextSize() const { return fExpectedTextSize; }
   void setExpectedTextSize(size_t aBytes) { fExpectedTextSize = aBytes; }
-  // Whether the structure trees of a scope's function bodies are built on a second thread, a few bodies ahead
-  // of the printing (on by default). The graphs are then read by two threads while the text prints; a
-  // listener or filter that edits graphs as they print needs this off.
-  bool buildsTreesAhead() const { return fBuildsTreesAhead; }
-  void setBuildsTreesAhead(bool aValue) { fBuildsTreesAhead = aValue; }
+  // Whether a second thread prepares the function bodies a few bodies ahead of the printing: it walks their
+  // graphs for the types and constants they use, and builds their structure trees (on by default). The graphs
+  // are then read by two threads while the text prints; a listener, filter or subclass that edits graphs as
+  // they print needs this off.
+  bool preparesBodiesAhead() const { return fPreparesBodiesAhead; }
+  void setPreparesBodiesAhead(bool aValue) { fPreparesBodiesAhead = aValue; }
 
 private:
   TypeChecker* fTypeChecker;
@@ -71,7 +72,7 @@ private:
   OpTable* fOpTable;
   bool fPrintOnlyLongFormConstants;
   size_t fExpectedTextSize = 0;
-  bool fBuildsTreesAhead = true;
+  bool fPreparesBodiesAhead = true;
 };
 
 } // namespace CG

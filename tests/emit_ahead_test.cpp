@@ -1,22 +1,26 @@
-// Structure trees built on a second thread ahead of the printing: each function gets its own graph's tree, and
-// the text is that of an emission that builds every tree where its body prints.
+// Work done on a second thread ahead of the printing: each function gets what was made of its own body as it
+// is now, failures are left to the printing to report, and the text is that of an emission that does all the
+// work where each body prints.
 #include "support/irbuild.h"
 #include "support/irgen.h"
 
-#include "emit/pstahead.h"
+#include "emit/workahead.h"
 #include "ir/cfg.h"
+#include "ir/logger.h"
 #include "ir/predicate.h"
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
 
 using quilltest::IrFixture;
 
-class TreesAhead : public ::testing::Test, protected IrFixture {
+class BodiesAhead : public ::testing::Test, protected IrFixture {
 protected:
   std::vector<CG::Fcn*> fcnsWithBodies(int aCount) {
     std::vector<CG::Fcn*> fcns;
@@ -24,46 +28,111 @@ protected:
       fcns.push_back(fcnWithBody(("f" + std::to_string(i)).c_str()));
     return fcns;
   }
+  // Builds trees, counting the bodies it has started on.
+  CG::WorkAhead::Work countedTrees(std::atomic<int>& aStarted) {
+    return [this, &aStarted](CG::Fcn* aFcn) {
+      ++aStarted;
+      return std::make_unique<CG::PooledPst>(&ctx, aFcn);
+    };
+  }
+  // The second thread works at most four bodies ahead of the printing: once it has started on the fourth, it
+  // waits, and the first three are done.
+  static void awaitStarted(const std::atomic<int>& aStarted, int aCount) {
+    while (aStarted < aCount)
+      std::this_thread::yield();
+  }
 };
+
+TEST_F(BodiesAhead, EachFunctionTakesTheTreeOfItsOwnGraphOrMakesItItself) {
+  std::vector<CG::Fcn*> fcns = fcnsWithBodies(10);
+  std::atomic<int> started{0};
+  CG::WorkAhead ahead(fcns, countedTrees(started));
+  awaitStarted(started, 4);
+  int taken = 0;
+  for (CG::Fcn* fcn : fcns) {
+    std::unique_ptr<CG::PooledPst> tree = ahead.take<CG::PooledPst>(fcn);
+    if (tree == nullptr)
+      continue;
+    ++taken;
+    EXPECT_EQ(tree->pst.cfg(), fcn->cfg()) << fcn->name();
+  }
+  EXPECT_GE(taken, 4);
+}
+
+// The printing may pass functions by (a filter that rejects their bodies): what was made of them is dropped,
+// and only a function further down the list still has something to take.
+TEST_F(BodiesAhead, TakingAFunctionDropsTheOnesBeforeIt) {
+  std::vector<CG::Fcn*> fcns = fcnsWithBodies(8);
+  CG::Fcn* outsider = fcnWithBody("outsider");
+  std::atomic<int> started{0};
+  CG::WorkAhead ahead(fcns, countedTrees(started));
+  awaitStarted(started, 4);
+  EXPECT_EQ(ahead.take<CG::PooledPst>(outsider), nullptr);
+  EXPECT_NE(ahead.take<CG::PooledPst>(fcns[2]), nullptr);
+  EXPECT_EQ(ahead.take<CG::PooledPst>(fcns[1]), nullptr);
+  EXPECT_EQ(ahead.take<CG::PooledPst>(fcns[2]), nullptr);
+  awaitStarted(started, 7);
+  EXPECT_NE(ahead.take<CG::PooledPst>(fcns[5]), nullptr);
+}
+
+TEST_F(BodiesAhead, BodyNotStartedYetIsLeftToThePrinting) {
+  std::vector<CG::Fcn*> fcns = fcnsWithBodies(8);
+  std::atomic<int> started{0};
+  CG::WorkAhead ahead(fcns, countedTrees(started));
+  awaitStarted(started, 4);
+  EXPECT_EQ(ahead.take<CG::PooledPst>(fcns[7]), nullptr);
+  CG::Fcn* f = fcnWithBody("f");
+  CG::WorkAhead alone({f}, countedTrees(started));
+  EXPECT_EQ(alone.take<CG::PooledPst>(f), nullptr);
+}
+
+TEST_F(BodiesAhead, GraphChangedAfterItsWorkIsLeftToThePrinting) {
+  std::vector<CG::Fcn*> fcns = fcnsWithBodies(6);
+  std::atomic<int> started{0};
+  CG::WorkAhead ahead(fcns, countedTrees(started));
+  awaitStarted(started, 4);
+  fcns[1]->cfg()->markDirty();
+  EXPECT_NE(ahead.take<CG::PooledPst>(fcns[0]), nullptr);
+  EXPECT_EQ(ahead.take<CG::PooledPst>(fcns[1]), nullptr);
+  EXPECT_NE(ahead.take<CG::PooledPst>(fcns[2]), nullptr);
+}
+
+class RecordingHandler : public Corvid::System::Handler {
+public:
+  void publish(const Corvid::System::LogRecord& aRecord) override { messages.push_back(aRecord.message); }
+  std::vector<std::string> messages;
+};
+
+TEST_F(BodiesAhead, FailedWorkReportsNothingAndIsLeftToThePrinting) {
+  std::vector<CG::Fcn*> fcns = fcnsWithBodies(3);
+  RecordingHandler handler;
+  CG::TheLogger::instance().logger()->addHandler(&handler);
+  {
+    std::atomic<int> started{0};
+    CG::WorkAhead ahead(fcns, [&](CG::Fcn* aFcn) -> std::unique_ptr<CG::WorkAhead::Product> {
+      ++started;
+      if (aFcn == fcns[1])
+        CG::TheLogger::instance().throwInternalException("test", "cannot prepare %s", aFcn->name());
+      return std::make_unique<CG::PooledPst>(&ctx, aFcn);
+    });
+    awaitStarted(started, 3);
+    EXPECT_NE(ahead.take<CG::PooledPst>(fcns[0]), nullptr);
+    EXPECT_EQ(ahead.take<CG::PooledPst>(fcns[1]), nullptr);
+    EXPECT_NE(ahead.take<CG::PooledPst>(fcns[2]), nullptr);
+  }
+  CG::TheLogger::instance().logger()->removeHandler(&handler);
+  EXPECT_TRUE(handler.messages.empty()) << handler.messages.front();
+}
 
 std::string emitScope(CG::Scope* aScope, bool aAhead, CG::ShouldEmitPredicate* aFilter = nullptr) {
   CG::QulEmitterOptions options(nullptr, 3);
-  options.setBuildsTreesAhead(aAhead);
+  options.setPreparesBodiesAhead(aAhead);
   if (aFilter != nullptr)
     options.setFilter(aFilter);
   return CG::emitQuillEx(aScope, options);
 }
 
-TEST_F(TreesAhead, EachFunctionTakesTheTreeOfItsOwnGraph) {
-  std::vector<CG::Fcn*> fcns = fcnsWithBodies(10);
-  CG::PstAhead ahead(&ctx, fcns);
-  for (CG::Fcn* fcn : fcns) {
-    std::unique_ptr<CG::PooledPst> tree = ahead.take(fcn);
-    ASSERT_NE(tree, nullptr) << fcn->name();
-    EXPECT_EQ(tree->pst.cfg(), fcn->cfg()) << fcn->name();
-  }
-}
-
-// The printing may pass functions by (a filter that rejects their bodies): their trees are dropped, and
-// only a function further down the list still has one.
-TEST_F(TreesAhead, TakingAFunctionDropsTheOnesBeforeIt) {
-  std::vector<CG::Fcn*> fcns = fcnsWithBodies(8);
-  CG::Fcn* outsider = fcnWithBody("outsider");
-  CG::PstAhead ahead(&ctx, fcns);
-  EXPECT_EQ(ahead.take(outsider), nullptr);
-  EXPECT_NE(ahead.take(fcns[5]), nullptr);
-  EXPECT_EQ(ahead.take(fcns[2]), nullptr);
-  EXPECT_EQ(ahead.take(fcns[5]), nullptr);
-  EXPECT_NE(ahead.take(fcns[7]), nullptr);
-}
-
-TEST_F(TreesAhead, OneFunctionIsLeftToThePrinting) {
-  CG::Fcn* f = fcnWithBody("f");
-  CG::PstAhead ahead(&ctx, {f});
-  EXPECT_EQ(ahead.take(f), nullptr);
-}
-
-// Filters out every other body, so the printing passes trees built ahead.
+// Filters out every other body, so the printing passes bodies prepared ahead.
 class EveryOtherBody : public CG::ShouldEmitPredicate {
 public:
   bool shouldEmit(CG_Obj* aObj) override { return !CG::Cfg::isa(aObj) || (fSeen++ % 2 == 0); }
@@ -72,7 +141,7 @@ private:
   int fSeen = 0;
 };
 
-TEST(TreesAheadOfGeneratedModules, PrintTheSameTextAsTreesBuiltInPlace) {
+TEST(BodiesAheadOfGeneratedModules, PrintTheSameTextAsBodiesPreparedInPlace) {
   for (bool unstructured : {false, true}) {
     for (uint64_t seed : {3u, 11u, 29u}) {
       quilltest::IrGenOptions options;

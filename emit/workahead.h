@@ -1,0 +1,89 @@
+// Work on the function bodies about to print, done on a second thread a few bodies ahead of the printing: while
+// the printing is at one body, the next ones are prepared and their statements brought into the shared cache.
+#pragma once
+
+#include <condition_variable>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "ir/mempool.h"
+#include "ir/pst.h"
+
+namespace CG {
+
+class Cfg;
+class Fcn;
+
+// The work only reads the graphs, and they must not change while it runs. What it made of a graph that changed
+// between the work and its taking is not handed out.
+class WorkAhead {
+public:
+  // What the work made of one body.
+  class Product {
+  public:
+    virtual ~Product() = default;
+  };
+  using Work = std::function<std::unique_ptr<Product>(Fcn*)>;
+
+  // Starts aWork on the bodies of aFcns, in order. With fewer than two bodies there is nothing to overlap, and
+  // no thread is started.
+  WorkAhead(const std::vector<Fcn*>& aFcns, Work aWork);
+  ~WorkAhead();
+  WorkAhead(const WorkAhead&) = delete;
+  WorkAhead& operator=(const WorkAhead&) = delete;
+
+  // What the work made of aFcn's body, waiting for it if the work is under way. Null when there is nothing to
+  // take, and the caller does the work itself: the second thread has not started on aFcn yet, aFcn is not
+  // further down the list, its graph changed since, or the work failed (the caller's work then reports the
+  // failure). What was made of the bodies before aFcn's is dropped.
+  template <class T> std::unique_ptr<T> take(Fcn* aFcn) {
+    return std::unique_ptr<T>(static_cast<T*>(takeProduct(aFcn).release()));
+  }
+  // Moves the printing past aFcn without waiting, for work done for its side effect on the cache: what was made
+  // of aFcn's body and of the bodies before it is dropped.
+  void passBy(Fcn* aFcn);
+
+private:
+  // How many bodies may wait, done, ahead of the one being printed.
+  static constexpr size_t kAhead = 4;
+
+  enum class State { PENDING, WORKING, DONE, DROPPED };
+
+  struct Slot {
+    Fcn* fcn = nullptr;
+    State state = State::PENDING;
+    Cfg* cfg = nullptr;
+    uint64_t version = 0;
+    std::unique_ptr<Product> product;
+  };
+
+  void workThrough();
+  bool awaitTurn(size_t aIndex);
+  void finish(size_t aIndex, std::unique_ptr<Product> aProduct, Cfg* aCfg, uint64_t aVersion);
+  std::unique_ptr<Product> takeProduct(Fcn* aFcn);
+  size_t moveTo(Fcn* aFcn, std::vector<std::unique_ptr<Product>>& aPassed);
+
+  Work fWork;
+  std::vector<Slot> fSlots;
+  // The slot after the last one taken or dropped.
+  size_t fNext = 0;
+  bool fStopping = false;
+  std::mutex fMutex;
+  std::condition_variable fChanged;
+  std::thread fWorker;
+};
+
+// A body's structure tree with the pool its regions live in.
+struct PooledPst : WorkAhead::Product {
+  PooledPst(CG_Ctx* aCtx, Fcn* aFcn) : pool(aCtx), pst(aFcn, pool.pool(), 1) {}
+
+  ManagedCGPool pool;
+  Pst pst;
+};
+
+} // namespace CG
