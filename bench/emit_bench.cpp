@@ -60,7 +60,7 @@ void resetPeakRss() {
 
 // Emits the whole module of about range(0) MB per iteration. Counters: MB/s of text, the text's size, the
 // resident memory held by the IR before emission, and the peak resident memory while emitting. Rates are per
-// second of wall time: the emitter builds structure trees on a second thread.
+// second of wall time: the emitter prepares function bodies on a second thread.
 void BM_EmitGeneratedModule(benchmark::State& aState) {
   double targetBytes = static_cast<double>(aState.range(0)) * kMB;
   auto start = std::chrono::steady_clock::now();
