@@ -483,13 +483,23 @@ void QulEmitter::collectTypesFromGraph(Fcn* aFcn, Scope* aScope, IdSet<Type*>* a
     addTypeIfNecessary(aSet, aList, aScope, type);
 }
 
+// The walk of a graph that graphUses makes: its statements in IR order, each one's expressions in post order.
+template <class Visit> static void forEachGraphExpr(Fcn* aFcn, Visit&& aVisit) {
+  for (StmtIterator it(aFcn->cfg()); it.hasCurrent(); it.advance())
+    forEachExprPostOrder(it.current(), aVisit);
+}
+
+// What graphUses noted of aFcn's graph as it is now; null when the graph changed since, or was never walked.
+const QulEmitter::GraphUses* QulEmitter::currentGraphUses(Fcn* aFcn) const {
+  auto found = fGraphUses.find(aFcn);
+  return found != fGraphUses.end() && found->second.version == aFcn->cfg()->version() ? &found->second : nullptr;
+}
+
 const QulEmitter::GraphUses& QulEmitter::graphUses(Fcn* aFcn) {
-  uint64_t version = aFcn->cfg()->version();
-  auto [entry, added] = fGraphUses.try_emplace(aFcn);
-  GraphUses& uses = entry->second;
-  if (!added && uses.version == version)
-    return uses;
-  uses.version = version;
+  if (const GraphUses* current = currentGraphUses(aFcn))
+    return *current;
+  GraphUses& uses = fGraphUses[aFcn];
+  uses.version = aFcn->cfg()->version();
   uses.types.clear();
   uses.consts.clear();
   // The types go to addTypeIfNecessary one offer per expression; the constants are collected once each, so
@@ -497,21 +507,19 @@ const QulEmitter::GraphUses& QulEmitter::graphUses(Fcn* aFcn) {
   IdSet<Const*> seenConsts;
   if (fReadsAhead != nullptr)
     fReadsAhead->passBy(aFcn);
-  for (StmtIterator it(aFcn->cfg()); it.hasCurrent(); it.advance()) {
-    forEachExprPostOrder(it.current(), [&](Expr* aExpr) {
-      Type* type = aExpr->type();
-      Type* expected = fTypeChecker->expectedType(aExpr);
-      if (!type || !expected || !type->equals(expected))
-        uses.types.push_back(type);
-      if (!ConstExpr::isa(aExpr))
-        return;
-      Const* constant = ConstExpr::cast(aExpr)->constant();
-      if (!constant)
-        return;
-      uses.types.push_back(constant->type());
-      noteGraphConst(uses.consts, seenConsts, constant);
-    });
-  }
+  forEachGraphExpr(aFcn, [&](Expr* aExpr) {
+    Type* type = aExpr->type();
+    Type* expected = fTypeChecker->expectedType(aExpr);
+    if (!type || !expected || !type->equals(expected))
+      uses.types.push_back(type);
+    if (!ConstExpr::isa(aExpr))
+      return;
+    Const* constant = ConstExpr::cast(aExpr)->constant();
+    if (!constant)
+      return;
+    uses.types.push_back(constant->type());
+    noteGraphConst(uses.consts, seenConsts, constant);
+  });
   uses.types.shrink_to_fit();
   uses.consts.shrink_to_fit();
   return uses;
@@ -538,23 +546,19 @@ static std::vector<Fcn*> functionsWithBodyBelow(Scope* aScope) {
 // Reads a body's graph the way graphUses walks it, so that its statements, expressions and constants are in the
 // shared cache when graphUses gets there. Nothing is made of it.
 static std::unique_ptr<WorkAhead::Product> readGraph(Fcn* aFcn) {
-  for (StmtIterator it(aFcn->cfg()); it.hasCurrent(); it.advance()) {
-    forEachExprPostOrder(it.current(), [](Expr* aExpr) {
-      if (ConstExpr::isa(aExpr))
-        __builtin_prefetch(ConstExpr::cast(aExpr)->constant());
-    });
-  }
+  forEachGraphExpr(aFcn, [](Expr* aExpr) {
+    if (ConstExpr::isa(aExpr))
+      __builtin_prefetch(ConstExpr::cast(aExpr)->constant());
+  });
   return nullptr;
 }
 
 // The functions whose graphs graphUses has not walked as they are now.
 std::vector<Fcn*> QulEmitter::graphsToWalk(const std::vector<Fcn*>& aFcns) const {
   std::vector<Fcn*> unwalked;
-  for (Fcn* fcn : aFcns) {
-    auto found = fGraphUses.find(fcn);
-    if (found == fGraphUses.end() || found->second.version != fcn->cfg()->version())
+  for (Fcn* fcn : aFcns)
+    if (currentGraphUses(fcn) == nullptr)
       unwalked.push_back(fcn);
-  }
   return unwalked;
 }
 

@@ -107,7 +107,8 @@ QulEmitter::QulEmitter(CG_Ctx* aCtx, const QulEmitterOptions& aOptions)
       fLoopRoundsReached(nullptr), fRegionContinuation(nullptr), fStopStmt(nullptr),
       fThrowExceptionOnError(aOptions.throwExceptionOnError()),
       fShouldNotInferTypes(!aOptions.printOnlyNotInferredTypes()),
-      fShouldEmitLongFormConsts(aOptions.printOnlyLongFormConstants()), fPreparesBodiesAhead(aOptions.preparesBodiesAhead()),
+      fShouldEmitLongFormConsts(aOptions.printOnlyLongFormConstants()),
+      fPreparesBodiesAhead(aOptions.preparesBodiesAhead()),
       fSegments(fPool.pool()->make<SegmentStream>(*aOptions.segmentStream())), fFilter(aOptions.filter()),
       fOpTable(aOptions.opTable()), fSymbolicSizeNames(nullptr) {
   CG_ASSERT_MSG(fFilter != 0, kEmitterSource, "fFilter != 0");

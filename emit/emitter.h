@@ -341,6 +341,7 @@ private:
     std::vector<Const*> consts;
   };
   const GraphUses& graphUses(Fcn* aFcn);
+  const GraphUses* currentGraphUses(Fcn* aFcn) const;
   std::vector<Fcn*> graphsToWalk(const std::vector<Fcn*>& aFcns) const;
   std::unordered_map<Fcn*, GraphUses> fGraphUses;
 
