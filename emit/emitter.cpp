@@ -81,9 +81,9 @@ std::string QulEmitter::emitRegion(Region* aRegion, const QulEmitterOptions& aOp
   try {
     emitter.emitRegion(aRegion);
   } catch (const QulEmitterAborted&) {
-    return kQuitEarly + emitter.fOutput.str();
+    return kQuitEarly + emitter.takeText();
   }
-  return emitter.fOutput.release();
+  return emitter.takeText();
 }
 
 //===-- Construction ------------------------------------------------------------------------------------===//
@@ -108,7 +108,8 @@ QulEmitter::QulEmitter(CG_Ctx* aCtx, const QulEmitterOptions& aOptions)
       fThrowExceptionOnError(aOptions.throwExceptionOnError()),
       fShouldNotInferTypes(!aOptions.printOnlyNotInferredTypes()),
       fShouldEmitLongFormConsts(aOptions.printOnlyLongFormConstants()),
-      fPreparesBodiesAhead(aOptions.preparesBodiesAhead()),
+      fPreparesBodiesAhead(aOptions.preparesBodiesAhead()), fTextStream(aOptions.textStream()),
+      fTextPieceSize(aOptions.textPieceSize()),
       fSegments(fPool.pool()->make<SegmentStream>(*aOptions.segmentStream())), fFilter(aOptions.filter()),
       fOpTable(aOptions.opTable()), fSymbolicSizeNames(nullptr) {
   CG_ASSERT_MSG(fFilter != 0, kEmitterSource, "fFilter != 0");
@@ -116,7 +117,8 @@ QulEmitter::QulEmitter(CG_Ctx* aCtx, const QulEmitterOptions& aOptions)
     fTypeChecker = fPool.pool()->make<CoreDomainTypeChecker>(aCtx);
   if (!fOpTable)
     fOpTable = fPool.pool()->make<OpTable>();
-  fOutput.reserve(aOptions.expectedTextSize());
+  // A text passed on in pieces needs room for one piece and the line that ends it.
+  fOutput.reserve(fTextStream ? fTextPieceSize + fTextPieceSize / 16 : aOptions.expectedTextSize());
   initNameMappings();
   fListeners->registerListeners(this);
   fSymbolicSizeNames = fPool.pool()->make<IdMap<SymbolicSize*, char*>>();
@@ -150,11 +152,25 @@ std::string QulEmitter::emitTopLevel(CG_Obj* aObj) {
   try {
     char* typeText = dispatch(aObj);
     beginSegment(BLOCK_END);
-    return typeText ? std::string(typeText) : fOutput.release();
+    return typeText ? std::string(typeText) : takeText();
   } catch (const QulEmitterAborted&) {
     beginSegment(BLOCK_END);
-    return kQuitEarly + fOutput.str();
+    return kQuitEarly + takeText();
   }
+}
+
+// The text the emission returns: what is left of it after the pieces passed on to the text stream.
+std::string QulEmitter::takeText() {
+  if (!fTextStream)
+    return fOutput.release();
+  passOnText();
+  return std::string();
+}
+
+void QulEmitter::passOnText() {
+  fTextStream->write(fOutput.data(), static_cast<std::streamsize>(fOutput.length()));
+  fPassedOnLength += fOutput.length();
+  fOutput.clear();
 }
 
 // The text of a type, or null when the object printed into the output.
@@ -341,6 +357,8 @@ void QulEmitter::emitIndent() {
 
 void QulEmitter::emitNewline() {
   fOutput.append('\n');
+  if (fTextStream && fOutput.length() >= fTextPieceSize)
+    passOnText();
 }
 
 void QulEmitter::emitBar(bool& aWritten) {

@@ -251,7 +251,7 @@ protected:
   // Helpers shared by the construct printers.
   [[noreturn]] void abortEmission(const char* aMessage, int aLine);
   ShouldEmitPredicate* filter();
-  int outputOffset() const { return static_cast<int>(fOutput.length()); }
+  int outputOffset() const { return static_cast<int>(fPassedOnLength + fOutput.length()); }
   void beginSegment(BlockType aType) { fSegments->begin(aType, outputOffset()); }
   bool throwExceptionOnError() const { return fThrowExceptionOnError; }
   QulListenerSet* listeners() { return fListeners; }
@@ -325,6 +325,12 @@ private:
   bool fShouldNotInferTypes;
   bool fShouldEmitLongFormConsts;
   bool fPreparesBodiesAhead;
+  // With a text stream, the text printed so far goes to it a piece at a time; fOutput holds the rest.
+  std::ostream* fTextStream;
+  size_t fTextPieceSize;
+  size_t fPassedOnLength = 0;
+  void passOnText();
+  std::string takeText();
   SegmentStream* fSegments;
   ShouldEmitPredicate* fFilter;
   OpTable* fOpTable;

@@ -62,6 +62,18 @@ public:
   // they print needs this off.
   bool preparesBodiesAhead() const { return fPreparesBodiesAhead; }
   void setPreparesBodiesAhead(bool aValue) { fPreparesBodiesAhead = aValue; }
+  // Where the text goes as it prints, for a caller that writes it out anyway: the emitter hands it over in
+  // pieces of about aPieceSize bytes, each ending at a line end, and holds only the piece it is writing, so a
+  // large text never lies whole in memory. The emission then returns an empty string (the quit-early mark alone
+  // when it stops early; what printed before stays written). A type's text is returned as always. Null, the
+  // default: the text is returned whole. Whether the stream took the text is for the caller to check.
+  static constexpr size_t kDefaultTextPieceSize = size_t(1) << 20;
+  std::ostream* textStream() const { return fTextStream; }
+  size_t textPieceSize() const { return fTextPieceSize; }
+  void setTextStream(std::ostream* aStream, size_t aPieceSize = kDefaultTextPieceSize) {
+    fTextStream = aStream;
+    fTextPieceSize = aPieceSize;
+  }
 
 private:
   TypeChecker* fTypeChecker;
@@ -73,6 +85,8 @@ private:
   bool fPrintOnlyLongFormConstants;
   size_t fExpectedTextSize = 0;
   bool fPreparesBodiesAhead = true;
+  std::ostream* fTextStream = nullptr;
+  size_t fTextPieceSize = kDefaultTextPieceSize;
 };
 
 } // namespace CG

@@ -54,6 +54,8 @@ public:
     return fStorage.data();
   }
   std::string str() const { return std::string(fStorage.data(), fLength); }
+  // The text, not terminated.
+  const char* data() const { return fStorage.data(); }
   // Hands the text over and leaves the buffer empty.
   std::string release();
   size_t length() const { return fLength; }

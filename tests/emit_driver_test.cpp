@@ -1,5 +1,6 @@
 // The emitter's entry points, option bits, function headers, annotations and abort paths.
 #include "support/irbuild.h"
+#include "support/irgen.h"
 
 #include "ir/effects.h"
 #include "ir/logger.h"
@@ -17,6 +18,8 @@
 #include <fstream>
 #include <functional>
 #include <sstream>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -92,6 +95,65 @@ TEST_F(EntryPoints, PrintQuillWritesTheFile) {
   std::ifstream again(path);
   EXPECT_EQ(std::istreambuf_iterator<char>(), std::istreambuf_iterator<char>(again));
   std::remove(path);
+}
+
+// A stream that notes each piece it is handed.
+class PieceStream : public std::streambuf {
+public:
+  std::vector<std::string> pieces;
+
+protected:
+  std::streamsize xsputn(const char* aText, std::streamsize aCount) override {
+    pieces.emplace_back(aText, static_cast<size_t>(aCount));
+    return aCount;
+  }
+};
+
+TEST_F(EntryPoints, TextStreamTakesTheTextInPiecesThatEndLines) {
+  quilltest::IrGenOptions generated;
+  generated.size = 400;
+  quilltest::generateModule(&ctx, generated);
+  std::ostringstream wholeSegments;
+  CG::QulEmitterOptions whole(nullptr, 3);
+  whole.setSegmentStream(&wholeSegments);
+  std::string text = CG::emitQuillEx(global, whole);
+
+  constexpr size_t kPieceSize = 2000;
+  PieceStream pieces;
+  std::ostream stream(&pieces);
+  std::ostringstream streamedSegments;
+  CG::QulEmitterOptions streamed(nullptr, 3);
+  streamed.setSegmentStream(&streamedSegments);
+  streamed.setTextStream(&stream, kPieceSize);
+  EXPECT_EQ("", CG::emitQuillEx(global, streamed));
+
+  ASSERT_GT(pieces.pieces.size(), 3u);
+  std::string joined;
+  for (const std::string& piece : pieces.pieces) {
+    joined += piece;
+    EXPECT_EQ('\n', piece.back());
+    if (&piece == &pieces.pieces.back())
+      break;
+    // A piece goes at the end of the line that takes it to the size.
+    EXPECT_GE(piece.size(), kPieceSize);
+    size_t lastLineStart = piece.rfind('\n', piece.size() - 2) + 1;
+    EXPECT_LT(lastLineStart, kPieceSize);
+  }
+  EXPECT_EQ(text, joined);
+  EXPECT_EQ(wholeSegments.str(), streamedSegments.str());
+}
+
+TEST_F(EntryPoints, TextStreamOfAnEmissionThatQuitsEarly) {
+  CG::Var* v = var(global, "v");
+  v->setType(nullptr);
+  std::ostringstream stream;
+  CG::QulEmitterOptions options(nullptr, 3);
+  options.setTextStream(&stream);
+  EXPECT_EQ("QulEmitter quit early", CG::emitQuillEx(v, options));
+  EXPECT_EQ("", stream.str());
+  // A type's text is returned, not streamed.
+  EXPECT_EQ("int32", CG::emitQuillEx(int32(), options));
+  EXPECT_EQ("", stream.str());
 }
 
 TEST_F(EntryPoints, UnsupportedObjectKindFailsItsInvariant) {
