@@ -32,6 +32,11 @@ QulParser::~QulParser()
     delete fCtx;
 }
 
+void QulParser::setReadProgress(std::function<void(size_t aBytesRead)> aProgress)
+{
+    fCtx->setReadProgress(std::move(aProgress));
+}
+
 void QulParser::addListener(QulParserListener* aListener)
 {
     if (aListener != nullptr) {

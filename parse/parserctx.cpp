@@ -76,6 +76,9 @@ size_t QulParserCtx::readInput(char* aBuffer, size_t aMax)
     size_t count = std::min(aMax, fLength - fReadPos);
     std::memcpy(aBuffer, fText + fReadPos, count);
     fReadPos += count;
+    if (fReadProgress && count > 0) {
+        fReadProgress(fReadPos);
+    }
     return count;
 }
 

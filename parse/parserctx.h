@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <unordered_map>
@@ -65,6 +66,7 @@ public:
     // Fails with a user error for a text of 2^31 bytes or more.
     void setInput(const char* aText, size_t aLength);
     size_t readInput(char* aBuffer, size_t aMax);
+    void setReadProgress(std::function<void(size_t)> aProgress) { fReadProgress = std::move(aProgress); }
     void resetLexer();
     int nextToken(QULYYSTYPE* aValue);
   // The next token's code and its text (null for tokens without one) or number.
@@ -197,6 +199,7 @@ private:
     const char* fText = nullptr;
     size_t fReadPos = 0;
     size_t fLength = 0;
+    std::function<void(size_t)> fReadProgress;
     Fcn* fFcn = nullptr;
     std::unique_ptr<QulNodeFactory> fNodeFactory;
     std::unique_ptr<RegionFactory> fRegionFactory;

@@ -1,6 +1,9 @@
 // Parser semantic messages: each checked word for word with its position.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <vector>
+
 #include "ir/cfg.h"
 #include "ir/logger.h"
 #include "ir/node.h"
@@ -11,6 +14,7 @@
 #include "ir/typefactory.h"
 #include "parse/parserctx.h"
 #include "tests/parser_support.h"
+#include "tests/support/irgen.h"
 
 namespace {
 
@@ -219,6 +223,23 @@ TEST(Semantics, RecordsComeFromTheParserTask) {
   }
   EXPECT_EQ(2u, log.records.size());
   EXPECT_EQ("", CG::TheLogger::instance().component());
+}
+
+// The text behind the reported point is overwritten as the parse goes: the module that comes out is the same.
+TEST(Semantics, ReadProgressCountsUpAndTheTextBehindItIsNotReadAgain) {
+  const std::string text = quilltest::generateModuleText(7, 200000);
+  std::string scribbled = text;
+  std::vector<size_t> reported;
+  Module module;
+  module.parser.setReadProgress([&](size_t aBytesRead) {
+    reported.push_back(aBytesRead);
+    std::fill(scribbled.begin(), scribbled.begin() + static_cast<std::ptrdiff_t>(aBytesRead), '#');
+  });
+  module.parser.parse(scribbled.data(), scribbled.size());
+  ASSERT_GT(reported.size(), 2u);
+  EXPECT_TRUE(std::is_sorted(reported.begin(), reported.end()));
+  EXPECT_EQ(text.size(), reported.back());
+  EXPECT_EQ(quill_parse_test::parseAndEmit(text), module.emit());
 }
 
 TEST(Semantics, RedefinitionOnlyWarnsAndKeepsTheFirst) {
