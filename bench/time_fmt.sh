@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Times the whole "quill fmt" process on generated modules of about 1, 10 and 50 MB with /usr/bin/time -v, and
 # prints MB/s and peak memory per input byte, from the fastest of RUNS runs per size (default 3: a shared
-# machine's noise only ever adds time). Usage: [RUNS=n] bench/time_fmt.sh [BUILD_DIR]   (default build)
+# machine's noise only ever adds time). The text goes to a file, as `quill fmt a.qul > b.qul` writes it.
+# Usage: [RUNS=n] bench/time_fmt.sh [BUILD_DIR]   (default build)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build}
@@ -20,7 +21,7 @@ for mb in 1 10 50; do
     # time(1) gives the peak memory but wall time only to a hundredth of a second, too coarse for the 1 MB run:
     # the shell's clock (microseconds) times the same run.
     start=$EPOCHREALTIME
-    /usr/bin/time -v "$build/tools/quill" fmt "$file" >/dev/null 2>"$work/time.txt"
+    /usr/bin/time -v "$build/tools/quill" fmt "$file" >"$work/printed.qul" 2>"$work/time.txt"
     end=$EPOCHREALTIME
     run=$(awk -v a="$start" -v b="$end" 'BEGIN { print b - a }')
     kb=$(awk -F': ' '/Maximum resident set size/ {print $2}' "$work/time.txt")

@@ -1,4 +1,6 @@
 // The quill command-line tool: output, exit codes and diagnostics.
+#include "support/irgen.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -128,6 +130,43 @@ TEST(QuillTool, ReadsWholePagesAndPipes) {
             " >" + out;
   EXPECT_EQ(0, std::system(command.c_str()));
   EXPECT_EQ(kCanonical, readFile(out));
+}
+
+// A large text is printed into a regular file as it is made, and into a pipe once it is whole: the same text.
+TEST(QuillTool, LargeTextIsTheSameInAFileAndThroughAPipe) {
+  std::string file = writeTemp("large.qul", quilltest::generateModuleText(11, 2.5e6));
+  ToolRun run = quill("fmt " + file);
+  ASSERT_EQ(0, run.status) << run.err;
+  EXPECT_GT(run.out.size(), size_t(2) << 20);
+  std::string piped = tempPath("large_piped.txt");
+  std::string command = std::string(QUILL_TOOL_PATH) + " fmt " + file + " | cat >" + piped;
+  EXPECT_EQ(0, std::system(command.c_str()));
+  EXPECT_EQ(run.out, readFile(piped));
+}
+
+// A text that cannot be printed whole leaves a file appended to as it was.
+TEST(QuillTool, FailedPrintLeavesAnAppendedFileAsItWas) {
+  std::string file = writeTemp("unprintable.qul", "function((),(),f)\n{\n    overflow();\n}\n");
+  std::string out = writeTemp("appended.txt", "earlier text\n");
+  std::string command = std::string(QUILL_TOOL_PATH) + " fmt " + file + " >>" + out + " 2>/dev/null";
+  int status = std::system(command.c_str());
+  EXPECT_EQ(1, WIFEXITED(status) ? WEXITSTATUS(status) : -1);
+  EXPECT_EQ("earlier text\n", readFile(out));
+}
+
+// The memory of a large text is given back as it is read; a diagnostic at its end still shows its line.
+TEST(QuillTool, DiagnosticAtTheEndOfALargeTextShowsItsLine) {
+  std::string text;
+  for (int i = 0; i < 600000; ++i)
+    text += "var(int32,v" + std::to_string(i) + ");\n";
+  text += "var(int32 last);\n";
+  ToolRun run = quill("check -", text);
+  EXPECT_EQ(1, run.status);
+  EXPECT_EQ("<stdin>:600001:14: error: [L600001, C14]: A parser error occurred: syntax error, unexpected "
+            "QUL_IDENTIFIER, expecting QUL_C_PAREN\n"
+            "var(int32 last);\n"
+            "             ^\n",
+            run.err);
 }
 
 // A text handed to the tool and what it writes to standard error.

@@ -17,7 +17,7 @@ InputText::~InputText() {
 
 InputText::InputText(InputText&& aOther) noexcept
     : fOwned(std::move(aOther.fOwned)), fMapping(std::exchange(aOther.fMapping, nullptr)),
-      fMappedSize(std::exchange(aOther.fMappedSize, 0)) {}
+      fMappedSize(std::exchange(aOther.fMappedSize, 0)), fLetGo(std::exchange(aOther.fLetGo, 0)) {}
 
 InputText& InputText::operator=(InputText&& aOther) noexcept {
   if (this != &aOther) {
@@ -25,6 +25,7 @@ InputText& InputText::operator=(InputText&& aOther) noexcept {
     fOwned = std::move(aOther.fOwned);
     fMapping = std::exchange(aOther.fMapping, nullptr);
     fMappedSize = std::exchange(aOther.fMappedSize, 0);
+    fLetGo = std::exchange(aOther.fLetGo, 0);
   }
   return *this;
 }
@@ -77,6 +78,19 @@ bool InputText::readStream(int aDescriptor, size_t aSizeHint) {
   return true;
 }
 
+// Pages go back a few megabytes at a time, which keeps the calls few.
+void InputText::letGoBefore(size_t aOffset) {
+  constexpr size_t kStep = 4 << 20;
+  // A reading that starts again from the beginning gives pages back again.
+  if (aOffset < fLetGo)
+    fLetGo = 0;
+  if (fMapping == nullptr || aOffset > fMappedSize || aOffset < fLetGo + kStep)
+    return;
+  size_t end = aOffset & ~(static_cast<size_t>(sysconf(_SC_PAGESIZE)) - 1);
+  if (madvise(static_cast<char*>(fMapping) + fLetGo, end - fLetGo, MADV_DONTNEED) == 0)
+    fLetGo = end;
+}
+
 std::string_view InputText::view() const {
   if (fMapping != nullptr)
     return std::string_view(static_cast<const char*>(fMapping), fMappedSize);
@@ -88,6 +102,7 @@ void InputText::release() {
     munmap(fMapping, fMappedSize);
   fMapping = nullptr;
   fMappedSize = 0;
+  fLetGo = 0;
   std::string().swap(fOwned);
 }
 

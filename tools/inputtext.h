@@ -1,6 +1,7 @@
 // The text the quill tool reads: a regular file is mapped rather than copied, a pipe is read into a string.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -20,6 +21,9 @@ public:
   // Reads aFile ("-" is standard input) in place of the current text; false when it cannot be read.
   bool read(const std::string& aFile);
   std::string_view view() const;
+  // The text before aOffset will not be read for a while: a mapped file gives back the memory of its pages there,
+  // which a later read maps again from the file. A text read into memory keeps it.
+  void letGoBefore(size_t aOffset);
   // Lets the text go; the view is empty afterwards.
   void release();
 
@@ -30,6 +34,8 @@ private:
   std::string fOwned;
   void* fMapping = nullptr;
   size_t fMappedSize = 0;
+  // The mapped pages before this offset have been given back.
+  size_t fLetGo = 0;
 };
 
 } // namespace quilltool

@@ -2,6 +2,7 @@
 #include "tools/checks.h"
 #include "tools/diagnostics.h"
 #include "tools/inputtext.h"
+#include "tools/outputtext.h"
 
 #include "emit/emitter.h"
 #include "emit/version.h"
@@ -235,12 +236,14 @@ public:
     return !outcome.error;
   }
 
-  std::string emit(const Options& aOptions) {
+  // The printed text; with a text stream, the text goes there as it prints and the string is empty.
+  std::string emit(const Options& aOptions, std::ostream* aTextStream = nullptr) {
     CG::QulEmitterOptions options(nullptr, 3);
     options.setPrintOnlyNotInferredTypes(!aOptions.allTypes);
     options.setPrintOnlyLongFormConstants(aOptions.longFormConstants);
     // The printed text is about as long as the text read; a little room spares the last doubling.
     options.setExpectedTextSize(fTextSize + fTextSize / 16);
+    options.setTextStream(aTextStream);
     std::ofstream segments;
     if (!aOptions.segmentsFile.empty()) {
       segments.open(aOptions.segmentsFile);
@@ -265,6 +268,8 @@ private:
   ParseOutcome parseText(ScannerOutput::Reading aReading) {
     ParseOutcome outcome;
     CG::QulParser parser(fCtx.get(), fCtx->pool(), fCtx->globalScope(), fCtx->globalScope());
+    // The module grows as the text is read: the text read so far need not stay in memory beside it.
+    parser.setReadProgress([this](size_t aBytesRead) { fText.letGoBefore(aBytesRead); });
     WarningCollector warnings(parser.ctx());
     std::string error;
     {
@@ -345,6 +350,24 @@ void showFirstDifference(const std::string& aFirst, const std::string& aSecond) 
   }
 }
 
+// Prints the parsed text on standard output, and ends the process. Nothing of the text is left there when it
+// cannot be printed whole.
+[[noreturn]] void printText(Session& aSession, const Options& aOptions) {
+  quilltool::TextOutput output;
+  try {
+    std::string emitted = aSession.emit(aOptions, output.canTakeBack() ? &std::cout : nullptr);
+    std::cout.write(emitted.data(), static_cast<std::streamsize>(emitted.size()));
+    if (!std::cout.flush() || std::fflush(stdout) != 0 || std::ferror(stdout))
+      throw ToolFailure{"cannot write the text to standard output", 2};
+  } catch (const ToolFailure&) {
+    output.takeBack();
+    throw;
+  }
+  // The system takes the module's memory back at once, where tearing the context down would visit every IR
+  // object first.
+  std::_Exit(0);
+}
+
 int runCommand(const Options& aOptions, quilltool::InputText aText) {
   std::string fileName = aOptions.file == "-" ? "<stdin>" : aOptions.file;
   Session first(fileName, std::move(aText));
@@ -352,15 +375,9 @@ int runCommand(const Options& aOptions, quilltool::InputText aText) {
     return 1;
   if (aOptions.command == "check")
     return 0;
+  if (aOptions.command == "fmt")
+    printText(first, aOptions);
   std::string emitted = first.emit(aOptions);
-  if (aOptions.command == "fmt") {
-    std::fwrite(emitted.data(), 1, emitted.size(), stdout);
-    if (std::fflush(stdout) != 0 || std::ferror(stdout))
-      throw ToolFailure{"cannot write the text to standard output", 2};
-    // The process ends here: the system takes the module's memory back at once, where tearing the
-    // context down would visit every IR object first.
-    std::_Exit(0);
-  }
   Session second(fileName + " (emitted)", quilltool::InputText(emitted));
   if (!second.parse())
     return 1;
