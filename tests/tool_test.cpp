@@ -144,14 +144,30 @@ TEST(QuillTool, LargeTextIsTheSameInAFileAndThroughAPipe) {
   EXPECT_EQ(run.out, readFile(piped));
 }
 
-// A text that cannot be printed whole leaves a file appended to as it was.
-TEST(QuillTool, FailedPrintLeavesAnAppendedFileAsItWas) {
-  std::string file = writeTemp("unprintable.qul", "function((),(),f)\n{\n    overflow();\n}\n");
-  std::string out = writeTemp("appended.txt", "earlier text\n");
-  std::string command = std::string(QUILL_TOOL_PATH) + " fmt " + file + " >>" + out + " 2>/dev/null";
-  int status = std::system(command.c_str());
-  EXPECT_EQ(1, WIFEXITED(status) ? WEXITSTATUS(status) : -1);
-  EXPECT_EQ("earlier text\n", readFile(out));
+// A text that cannot be printed whole leaves nothing of it in the file, however the file was opened; what was
+// there before stays, and the messages of a shared standard error stay in their order.
+TEST(QuillTool, FailedPrintLeavesNothingOfTheTextInTheFile) {
+  std::string file = writeTemp("unprintable.qul", "var(int32,x);\nvar(matrix(int32, 2),a <- {1} );\n");
+  const std::string kMessages = "Max size of a dimension and the number of elements in the literal list don't match \n"
+                                "quill: cannot print the text: variable 'a': aLiteral == NULL\n";
+  const struct {
+    const char* redirection;
+    std::string expected;
+  } cases[] = {
+      {" >>OUT 2>/dev/null", "earlier text\n"},
+      {" 1<>OUT 2>/dev/null", "earlier text\n"},
+      {" >OUT 2>&1", kMessages},
+      {" >>OUT 2>&1", "earlier text\n" + kMessages},
+  };
+  for (const auto& c : cases) {
+    std::string out = writeTemp("unprinted.txt", "earlier text\n");
+    std::string redirection = c.redirection;
+    redirection.replace(redirection.find("OUT"), 3, out);
+    std::string command = std::string(QUILL_TOOL_PATH) + " fmt " + file + redirection;
+    int status = std::system(command.c_str());
+    EXPECT_EQ(1, WIFEXITED(status) ? WEXITSTATUS(status) : -1) << c.redirection;
+    EXPECT_EQ(c.expected, readFile(out)) << c.redirection;
+  }
 }
 
 // The memory of a large text is given back as it is read; a diagnostic at its end still shows its line.

@@ -6,9 +6,9 @@
 
 namespace quilltool {
 
-// A failure must leave no part of the text behind. Standard output that is a regular file can take the text as
-// it prints: a failure cuts the file back to where the text began. A pipe or a terminal gets the text only once
-// it is whole.
+// A failure must leave no part of the text behind. Standard output that is a regular file, written at its end
+// and not shared with standard error, can take the text as it prints: a failure cuts the file back to where the
+// text began. Anything else (a pipe, a terminal) gets the text only once it is whole.
 class TextOutput {
 public:
   TextOutput();
