@@ -350,9 +350,17 @@ void showFirstDifference(const std::string& aFirst, const std::string& aSecond) 
   }
 }
 
-// Prints the parsed text on standard output, and ends the process. Nothing of the text is left there when it
-// cannot be printed whole.
-[[noreturn]] void printText(Session& aSession, const Options& aOptions) {
+// The process ends here, its streams flushed: the system takes the modules' memory back at once, where tearing
+// the contexts down would visit every IR object first.
+[[noreturn]] void endProcess(int aStatus) {
+  std::cout.flush();
+  std::cerr.flush();
+  std::fflush(nullptr);
+  std::_Exit(aStatus);
+}
+
+// Prints the parsed text on standard output. Nothing of the text is left there when it cannot be printed whole.
+void printText(Session& aSession, const Options& aOptions) {
   quilltool::TextOutput output;
   try {
     std::string emitted = aSession.emit(aOptions, output.canTakeBack() ? &std::cout : nullptr);
@@ -363,29 +371,28 @@ void showFirstDifference(const std::string& aFirst, const std::string& aSecond) 
     output.takeBack();
     throw;
   }
-  // The system takes the module's memory back at once, where tearing the context down would visit every IR
-  // object first.
-  std::_Exit(0);
 }
 
-int runCommand(const Options& aOptions, quilltool::InputText aText) {
+// Runs the command and ends the process with its exit status; a failure of the tool leaves by exception.
+[[noreturn]] void runCommand(const Options& aOptions, quilltool::InputText aText) {
   std::string fileName = aOptions.file == "-" ? "<stdin>" : aOptions.file;
   Session first(fileName, std::move(aText));
   if (!first.parse())
-    return 1;
+    endProcess(1);
   if (aOptions.command == "check")
-    return 0;
-  if (aOptions.command == "fmt")
+    endProcess(0);
+  if (aOptions.command == "fmt") {
     printText(first, aOptions);
+    endProcess(0);
+  }
   std::string emitted = first.emit(aOptions);
   Session second(fileName + " (emitted)", quilltool::InputText(emitted));
   if (!second.parse())
-    return 1;
+    endProcess(1);
   std::string reemitted = second.emit(aOptions);
-  if (reemitted == emitted)
-    return 0;
-  showFirstDifference(emitted, reemitted);
-  return 1;
+  if (reemitted != emitted)
+    showFirstDifference(emitted, reemitted);
+  endProcess(reemitted == emitted ? 0 : 1);
 }
 
 } // namespace
@@ -429,7 +436,7 @@ int main(int argc, char** argv) {
     return 2;
   }
   try {
-    return runCommand(options, std::move(text));
+    runCommand(options, std::move(text));
   } catch (const ToolFailure& failure) {
     std::cerr << "quill: " << failure.message << '\n';
     return failure.status;
