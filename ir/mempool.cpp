@@ -40,16 +40,35 @@ void adviseHugePages(void* aBegin, size_t aSize) {
 #endif
 }
 
-// Blocks of huge-page size and more are aligned to it, so that all of them can be huge pages.
+// Blocks of huge-page size and more are mapped on their own, aligned to a huge page so that all of them can be
+// huge pages, and unmapped when freed: a table that grows by doubling leaves no freed copies of itself behind
+// in the heap, where they would keep their memory.
 void* allocBlock(size_t aSize) {
   if (aSize < kHugePageSize) {
     return ::operator new(aSize);
   }
   size_t size = alignUp(aSize, kHugePageSize);
+#if defined(__linux__)
+  size_t mapped = size + kHugePageSize;
+  void* mapping = mmap(nullptr, mapped, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  if (mapping == MAP_FAILED) {
+    throw std::bad_alloc();
+  }
+  auto begin = reinterpret_cast<uintptr_t>(mapping);
+  uintptr_t aligned = alignUp(begin, kHugePageSize);
+  if (aligned > begin) {
+    munmap(mapping, aligned - begin);
+  }
+  if (begin + mapped > aligned + size) {
+    munmap(reinterpret_cast<void*>(aligned + size), begin + mapped - (aligned + size));
+  }
+  void* block = reinterpret_cast<void*>(aligned);
+#else
   void* block = std::aligned_alloc(kHugePageSize, size);
   if (block == nullptr) {
     throw std::bad_alloc();
   }
+#endif
   adviseHugePages(block, size);
   return block;
 }
@@ -57,9 +76,13 @@ void* allocBlock(size_t aSize) {
 void freeBlock(void* aBlock, size_t aSize) {
   if (aSize < kHugePageSize) {
     ::operator delete(aBlock);
-  } else {
-    std::free(aBlock);
+    return;
   }
+#if defined(__linux__)
+  munmap(aBlock, alignUp(aSize, kHugePageSize));
+#else
+  std::free(aBlock);
+#endif
 }
 
 struct MemPool::Chunk {
