@@ -17,9 +17,44 @@ namespace {
 constexpr size_t kFirstChunkSize = 64 * 1024;
 constexpr size_t kLargestChunkSize = 8 * 1024 * 1024;
 constexpr size_t kHugePageSize = 2 * 1024 * 1024;
+// Blocks larger than this are mapped on their own: only large modules make them, and a table that grows by
+// doubling frees copies of itself that would otherwise hold their memory in the heap. Smaller ones stay in the
+// heap, which keeps them resident for the next module.
+constexpr size_t kLargestHeapBlockSize = 4 * 1024 * 1024;
 
 size_t alignUp(size_t aValue, size_t aAlign) {
   return (aValue + aAlign - 1) & ~(aAlign - 1);
+}
+
+// aSize bytes, a multiple of the huge-page size, aligned to a huge page; null when there is no memory.
+void* mapBlock(size_t aSize) {
+#if defined(__linux__)
+  size_t mapped = aSize + kHugePageSize;
+  void* mapping = mmap(nullptr, mapped, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  if (mapping == MAP_FAILED) {
+    return nullptr;
+  }
+  auto begin = reinterpret_cast<uintptr_t>(mapping);
+  uintptr_t aligned = alignUp(begin, kHugePageSize);
+  if (aligned > begin) {
+    munmap(mapping, aligned - begin);
+  }
+  if (begin + mapped > aligned + aSize) {
+    munmap(reinterpret_cast<void*>(aligned + aSize), begin + mapped - (aligned + aSize));
+  }
+  return reinterpret_cast<void*>(aligned);
+#else
+  return std::aligned_alloc(kHugePageSize, aSize);
+#endif
+}
+
+void unmapBlock(void* aBlock, size_t aSize) {
+#if defined(__linux__)
+  munmap(aBlock, aSize);
+#else
+  (void)aSize;
+  std::free(aBlock);
+#endif
 }
 
 } // namespace
@@ -40,35 +75,16 @@ void adviseHugePages(void* aBegin, size_t aSize) {
 #endif
 }
 
-// Blocks of huge-page size and more are mapped on their own, aligned to a huge page so that all of them can be
-// huge pages, and unmapped when freed: a table that grows by doubling leaves no freed copies of itself behind
-// in the heap, where they would keep their memory.
+// Blocks of huge-page size and more are aligned to it, so that all of them can be huge pages.
 void* allocBlock(size_t aSize) {
   if (aSize < kHugePageSize) {
     return ::operator new(aSize);
   }
   size_t size = alignUp(aSize, kHugePageSize);
-#if defined(__linux__)
-  size_t mapped = size + kHugePageSize;
-  void* mapping = mmap(nullptr, mapped, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-  if (mapping == MAP_FAILED) {
-    throw std::bad_alloc();
-  }
-  auto begin = reinterpret_cast<uintptr_t>(mapping);
-  uintptr_t aligned = alignUp(begin, kHugePageSize);
-  if (aligned > begin) {
-    munmap(mapping, aligned - begin);
-  }
-  if (begin + mapped > aligned + size) {
-    munmap(reinterpret_cast<void*>(aligned + size), begin + mapped - (aligned + size));
-  }
-  void* block = reinterpret_cast<void*>(aligned);
-#else
-  void* block = std::aligned_alloc(kHugePageSize, size);
+  void* block = size > kLargestHeapBlockSize ? mapBlock(size) : std::aligned_alloc(kHugePageSize, size);
   if (block == nullptr) {
     throw std::bad_alloc();
   }
-#endif
   adviseHugePages(block, size);
   return block;
 }
@@ -78,11 +94,12 @@ void freeBlock(void* aBlock, size_t aSize) {
     ::operator delete(aBlock);
     return;
   }
-#if defined(__linux__)
-  munmap(aBlock, alignUp(aSize, kHugePageSize));
-#else
-  std::free(aBlock);
-#endif
+  size_t size = alignUp(aSize, kHugePageSize);
+  if (size > kLargestHeapBlockSize) {
+    unmapBlock(aBlock, size);
+  } else {
+    std::free(aBlock);
+  }
 }
 
 struct MemPool::Chunk {
