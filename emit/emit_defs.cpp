@@ -2,10 +2,8 @@
 // sizes, constants, variables and function headers and bodies.
 #include "emit/emitter.h"
 
-#include <optional>
 #include <vector>
 
-#include "emit/lending.h"
 #include "emit/listenerset.h"
 #include "emit/workahead.h"
 #include "ir/cfg.h"
@@ -251,10 +249,8 @@ void QulEmitter::emitFcnDefs(IdLinkedList<Fcn*>* aFcns) {
     if (fcn->cfg() != nullptr && !fcn->cfg()->isClassic())
       bodies.push_back(fcn);
   }
-  std::optional<WorkAhead> ahead;
-  if (fPreparesBodiesAhead)
-    ahead.emplace(bodies, [ctx = fCtx](Fcn* aFcn) { return std::make_unique<PooledPst>(ctx, aFcn); });
-  Lending lendAhead(fTreesAhead, ahead ? &*ahead : nullptr);
+  LentWorkAhead treesAhead(fTreesAhead, fPreparesBodiesAhead, bodies,
+                           [ctx = fCtx](Fcn* aFcn) { return std::make_unique<PooledPst>(ctx, aFcn); });
   for (Fcn* fcn : printed)
     emitFcnDef(fcn);
 }

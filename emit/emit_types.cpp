@@ -1,7 +1,6 @@
 // Type emission: the printed form of every type kind, qualifiers, type annotations, and typedef collection.
 #include "emit/emitter.h"
 
-#include "emit/lending.h"
 #include "emit/listenerset.h"
 #include "emit/workahead.h"
 #include "ir/cfg.h"
@@ -17,7 +16,6 @@
 
 #include <cstring>
 #include <memory>
-#include <optional>
 #include <vector>
 
 namespace CG {
@@ -575,10 +573,7 @@ IdLinkedList<Type*>* QulEmitter::collectTypes(Scope* aScope) {
   IdSet<Type*>* set = pool()->make<IdSet<Type*>>();
   collectTypesFromScopeVars(aScope, set, list);
   std::vector<Fcn*> fcns = functionsWithBodyBelow(aScope);
-  std::optional<WorkAhead> ahead;
-  if (fPreparesBodiesAhead)
-    ahead.emplace(graphsToWalk(fcns), readGraph);
-  Lending lendAhead(fReadsAhead, ahead ? &*ahead : nullptr);
+  LentWorkAhead readsAhead(fReadsAhead, fPreparesBodiesAhead, graphsToWalk(fcns), readGraph);
   for (Fcn* fcn : fcns) {
     collectTypesFromScopeVars(fcn->ioScope(), set, list);
     collectTypesFromScopeVars(fcn->localScope(), set, list);

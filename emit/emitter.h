@@ -329,8 +329,6 @@ private:
   std::ostream* fTextStream;
   size_t fTextPieceSize;
   size_t fPassedOnLength = 0;
-  void passOnText();
-  std::string takeText();
   SegmentStream* fSegments;
   ShouldEmitPredicate* fFilter;
   OpTable* fOpTable;
@@ -350,6 +348,11 @@ private:
   const GraphUses* currentGraphUses(Fcn* aFcn) const;
   std::vector<Fcn*> graphsToWalk(const std::vector<Fcn*>& aFcns) const;
   std::unordered_map<Fcn*, GraphUses> fGraphUses;
+
+  // Hands the text printed so far to the text stream.
+  void passOnText();
+  // The text the emission returns.
+  std::string takeText();
 
   // The recursive steps (expressions, types, regions) stop with QulNestingTooDeep before the stack runs out.
   void ensureStackRoom() const {

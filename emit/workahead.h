@@ -8,9 +8,12 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <thread>
+#include <utility>
 #include <vector>
 
+#include "emit/lending.h"
 #include "ir/mempool.h"
 #include "ir/pst.h"
 
@@ -76,6 +79,19 @@ private:
   std::mutex fMutex;
   std::condition_variable fChanged;
   std::thread fWorker;
+};
+
+// Work ahead on a list of bodies while it lives, lent to the emitter's field for it; with the option off, the field
+// is null and the printing does all the work itself.
+class LentWorkAhead {
+public:
+  LentWorkAhead(WorkAhead*& aField, bool aOn, const std::vector<Fcn*>& aFcns, WorkAhead::Work aWork)
+      : fLending(aField, aOn ? &fAhead.emplace(aFcns, std::move(aWork)) : nullptr) {}
+
+private:
+  // Made before the lending, which points the field at it, and given up after.
+  std::optional<WorkAhead> fAhead;
+  Lending<WorkAhead> fLending;
 };
 
 // A body's structure tree with the pool its regions live in.
