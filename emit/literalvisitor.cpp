@@ -153,7 +153,7 @@ void QulEmitterLiteralVisitor::visitLiteralPointer(QulLiteralPointer* aLiteral) 
 // The decimal text of an integer value; a plain integer that fits in 64 bits skips the exact-rational path,
 // which gives the same digits.
 static std::string integerText(const IntegerValue* aValue) {
-  const FXP::DataValue& data = aValue->dataValue();
+  FXP::DataValue data = aValue->dataValue();
   const FXP::BigInt& stored = data.storedInteger();
   if (data.type().isInteger() && stored >= std::numeric_limits<long long>::min() &&
       stored <= std::numeric_limits<long long>::max())

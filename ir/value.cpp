@@ -4,6 +4,7 @@
 #include "ir/ctx.h"
 #include "ir/typefactory.h"
 
+#include <limits>
 #include <vector>
 
 namespace CG {
@@ -26,6 +27,37 @@ void Value::destroy(const Value* aValue) {
     delete next;
   }
   deleting = false;
+}
+
+namespace {
+
+// The data type of aType's values when aType is quasi-numeric.
+bool ownDataType(const Type* aType, FXP::DataType* aDataType) {
+  if (!QuasiNumericType::isa(aType)) {
+    return false;
+  }
+  *aDataType = static_cast<const QuasiNumericType*>(aType)->fxpType();
+  return true;
+}
+
+} // namespace
+
+IntegerValue::IntegerValue(Kind aKind, Type* aType, const FXP::DataValue& aValue) : Value(aKind, aType) {
+  const FXP::BigInt& stored = aValue.storedInteger();
+  FXP::DataType dataType = aValue.type();
+  if (ownDataType(aType, &dataType) && dataType == aValue.type() && stored >= std::numeric_limits<int64_t>::min() &&
+      stored <= std::numeric_limits<int64_t>::max()) {
+    fStoredWord = stored.convert_to<int64_t>();
+  } else {
+    fWhole = std::make_unique<const FXP::DataValue>(aValue);
+  }
+}
+
+FXP::DataValue IntegerValue::dataValue() const {
+  if (fWhole != nullptr) {
+    return *fWhole;
+  }
+  return FXP::DataValue::fromStoredInteger(static_cast<const QuasiNumericType*>(type())->fxpType(), fStoredWord);
 }
 
 Ref<Value> StructValue::field(int aIndex) const {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <unordered_map>
 #include <utility>
@@ -136,19 +137,23 @@ private:
   bool fValue;
 };
 
-// Integers of any width, and bool- or char-typed quasi-numeric values.
+// Integers of any width, and bool- or char-typed quasi-numeric values. A module holds very many, most of them
+// plain integers of their own type that fit a word: such a value keeps just its stored integer, and only the others
+// keep the whole data value.
 class IntegerValue : public Value {
 public:
-  IntegerValue(Type* aType, const FXP::DataValue& aValue) : Value(INTEGER, aType), fValue(aValue) {}
+  IntegerValue(Type* aType, const FXP::DataValue& aValue) : IntegerValue(INTEGER, aType, aValue) {}
   CG_VALUE_CASTS(IntegerValue, aValue->kind() == INTEGER || aValue->kind() == KAL_INTEGER)
-  const FXP::DataValue& dataValue() const { return fValue; }
-  std::string toString(int aRadix = 10) const { return fValue.toString(aRadix); }
+  FXP::DataValue dataValue() const;
+  std::string toString(int aRadix = 10) const { return dataValue().toString(aRadix); }
 
 protected:
-  IntegerValue(Kind aKind, Type* aType, const FXP::DataValue& aValue) : Value(aKind, aType), fValue(aValue) {}
+  IntegerValue(Kind aKind, Type* aType, const FXP::DataValue& aValue);
 
 private:
-  FXP::DataValue fValue;
+  int64_t fStoredWord = 0;
+  // Null when the stored word holds the value.
+  std::unique_ptr<const FXP::DataValue> fWhole;
 };
 
 class KalIntegerValue : public IntegerValue {

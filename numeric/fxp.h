@@ -109,6 +109,10 @@ public:
   // fitted to aType with aMode; floating targets always round to nearest, ties
   // to even. Throws NumberFormatError on malformed text.
   static DataValue fromString(const DataType& aType, const char* aText, const MathMode& aMode);
+  // The value whose stored integer is aStored, which must lie in aType's range.
+  static DataValue fromStoredInteger(const DataType& aType, BigInt aStored) {
+    return DataValue(aType, std::move(aStored));
+  }
 
   const DataType& type() const { return fType; }
   const BigInt& storedInteger() const { return fStored; }

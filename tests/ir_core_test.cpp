@@ -849,6 +849,29 @@ TEST(ValueTest, FactoryTypesAndStoresValues) {
   EXPECT_FALSE(
       BoolConst::isTrue(ConstFactory(&ctx).create(types.boolType(), values.boolValueRef(false), nullptr, nullptr)));
 
+  // Whether a value is kept as a word or whole, it gives back the data value it was made from.
+  struct Case {
+    QuasiNumericType* type;
+    FXP::DataType dataType;
+    const char* text;
+  };
+  const Case cases[] = {
+      {types.signedInt64Type(), types.signedInt64Type()->fxpType(), "-9223372036854775808"},
+      {types.unsignedInt64Type(), types.unsignedInt64Type()->fxpType(), "18446744073709551615"},
+      {types.integerType(true, 128), types.integerType(true, 128)->fxpType(), "-170141183460469231731687303715884105728"},
+      // A data value of another data type than the value's type keeps that data type.
+      {types.signedInt8Type(), FXP::DataType::intT(true, 16), "-300"},
+      {types.boolType(), FXP::DataType::boolT(), "0"},
+  };
+  for (const Case& entry : cases) {
+    SCOPED_TRACE(entry.text);
+    FXP::DataValue data = FXP::DataValue::fromString(entry.dataType, entry.text, FXP::MathMode::floorWrap());
+    Ref<Value> value = values.quasiNumericValueRef(entry.type, data);
+    ASSERT_TRUE(IntegerValue::isa(value.get()));
+    EXPECT_EQ(IntegerValue::cast(value.get())->dataValue(), data);
+    EXPECT_EQ(IntegerValue::cast(value.get())->toString(10), entry.text);
+  }
+
   Const* text = cg_const_create_from_string(&ctx, "hello");
   EXPECT_EQ(cg_const_string_value(text), ctx.cgString("hello"));
   EXPECT_EQ(text->scope(), nullptr);
