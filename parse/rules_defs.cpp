@@ -630,12 +630,12 @@ QulOptionalParameterValue* stringValue(QulParserCtx* aCtx, char* aText)
 
 QulOptionalParameterValue* integerValue(QulParserCtx* aCtx, char* aText)
 {
-    return aCtx->managedPool()->make<QulOptionalParameterIntegerValue>(aText, aCtx->line());
+    return aCtx->managedPool()->make<QulOptionalParameterIntegerValue>(intern(aCtx, aText), aCtx->line());
 }
 
 QulOptionalParameterValue* doubleValue(QulParserCtx* aCtx, char* aText)
 {
-    return aCtx->managedPool()->make<QulOptionalParameterDoubleValue>(aText, aCtx->line());
+    return aCtx->managedPool()->make<QulOptionalParameterDoubleValue>(intern(aCtx, aText), aCtx->line());
 }
 
 QulOptionalParameterValue* termValue(QulParserCtx* aCtx, char* aFunctor, QulValueList* aArguments)

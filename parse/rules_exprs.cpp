@@ -415,17 +415,20 @@ Expr* integerConstExpr(QulParserCtx* aCtx, char* aText)
 {
     size_t digitsEnd = 0;
     Type* type = integerTypeOf(aCtx, aText, &digitsEnd);
-    // The token's text is interned already; only a suffixed one needs its digits interned apart.
-    char* text = aText[digitsEnd] == '\0' ? aText : aCtx->irCtx()->cgString(std::string_view(aText, digitsEnd));
-    // Short literals (0 to 999) repeat throughout a module and share their constant; the table of
-    // shared ones stays small.
+    // Short literals (0 to 999) repeat throughout a module and share their constant, found by their interned
+    // digits; the table of shared ones stays small.
     constexpr size_t kSharedDigits = 3;
     bool shared = digitsEnd <= kSharedDigits;
-    Const* constant = shared ? aCtx->literalConst(type, text) : nullptr;
+    char* digits = shared || aText[digitsEnd] != '\0' ? aCtx->irCtx()->cgString(std::string_view(aText, digitsEnd))
+                                                      : aText;
+    Const* constant = shared ? aCtx->literalConst(type, digits) : nullptr;
     if (constant == nullptr) {
-        constant = constantOf(aCtx, type, aCtx->literalFactory()->integerLiteral(text));
+        // Integer operands are the most numerous literals: theirs lives on the stack, not in the parser's pool.
+        QulLiteralInteger literal(digits);
+        literal.setLineNumber(aCtx->literalFactory()->lineNumber());
+        constant = constantOf(aCtx, type, &literal);
         if (shared) {
-            aCtx->rememberLiteralConst(type, text, constant);
+            aCtx->rememberLiteralConst(type, digits, constant);
         }
     }
     return aCtx->requireNodeFactory()->constExpr(constant);

@@ -54,6 +54,35 @@ TEST(Listeners, ValuesReachTheirTagInWrittenOrder) {
   EXPECT_EQ(expected, log);
 }
 
+// Keeps the text of each number value it is given.
+class NumberTexts : public CG::QulParserListener {
+public:
+  const char* tag() override { return "n"; }
+  std::vector<const char*> texts;
+
+protected:
+  void registerValue(CG_Obj*, CG::QulOptionalParameterValue* aValue) override {
+    if (CG::QulOptionalParameterIntegerValue::isa(aValue))
+      texts.push_back(CG::QulOptionalParameterIntegerValue::cast(aValue)->text());
+    if (CG::QulOptionalParameterDoubleValue::isa(aValue))
+      texts.push_back(CG::QulOptionalParameterDoubleValue::cast(aValue)->text());
+  }
+};
+
+// A number's text given to a listener lives as long as the context, not only as long as the parser.
+TEST(Listeners, NumberTextsOutliveTheParser) {
+  CG_Ctx ctx;
+  NumberTexts listener;
+  {
+    CG::QulParser parser(&ctx, ctx.pool(), ctx.globalScope(), ctx.globalScope());
+    parser.addListener(&listener);
+    parser.parse("v <- var(int32,v|n:123456789,n:-2.5e3);");
+  }
+  ASSERT_EQ(2u, listener.texts.size());
+  EXPECT_STREQ("123456789", listener.texts[0]);
+  EXPECT_STREQ("-2.5e3", listener.texts[1]);
+}
+
 // A listener that registers more listeners when a parse starts; each of those counts its starts.
 class Recruiting : public CG::QulParserListener {
 public:
