@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -17,13 +18,17 @@ namespace CG {
 // stay as holes until the next compaction, so positions held by iterators stay meaningful
 // until the modification count tells them otherwise.
 template <class K, class V> class IdTable {
+  static_assert(std::is_pointer_v<K>, "keys are object identities");
+
 public:
+  // A removed entry keeps its place, with a key no object has, until the next compaction: a flag of its own
+  // would pad a map entry of two words to three.
   struct Entry {
     K first;
     V second;
-    bool live;
     const K& key() const { return first; }
     const V& value() const { return second; }
+    bool isLive() const { return first != removedKey(); }
   };
 
   size_t size() const { return fLiveCount; }
@@ -66,7 +71,7 @@ public:
       }
     }
     void skipHoles() {
-      while (fPos < fTable->fEntries.size() && !fTable->fEntries[fPos].live) {
+      while (fPos < fTable->fEntries.size() && !fTable->fEntries[fPos].isLive()) {
         ++fPos;
       }
     }
@@ -79,6 +84,8 @@ public:
   RangeIterator end() const { return RangeIterator(this, fEntries.size()); }
 
 protected:
+  static K removedKey() { return reinterpret_cast<K>(~uintptr_t{0}); }
+
   static constexpr int32_t kEmpty = -1;
   static constexpr int32_t kTombstone = -2;
 
@@ -127,7 +134,7 @@ protected:
     if (tombstone < 0 && (fUsedSlots + 1) * 4 >= fSlots.size() * 3) {
       rebuild();
     }
-    fEntries.push_back(Entry{aKey, V{}, true});
+    fEntries.push_back(Entry{aKey, V{}});
     int32_t index = static_cast<int32_t>(fEntries.size() - 1);
     if (tombstone >= 0) {
       fSlots[tombstone] = index;
@@ -152,7 +159,7 @@ protected:
       }
       if (index >= 0 && fEntries[index].first == aKey) {
         fSlots[slot] = kTombstone;
-        fEntries[index].live = false;
+        fEntries[index].first = removedKey();
         fEntries[index].second = V{};
         --fLiveCount;
         ++fModCount;
@@ -184,7 +191,7 @@ private:
     std::vector<Entry, TableAllocator<Entry>> live;
     live.reserve(fLiveCount + 1);
     for (Entry& entry : fEntries) {
-      if (entry.live) {
+      if (entry.isLive()) {
         live.push_back(std::move(entry));
       }
     }
@@ -233,7 +240,7 @@ private:
     }
   }
   void skipHoles() {
-    while (fPos < fTable->fEntries.size() && !fTable->fEntries[fPos].live) {
+    while (fPos < fTable->fEntries.size() && !fTable->fEntries[fPos].isLive()) {
       ++fPos;
     }
   }
