@@ -77,6 +77,10 @@ protected:
   CG_CtxObj(CG_ObjId aId, CG_Ctx* aCtx) : CG_Obj(aId, aCtx), fCtx(aCtx) {}
   ~CG_CtxObj() = default;
 
+  // Four bytes that the base's header leaves before the context pointer, for the derived class's own flags: a
+  // module holds very many symbols, and a field of their own would take a word in each.
+  uint32_t fDerivedFlags = 0;
+
 private:
   CG_Ctx* fCtx;
 };

@@ -65,13 +65,12 @@ private:
   static constexpr uint16_t kExported = 4;
   static constexpr uint16_t kExportedComplete = 8;
   static constexpr uint16_t kExportedPartial = 16;
-  bool hasFlag(uint16_t aBit) const { return (fSymbolFlags & aBit) != 0; }
-  void setFlag(uint16_t aBit, bool aOn) { fSymbolFlags = aOn ? (fSymbolFlags | aBit) : (fSymbolFlags & ~aBit); }
+  bool hasFlag(uint16_t aBit) const { return (fDerivedFlags & aBit) != 0; }
+  void setFlag(uint16_t aBit, bool aOn) { fDerivedFlags = aOn ? (fDerivedFlags | aBit) : (fDerivedFlags & ~aBit); }
 
   char* fName;
   Scope* fScope = nullptr;
   Symbol* fNext = nullptr;
-  uint16_t fSymbolFlags = 0;
 };
 
 class Const;
@@ -165,6 +164,7 @@ private:
 };
 
 static_assert(!std::is_polymorphic_v<Const>, "a constant keeps no virtual table");
+static_assert(sizeof(void*) != 8 || sizeof(Const) == 56, "a constant's flags share the header's word");
 
 // Helpers for constants whose type is bool.
 class BoolConst {
