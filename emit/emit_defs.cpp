@@ -73,11 +73,13 @@ void QulEmitter::noteGraphConst(std::vector<Const*>& aNoted, IdSet<Const*>& aSee
     aNoted.push_back(aConst);
 }
 
-// Named constants that the function's graph uses, in statement order, as the walk for its types met them.
+// Named constants that the function's graph uses, in statement order, as the walk for its types met them. The
+// types were collected before: what the walk noted is needed no more, and its lists go before the bodies print.
 void QulEmitter::collectConstsFromGraph(Fcn* aFcn, IdSet<Const*>* aSeen, IdLinkedList<Const*>* aList) {
   for (Const* constant : graphUses(aFcn).consts)
     if (aSeen->add(constant))
       aList->append(constant);
+  fGraphUses.erase(aFcn);
 }
 
 // With a filter that accepts everything the constants come from the function bodies, so an unused named
