@@ -39,6 +39,8 @@ public:
   char* cgString(std::string_view aText);
   // Makes room for about aCount more interned texts at once, instead of doubling the table on the way.
   void reserveStrings(size_t aCount);
+  // How many distinct texts are interned.
+  size_t numStrings() const { return fNumStrings; }
 
   // The root scope (name "").
   CG::Scope* globalScope() { return fGlobalScope; }

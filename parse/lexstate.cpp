@@ -3,7 +3,6 @@
 
 #include <cctype>
 #include <cstdio>
-#include <cstring>
 
 #include "ir/ctx.h"
 #include "ir/logger.h"
@@ -38,14 +37,6 @@ char* QulLexState::intern(const char* aText)
 char* QulLexState::intern(const char* aText, size_t aLength)
 {
     return fCtx->irCtx()->cgString(std::string_view(aText, aLength));
-}
-
-char* QulLexState::keep(const char* aText, size_t aLength)
-{
-    auto* copy = static_cast<char*>(fCtx->managedPool()->alloc(aLength + 1, 1));
-    std::memcpy(copy, aText, aLength);
-    copy[aLength] = '\0';
-    return copy;
 }
 
 void QulLexState::appendEscape(long aValue, const char* aMessageId)

@@ -33,9 +33,6 @@ public:
     char* intern(const char* aText);
     // A token's text, which holds no null byte.
     char* intern(const char* aText, size_t aLength);
-    // A copy of a number's text that lives as long as the parser. A number is read into a value once, and
-    // most of a module's long numbers are each written once: the context keeps none of their texts.
-    char* keep(const char* aText, size_t aLength);
 
     void startLiteral() { fLiteral.clear(); }
     void appendLiteral(char aByte) { fLiteral.push_back(aByte); }

@@ -108,8 +108,9 @@ IdSet<Fcn*>* QulParser::parse(const char* aText, size_t aLength)
     const char* text = aText != nullptr ? aText : "";
     size_t length = aText != nullptr ? aLength : 0;
     fCtx->setInput(text, length);
-    // A module interns about one new name per 128 bytes of text.
-    constexpr size_t kBytesPerName = 128;
+    // A module interns about one new name per 256 bytes of text (its numbers are not interned). Reserving
+    // more would leave slots empty for good; a text with more names grows the table as usual.
+    constexpr size_t kBytesPerName = 256;
     fCtx->irCtx()->reserveStrings(length / kBytesPerName);
     fCtx->resetLexer();
     fCtx->clearError();

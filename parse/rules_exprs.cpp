@@ -419,8 +419,9 @@ Expr* integerConstExpr(QulParserCtx* aCtx, char* aText)
     // digits; the table of shared ones stays small.
     constexpr size_t kSharedDigits = 3;
     bool shared = digitsEnd <= kSharedDigits;
-    char* digits = shared || aText[digitsEnd] != '\0' ? aCtx->irCtx()->cgString(std::string_view(aText, digitsEnd))
-                                                      : aText;
+    std::string_view digitsText(aText, digitsEnd);
+    char* digits = shared ? aCtx->irCtx()->cgString(digitsText)
+                          : aText[digitsEnd] == '\0' ? aText : aCtx->keepNumberText(digitsText);
     Const* constant = shared ? aCtx->literalConst(type, digits) : nullptr;
     if (constant == nullptr) {
         // Integer operands are the most numerous literals: theirs lives on the stack, not in the parser's pool.

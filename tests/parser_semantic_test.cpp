@@ -242,6 +242,24 @@ TEST(Semantics, ReadProgressCountsUpAndTheTextBehindItIsNotReadAgain) {
   EXPECT_EQ(quill_parse_test::parseAndEmit(text), module.emit());
 }
 
+// Numbers are read into their values: the context interns none of their texts, and each prints back.
+TEST(Semantics, NumbersAreNotInternedAndPrintBack) {
+  auto bodyWith = [](int aNumbers) {
+    std::string text = "function((),(),f){\n    var(int64,x);\n";
+    for (int i = 1; i <= aNumbers; ++i)
+      text += "    =(x," + std::to_string(1000003 * i) + (i % 2 == 0 ? "s64" : "") + ");\n";
+    return text + "}\n";
+  };
+  Module few;
+  few.parse(bodyWith(2));
+  Module many;
+  many.parse(bodyWith(40));
+  EXPECT_EQ(few.ctx.numStrings(), many.ctx.numStrings());
+  std::string printed = many.emit();
+  EXPECT_NE(std::string::npos, printed.find("=(x,39000117)")) << printed;
+  EXPECT_NE(std::string::npos, printed.find("=(x,40000120s64)")) << printed;
+}
+
 TEST(Semantics, RedefinitionOnlyWarnsAndKeepsTheFirst) {
   CollectedLog log;
   Module module;
