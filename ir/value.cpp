@@ -31,23 +31,18 @@ void Value::destroy(const Value* aValue) {
 
 namespace {
 
-// The data type of aType's values when aType is quasi-numeric.
-bool ownDataType(const Type* aType, FXP::DataType* aDataType) {
-  if (!QuasiNumericType::isa(aType)) {
-    return false;
-  }
-  *aDataType = static_cast<const QuasiNumericType*>(aType)->fxpType();
-  return true;
+// A value of its type's own data type whose stored integer fits a word is kept as that word.
+bool fitsStoredWord(const Type* aType, const FXP::DataValue& aValue) {
+  const FXP::BigInt& stored = aValue.storedInteger();
+  return QuasiNumericType::isa(aType) && static_cast<const QuasiNumericType*>(aType)->fxpType() == aValue.type() &&
+         stored >= std::numeric_limits<int64_t>::min() && stored <= std::numeric_limits<int64_t>::max();
 }
 
 } // namespace
 
 IntegerValue::IntegerValue(Kind aKind, Type* aType, const FXP::DataValue& aValue) : Value(aKind, aType) {
-  const FXP::BigInt& stored = aValue.storedInteger();
-  FXP::DataType dataType = aValue.type();
-  if (ownDataType(aType, &dataType) && dataType == aValue.type() && stored >= std::numeric_limits<int64_t>::min() &&
-      stored <= std::numeric_limits<int64_t>::max()) {
-    fStoredWord = stored.convert_to<int64_t>();
+  if (fitsStoredWord(aType, aValue)) {
+    fStoredWord = aValue.storedInteger().convert_to<int64_t>();
   } else {
     fWhole = std::make_unique<const FXP::DataValue>(aValue);
   }
