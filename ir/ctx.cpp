@@ -99,11 +99,7 @@ char* CG_Ctx::cgString(std::string_view aText) {
 
 // Copies the text into the pool and files it in the free slot the lookup ended on.
 char* CG_Ctx::internNew(std::string_view aText, uint32_t aHash, size_t aSlot) {
-  auto* copy = static_cast<char*>(fPool->alloc(aText.size() + 1, 1));
-  if (!aText.empty()) {
-    std::memcpy(copy, aText.data(), aText.size());
-  }
-  copy[aText.size()] = '\0';
+  char* copy = fPool->copyText(aText);
   fStringSlots[aSlot] = StringSlot{aHash, static_cast<uint32_t>(aText.size()), copy};
   if (!stringsFit(++fNumStrings, fStringSlots.size())) {
     growStrings();

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 
 #if defined(__linux__)
 #include <sys/mman.h>
@@ -24,6 +25,11 @@ constexpr size_t kLargestHeapBlockSize = 4 * 1024 * 1024;
 
 size_t alignUp(size_t aValue, size_t aAlign) {
   return (aValue + aAlign - 1) & ~(aAlign - 1);
+}
+
+// A block of aSize bytes (a whole number of huge pages) has a mapping of its own.
+bool isMappedBlock(size_t aSize) {
+  return aSize > kLargestHeapBlockSize;
 }
 
 // aSize bytes, a multiple of the huge-page size, aligned to a huge page; null when there is no memory.
@@ -81,7 +87,7 @@ void* allocBlock(size_t aSize) {
     return ::operator new(aSize);
   }
   size_t size = alignUp(aSize, kHugePageSize);
-  void* block = size > kLargestHeapBlockSize ? mapBlock(size) : std::aligned_alloc(kHugePageSize, size);
+  void* block = isMappedBlock(size) ? mapBlock(size) : std::aligned_alloc(kHugePageSize, size);
   if (block == nullptr) {
     throw std::bad_alloc();
   }
@@ -95,7 +101,7 @@ void freeBlock(void* aBlock, size_t aSize) {
     return;
   }
   size_t size = alignUp(aSize, kHugePageSize);
-  if (size > kLargestHeapBlockSize) {
+  if (isMappedBlock(size)) {
     unmapBlock(aBlock, size);
   } else {
     std::free(aBlock);
@@ -167,6 +173,15 @@ void* MemPool::allocFromNewChunk(size_t aSize, size_t aAlign) {
 int MemPool::sizeClassOf(size_t aSize) {
   size_t index = granules(aSize);
   return index < kNumSizeClasses ? static_cast<int>(index) : -1;
+}
+
+char* MemPool::copyText(std::string_view aText) {
+  auto* copy = static_cast<char*>(alloc(aText.size() + 1, 1));
+  if (!aText.empty()) {
+    std::memcpy(copy, aText.data(), aText.size());
+  }
+  copy[aText.size()] = '\0';
+  return copy;
 }
 
 void MemPool::recycle(void* aBlock, size_t aSize) {

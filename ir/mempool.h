@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <new>
+#include <string_view>
 #include <type_traits>
 #include <utility>
 
@@ -34,6 +35,8 @@ public:
     }
     return allocSlow(aSize, aAlign);
   }
+  // A null-terminated copy of the text.
+  char* copyText(std::string_view aText);
   // Hands a block back to a size-class free list; only for trivially destructible contents.
   void recycle(void* aBlock, size_t aSize);
 

@@ -524,11 +524,6 @@ QulLiteral* QulLiteral::fromValue(Value* aValue, CG_Ctx* aCtx, MemPool* aPool) {
 
 QulParserLiteralFactory::~QulParserLiteralFactory() = default;
 
-template <class T> T* QulParserLiteralFactory::stamped(T* aLiteral) {
-  aLiteral->setLineNumber(lineNumber());
-  return aLiteral;
-}
-
 QulLiteralBool* QulParserLiteralFactory::boolLiteral(bool aValue) {
   return stamped(pool()->make<QulLiteralBool>(aValue));
 }

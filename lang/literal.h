@@ -228,9 +228,14 @@ public:
   // The current line, -1 without a line source.
   virtual int lineNumber() { return fLineSource ? *fLineSource : -1; }
   virtual MemPool* pool() { return fPool; }
+  // Gives a literal made elsewhere (on the stack, say) the current line, as the factory's own literals get.
+  void stamp(QulLiteral* aLiteral) { aLiteral->setLineNumber(lineNumber()); }
 
 private:
-  template <class T> T* stamped(T* aLiteral);
+  template <class T> T* stamped(T* aLiteral) {
+    stamp(aLiteral);
+    return aLiteral;
+  }
 
   int* fLineSource;
   MemPool* fPool;

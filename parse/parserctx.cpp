@@ -308,14 +308,6 @@ void QulParserCtx::dispatchParams(CG_Obj* aObj, std::vector<QulOptionalParameter
     forEachListener([&](QulParserListener* aListener) { aListener->objConstrEnd(aObj); });
 }
 
-char* QulParserCtx::keepNumberText(std::string_view aText)
-{
-    auto* copy = static_cast<char*>(managedPool()->alloc(aText.size() + 1, 1));
-    std::memcpy(copy, aText.data(), aText.size());
-    copy[aText.size()] = '\0';
-    return copy;
-}
-
 Const* QulParserCtx::literalConst(Type* aType, const char* aText) const
 {
     auto found = fLiteralConsts.find(LiteralKey{aType, aText});

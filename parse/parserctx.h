@@ -55,11 +55,11 @@ public:
     // lists): a pool of the body being read, dropped when the body is finished, so that its memory
     // serves the next body; the parser's pool outside bodies.
     MemPool* scratchPool() const { return fBodyPool != nullptr ? fBodyPool->pool() : managedPool(); }
-    // A copy of a number's text that lives as long as the parser. A number is read into a value once, and most
-    // of a module's long numbers are each written once: the context keeps none of their texts.
-    char* keepNumberText(std::string_view aText);
     // Where the grammar's grown stacks live: a pool of the parse being read, dropped when the next one starts.
     MemPool* stackPool() const { return fStackPool->pool(); }
+    // A copy of a number's text that lives as long as the parser. A number is read into a value once, and most
+    // of a module's long numbers are each written once: the context keeps none of their texts.
+    char* keepNumberText(std::string_view aText) { return managedPool()->copyText(aText); }
     TypeChecker* typeChecker() const { return fChecker; }
     QulSymbolTable* symbolTable() const { return fSymbols.get(); }
     QulParserLiteralFactory* literalFactory() const { return fLiterals.get(); }

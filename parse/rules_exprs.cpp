@@ -426,7 +426,7 @@ Expr* integerConstExpr(QulParserCtx* aCtx, char* aText)
     if (constant == nullptr) {
         // Integer operands are the most numerous literals: theirs lives on the stack, not in the parser's pool.
         QulLiteralInteger literal(digits);
-        literal.setLineNumber(aCtx->literalFactory()->lineNumber());
+        aCtx->literalFactory()->stamp(&literal);
         constant = constantOf(aCtx, type, &literal);
         if (shared) {
             aCtx->rememberLiteralConst(type, digits, constant);

@@ -390,9 +390,10 @@ void printText(Session& aSession, const Options& aOptions) {
   if (!second.parse())
     endProcess(1);
   std::string reemitted = second.emit(aOptions);
-  if (reemitted != emitted)
+  bool same = reemitted == emitted;
+  if (!same)
     showFirstDifference(emitted, reemitted);
-  endProcess(reemitted == emitted ? 0 : 1);
+  endProcess(same ? 0 : 1);
 }
 
 } // namespace
