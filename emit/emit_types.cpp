@@ -481,10 +481,16 @@ void QulEmitter::collectTypesFromGraph(Fcn* aFcn, Scope* aScope, IdSet<Type*>* a
     addTypeIfNecessary(aSet, aList, aScope, type);
 }
 
+// A body's statements in IR order, as the second thread found them.
+struct StmtOrder : WorkAhead::Product {
+  explicit StmtOrder(std::vector<Stmt*> aStmts) : stmts(std::move(aStmts)) {}
+  std::vector<Stmt*> stmts;
+};
+
 // The walk of a graph that graphUses makes: its statements in IR order, each one's expressions in post order.
-template <class Visit> static void forEachGraphExpr(Fcn* aFcn, Visit&& aVisit) {
-  for (StmtIterator it(aFcn->cfg()); it.hasCurrent(); it.advance())
-    forEachExprPostOrder(it.current(), aVisit);
+template <class Visit> static void forEachGraphExpr(const std::vector<Stmt*>& aStmts, Visit&& aVisit) {
+  for (Stmt* stmt : aStmts)
+    forEachExprPostOrder(stmt, aVisit);
 }
 
 // What graphUses noted of aFcn's graph as it is now; null when the graph changed since, or was never walked.
@@ -503,9 +509,11 @@ const QulEmitter::GraphUses& QulEmitter::graphUses(Fcn* aFcn) {
   // The types go to addTypeIfNecessary one offer per expression; the constants are collected once each, so
   // each is noted once, where it first appears. The lists of every function are kept while the text is printed.
   IdSet<Const*> seenConsts;
-  if (fReadsAhead != nullptr)
-    fReadsAhead->passBy(aFcn);
-  forEachGraphExpr(aFcn, [&](Expr* aExpr) {
+  // Finding the order waits on memory at every edge: the second thread has most often found it already.
+  std::unique_ptr<StmtOrder> order = fReadsAhead != nullptr ? fReadsAhead->take<StmtOrder>(aFcn) : nullptr;
+  if (!order)
+    order = std::make_unique<StmtOrder>(aFcn->cfg()->orderedStmts());
+  forEachGraphExpr(order->stmts, [&](Expr* aExpr) {
     Type* type = aExpr->type();
     Type* expected = fTypeChecker->expectedType(aExpr);
     if (!type || !expected || !type->equals(expected))
@@ -541,14 +549,15 @@ static std::vector<Fcn*> functionsWithBodyBelow(Scope* aScope) {
   return fcns;
 }
 
-// Reads a body's graph the way graphUses walks it, so that its statements, expressions and constants are in the
-// shared cache when graphUses gets there. Nothing is made of it.
+// Finds a body's statement order for graphUses, and reads the graph the way graphUses walks it, so that its
+// statements, expressions and constants are in the shared cache when graphUses gets there.
 static std::unique_ptr<WorkAhead::Product> readGraph(Fcn* aFcn) {
-  forEachGraphExpr(aFcn, [](Expr* aExpr) {
+  auto order = std::make_unique<StmtOrder>(aFcn->cfg()->orderedStmts());
+  forEachGraphExpr(order->stmts, [](Expr* aExpr) {
     if (ConstExpr::isa(aExpr))
       __builtin_prefetch(ConstExpr::cast(aExpr)->constant());
   });
-  return nullptr;
+  return order;
 }
 
 // The functions whose graphs graphUses has not walked as they are now.
