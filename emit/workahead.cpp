@@ -52,11 +52,15 @@ void WorkAhead::workThrough() {
   }
 }
 
-// Waits until slot aIndex is at most kAhead past the printing, then starts on it; false when the slot is not
-// to be worked on.
+// Waits until slot aIndex is less than kAhead past the printing, then starts on it; false when the slot is not
+// to be worked on. Once asleep, the thread sleeps until the slot is kWakeBatch bodies nearer than that.
 bool WorkAhead::awaitTurn(size_t aIndex) {
   std::unique_lock<std::mutex> lock(fMutex);
-  fChanged.wait(lock, [&] { return fStopping || aIndex < fNext + kAhead; });
+  if (!fStopping && aIndex >= fNext + kAhead) {
+    fWorkerAwaits = aIndex;
+    fChanged.wait(lock, [&] { return fStopping || aIndex + kWakeBatch <= fNext + kAhead; });
+    fWorkerAwaits = kNotWaiting;
+  }
   Slot& slot = fSlots[aIndex];
   if (fStopping || slot.state != State::PENDING)
     return false;
@@ -94,7 +98,8 @@ size_t WorkAhead::moveTo(Fcn* aFcn, std::vector<std::unique_ptr<Product>>& aPass
     aPassed.push_back(std::move(fSlots[i].product));
   }
   fNext = index + 1;
-  fChanged.notify_all();
+  if (fWorkerAwaits != kNotWaiting && fWorkerAwaits + kWakeBatch <= fNext + kAhead)
+    fChanged.notify_all();
   return index;
 }
 

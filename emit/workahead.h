@@ -53,7 +53,11 @@ public:
 
 private:
   // How many bodies may wait, done, ahead of the one being printed.
-  static constexpr size_t kAhead = 4;
+  static constexpr size_t kAhead = 8;
+  // A second thread that is kAhead bodies ahead sleeps until the printing has taken this many more: waking a
+  // thread is a system call, and one for every body costs about as much as preparing a small body.
+  static constexpr size_t kWakeBatch = 4;
+  static constexpr size_t kNotWaiting = SIZE_MAX;
 
   enum class State { PENDING, WORKING, DONE, DROPPED };
 
@@ -75,6 +79,8 @@ private:
   std::vector<Slot> fSlots;
   // The slot after the last one taken or dropped.
   size_t fNext = 0;
+  // The slot the second thread sleeps before, or kNotWaiting.
+  size_t fWorkerAwaits = kNotWaiting;
   bool fStopping = false;
   std::mutex fMutex;
   std::condition_variable fChanged;

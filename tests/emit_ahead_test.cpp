@@ -76,11 +76,12 @@ TEST_F(BodiesAhead, TakingAFunctionDropsTheOnesBeforeIt) {
 }
 
 TEST_F(BodiesAhead, BodyNotStartedYetIsLeftToThePrinting) {
-  std::vector<CG::Fcn*> fcns = fcnsWithBodies(8);
+  // The second thread goes a few bodies ahead, far fewer than twenty.
+  std::vector<CG::Fcn*> fcns = fcnsWithBodies(20);
   std::atomic<int> started{0};
   CG::WorkAhead ahead(fcns, countedTrees(started));
   awaitStarted(started, 4);
-  EXPECT_EQ(ahead.take<CG::PooledPst>(fcns[7]), nullptr);
+  EXPECT_EQ(ahead.take<CG::PooledPst>(fcns[19]), nullptr);
   CG::Fcn* f = fcnWithBody("f");
   CG::WorkAhead alone({f}, countedTrees(started));
   EXPECT_EQ(alone.take<CG::PooledPst>(f), nullptr);
