@@ -357,7 +357,7 @@ void QulEmitter::preprocessUnstructuredRegion(UnstructuredRegion* aRegion) {
     abortEmission("aRegion == NULL", __LINE__);
   if (!fPst)
     abortEmission("fPst == NULL", __LINE__);
-  for (Stmt* stmt : fPst->ownStmtsInIrOrder(aRegion)) {
+  for (Stmt* stmt : aRegion->ownStmts()) {
     // A for loop's head is no join: jumps to it name the labels of the merges in front of it.
     if (stmt == aRegion->entryStmt() || stmt == aRegion->exitStmt() || AbstractForEntryStmt::isa(stmt))
       continue;

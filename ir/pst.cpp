@@ -1369,54 +1369,6 @@ Region* Pst::enclosingRegion(Stmt* aStmt) const {
   return node == kNone ? nullptr : fEnclosing[node];
 }
 
-namespace {
-
-// The child of aParent that holds aRegion: aRegion itself or one of its ancestors; null when aRegion is not
-// inside aParent.
-const Region* childHolding(const Region* aParent, const Region* aRegion) {
-  while (aRegion != nullptr && aRegion->parent() != aParent) {
-    aRegion = aRegion->parent();
-  }
-  return aRegion;
-}
-
-} // namespace
-
-// A child is single-entry single-exit: the walk of stmts() enters it through its entry and leaves it only
-// through its exit, so stepping straight to the exit's successor meets the own statements in the same order.
-std::vector<Stmt*> Pst::ownStmtsInIrOrder(const UnstructuredRegion* aRegion) const {
-  std::vector<Stmt*> order;
-  fSeen.resize(fStmts.size(), 0);
-  walkPreOrder(aRegion->entryStmt(), [&](Stmt* aStmt) -> Stmt* {
-    // Each step leaves a different child: more steps than the region has children means the exits lead
-    // round in a circle, which only a graph changed after the tree was built can make.
-    size_t steps = 0;
-    while (aStmt != nullptr && enclosingRegion(aStmt) != aRegion) {
-      if (steps++ > aRegion->children().size()) {
-        throwPstError("CG/Pst/stale", "the graph changed after the tree was built", aStmt);
-      }
-      const Region* child = childHolding(aRegion, enclosingRegion(aStmt));
-      Edge* exitEdge = child != nullptr ? child->exit().edge() : nullptr;
-      aStmt = exitEdge != nullptr ? exitEdge->inPort().stmt() : nullptr;
-    }
-    if (aStmt == nullptr) {
-      return nullptr;
-    }
-    // Every statement met here is inside the region, so reachable and given a dense index.
-    uint8_t& seen = fSeen[denseIndex(aStmt)];
-    if (seen) {
-      return nullptr;
-    }
-    seen = 1;
-    order.push_back(aStmt);
-    return aStmt;
-  });
-  for (Stmt* stmt : order) {
-    fSeen[denseIndex(stmt)] = 0;
-  }
-  return order;
-}
-
 int Pst::irOrderIndex(const Stmt* aStmt) const {
   return denseIndex(aStmt);
 }

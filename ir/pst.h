@@ -260,9 +260,6 @@ public:
   Region* enclosingRegion(Stmt* aStmt) const;
   // Position of a reachable statement in IR statement order; -1 for any other.
   int irOrderIndex(const Stmt* aStmt) const;
-  // aRegion's own statements (those in none of its children) in IR statement order, found without visiting
-  // the children's statements: the walk steps over a child from its entry to its exit.
-  std::vector<Stmt*> ownStmtsInIrOrder(const UnstructuredRegion* aRegion) const;
 
 private:
   friend class PstBuilder;
@@ -278,8 +275,6 @@ private:
   std::vector<int> fInPortBase;
   std::vector<Region*> fEnclosing;
   std::vector<Region*> fEntryRegions;
-  // Marks by dense index for ownStmtsInIrOrder, all clear between calls.
-  mutable std::vector<uint8_t> fSeen;
 };
 
 } // namespace CG
