@@ -489,8 +489,19 @@ struct StmtOrder : WorkAhead::Product {
 
 // The walk of a graph that graphUses makes: its statements in IR order, each one's expressions in post order.
 template <class Visit> static void forEachGraphExpr(const std::vector<Stmt*>& aStmts, Visit&& aVisit) {
-  for (Stmt* stmt : aStmts)
-    forEachExprPostOrder(stmt, aVisit);
+  // The statements lie apart in memory: each is asked for a few steps before the walk reaches it.
+  constexpr size_t kPrefetchDistance = 6;
+  for (size_t i = 0; i < aStmts.size(); ++i) {
+    if (i + kPrefetchDistance < aStmts.size())
+      __builtin_prefetch(aStmts[i + kPrefetchDistance]);
+    forEachExprPostOrder(aStmts[i], aVisit);
+  }
+}
+
+// Finding a body's statement order waits on memory at every edge, so the second thread finds it ahead of
+// graphUses. It does no more: the walk of the expressions, done there as well, held the printing up.
+static std::unique_ptr<WorkAhead::Product> findStmtOrder(Fcn* aFcn) {
+  return std::make_unique<StmtOrder>(aFcn->cfg()->orderedStmts());
 }
 
 // What graphUses noted of aFcn's graph as it is now; null when the graph changed since, or was never walked.
@@ -509,8 +520,7 @@ const QulEmitter::GraphUses& QulEmitter::graphUses(Fcn* aFcn) {
   // The types go to addTypeIfNecessary one offer per expression; the constants are collected once each, so
   // each is noted once, where it first appears. The lists of every function are kept while the text is printed.
   IdSet<Const*> seenConsts;
-  // Finding the order waits on memory at every edge: the second thread has most often found it already.
-  std::unique_ptr<StmtOrder> order = fReadsAhead != nullptr ? fReadsAhead->take<StmtOrder>(aFcn) : nullptr;
+  std::unique_ptr<StmtOrder> order = fOrdersAhead != nullptr ? fOrdersAhead->take<StmtOrder>(aFcn) : nullptr;
   if (!order)
     order = std::make_unique<StmtOrder>(aFcn->cfg()->orderedStmts());
   forEachGraphExpr(order->stmts, [&](Expr* aExpr) {
@@ -549,17 +559,6 @@ static std::vector<Fcn*> functionsWithBodyBelow(Scope* aScope) {
   return fcns;
 }
 
-// Finds a body's statement order for graphUses, and reads the graph the way graphUses walks it, so that its
-// statements, expressions and constants are in the shared cache when graphUses gets there.
-static std::unique_ptr<WorkAhead::Product> readGraph(Fcn* aFcn) {
-  auto order = std::make_unique<StmtOrder>(aFcn->cfg()->orderedStmts());
-  forEachGraphExpr(order->stmts, [](Expr* aExpr) {
-    if (ConstExpr::isa(aExpr))
-      __builtin_prefetch(ConstExpr::cast(aExpr)->constant());
-  });
-  return order;
-}
-
 // The functions whose graphs graphUses has not walked as they are now.
 std::vector<Fcn*> QulEmitter::graphsToWalk(const std::vector<Fcn*>& aFcns) const {
   std::vector<Fcn*> unwalked;
@@ -582,7 +581,7 @@ IdLinkedList<Type*>* QulEmitter::collectTypes(Scope* aScope) {
   IdSet<Type*>* set = pool()->make<IdSet<Type*>>();
   collectTypesFromScopeVars(aScope, set, list);
   std::vector<Fcn*> fcns = functionsWithBodyBelow(aScope);
-  LentWorkAhead readsAhead(fReadsAhead, fPreparesBodiesAhead, graphsToWalk(fcns), readGraph);
+  LentWorkAhead ordersAhead(fOrdersAhead, fPreparesBodiesAhead, graphsToWalk(fcns), findStmtOrder);
   for (Fcn* fcn : fcns) {
     collectTypesFromScopeVars(fcn->ioScope(), set, list);
     collectTypesFromScopeVars(fcn->localScope(), set, list);

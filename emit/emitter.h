@@ -302,9 +302,9 @@ private:
   AliasManager* fAliasManager;
   TypeChecker* fTypeChecker;
   Pst* fPst;
-  // The work being done ahead on the bodies being printed: the reading of their graphs while the types are
+  // The work being done ahead on the bodies being printed: their statement orders while the types are
   // collected, their structure trees while they print. Null when none is.
-  WorkAhead* fReadsAhead = nullptr;
+  WorkAhead* fOrdersAhead = nullptr;
   WorkAhead* fTreesAhead = nullptr;
   // The long texts of the types a type is made of (see kLongPartTypeText), kept only until the text of the type
   // that holds them is built: a type nested n deep prints in memory that grows with n, not with n squared.

@@ -56,10 +56,10 @@ public:
   // text still grows past it; a fitting guess saves moving a large text as it grows.
   size_t expectedTextSize() const { return fExpectedTextSize; }
   void setExpectedTextSize(size_t aBytes) { fExpectedTextSize = aBytes; }
-  // Whether a second thread prepares the function bodies a few bodies ahead of the printing: it walks their
-  // graphs for the types and constants they use, and builds their structure trees (on by default). The graphs
-  // are then read by two threads while the text prints; a listener, filter or subclass that edits graphs as
-  // they print needs this off.
+  // Whether a second thread prepares the function bodies a few bodies ahead of the printing: it finds the order
+  // of their statements for the walk that collects types and constants, and builds their structure trees (on by
+  // default). The graphs are then read by two threads while the text prints; a listener, filter or subclass that
+  // edits graphs as they print needs this off.
   bool preparesBodiesAhead() const { return fPreparesBodiesAhead; }
   void setPreparesBodiesAhead(bool aValue) { fPreparesBodiesAhead = aValue; }
   // Where the text goes as it prints, for a caller that writes it out anyway: the emitter hands it over in

@@ -103,17 +103,6 @@ size_t WorkAhead::moveTo(Fcn* aFcn, std::vector<std::unique_ptr<Product>>& aPass
   return index;
 }
 
-void WorkAhead::passBy(Fcn* aFcn) {
-  // Freed after the lock is given back.
-  std::vector<std::unique_ptr<Product>> passed;
-  std::lock_guard<std::mutex> lock(fMutex);
-  size_t index = moveTo(aFcn, passed);
-  if (index < fSlots.size()) {
-    fSlots[index].state = State::DROPPED;
-    passed.push_back(std::move(fSlots[index].product));
-  }
-}
-
 std::unique_ptr<WorkAhead::Product> WorkAhead::takeProduct(Fcn* aFcn) {
   // Freed after the lock is given back.
   std::vector<std::unique_ptr<Product>> passed;

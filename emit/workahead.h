@@ -1,5 +1,5 @@
 // Work on the function bodies about to print, done on a second thread a few bodies ahead of the printing: while
-// the printing is at one body, the next ones are prepared and their statements brought into the shared cache.
+// the printing is at one body, the next ones are prepared.
 #pragma once
 
 #include <condition_variable>
@@ -47,9 +47,6 @@ public:
   template <class T> std::unique_ptr<T> take(Fcn* aFcn) {
     return std::unique_ptr<T>(static_cast<T*>(takeProduct(aFcn).release()));
   }
-  // Moves the printing past aFcn without waiting, for work done for its side effect on the cache: what was made
-  // of aFcn's body and of the bodies before it is dropped.
-  void passBy(Fcn* aFcn);
 
 private:
   // How many bodies may wait, done, ahead of the one being printed.
