@@ -489,11 +489,15 @@ struct StmtOrder : WorkAhead::Product {
 
 // The walk of a graph that graphUses makes: its statements in IR order, each one's expressions in post order.
 template <class Visit> static void forEachGraphExpr(const std::vector<Stmt*>& aStmts, Visit&& aVisit) {
-  // The statements lie apart in memory: each is asked for a few steps before the walk reaches it.
-  constexpr size_t kPrefetchDistance = 6;
+  // The statements lie apart in memory: each is asked for some steps before the walk reaches it, and its
+  // operands once it has come in.
+  constexpr size_t kStmtDistance = 8;
+  constexpr size_t kOperandDistance = 4;
   for (size_t i = 0; i < aStmts.size(); ++i) {
-    if (i + kPrefetchDistance < aStmts.size())
-      __builtin_prefetch(aStmts[i + kPrefetchDistance]);
+    if (i + kStmtDistance < aStmts.size())
+      __builtin_prefetch(aStmts[i + kStmtDistance]);
+    if (i + kOperandDistance < aStmts.size())
+      aStmts[i + kOperandDistance]->prefetchInputs();
     forEachExprPostOrder(aStmts[i], aVisit);
   }
 }
