@@ -69,6 +69,7 @@ void QulEmitter::emitCfg(Cfg* aCfg) {
   std::unique_ptr<PooledPst> tree = fTreesAhead != nullptr ? fTreesAhead->take<PooledPst>(fcn) : nullptr;
   if (tree == nullptr)
     tree = std::make_unique<PooledPst>(fCtx, fcn);
+  tree->pst.prefetchStmts();
   Lending lendPst(fPst, &tree->pst);
   // Also here, for an emitPst of a subclass that prints the tree's regions itself.
   LentBodyMarks marks(fUnstructuredStmtToLabelMap, fGotoTargets, fEmittedLabels, fLoopRoundsReached);
