@@ -522,7 +522,7 @@ const QulEmitter::GraphUses& QulEmitter::graphUses(Fcn* aFcn) {
   uses.types.clear();
   uses.consts.clear();
   // The types go to addTypeIfNecessary one offer per expression; the constants are collected once each, so
-  // each is noted once, where it first appears. The lists of every function are kept while the text is printed.
+  // each is noted once, where it first appears. The lists are kept until the scope's constants are collected.
   IdSet<Const*> seenConsts;
   std::unique_ptr<StmtOrder> order = fOrdersAhead != nullptr ? fOrdersAhead->take<StmtOrder>(aFcn) : nullptr;
   if (!order)
