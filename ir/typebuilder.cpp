@@ -15,12 +15,19 @@ Type* TypeBuilder::build() {
   // make() asks each part for its type again: a built part answers at once.
   if (fBuilt != nullptr)
     return fBuilt;
+  std::vector<TypeBuilder*> parts;
+  appendParts(parts);
+  // Most builders (a basic or a named type) have no parts: they make their type without the walk, which
+  // would allocate its stack for every variable and cast of a module.
+  if (parts.empty()) {
+    fBuilt = make();
+    return fBuilt;
+  }
   struct Pending {
     TypeBuilder* builder;
     bool partsPending;
   };
   std::vector<Pending> pending{{this, false}};
-  std::vector<TypeBuilder*> parts;
   while (!pending.empty()) {
     Pending& top = pending.back();
     TypeBuilder* builder = top.builder;
