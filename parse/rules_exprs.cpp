@@ -172,6 +172,46 @@ Const* constantOf(QulParserCtx* aCtx, Type* aType, QulLiteral* aLiteral)
     return ConstFactory(aCtx->irCtx()).create(aType, literalValue(aCtx, aLiteral, aType), nullptr, nullptr);
 }
 
+// Short literals (true and false, integers of up to three digits, doubles such as 0.5) repeat throughout a
+// module: the constant of a type for one is made once and shared, found by the literal's interned text. Longer
+// ones seldom repeat, and would make the table of shared ones large.
+constexpr size_t kSharedTextLength = 4;
+constexpr size_t kSharedDigits = 3;
+
+// The interned text that names a shared literal of aType; null for one that gets a constant of its own. A number
+// given to a bool is not shared: each one is warned about.
+char* sharedLiteralText(QulParserCtx* aCtx, QulLiteral* aLiteral, Type* aType)
+{
+    switch (aLiteral->whichClass()) {
+    case QulLiteral::QULBOOL:
+        return aCtx->irCtx()->cgString(static_cast<QulLiteralBool*>(aLiteral)->value() ? "true" : "false");
+    case QulLiteral::QULINTEGER: {
+        char* text = static_cast<QulLiteralInteger*>(aLiteral)->value();
+        bool shared = std::strlen(text) <= kSharedDigits && !BoolType::isa(aType);
+        return shared ? aCtx->irCtx()->cgString(text) : nullptr;
+    }
+    case QulLiteral::QULDOUBLE: {
+        char* text = static_cast<QulLiteralDouble*>(aLiteral)->value();
+        return std::strlen(text) <= kSharedTextLength ? aCtx->irCtx()->cgString(text) : nullptr;
+    }
+    default:
+        return nullptr;
+    }
+}
+
+// The constant for a literal of aType, shared when aSharedText names it: aMake makes it the first time.
+template <class Make> Const* sharedConstant(QulParserCtx* aCtx, Type* aType, char* aSharedText, Make aMake)
+{
+    Const* constant = aSharedText != nullptr ? aCtx->literalConst(aType, aSharedText) : nullptr;
+    if (constant == nullptr) {
+        constant = aMake();
+        if (aSharedText != nullptr) {
+            aCtx->rememberLiteralConst(aType, aSharedText, constant);
+        }
+    }
+    return constant;
+}
+
 // The integer type an integer text's suffix names: none is int32, "sN" signed N bits, "u[N]" unsigned.
 Type* integerTypeOf(QulParserCtx* aCtx, const char* aText, size_t* aDigitsEnd)
 {
@@ -385,7 +425,9 @@ Expr* checkExprList(QulParserCtx* aCtx, TypeBuilder* aType, Expr* aExpr, char* a
 Expr* constValueExpr(QulParserCtx* aCtx, TypeBuilder* aResultType, TypeBuilder* aType, QulLiteral* aValue,
                      QulParamList* aParams)
 {
-    Const* constant = constantOf(aCtx, aType->build(), aValue);
+    Type* type = aType->build();
+    Const* constant = sharedConstant(aCtx, type, sharedLiteralText(aCtx, aValue, type),
+                                     [&] { return constantOf(aCtx, type, aValue); });
     return finish(aCtx, aCtx->requireNodeFactory()->constExpr(constant), aResultType, aParams);
 }
 
@@ -415,23 +457,16 @@ Expr* integerConstExpr(QulParserCtx* aCtx, char* aText)
 {
     size_t digitsEnd = 0;
     Type* type = integerTypeOf(aCtx, aText, &digitsEnd);
-    // Short literals (0 to 999) repeat throughout a module and share their constant, found by their interned
-    // digits; the table of shared ones stays small.
-    constexpr size_t kSharedDigits = 3;
     bool shared = digitsEnd <= kSharedDigits;
     std::string_view digitsText(aText, digitsEnd);
     char* digits = shared ? aCtx->irCtx()->cgString(digitsText)
                           : aText[digitsEnd] == '\0' ? aText : aCtx->keepNumberText(digitsText);
-    Const* constant = shared ? aCtx->literalConst(type, digits) : nullptr;
-    if (constant == nullptr) {
+    Const* constant = sharedConstant(aCtx, type, shared ? digits : nullptr, [&] {
         // Integer operands are the most numerous literals: theirs lives on the stack, not in the parser's pool.
         QulLiteralInteger literal(digits);
         aCtx->literalFactory()->stamp(&literal);
-        constant = constantOf(aCtx, type, &literal);
-        if (shared) {
-            aCtx->rememberLiteralConst(type, digits, constant);
-        }
-    }
+        return constantOf(aCtx, type, &literal);
+    });
     return aCtx->requireNodeFactory()->constExpr(constant);
 }
 
