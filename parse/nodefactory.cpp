@@ -39,7 +39,7 @@ QulLabelStmt* QulNodeFactory::labelStmt(char* aLabel)
 Const* QulNodeFactory::labelConst(char* aLabel)
 {
     char* name = cg_string_create(ctx(), aLabel);
-    Const*& constant = fLabelConsts[name];
+    Const*& constant = (*fLabelConsts)[name];
     if (constant == nullptr) {
         constant = cg_const_create_from_string(ctx(), name);
     }

@@ -16,7 +16,13 @@ inline ExprArray exprArray(const QulPhraseList<Expr*>& aList)
 
 class QulNodeFactory : public NodeFactory {
 public:
-    QulNodeFactory(Fcn* aFcn, MemPool* aPool, TypeChecker* aChecker) : NodeFactory(aFcn, aPool, aChecker) {}
+    // One string constant per label name (interned): every goto and label of that name shares it, in any body.
+    using LabelConsts = std::unordered_map<const char*, Const*>;
+
+    QulNodeFactory(Fcn* aFcn, MemPool* aPool, TypeChecker* aChecker, LabelConsts* aLabelConsts)
+        : NodeFactory(aFcn, aPool, aChecker), fLabelConsts(aLabelConsts)
+    {
+    }
     virtual ~QulNodeFactory() = default;
 
     virtual QulGotoStmt* gotoStmt(char* aLabel);
@@ -29,8 +35,7 @@ public:
 private:
     Const* labelConst(char* aLabel);
 
-    // One string constant per label name (interned) of the body: every goto to a label shares it.
-    std::unordered_map<const char*, Const*> fLabelConsts;
+    LabelConsts* fLabelConsts;
 };
 
 } // namespace CG

@@ -252,7 +252,7 @@ void QulParserCtx::setCurrentFcn(Fcn* aFcn)
         return;
     }
     fBodyPool = std::make_unique<ManagedCGPool>(fCtx);
-    fNodeFactory = std::make_unique<QulNodeFactory>(aFcn, fPool, fChecker);
+    fNodeFactory = std::make_unique<QulNodeFactory>(aFcn, fPool, fChecker, &fLabelConsts);
     fRegionFactory = std::make_unique<RegionFactory>(fNodeFactory.get(), fBodyPool->pool());
 }
 

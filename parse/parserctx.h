@@ -226,6 +226,8 @@ private:
     Scope* fOuterScope;
     std::vector<QulParserListener*> fListeners;
     std::unordered_map<LiteralKey, Const*, LiteralKeyHash> fLiteralConsts;
+    // The label constants of every body (QulNodeFactory::LabelConsts).
+    std::unordered_map<const char*, Const*> fLabelConsts;
     std::string fError;
     bool fHasError = false;
     bool fScanEnded = false;

@@ -103,6 +103,21 @@ TEST_F(Gotos, PlaceholdersHoldTheirLabelAsAStringConstantInAuxSlotZero) {
   EXPECT_THROW(CG::QulGotoStmt::cast(placeholders[1]), CG::AssertionException);
 }
 
+// Label names repeat from body to body (L0, L1, ...): a name's constant is made once for the whole module.
+TEST_F(Gotos, BodiesShareTheConstantOfALabelName) {
+  parser.parse("f <- function((),(),f) { goto(L); label(L); }\ng <- function((),(),g) { label(L); goto(M); label(M); }\n");
+  std::vector<CG::QulLabelledStmt*> placeholders;
+  for (CG::Symbol* symbol = ctx.globalScope()->firstSymbol(); symbol; symbol = symbol->next())
+    if (CG::Fcn::isa(symbol))
+      for (CG::StmtIterator it(CG::Fcn::cast(symbol)); it.hasCurrent(); it.advance())
+        if (CG::QulGotoStmt::isa(it.current()) || CG::QulLabelStmt::isa(it.current()))
+          placeholders.push_back(static_cast<CG::QulLabelledStmt*>(it.current()));
+  ASSERT_EQ(5u, placeholders.size());
+  EXPECT_EQ(placeholders[0]->labelStringConst(), placeholders[2]->labelStringConst());
+  EXPECT_NE(placeholders[2]->labelStringConst(), placeholders[3]->labelStringConst());
+  EXPECT_STREQ("M", placeholders[4]->label());
+}
+
 TEST_F(Gotos, FallThroughTakesPortZeroAndTheGotoPortOne) {
   CG::Fcn* f = parseBody("if(<(x,2)) { goto(L); } else { =(x,3); }\n=(x,4);\nlabel(L);\n=(x,5);\n");
   transform(f);
