@@ -30,15 +30,13 @@ int sourceLine(const Node* aNode)
                                              aLabel->label());
 }
 
-IdSet<char*>* labelsNamedByGotos(Fcn* aFcn, MemPool* aPool)
+void collectLabelsNamedByGotos(Fcn* aFcn, IdSet<char*>* aNamed)
 {
-    IdSet<char*>* named = aPool->make<IdSet<char*>>();
     for (Stmt* stmt : aFcn->cfg()->stmts()) {
         if (QulGotoStmt::isa(stmt) && !stmt->isMarkedForDeletion()) {
-            named->add(QulGotoStmt::cast(stmt)->label());
+            aNamed->add(QulGotoStmt::cast(stmt)->label());
         }
     }
-    return named;
 }
 
 } // namespace
@@ -114,16 +112,19 @@ bool hasGotoOrLabel(Cfg* aCfg)
 } // namespace
 
 // The clean-up runs for every function: a graph built by hand may hold marked or unreachable
-// statements even when it has no goto to rewrite.
+// statements even when it has no goto to rewrite. The sets serve one function only: they are freed as it is done,
+// not kept as long as the IR.
 void QulTransformGoto::transformFcn(Fcn* aFcn)
 {
     if (hasGotoOrLabel(aFcn->cfg())) {
-        Gotos* gotos = fPool->make<Gotos>();
-        Labels* labels = fPool->make<Labels>();
-        collectGotoAndLabelStmts(aFcn, gotos, labels);
-        Sizes* sizes = calculateLabelMergeSizes(aFcn, gotos, labels);
-        Merges* merges = replaceLabelsWithMergeStmts(sizes, aFcn, labels);
-        transformGotos(merges, aFcn, gotos);
+        Gotos gotos;
+        Labels labels;
+        collectGotoAndLabelStmts(aFcn, &gotos, &labels);
+        Sizes sizes;
+        calculateLabelMergeSizes(aFcn, &gotos, &labels, &sizes);
+        Merges merges;
+        replaceLabelsWithMergeStmts(&sizes, aFcn, &labels, &merges);
+        transformGotos(&merges, aFcn, &gotos);
     }
     cg_cfg_unhook_and_destroy_marked_nodes(aFcn->cfg());
     cg_cfg_delete_dead_edges_and_nodes(aFcn->cfg());
@@ -164,53 +165,51 @@ void QulTransformGoto::decrementLabel(Sizes* aSizes, char* aLabel)
     --*count;
 }
 
-QulTransformGoto::Sizes* QulTransformGoto::calculateLabelMergeSizes(Fcn*, Gotos* aGotos, Labels* aLabels)
+void QulTransformGoto::calculateLabelMergeSizes(Fcn*, Gotos* aGotos, Labels* aLabels, Sizes* aSizes)
 {
-    Sizes* sizes = fPool->make<Sizes>();
     for (Gotos::Iterator it = aGotos->iterator(); it.hasCurrent(); it.advance()) {
-        incrementLabel(sizes, it.current()->label());
+        incrementLabel(aSizes, it.current()->label());
     }
     for (Labels::Iterator it = aLabels->iterator(); it.hasCurrent(); it.advance()) {
         if (QulGotoStmt::isa(it.current()->pred())) {
-            decrementLabel(sizes, it.current()->label());
+            decrementLabel(aSizes, it.current()->label());
         }
     }
-    return sizes;
 }
 
-QulTransformGoto::Merges* QulTransformGoto::replaceLabelsWithMergeStmts(Sizes* aSizes, Fcn* aFcn, Labels* aLabels)
+void QulTransformGoto::replaceLabelsWithMergeStmts(Sizes* aSizes, Fcn* aFcn, Labels* aLabels, Merges* aMerges)
 {
     NodeFactory nodes(aFcn, fPool);
-    Merges* merges = fPool->make<Merges>();
-    IdSet<char*>* namedAndRemoved = fPool->make<IdSet<char*>>();
-    IdSet<char*>* namedByGotos = nullptr; // made when first needed: most functions never need it
+    IdSet<char*> namedAndRemoved;
+    IdSet<char*> namedByGotos;
+    bool namedByGotosCollected = false; // when first needed: most functions never need it
     for (Labels::Iterator it = aLabels->iterator(); it.hasCurrent(); it.advance()) {
         QulLabelStmt* labelStmt = it.current();
         char* label = labelStmt->label();
-        if (merges->containsKey(label) || namedAndRemoved->contains(label)) {
+        if (aMerges->containsKey(label) || namedAndRemoved.contains(label)) {
             throwDuplicateLabel(labelStmt);
         }
         int* count = aSizes->lookup(label);
         if (count != nullptr && *count > 0) {
             MergeStmt* merge = nodes.mergeStmt(std::max(*count, 2));
-            merges->put(label, merge);
+            aMerges->put(label, merge);
             replaceLabelWithMerge(labelStmt, merge);
             continue;
         }
         labelStmt->remove();
         // A label a goto names is left without ports only when each of its copies follows a goto: it is one of
         // several, and the next copy is refused.
-        if (count != nullptr && namedByGotos == nullptr) {
-            namedByGotos = labelsNamedByGotos(aFcn, fPool);
+        if (count != nullptr && !namedByGotosCollected) {
+            collectLabelsNamedByGotos(aFcn, &namedByGotos);
+            namedByGotosCollected = true;
         }
-        if (count != nullptr && namedByGotos->contains(label)) {
-            namedAndRemoved->add(label);
+        if (count != nullptr && namedByGotos.contains(label)) {
+            namedAndRemoved.add(label);
             continue;
         }
         TheLogger::instance().logWarning("QulTransformGoto::replaceLabelsWithMergeStmts::UnusedLabel",
                                          "Line %d: label(%s) defined but not used", sourceLine(labelStmt), label);
     }
-    return merges;
 }
 
 void QulTransformGoto::replaceLabelWithMerge(QulLabelStmt* aLabel, MergeStmt* aMerge)

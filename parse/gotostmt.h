@@ -85,8 +85,8 @@ protected:
     using Merges = IdMap<char*, MergeStmt*>;
 
     void collectGotoAndLabelStmts(Fcn* aFcn, Gotos* aGotos, Labels* aLabels);
-    Sizes* calculateLabelMergeSizes(Fcn* aFcn, Gotos* aGotos, Labels* aLabels);
-    Merges* replaceLabelsWithMergeStmts(Sizes* aSizes, Fcn* aFcn, Labels* aLabels);
+    void calculateLabelMergeSizes(Fcn* aFcn, Gotos* aGotos, Labels* aLabels, Sizes* aSizes);
+    void replaceLabelsWithMergeStmts(Sizes* aSizes, Fcn* aFcn, Labels* aLabels, Merges* aMerges);
     void replaceLabelWithMerge(QulLabelStmt* aLabel, MergeStmt* aMerge);
     void transformGotos(Merges* aMerges, Fcn* aFcn, Gotos* aGotos);
     // The lowest-numbered in-port with no incoming edge (from aFirst on), or an invalid port.
