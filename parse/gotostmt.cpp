@@ -95,31 +95,16 @@ void QulTransformGoto::transformScope(Scope* aScope)
     }
 }
 
-namespace {
-
-// Scanning the statement list reads memory front to back: far cheaper than the ordered walk, and
-// most functions have no goto or label to rewrite.
-bool hasGotoOrLabel(Cfg* aCfg)
-{
-    for (Stmt* stmt : aCfg->stmts()) {
-        if (QulGotoStmt::isa(stmt) || QulLabelStmt::isa(stmt)) {
-            return true;
-        }
-    }
-    return false;
-}
-
-} // namespace
-
-// The clean-up runs for every function: a graph built by hand may hold marked or unreachable
+// Most functions have no goto or label to rewrite: one scan of the statement list, which reads memory front to back,
+// finds that out. The clean-up runs for every function: a graph built by hand may hold marked or unreachable
 // statements even when it has no goto to rewrite. The sets serve one function only: they are freed as it is done,
 // not kept as long as the IR.
 void QulTransformGoto::transformFcn(Fcn* aFcn)
 {
-    if (hasGotoOrLabel(aFcn->cfg())) {
-        Gotos gotos;
-        Labels labels;
-        collectGotoAndLabelStmts(aFcn, &gotos, &labels);
+    Gotos gotos;
+    Labels labels;
+    collectGotoAndLabelStmts(aFcn, &gotos, &labels);
+    if (!gotos.isEmpty() || !labels.isEmpty()) {
         Sizes sizes;
         calculateLabelMergeSizes(aFcn, &gotos, &labels, &sizes);
         Merges merges;
