@@ -23,6 +23,10 @@ class Var;
 
 class QulSymbol {
 public:
+    // A symbol holds a pointer or a number only, so the pool frees it without running its destructor (a module
+    // names a symbol for every variable). A subclass must keep to that.
+    using PoolReclaimsStorage = void;
+
     virtual ~QulSymbol() = default;
     virtual Const* constView() { return nullptr; }
     virtual Fcn* fcnView() { return nullptr; }
