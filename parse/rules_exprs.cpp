@@ -178,8 +178,9 @@ Const* constantOf(QulParserCtx* aCtx, Type* aType, QulLiteral* aLiteral)
 constexpr size_t kSharedTextLength = 4;
 constexpr size_t kSharedDigits = 3;
 
-// The interned text that names a shared literal of aType; null for one that gets a constant of its own. A number
-// given to a bool is not shared: each one is warned about.
+// The interned text that names a shared literal of aType; null for one that gets a constant of its own. Only a
+// number of an integer type is shared: one given to a bool is warned about each time, and a pointer's value can be
+// changed in place.
 char* sharedLiteralText(QulParserCtx* aCtx, QulLiteral* aLiteral, Type* aType)
 {
     switch (aLiteral->whichClass()) {
@@ -187,7 +188,7 @@ char* sharedLiteralText(QulParserCtx* aCtx, QulLiteral* aLiteral, Type* aType)
         return aCtx->irCtx()->cgString(static_cast<QulLiteralBool*>(aLiteral)->value() ? "true" : "false");
     case QulLiteral::QULINTEGER: {
         char* text = static_cast<QulLiteralInteger*>(aLiteral)->value();
-        bool shared = std::strlen(text) <= kSharedDigits && !BoolType::isa(aType);
+        bool shared = std::strlen(text) <= kSharedDigits && IntegerType::isa(aType);
         return shared ? aCtx->irCtx()->cgString(text) : nullptr;
     }
     case QulLiteral::QULDOUBLE: {

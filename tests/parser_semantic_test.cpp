@@ -532,21 +532,24 @@ TEST(Semantics, RepeatedIntegerLiteralsShareOneConstantPerTypeAndText) {
 TEST(Semantics, ShortLiteralsOfConstantExpressionsShareTheirConstant) {
   RecordedLog log;
   Module module;
-  const std::string text = "b <- var(bool,b);\nd <- var(double,d);\nx <- var(int32,x);\nf <- function((),(),f) {\n"
+  const std::string text = "b <- var(bool,b);\nd <- var(double,d);\nx <- var(int32,x);\np <- var(pointer(int32),p);\n"
+                           "f <- function((),(),f) {\n"
                            "  =(b,const(bool,true));\n  =(b,const(bool,true));\n  =(b,const(bool,false));\n"
                            "  =(d,const(double,0.5));\n  =(d,const(double,0.5));\n"
                            "  =(d,const(double,0.125));\n  =(d,const(double,0.125));\n"
                            "  =(x,const(int32,7));\n  =(x,7);\n"
-                           "  =(b,const(bool,1));\n  =(b,const(bool,1));\n}\n";
+                           "  =(b,const(bool,1));\n  =(b,const(bool,1));\n"
+                           "  =(p,const(pointer(int32),0));\n  =(p,const(pointer(int32),0));\n}\n";
   module.parse(text);
   std::vector<CG::Const*> c = literalConstants(module.ctx);
-  ASSERT_EQ(11u, c.size());
+  ASSERT_EQ(13u, c.size());
   EXPECT_EQ(c[0], c[1]) << "true";
   EXPECT_NE(c[0], c[2]) << "false";
   EXPECT_EQ(c[3], c[4]) << "a short double";
   EXPECT_NE(c[5], c[6]) << "a longer double";
   EXPECT_EQ(c[7], c[8]) << "a constant expression and an operand of the same type and text";
   EXPECT_NE(c[9], c[10]) << "a number given to a bool";
+  EXPECT_NE(c[11], c[12]) << "a pointer, whose value can be changed in place";
   size_t boolWarnings = std::count_if(log.records.begin(), log.records.end(), [](const auto& aRecord) {
     return aRecord.id.find("NumericValueBoolConst") != std::string::npos;
   });
