@@ -27,7 +27,14 @@ Type* TypeBuilder::build() {
     TypeBuilder* builder;
     bool partsPending;
   };
-  std::vector<Pending> pending{{this, false}};
+  std::vector<Pending> pending;
+  auto pushParts = [&](TypeBuilder* aBuilder) {
+    pending.push_back({aBuilder, true});
+    for (auto part = parts.rbegin(); part != parts.rend(); ++part)
+      if (*part != nullptr)
+        pending.push_back({*part, false});
+  };
+  pushParts(this);
   while (!pending.empty()) {
     Pending& top = pending.back();
     TypeBuilder* builder = top.builder;
@@ -37,12 +44,10 @@ Type* TypeBuilder::build() {
       pending.pop_back();
       builder->fBuilt = builder->make();
     } else {
-      top.partsPending = true;
+      pending.pop_back();
       parts.clear();
       builder->appendParts(parts);
-      for (auto part = parts.rbegin(); part != parts.rend(); ++part)
-        if (*part != nullptr)
-          pending.push_back({*part, false});
+      pushParts(builder);
     }
   }
   return fBuilt;

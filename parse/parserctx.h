@@ -11,6 +11,7 @@
 
 #include "ir/containers.h"
 #include "ir/mempool.h"
+#include "parse/nodefactory.h"
 #include "tag/tagsourcelocationquill.h"
 
 class CG_Ctx;
@@ -27,7 +28,6 @@ class Expr;
 class Fcn;
 class OpTable;
 class QulLexState;
-class QulNodeFactory;
 class QulOptionalParameter;
 class QulParserListener;
 class QulParserLiteralFactory;
@@ -226,8 +226,7 @@ private:
     Scope* fOuterScope;
     std::vector<QulParserListener*> fListeners;
     std::unordered_map<LiteralKey, Const*, LiteralKeyHash> fLiteralConsts;
-    // The label constants of every body (QulNodeFactory::LabelConsts).
-    std::unordered_map<const char*, Const*> fLabelConsts;
+    QulNodeFactory::LabelConsts fLabelConsts;
     std::string fError;
     bool fHasError = false;
     bool fScanEnded = false;
