@@ -226,6 +226,12 @@ char* AliasManager::createOrGetQulNameForSymbol(Symbol* aSymbol) {
   return alias;
 }
 
+void AliasManager::expectNames(size_t aCount) {
+  fReservedQulNamesMap->reserve(fReservedQulNamesMap->size() + aCount);
+  fQulNameToTokenInfo->reserve(fQulNameToTokenInfo->size() + aCount);
+  fTokenToQulName->reserve(fTokenToQulName->size() + aCount);
+}
+
 char* AliasManager::getNameForOp(CG::OP aOp) {
   size_t slot = static_cast<size_t>(aOp);
   CG_NodeDef* def = CG_NodeDef::getDefByEnum(fCtx, aOp);

@@ -50,6 +50,10 @@ public:
 
   void registerOpName(CG::OP aOp, const char* aName);
   void registerTypeName(Type* aType, const char* aName);
+  // Makes the name tables large enough for aCount more names at once: a module's tables then grow once, not
+  // by doubling, which leaves the copies it outgrew behind.
+  void expectNames(size_t aCount);
+
   void registerIntrinsicFcn(IntrinsicFcn* aFcn);
   void registerLibraryFcn(LibraryFcn* aFcn);
   // After the operator names are registered: reserves the keywords that are operator names but that the

@@ -213,6 +213,20 @@ char* QulEmitter::dispatch(CG_Obj* aObj) {
 
 //===-- Scopes ------------------------------------------------------------------------------------------===//
 
+// The named symbols of aScope and the scopes within it: about as many names as printing the scope hands out.
+static size_t countNamedSymbols(Scope* aScope) {
+  size_t count = 0;
+  std::vector<Scope*> pending{aScope};
+  while (!pending.empty()) {
+    Scope* scope = pending.back();
+    pending.pop_back();
+    for (Symbol* symbol = scope->firstSymbol(); symbol; symbol = symbol->next())
+      count += symbol->name() && *symbol->name() ? 1 : 0;
+    pending.insert(pending.end(), scope->childScopes().begin(), scope->childScopes().end());
+  }
+  return count;
+}
+
 void QulEmitter::emitScope(Scope* aScope) {
   if (!fFilter)
     abortEmission("fFilter == NULL", __LINE__);
@@ -220,6 +234,7 @@ void QulEmitter::emitScope(Scope* aScope) {
     return;
   ensureStackRoom();
   if (aScope == fCtx->globalScope()) {
+    fAliasManager->expectNames(countNamedSymbols(aScope));
     emitRecursive(aScope);
     return;
   }

@@ -35,6 +35,16 @@ public:
   bool isEmpty() const { return fLiveCount == 0; }
   bool containsKey(K aKey) const { return findEntry(aKey) >= 0; }
   uint64_t modCount() const { return fModCount; }
+  // Room for aCount entries in all, made at once: a table whose size is known ahead grows without the copies
+  // that doubling leaves behind.
+  void reserve(size_t aCount) {
+    if (aCount > fEntries.capacity()) {
+      fEntries.reserve(aCount);
+    }
+    if (slotsFor(aCount) > fSlots.size()) {
+      reindex(slotsFor(aCount));
+    }
+  }
 
   void clear() {
     fEntries.clear();
@@ -200,7 +210,20 @@ private:
     while (capacity * 3 <= (fEntries.size() + 1) * 4 * 2) {
       capacity *= 2;
     }
-    fSlots.assign(capacity, kEmpty);
+    reindex(capacity);
+  }
+
+  // The fewest slots (a power of two) that hold aCount entries without findOrInsert growing the table.
+  static size_t slotsFor(size_t aCount) {
+    size_t capacity = 8;
+    while (capacity * 3 <= (aCount + 1) * 4) {
+      capacity *= 2;
+    }
+    return capacity;
+  }
+
+  void reindex(size_t aSlots) {
+    fSlots.assign(aSlots, kEmpty);
     for (size_t i = 0; i < fEntries.size(); ++i) {
       placeInSlots(fEntries[i].first, static_cast<int32_t>(i));
     }
