@@ -1,7 +1,9 @@
 // Parser context: the per-parser state the lexer, grammar actions and driver share.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <functional>
 #include <memory>
 #include <string>
@@ -60,6 +62,12 @@ public:
     // A copy of a number's text that lives as long as the parser. A number is read into a value once, and most
     // of a module's long numbers are each written once: the context keeps none of their texts.
     char* keepNumberText(std::string_view aText) { return managedPool()->copyText(aText); }
+    // Hands back a kept copy once its number is read and nothing keeps the text: the next number's copy takes its
+    // place, so the copies of a module's operands do not pile up in the parser's pool. A copy is a word at least.
+    void releaseNumberText(char* aText)
+    {
+        managedPool()->recycle(aText, std::max(std::strlen(aText) + 1, sizeof(void*)));
+    }
     TypeChecker* typeChecker() const { return fChecker; }
     QulSymbolTable* symbolTable() const { return fSymbols.get(); }
     QulParserLiteralFactory* literalFactory() const { return fLiterals.get(); }

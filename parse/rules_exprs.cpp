@@ -468,6 +468,10 @@ Expr* integerConstExpr(QulParserCtx* aCtx, char* aText)
         aCtx->literalFactory()->stamp(&literal);
         return constantOf(aCtx, type, &literal);
     });
+    if (digits != aText && !shared) {
+        aCtx->releaseNumberText(digits);
+    }
+    aCtx->releaseNumberText(aText);
     return aCtx->requireNodeFactory()->constExpr(constant);
 }
 
