@@ -222,12 +222,16 @@ private:
     return capacity;
   }
 
+  // Slots for the live entries only: a removed entry keeps its place in the entries but loses its slot.
   void reindex(size_t aSlots) {
     fSlots.assign(aSlots, kEmpty);
+    fUsedSlots = 0;
     for (size_t i = 0; i < fEntries.size(); ++i) {
-      placeInSlots(fEntries[i].first, static_cast<int32_t>(i));
+      if (fEntries[i].isLive()) {
+        placeInSlots(fEntries[i].first, static_cast<int32_t>(i));
+        ++fUsedSlots;
+      }
     }
-    fUsedSlots = fEntries.size();
   }
 
   std::vector<Entry, TableAllocator<Entry>> fEntries;

@@ -372,7 +372,41 @@ Cfg* Expr::cfg() const {
 }
 
 bool Expr::isVectorExpr() const {
-  return StaticMatrixType::isa(fType) || DynamicMatrixType::isa(fType);
+  Type* type = this->type();
+  return StaticMatrixType::isa(type) || DynamicMatrixType::isa(type);
+}
+
+static Type* typeOfSymbol(const Expr* aOperand) {
+  CG_Obj* symbol = aOperand->aux(0);
+  if (Var::isa(symbol)) {
+    return Var::cast(symbol)->type();
+  }
+  return Const::isa(symbol) ? Const::cast(symbol)->type() : nullptr;
+}
+
+Type* Expr::symbolOperandType() const {
+  if (fFields.hasModes) {
+    if (Type* given = modes().operandType) {
+      return given;
+    }
+  }
+  return typeOfSymbol(this);
+}
+
+// An operand given its symbol's type keeps nothing: it follows the symbol. Any other type the graph keeps for it.
+void Expr::setType(Type* aType) {
+  if (!isSymbolOperandKind(kind())) {
+    static_cast<TypedExpr*>(this)->fType = aType;
+    return;
+  }
+  Type* given = aType == typeOfSymbol(this) ? nullptr : aType;
+  if (given == nullptr && !fFields.hasModes) {
+    return;
+  }
+  NodeModes modes = this->modes();
+  modes.operandType = given;
+  cfg()->setModes(this, modes);
+  fFields.hasModes = true;
 }
 
 Var* VarExpr::var() const {

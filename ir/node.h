@@ -17,6 +17,7 @@ class Const;
 class Edge;
 class Expr;
 class Node;
+class TypedExpr;
 class Stmt;
 class SymbolicSize;
 class Type;
@@ -98,10 +99,12 @@ namespace CG {
 
 using NodeDef = ::CG_NodeDef;
 
-// A node's numeric modes, as the graph keeps them for the nodes that have any.
+// A node's numeric modes, and the type of a variable or constant operand that was given one other than its
+// symbol's, as the graph keeps them for the few nodes that have any.
 struct NodeModes {
   unsigned rounding = 0;
   unsigned overflow = 0;
+  Type* operandType = nullptr;
 };
 
 // An effects word: 3-bit status fields read and written through EffectInfo (ir/effects.h).
@@ -241,6 +244,8 @@ public:
   inline Cfg* cfg() const;
   Kind kind() const { return static_cast<Kind>(fSubclassByte); }
   static bool isExprKind(Kind aKind) { return aKind <= Kind::SYMBOLIC_SIZE_EXPR; }
+  // Variable and constant operands, which keep no type of their own.
+  static bool isSymbolOperandKind(Kind aKind) { return aKind == Kind::VAR_EXPR || aKind == Kind::CONST_EXPR; }
   bool isExpr() const { return isExprKind(kind()); }
   bool isStmt() const { return !isExpr(); }
   // A statement's position in its graph's statement list (-1 for an expression); makeCompact renumbers.
@@ -324,6 +329,7 @@ public:
 
 private:
   friend class Cfg;
+  friend class Expr;
   friend struct OutPort;
 
   void** slots() const { return reinterpret_cast<void**>(const_cast<Node*>(this)) + fFields.slotOffset; }
@@ -418,8 +424,10 @@ template <class T> T* Node::create(MemPool* aPool, CG_NodeDef* aDef, Cfg* aCfg, 
                 "slots follow the node");
   static_assert(!std::is_polymorphic_v<T>, "a virtual table would put the node base behind it, away from the slots");
   static_assert(std::is_base_of_v<Expr, T> || std::is_base_of_v<Stmt, T>, "a node is an expression or a statement");
-  // A statement's own fields sit where an expression keeps its parent and type.
-  if (std::is_base_of_v<Stmt, T> == isExprKind(aKind)) {
+  // A statement's own fields sit where an expression keeps its parent and type; only variable and constant
+  // operands are made without room for a type.
+  if (std::is_base_of_v<Stmt, T> == isExprKind(aKind) ||
+      (isExprKind(aKind) && std::is_base_of_v<TypedExpr, T> == isSymbolOperandKind(aKind))) {
     failNodeClass(aDef);
   }
   checkOperandCounts(aDef, aShape);
@@ -440,8 +448,10 @@ public:
   static bool isa(const CG_Obj* aObj) { return Node::isa(aObj) && static_cast<const Node*>(aObj)->isExpr(); }
   CG_DECLARE_CASTS(Expr)
 
-  Type* type() const { return fType; }
-  void setType(Type* aType) { fType = aType; }
+  // A variable or constant operand has its symbol's type unless it was given another: the most numerous nodes
+  // keep no type of their own.
+  inline Type* type() const;
+  void setType(Type* aType);
   bool breakpointOnOverflow() const { return breakpointFlag(); }
   void setBreakpointOnOverflow(bool aOn) { setBreakpointFlag(aOn); }
   // The value is a matrix (static or dynamic).
@@ -457,10 +467,27 @@ private:
   static constexpr uintptr_t kDetached = 1;
   static uintptr_t detachedIn(Cfg* aCfg) { return reinterpret_cast<uintptr_t>(aCfg) | kDetached; }
 
+  // The symbol's type, or the one the operand was given; null when neither is known.
+  Type* symbolOperandType() const;
+
   // The parent node, or, for the root of a detached tree, its graph with kDetached set.
   uintptr_t fUp;
+};
+
+// Every expression but a variable or constant operand: its type is its own.
+class TypedExpr : public Expr {
+public:
+  using Expr::Expr;
+
+private:
+  friend class Expr;
+
   Type* fType = nullptr;
 };
+
+inline Type* Expr::type() const {
+  return isSymbolOperandKind(kind()) ? symbolOperandType() : static_cast<const TypedExpr*>(this)->fType;
+}
 
 // aux 0: the variable.
 class VarExpr : public Expr {
@@ -481,9 +508,9 @@ public:
 };
 
 // Input 0: the callee; inputs 1.. the arguments.
-class CallExpr : public Expr {
+class CallExpr : public TypedExpr {
 public:
-  using Expr::Expr;
+  using TypedExpr::TypedExpr;
   static bool isa(const CG_Obj* aObj) { return isKind(aObj, Kind::CALL_EXPR); }
   CG_DECLARE_CASTS(CallExpr)
   Expr* callee() const { return input(0); }
@@ -497,9 +524,9 @@ private:
 };
 
 // Input 0: the callee; then numCallInputs() inputs; then the output expressions.
-class MultiOutputCallExpr : public Expr {
+class MultiOutputCallExpr : public TypedExpr {
 public:
-  using Expr::Expr;
+  using TypedExpr::TypedExpr;
   static bool isa(const CG_Obj* aObj) { return isKind(aObj, Kind::MULTI_OUTPUT_CALL_EXPR); }
   CG_DECLARE_CASTS(MultiOutputCallExpr)
   Expr* callee() const { return input(0); }
@@ -519,24 +546,24 @@ private:
   int fCallFlags = 0;
 };
 
-class DerefExpr : public Expr {
+class DerefExpr : public TypedExpr {
 public:
-  using Expr::Expr;
+  using TypedExpr::TypedExpr;
   static bool isa(const CG_Obj* aObj) { return isKind(aObj, Kind::DEREF_EXPR); }
   CG_DECLARE_CASTS(DerefExpr)
   Expr* pointer() const { return input(0); }
 };
 
-class CastExpr : public Expr {
+class CastExpr : public TypedExpr {
 public:
-  using Expr::Expr;
+  using TypedExpr::TypedExpr;
   static bool isa(const CG_Obj* aObj) { return isKind(aObj, Kind::CAST_EXPR); }
   CG_DECLARE_CASTS(CastExpr)
   Expr* operand() const { return input(0); }
 };
 
 // A run-time check on input 0. Aux 1..6 hold constants describing the check (messages, limits).
-class CheckExpr : public Expr {
+class CheckExpr : public TypedExpr {
 public:
   enum CheckKind {
     CHECK_NONE = 0,
@@ -552,7 +579,7 @@ public:
   static constexpr int kNumAux = 7;
   static constexpr int kNumCheckKinds = 9;
 
-  using Expr::Expr;
+  using TypedExpr::TypedExpr;
   static bool isa(const CG_Obj* aObj) { return isKindIn(aObj, Kind::CHECK_EXPR, Kind::DYNAMIC_BOUNDS_CHECK_EXPR); }
   CG_DECLARE_CASTS(CheckExpr)
   int checkKind() const { return fCheckKind; }
@@ -577,9 +604,9 @@ public:
   Expr* highBound() const { return input(2); }
 };
 
-class MatrixCatExpr : public Expr {
+class MatrixCatExpr : public TypedExpr {
 public:
-  using Expr::Expr;
+  using TypedExpr::TypedExpr;
   static bool isa(const CG_Obj* aObj) { return isKind(aObj, Kind::MATRIX_CAT_EXPR); }
   CG_DECLARE_CASTS(MatrixCatExpr)
   // The dimension the operands are joined along (0 rows, 1 columns, ...).
@@ -591,27 +618,27 @@ private:
 };
 
 // aux 0: the type measured.
-class SizeofExpr : public Expr {
+class SizeofExpr : public TypedExpr {
 public:
-  using Expr::Expr;
+  using TypedExpr::TypedExpr;
   static bool isa(const CG_Obj* aObj) { return isKind(aObj, Kind::SIZEOF_EXPR); }
   CG_DECLARE_CASTS(SizeofExpr)
   Type* sizedType() const;
 };
 
 // aux 0: the type allocated.
-class NewExpr : public Expr {
+class NewExpr : public TypedExpr {
 public:
-  using Expr::Expr;
+  using TypedExpr::TypedExpr;
   static bool isa(const CG_Obj* aObj) { return isKind(aObj, Kind::NEW_EXPR); }
   CG_DECLARE_CASTS(NewExpr)
   Type* allocatedType() const;
 };
 
 // aux 0: the symbolic size.
-class SymbolicSizeExpr : public Expr {
+class SymbolicSizeExpr : public TypedExpr {
 public:
-  using Expr::Expr;
+  using TypedExpr::TypedExpr;
   static bool isa(const CG_Obj* aObj) { return isKind(aObj, Kind::SYMBOLIC_SIZE_EXPR); }
   CG_DECLARE_CASTS(SymbolicSizeExpr)
   SymbolicSize* size() const;

@@ -142,7 +142,7 @@ Expr* NodeFactory::expr(CG_NodeDef* aDef, ExprArray aInputs, Type* aType) {
   default:
     break;
   }
-  Expr* node = make<Expr>(aDef, Node::Kind::EXPR, exprShape(aDef, aInputs.size(), 0));
+  Expr* node = make<TypedExpr>(aDef, Node::Kind::EXPR, exprShape(aDef, aInputs.size(), 0));
   setInputs(node, aInputs);
   return typed(node, aType);
 }
@@ -261,7 +261,7 @@ Expr* NodeFactory::blankCopyOf(Expr* aSource, const Node::Shape& aShape) {
   Expr* copy = nullptr;
   switch (aSource->kind()) {
   case Node::Kind::EXPR:
-    copy = make<Expr>(sourceDef, aSource->kind(), aShape);
+    copy = make<TypedExpr>(sourceDef, aSource->kind(), aShape);
     break;
   case Node::Kind::VAR_EXPR:
     copy = make<VarExpr>(sourceDef, aSource->kind(), aShape);

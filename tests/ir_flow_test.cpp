@@ -173,12 +173,13 @@ TEST_F(FlowTest, EachNodeKeepsItsOwnSlots) {
   EXPECT_EQ(note->pred(), branch);
   Node::Shape shape;
   shape.numInputs = 2;
-  EXPECT_THROW(fCtx.pool()->make<Expr>(cg_ctx_def(&fCtx, OP::PLUS), fCfg, Node::Kind::EXPR, shape), InternalException)
+  EXPECT_THROW(fCtx.pool()->make<TypedExpr>(cg_ctx_def(&fCtx, OP::PLUS), fCfg, Node::Kind::EXPR, shape),
+               InternalException)
       << "a node made without room for its slots is refused";
   Node::Shape huge;
   huge.numInputs = Node::kMaxInputs + 1;
   size_t before = fCtx.pool()->bytesAllocated();
-  EXPECT_THROW(Node::create<Expr>(fCtx.pool(), cg_ctx_def(&fCtx, OP::PLUS), fCfg, Node::Kind::EXPR, huge),
+  EXPECT_THROW(Node::create<TypedExpr>(fCtx.pool(), cg_ctx_def(&fCtx, OP::PLUS), fCfg, Node::Kind::EXPR, huge),
                InternalException);
   EXPECT_EQ(fCtx.pool()->bytesAllocated(), before) << "more operands than a node holds are refused before allocating";
   Node::Shape mergeShape;
@@ -187,6 +188,11 @@ TEST_F(FlowTest, EachNodeKeepsItsOwnSlots) {
   EXPECT_THROW(Node::create<Expr>(fCtx.pool(), cg_ctx_def(&fCtx, OP::MERGE), fCfg, Node::Kind::MERGE_STMT, mergeShape),
                InternalException)
       << "a statement made with an expression's class would keep its port count in the expression's fields";
+  EXPECT_THROW(Node::create<Expr>(fCtx.pool(), cg_ctx_def(&fCtx, OP::PLUS), fCfg, Node::Kind::EXPR, shape),
+               InternalException)
+      << "an operator made with an operand's class would have no room for its type";
+  EXPECT_THROW(Node::create<TypedExpr>(fCtx.pool(), cg_ctx_def(&fCtx, OP::VAR), fCfg, Node::Kind::VAR_EXPR, shape),
+               InternalException);
   MergeStmt* merge = fNodes.mergeStmt(3);
   EXPECT_EQ(merge->numInPorts(), 3);
   EXPECT_EQ(merge->number(), static_cast<Node*>(merge)->number());
@@ -723,6 +729,33 @@ TEST_F(FlowTest, CloneCopiesClassDataAndStaysIndependent) {
   EXPECT_EQ(multi->callFlags(), 5);
   EXPECT_EQ(multi->type(), fTypes.voidType());
   EXPECT_TRUE(DynamicBoundsCheckExpr::isa(fNodes.cloneExpr(sources[4])));
+}
+
+// A variable or constant operand has its symbol's type unless it is given another, which stays beside its modes
+// and goes with it into a copy.
+TEST_F(FlowTest, OperandsFollowTheirSymbolsTypeUnlessGivenTheirOwn) {
+  Var* x = cg_var_create(fFcn->localScope(), fTypes.signedInt16Type(), "x");
+  Fcn* callee = Fcn::create(fCtx.globalScope(), "g");
+  Expr* use = fNodes.varExpr(x);
+  Expr* call = fNodes.constExpr(callee);
+  EXPECT_EQ(use->type(), fTypes.signedInt16Type());
+  callee->addInput(fTypes.doubleType(), "u");
+  EXPECT_EQ(call->type(), callee->type()) << "a function's operand has the function's type as its inputs grow";
+  x->setType(fTypes.doubleType());
+  EXPECT_EQ(use->type(), fTypes.doubleType());
+
+  use->setRoundingMode(2);
+  use->setType(fTypes.singleType());
+  x->setType(fTypes.signedInt32Type());
+  EXPECT_EQ(use->type(), fTypes.singleType());
+  Expr* copy = fNodes.cloneExpr(use);
+  EXPECT_EQ(copy->type(), fTypes.singleType());
+  EXPECT_EQ(copy->roundingMode(), 2u);
+  use->setType(fTypes.signedInt32Type());
+  x->setType(fTypes.boolType());
+  EXPECT_EQ(use->type(), fTypes.boolType()) << "given its symbol's type, the operand follows the symbol again";
+  EXPECT_EQ(use->roundingMode(), 2u);
+  EXPECT_EQ(copy->type(), fTypes.singleType());
 }
 
 TEST_F(FlowTest, StatementMakersFillTheirOperands) {
