@@ -40,21 +40,45 @@ template <class F> std::string internalMessageOf(F aAction) {
   return "<no exception>";
 }
 
+// A fresh context, its type factory and its global scope.
+class CtxTest : public ::testing::Test {
+protected:
+  CG_Ctx ctx;
+  TypeFactory types{&ctx};
+  Scope* global = ctx.globalScope();
+};
+
+using StringTest = CtxTest;
+using AssertionTest = CtxTest;
+using TypeTest = CtxTest;
+using SymbolicSizeTest = CtxTest;
+using ScopeTest = CtxTest;
+using ContextTest = CtxTest;
+using ValueTest = CtxTest;
+using TagTest = CtxTest;
+using MarkerTest = CtxTest;
+
+// Notes its id in the log when destroyed.
+struct Recorder {
+  Recorder(std::vector<int>* aLog, int aId) : log(aLog), id(aId) {}
+  ~Recorder() { log->push_back(id); }
+  std::vector<int>* log;
+  int id;
+};
+
+struct Reclaimed : Recorder {
+  using PoolReclaimsStorage = void;
+  using Recorder::Recorder;
+};
+
 } // namespace
 
 TEST(MemPoolTest, FinalizersRunInReverseCreationOrder) {
   std::vector<int> order;
-  struct Recorder {
-    Recorder(std::vector<int>* aLog, int aId) : log(aLog), id(aId) {}
-    ~Recorder() { log->push_back(id); }
-    std::vector<int>* log;
-    int id;
-  };
   {
     MemPool pool;
-    for (int i = 0; i < 3; ++i) {
+    for (int i = 0; i < 3; ++i)
       pool.make<Recorder>(&order, i);
-    }
     void* block = pool.alloc(40);
     pool.recycle(block, 40);
     EXPECT_EQ(pool.alloc(40), block);
@@ -63,25 +87,15 @@ TEST(MemPoolTest, FinalizersRunInReverseCreationOrder) {
   EXPECT_EQ(order, (std::vector<int>{2, 1, 0}));
 }
 
-struct Counted {
-  explicit Counted(int* aCount) : count(aCount) {}
-  virtual ~Counted() { ++*count; }
-  int* count;
-};
-struct Reclaimed : Counted {
-  using PoolReclaimsStorage = void;
-  using Counted::Counted;
-};
-
 TEST(MemPoolTest, ClassesThatReclaimStorageGetNoFinalizer) {
-  int destroyed = 0;
+  std::vector<int> destroyed;
   {
     MemPool pool;
-    pool.make<Counted>(&destroyed);
-    pool.make<Reclaimed>(&destroyed);
-    pool.make<Reclaimed>(&destroyed);
+    pool.make<Recorder>(&destroyed, 0);
+    pool.make<Reclaimed>(&destroyed, 1);
+    pool.make<Reclaimed>(&destroyed, 2);
   }
-  EXPECT_EQ(destroyed, 1);
+  EXPECT_EQ(destroyed, std::vector<int>{0});
 }
 
 TEST(MemPoolTest, BlocksKeepAlignmentAndContentsAcrossGrowingChunks) {
@@ -111,8 +125,7 @@ TEST(MemPoolTest, BlocksKeepAlignmentAndContentsAcrossGrowingChunks) {
   EXPECT_GE(pool.bytesAllocated(), total + (20u << 20));
 }
 
-TEST(StringTest, EqualTextsShareOnePointer) {
-  CG_Ctx ctx;
+TEST_F(StringTest, EqualTextsShareOnePointer) {
   std::string built = std::string("al") + "pha";
   char* alpha = cg_string_create(&ctx, "alpha");
   EXPECT_EQ(alpha, ctx.cgString(built));
@@ -134,8 +147,7 @@ TEST(StringTest, EqualTextsShareOnePointer) {
 }
 
 // Texts interned before the table is grown, by doubling or by a reservation, keep their pointers.
-TEST(StringTest, TextsKeepTheirPointersWhenTheTableGrows) {
-  CG_Ctx ctx;
+TEST_F(StringTest, TextsKeepTheirPointersWhenTheTableGrows) {
   std::vector<char*> interned;
   auto internMore = [&](int aCount) {
     for (int i = 0; i < aCount; ++i)
@@ -161,14 +173,12 @@ TEST(ContainerTest, MapKeepsInsertionOrderThroughRemovalsAndRegrowth) {
     if (random() % 3 == 0) {
       bool removed = map.remove(key);
       EXPECT_EQ(removed, reference.erase(key) == 1);
-      if (removed) {
+      if (removed)
         expectedOrder.erase(std::find(expectedOrder.begin(), expectedOrder.end(), key));
-      }
       continue;
     }
-    if (reference.count(key) == 0) {
+    if (reference.count(key) == 0)
       expectedOrder.push_back(key);
-    }
     map.put(key, step);
     reference[key] = step;
   }
@@ -197,9 +207,8 @@ TEST(ContainerTest, OverwriteKeepsPositionAndDoesNotInvalidateIterators) {
   IdMap<int*, const char*>::Iterator it(map);
   map.put(&a, "A");
   std::string text;
-  for (; it.hasCurrent(); it.advance()) {
+  for (; it.hasCurrent(); it.advance())
     text += it.value();
-  }
   EXPECT_EQ(text, "Abc");
   *map.lookup(&b) = "B";
   EXPECT_STREQ(map.get(&b), "B");
@@ -229,9 +238,8 @@ TEST(ContainerTest, StructuralChangeDuringIterationFailsFast) {
   map.put(&a, 1);
   map.put(&b, 2);
   EXPECT_EQ(internalMessageOf([&] {
-              for (const auto& entry : map) {
+              for (const auto& entry : map)
                 map.remove(entry.first);
-              }
             }),
             kFailFast);
   IdSet<int*> set;
@@ -263,9 +271,8 @@ TEST(ContainerTest, SetAndLinkedList) {
   EXPECT_TRUE(list.remove(&items[1]));
   EXPECT_FALSE(list.contains(&items[1]));
   std::vector<int*> seen;
-  for (int* item : list) {
+  for (int* item : list)
     seen.push_back(item);
-  }
   EXPECT_EQ(seen, (std::vector<int*>{&items[0], &items[2]}));
   IdLinkedList<int*>::Iterator it(list);
   list.append(&items[4]);
@@ -280,9 +287,8 @@ std::vector<int> itemsOf(const PoolVector<int>& aList) {
 
 std::vector<int> countingTo(int aCount) {
   std::vector<int> items;
-  for (int i = 0; i < aCount; ++i) {
+  for (int i = 0; i < aCount; ++i)
     items.push_back(i);
-  }
   return items;
 }
 
@@ -293,13 +299,11 @@ TEST(PoolVectorTest, IndexAndIterationAgreeAcrossSegmentEdges) {
   for (int size : {0, 1, 7, 8, 9, 23, 24, 25, 56, 1000}) {
     MemPool pool;
     PoolVector<int> list(&pool);
-    for (int i = 0; i < size; ++i) {
+    for (int i = 0; i < size; ++i)
       list.push_back(i);
-    }
     ASSERT_EQ(list.size(), static_cast<size_t>(size));
-    for (int i = 0; i < size; ++i) {
+    for (int i = 0; i < size; ++i)
       ASSERT_EQ(list[i], i) << "size " << size;
-    }
     EXPECT_EQ(itemsOf(list), countingTo(size)) << "size " << size;
   }
 }
@@ -308,20 +312,17 @@ TEST(PoolVectorTest, IndexAndIterationAgreeAcrossSegmentEdges) {
 TEST(PoolVectorTest, TruncatedRoomIsFilledAgainWithoutNewMemory) {
   for (int size : {56, 130}) {
     for (int kept : {0, 5, 8, 24, 30, 60}) {
-      if (kept > size) {
+      if (kept > size)
         continue;
-      }
       MemPool pool;
       PoolVector<int> list(&pool);
-      for (int i = 0; i < size; ++i) {
+      for (int i = 0; i < size; ++i)
         list.push_back(i);
-      }
       size_t bytes = pool.bytesAllocated();
       list.truncate(kept);
       EXPECT_EQ(itemsOf(list), countingTo(kept)) << "kept " << kept;
-      for (int i = kept; i < size; ++i) {
+      for (int i = kept; i < size; ++i)
         list.push_back(i);
-      }
       EXPECT_EQ(itemsOf(list), countingTo(size)) << "kept " << kept;
       EXPECT_EQ(pool.bytesAllocated(), bytes) << "kept " << kept;
     }
@@ -331,14 +332,12 @@ TEST(PoolVectorTest, TruncatedRoomIsFilledAgainWithoutNewMemory) {
 TEST(PoolVectorTest, KeepIfCompactsInOrderAcrossSegments) {
   MemPool pool;
   PoolVector<int> list(&pool);
-  for (int i = 0; i < 100; ++i) {
+  for (int i = 0; i < 100; ++i)
     list.push_back(i);
-  }
   list.keepIf([](int aItem) { return aItem % 3 == 0; });
   std::vector<int> expected;
-  for (int i = 0; i < 100; i += 3) {
+  for (int i = 0; i < 100; i += 3)
     expected.push_back(i);
-  }
   EXPECT_EQ(itemsOf(list), expected);
   list.keepIf([](int) { return false; });
   EXPECT_TRUE(list.empty());
@@ -482,7 +481,7 @@ TEST_F(LoggerTest, ThrowsTypedExceptionsAfterPublishing) {
   EXPECT_EQ(fHandler.records[1].id, "q:internal");
 }
 
-TEST(AssertionTest, ExceptionCarriesFileLineAndExpression) {
+TEST_F(AssertionTest, ExceptionCarriesFileLineAndExpression) {
   int line = 0;
   try {
     int count = 2;
@@ -497,22 +496,17 @@ TEST(AssertionTest, ExceptionCarriesFileLineAndExpression) {
               "Assertion failed: count == 3 (ir_core_test.cpp:" + std::to_string(line) + ")");
   }
   EXPECT_THROW(client_assertion_failed("f.c", 1, "x"), AssertionException);
-  CG_Ctx ctx;
   EXPECT_THROW(Var::cast(ctx.globalScope()), AssertionException);
   EXPECT_EQ(Var::cast(static_cast<CG_Obj*>(nullptr)), nullptr);
 }
 
 // Parts a type cannot print without are refused when the type is made.
-TEST(TypeTest, FactoryRefusesMissingDimensionsAndBases) {
-  CG_Ctx ctx;
-  TypeFactory types(&ctx);
+TEST_F(TypeTest, FactoryRefusesMissingDimensionsAndBases) {
   EXPECT_THROW(types.dynamicMatrixType(types.doubleType(), {{true, nullptr}}, false), AssertionException);
   EXPECT_THROW(types.classType(ctx.globalScope(), "C", {}, {{nullptr, 0}}), AssertionException);
 }
 
-TEST(TypeTest, WordLayoutPerFactoryType) {
-  CG_Ctx ctx;
-  TypeFactory types(&ctx);
+TEST_F(TypeTest, WordLayoutPerFactoryType) {
   struct Row {
     Type* type;
     int basicKind;
@@ -563,9 +557,7 @@ TEST(TypeTest, WordLayoutPerFactoryType) {
   EXPECT_EQ(readonlyVolatile->word(), (6u | (12u << 16) | (1u << 22) | (1u << 23)));
 }
 
-TEST(TypeTest, StructuralTypesAreUniquedAndQualifiedFormsDistinct) {
-  CG_Ctx ctx;
-  TypeFactory types(&ctx);
+TEST_F(TypeTest, StructuralTypesAreUniquedAndQualifiedFormsDistinct) {
   TypeFactory again(&ctx);
   IntegerType* int32 = types.signedInt32Type();
   EXPECT_EQ(int32, again.integerType(true, 32));
@@ -590,10 +582,7 @@ TEST(TypeTest, StructuralTypesAreUniquedAndQualifiedFormsDistinct) {
   EXPECT_EQ(ctx.globalScope()->firstSymbol(), nullptr);
 }
 
-TEST(TypeTest, NamedTypesAreDistinctSymbols) {
-  CG_Ctx ctx;
-  TypeFactory types(&ctx);
-  Scope* global = ctx.globalScope();
+TEST_F(TypeTest, NamedTypesAreDistinctSymbols) {
   Type* int32 = types.signedInt32Type();
   std::vector<FieldDesc> fields = {{ctx.cgString("x"), int32}, {ctx.cgString("y"), types.doubleType()}};
   StructType* first = types.structType(global, "Point", "tagPoint", fields);
@@ -629,15 +618,13 @@ TEST(TypeTest, NamedTypesAreDistinctSymbols) {
   EXPECT_EQ(color->baseType(), types.embeddedIntegerType());
 
   std::vector<Symbol*> symbols;
-  for (Symbol* symbol = global->firstSymbol(); symbol != nullptr; symbol = symbol->next()) {
+  for (Symbol* symbol = global->firstSymbol(); symbol != nullptr; symbol = symbol->next())
     symbols.push_back(symbol);
-  }
   EXPECT_EQ(symbols, (std::vector<Symbol*>{first, second, alias, color}));
   EXPECT_EQ(anonymous->scope(), global);
 }
 
-TEST(SymbolicSizeTest, UniquingAndText) {
-  CG_Ctx ctx;
+TEST_F(SymbolicSizeTest, UniquingAndText) {
   SymbolicSizeFactory sizes(&ctx);
   SymbolicSize* n = sizes.idSize(ctx.globalScope(), "N");
   SymbolicSize* sum = sizes.binopSize("+", n, sizes.size64(3));
@@ -655,10 +642,8 @@ TEST(SymbolicSizeTest, UniquingAndText) {
 }
 
 // Two scopes a and b in the global scope, in that order.
-class ScopeTree : public ::testing::Test {
+class ScopeTree : public CtxTest {
 protected:
-  CG_Ctx ctx;
-  Scope* global = ctx.globalScope();
   Scope* a = cg_scope_create(global, "a", ctx.pool());
   Scope* b = cg_scope_create(global, "b", ctx.pool());
 };
@@ -671,7 +656,6 @@ TEST_F(ScopeTree, ChildOrderLookupAndDestroy) {
   EXPECT_FALSE(global->hasChildScope(ctx.reservedScope(0)));
   EXPECT_EQ(ctx.reservedScope(2), nullptr);
 
-  TypeFactory types(&ctx);
   Var* outer = cg_var_create(global, types.doubleType(), "v");
   Var* shadow = cg_var_create(inner, types.signedInt32Type(), "v");
   EXPECT_EQ(cg_scope_tree_find_by_name(inner, "v", CG_VAR), shadow);
@@ -729,10 +713,7 @@ TEST_F(ScopeTree, AScopeCannotHoldItselfOrAScopeAboveIt) {
   EXPECT_EQ(b->childScopes(), (std::vector<Scope*>{inner, deepest}));
 }
 
-TEST(ScopeTest, FunctionScopesJoinTheTreeOnlyWithAGraph) {
-  CG_Ctx ctx;
-  TypeFactory types(&ctx);
-  Scope* global = ctx.globalScope();
+TEST_F(ScopeTest, FunctionScopesJoinTheTreeOnlyWithAGraph) {
   Fcn* fcn = Fcn::create(global, "f");
   Var* in = fcn->addInput(types.doubleType(), "u");
   Var* out = fcn->addOutput(types.boolType(), "y");
@@ -785,16 +766,14 @@ TEST(ScopeTest, FunctionScopesJoinTheTreeOnlyWithAGraph) {
 }
 
 // A module of many small functions holds as many graphs: an empty one (start joined to end) must stay small.
-TEST(ScopeTest, AnEmptyGraphTakesLittleMemory) {
-  CG_Ctx ctx;
+TEST_F(ScopeTest, AnEmptyGraphTakesLittleMemory) {
   Fcn* fcn = Fcn::create(ctx.globalScope(), "f");
   size_t before = ctx.pool()->bytesAllocated();
   ASSERT_NE(fcn->createCfg(), nullptr);
   EXPECT_LE(ctx.pool()->bytesAllocated() - before, 640u);
 }
 
-TEST(ContextTest, BuiltinFunctionsLiveInReservedScope) {
-  CG_Ctx ctx;
+TEST_F(ContextTest, BuiltinFunctionsLiveInReservedScope) {
   ASSERT_EQ(ctx.intrinsicFcns().size(), 10u);
   ASSERT_EQ(ctx.libraryFcns().size(), 2u);
   IntrinsicFcn* max = ctx.findIntrinsicFcn("max");
@@ -818,8 +797,7 @@ TEST(ContextTest, BuiltinFunctionsLiveInReservedScope) {
 }
 
 // Built-in opcodes are looked up by index, others through the map: both find the latest definition.
-TEST(ContextTest, NodeDefinitionsAreFoundByAnyOpcode) {
-  CG_Ctx ctx;
+TEST_F(ContextTest, NodeDefinitionsAreFoundByAnyOpcode) {
   for (int opcode : {3000, 4095, 4096, 70000, -5}) {
     SCOPED_TRACE(opcode);
     EXPECT_EQ(ctx.nodeDef(opcode), nullptr);
@@ -831,9 +809,7 @@ TEST(ContextTest, NodeDefinitionsAreFoundByAnyOpcode) {
   EXPECT_EQ(ctx.nodeDef(4094), nullptr);
 }
 
-TEST(ValueTest, FactoryTypesAndStoresValues) {
-  CG_Ctx ctx;
-  TypeFactory types(&ctx);
+TEST_F(ValueTest, FactoryTypesAndStoresValues) {
   ValueFactory values(&ctx, ctx.pool());
   Ref<Value> negative = values.integerValueRef(types.signedInt16Type(), -300);
   ASSERT_TRUE(IntegerValue::isa(negative.get()));
@@ -927,9 +903,7 @@ public:
 
 } // namespace
 
-TEST(TagTest, CreatorOriginAndTestIds) {
-  CG_Ctx ctx;
-  TypeFactory types(&ctx);
+TEST_F(TagTest, CreatorOriginAndTestIds) {
   TagHandlerForSourceLocation handler;
   FixedTagCreator creator;
   cg_ctx_register_handler(&ctx, &handler);
@@ -959,9 +933,7 @@ TEST(TagTest, CreatorOriginAndTestIds) {
 }
 
 // One tag per kind and object: adding replaces, removing the last leaves none, objects do not share.
-TEST(TagTest, TagsPerKindAndObject) {
-  CG_Ctx ctx;
-  TypeFactory types(&ctx);
+TEST_F(TagTest, TagsPerKindAndObject) {
   Var* first = cg_var_create(ctx.globalScope(), types.signedInt32Type(), "first");
   Var* second = cg_var_create(ctx.globalScope(), types.signedInt32Type(), "second");
   EXPECT_EQ(first->tag(Tag::ORIGIN), nullptr);
@@ -984,10 +956,7 @@ TEST(TagTest, TagsPerKindAndObject) {
   EXPECT_EQ(OriginTag::origin(second), 1);
 }
 
-TEST(MarkerTest, MarksWhatAnObjectNeedsAndNothingElse) {
-  CG_Ctx ctx;
-  TypeFactory types(&ctx);
-  Scope* global = ctx.globalScope();
+TEST_F(MarkerTest, MarksWhatAnObjectNeedsAndNothingElse) {
   Scope* module = cg_scope_create(global, "m", ctx.pool());
   Scope* nested = cg_scope_create(module, "n", ctx.pool());
   StructType* point = types.structType(module, "P", nullptr, {{ctx.cgString("x"), types.singleType()}});
@@ -1005,9 +974,8 @@ TEST(MarkerTest, MarksWhatAnObjectNeedsAndNothingElse) {
        std::vector<CG_Obj*>{used, point, types.pointerType(point), types.singleType(), module, global}) {
     EXPECT_TRUE(marker.shouldEmit(expected));
   }
-  for (CG_Obj* rejected : std::vector<CG_Obj*>{unrelated, deep, nested, fcn, types.charType()}) {
+  for (CG_Obj* rejected : std::vector<CG_Obj*>{unrelated, deep, nested, fcn, types.charType()})
     EXPECT_FALSE(marker.shouldEmit(rejected));
-  }
   marker.markAllRelatedTo(fcn);
   EXPECT_TRUE(marker.shouldEmit(input));
   EXPECT_TRUE(marker.shouldEmit(types.signedInt8Type()));

@@ -18,6 +18,7 @@
 
 namespace {
 
+using quill_parse_test::Module;
 using quilltest::RunEnd;
 using quilltest::RunResult;
 using quilltest::RunSetup;
@@ -56,22 +57,15 @@ struct Program {
 };
 
 Expr constant(int32_t aValue) {
-  Expr leaf;
-  leaf.value = aValue;
-  return leaf;
+  return Expr{0, "", aValue, {}};
 }
 
 Expr variable(const std::string& aName) {
-  Expr leaf;
-  leaf.var = aName;
-  return leaf;
+  return Expr{0, aName, 0, {}};
 }
 
 Expr binary(int aOp, Expr aLeft, Expr aRight) {
-  Expr node;
-  node.op = aOp;
-  node.args = {std::move(aLeft), std::move(aRight)};
-  return node;
+  return Expr{aOp, "", 0, {std::move(aLeft), std::move(aRight)}};
 }
 
 Stmt simple(StmtKind aKind, const std::string& aName, std::vector<Expr> aExprs = {}) {
@@ -230,10 +224,8 @@ private:
   Stmt newLabel() { return simple(StmtKind::Label, "lab" + std::to_string(++fLabels)); }
 
   void selfLoop(Block& aBlock) {
-    Stmt label = newLabel();
-    Stmt jump = simple(StmtKind::Goto, label.name);
-    aBlock.push_back(label);
-    aBlock.push_back(jump);
+    aBlock.push_back(newLabel());
+    aBlock.push_back(simple(StmtKind::Goto, aBlock.back().name));
   }
 
   Stmt assign() { return simple(StmtKind::Assign, pick(kAssignedVars), {value(2)}); }
@@ -362,12 +354,12 @@ private:
 // The program compiled to a flat list with jumps, as a C compiler would lay it out: the meaning of gotos into and
 // out of blocks is then just a jump to the label's place.
 struct Instr {
-  enum class Op { Assign, Branch, Jump, ForInit, ForStep, ForTest, Switch };
+  enum class Op { Assign, Branch, Jump, Switch };
   Op op;
-  std::string var;         // the variable assigned or the loop index
-  std::vector<Expr> exprs; // assign, for-init: value; branch: condition; for-step: step; for-test: step, end
+  std::string var;         // the variable assigned
+  std::vector<Expr> exprs; // assign: value; branch: condition; switch: operand
   std::vector<int32_t> caseValues;
-  std::vector<int> targets; // branch, for-test: true, false; jump: target; switch: cases, default
+  std::vector<int> targets; // branch: true, false; jump: target; switch: cases, default
   std::string label;        // a goto's label, resolved once the code is complete
 };
 
@@ -402,7 +394,7 @@ private:
     case StmtKind::If:
       return ifStatement(aStmt);
     case StmtKind::While:
-      return whileLoop(aStmt);
+      return loop(aStmt.exprs[0], aStmt.bodies[0]);
     case StmtKind::DoWhile:
       return doWhileLoop(aStmt);
     case StmtKind::For:
@@ -428,9 +420,12 @@ private:
     fCode[skipElse].targets = {here()};
   }
 
-  void whileLoop(const Stmt& aStmt) {
-    int test = emit(Instr::Op::Branch, aStmt.exprs);
-    block(aStmt.bodies[0]);
+  // The test, the body, the step if any, and a jump back to the test.
+  void loop(const Expr& aCondition, const Block& aBody, const Stmt* aStep = nullptr) {
+    int test = emit(Instr::Op::Branch, {aCondition});
+    block(aBody);
+    if (aStep != nullptr)
+      statement(*aStep);
     fCode[emit(Instr::Op::Jump)].targets = {test};
     fCode[test].targets = {test + 1, here()};
   }
@@ -442,16 +437,14 @@ private:
     fCode[test].targets = {top, test + 1};
   }
 
+  // The start is assigned once, the step added after each round; the bounds are inclusive. Steps are constants, so
+  // the direction of the test is known here.
   void forLoop(const Stmt& aStmt) {
-    const Expr& start = aStmt.exprs[0];
     const Expr& step = aStmt.exprs[1];
-    const Expr& end = aStmt.exprs[2];
-    emit(Instr::Op::ForInit, {start}, aStmt.name);
-    int test = emit(Instr::Op::ForTest, {step, end}, aStmt.name);
-    block(aStmt.bodies[0]);
-    emit(Instr::Op::ForStep, {step}, aStmt.name);
-    fCode[emit(Instr::Op::Jump)].targets = {test};
-    fCode[test].targets = {test + 1, here()};
+    Expr index = variable(aStmt.name);
+    emit(Instr::Op::Assign, {aStmt.exprs[0]}, aStmt.name);
+    Stmt advance = simple(StmtKind::Assign, aStmt.name, {binary(CG::OP::PLUS, index, step)});
+    loop(binary(step.value >= 0 ? CG::OP::LE : CG::OP::GE, index, aStmt.exprs[2]), aStmt.bodies[0], &advance);
   }
 
   void switchStatement(const Stmt& aStmt) {
@@ -471,66 +464,44 @@ private:
   std::map<std::string, int> fLabels;
 };
 
+// Runs the flat code with the graph interpreter's meter: every instruction but a jump is an event.
 class ReferenceRun {
 public:
   ReferenceRun(const std::vector<Instr>& aCode, const RunSetup& aSetup)
       : fCode(aCode), fValues(aSetup.initial), fMeter(aSetup.eventBudget, aCode.size() + 1) {}
 
   RunResult run() {
-    RunResult result;
-    result.end = execute();
-    result.events = fMeter.events();
-    result.values = fValues;
-    return result;
+    RunEnd end = execute();
+    return RunResult{end, fMeter.events(), fValues, ""};
   }
 
 private:
   RunEnd execute() {
     for (size_t pc = 0; pc < fCode.size();) {
-      const Instr& instr = fCode[pc];
-      bool free = instr.op == Instr::Op::Jump;
+      bool free = fCode[pc].op == Instr::Op::Jump;
       if (free ? !fMeter.allowFreeStep() : !fMeter.allowEvent())
         return free ? RunEnd::Spins : RunEnd::OutOfEvents;
-      pc = static_cast<size_t>(perform(instr, pc));
+      pc = static_cast<size_t>(perform(fCode[pc], pc));
     }
     return RunEnd::Finished;
   }
 
   // Carries the instruction out; returns the next one's place.
   int perform(const Instr& aInstr, size_t aPc) {
-    int next = static_cast<int>(aPc) + 1;
     switch (aInstr.op) {
     case Instr::Op::Assign:
-    case Instr::Op::ForInit:
       slot(aInstr.var) = eval(aInstr.exprs[0]);
-      return next;
-    case Instr::Op::ForStep:
-      slot(aInstr.var) = quilltest::applyBinary(CG::OP::PLUS, slot(aInstr.var), eval(aInstr.exprs[0]));
-      return next;
+      break;
     case Instr::Op::Branch:
       return aInstr.targets[eval(aInstr.exprs[0]) != 0 ? 0 : 1];
-    case Instr::Op::ForTest:
-      return aInstr.targets[loopContinues(aInstr) ? 0 : 1];
     case Instr::Op::Jump:
       return aInstr.targets[0];
-    case Instr::Op::Switch:
-      return aInstr.targets[casePosition(aInstr)];
+    case Instr::Op::Switch: {
+      const std::vector<int32_t>& values = aInstr.caseValues;
+      return aInstr.targets[std::find(values.begin(), values.end(), eval(aInstr.exprs[0])) - values.begin()];
     }
-    return next;
-  }
-
-  bool loopContinues(const Instr& aTest) {
-    int32_t index = slot(aTest.var);
-    int32_t end = eval(aTest.exprs[1]);
-    return eval(aTest.exprs[0]) >= 0 ? index <= end : index >= end;
-  }
-
-  size_t casePosition(const Instr& aSwitch) {
-    int32_t value = eval(aSwitch.exprs[0]);
-    size_t position = 0;
-    while (position < aSwitch.caseValues.size() && aSwitch.caseValues[position] != value)
-      ++position;
-    return position;
+    }
+    return static_cast<int>(aPc) + 1;
   }
 
   int32_t eval(const Expr& aExpr) {
@@ -540,8 +511,7 @@ private:
   }
 
   int32_t& slot(const std::string& aName) {
-    size_t index = static_cast<size_t>(std::find(kVarNames.begin(), kVarNames.end(), aName) - kVarNames.begin());
-    return fValues.at(index);
+    return fValues.at(static_cast<size_t>(std::find(kVarNames.begin(), kVarNames.end(), aName) - kVarNames.begin()));
   }
 
   const std::vector<Instr>& fCode;
@@ -550,13 +520,10 @@ private:
 };
 
 RunSetup setupFor(std::pair<int32_t, int32_t> aInputs) {
-  RunSetup setup;
-  setup.names = kVarNames;
-  setup.initial.assign(kVarNames.size(), 0);
-  setup.initial[0] = aInputs.first;
-  setup.initial[1] = aInputs.second;
-  setup.eventBudget = kEventBudget;
-  return setup;
+  std::vector<int32_t> initial(kVarNames.size(), 0);
+  initial[0] = aInputs.first;
+  initial[1] = aInputs.second;
+  return RunSetup{kVarNames, initial, kEventBudget};
 }
 
 //===-- The property --------------------------------------------------------------------------------------===//
@@ -648,6 +615,19 @@ std::string withLabelsInOrderSeen(const std::string& aText) {
   return result;
 }
 
+// Parses the text quietly; why the module holds no function f afterwards, if it does not.
+std::optional<std::string> parseError(Module& aModule, const std::string& aText) {
+  quill_parse_test::CollectedLog quiet;
+  try {
+    aModule.parse(aText);
+  } catch (const std::exception& error) {
+    return error.what();
+  }
+  if (functionNamed(aModule.ctx, "f") == nullptr)
+    return "no function f";
+  return std::nullopt;
+}
+
 // Parses, runs, prints, parses the print and runs again: the first disagreement with the reference, if any.
 class RoundTrip {
 public:
@@ -657,12 +637,12 @@ public:
     for (const auto& inputs : fProgram.inputs)
       fExpected.push_back(ReferenceRun(fCode, setupFor(inputs)).run());
     fOutcome.referenceEnds = fExpected.front().end == RunEnd::Finished;
-    quill_parse_test::Module parsed;
+    Module parsed;
     if (!parse(parsed, programText(fProgram), Stage::Parse) || !runsAsExpected(parsed, Stage::ParsedGraph))
       return fOutcome;
     if (!print(parsed))
       return fOutcome;
-    quill_parse_test::Module reparsed;
+    Module reparsed;
     if (!parse(reparsed, fOutcome.printed, Stage::Reparse) || !runsAsExpected(reparsed, Stage::ReparsedGraph))
       return fOutcome;
     std::string second = reparsed.emit();
@@ -678,19 +658,12 @@ private:
     return false;
   }
 
-  bool parse(quill_parse_test::Module& aModule, const std::string& aText, Stage aStage) {
-    quill_parse_test::CollectedLog quiet;
-    try {
-      aModule.parse(aText);
-    } catch (const std::exception& error) {
-      return fail(aStage, error.what());
-    }
-    if (functionNamed(aModule.ctx, "f") == nullptr)
-      return fail(aStage, "no function f");
-    return true;
+  bool parse(Module& aModule, const std::string& aText, Stage aStage) {
+    std::optional<std::string> error = parseError(aModule, aText);
+    return error ? fail(aStage, *error) : true;
   }
 
-  bool runsAsExpected(quill_parse_test::Module& aModule, Stage aStage) {
+  bool runsAsExpected(Module& aModule, Stage aStage) {
     CG::Fcn* fcn = functionNamed(aModule.ctx, "f");
     for (size_t i = 0; i < fProgram.inputs.size(); ++i) {
       RunResult actual = quilltest::runFcnGraph(fcn, setupFor(fProgram.inputs[i]));
@@ -705,7 +678,7 @@ private:
   }
 
   // False when the text cannot be checked further: the emitter failed or refused the graph.
-  bool print(quill_parse_test::Module& aModule) {
+  bool print(Module& aModule) {
     try {
       fOutcome.printed = aModule.emit();
     } catch (const std::exception& error) {
@@ -715,7 +688,7 @@ private:
     return fOutcome.refusal == Refusal::None;
   }
 
-  static Refusal refusalOf(quill_parse_test::Module& aModule, const std::string& aPrinted) {
+  static Refusal refusalOf(Module& aModule, const std::string& aPrinted) {
     if (aPrinted.find("Could not emit function") != std::string::npos)
       return Refusal::EmitterNote;
     CG::Fcn* fcn = functionNamed(aModule.ctx, "f");
@@ -735,7 +708,7 @@ private:
       fOutcome.labelNumbersOnly = 1;
       return;
     }
-    quill_parse_test::Module again;
+    Module again;
     if (parse(again, aSecond, Stage::SecondPrint) && runsAsExpected(again, Stage::SecondPrint))
       fOutcome.layoutOnly = 1;
   }
@@ -788,15 +761,13 @@ using BlockEdit = std::function<bool(Block)>;
 // replaced by a constant or an operand, or the same inside a nested body. Stops at the first one taken.
 bool offerSmallerBlocks(const Block& aBlock, const BlockEdit& aTry) {
   for (size_t k = 0; k < aBlock.size(); ++k) {
-    Block removed = aBlock;
-    removed.erase(removed.begin() + static_cast<long>(k));
-    if (aTry(removed))
-      return true;
-    for (const Block& body : aBlock[k].bodies) {
-      Block inlined = aBlock;
-      inlined.erase(inlined.begin() + static_cast<long>(k));
-      inlined.insert(inlined.begin() + static_cast<long>(k), body.begin(), body.end());
-      if (aTry(inlined))
+    std::vector<Block> replacements = {Block{}};
+    replacements.insert(replacements.end(), aBlock[k].bodies.begin(), aBlock[k].bodies.end());
+    for (const Block& replacement : replacements) {
+      Block replaced = aBlock;
+      replaced.erase(replaced.begin() + static_cast<long>(k));
+      replaced.insert(replaced.begin() + static_cast<long>(k), replacement.begin(), replacement.end());
+      if (aTry(replaced))
         return true;
     }
     for (size_t e = 0; e < aBlock[k].exprs.size(); ++e) {
@@ -1004,32 +975,27 @@ const KnownShape kKnownShapes[] = {
 };
 
 // How the function f of a text runs, or why the text does not parse.
-std::string runText(const std::string& aText, std::pair<int32_t, int32_t> aInputs) {
-  quill_parse_test::Module module;
-  quill_parse_test::CollectedLog quiet;
-  try {
-    module.parse(aText);
-  } catch (const std::exception& error) {
-    return std::string("does not parse: ") + error.what();
-  }
-  return quilltest::describe(quilltest::runFcnGraph(functionNamed(module.ctx, "f"), setupFor(aInputs)), kVarNames);
+std::string runText(Module& aModule, const std::string& aText, std::pair<int32_t, int32_t> aInputs) {
+  if (std::optional<std::string> error = parseError(aModule, aText))
+    return "does not parse: " + *error;
+  return quilltest::describe(quilltest::runFcnGraph(functionNamed(aModule.ctx, "f"), setupFor(aInputs)), kVarNames);
 }
 
 TEST(SemanticRoundTrip, JumpShapesRunAsWrittenWhenParsedAndWhenReprinted) {
   for (const KnownShape& shape : kKnownShapes) {
-    std::string text = functionText(shape.body);
-    std::string parsedRun = runText(text, shape.inputs);
-    EXPECT_EQ(shape.expected, parsedRun) << shape.name << ", parsed";
+    SCOPED_TRACE(shape.name);
+    Module parsed;
+    std::string parsedRun = runText(parsed, functionText(shape.body), shape.inputs);
+    EXPECT_EQ(shape.expected, parsedRun) << "parsed";
     if (parsedRun.rfind("does not parse", 0) == 0)
       continue;
-    quill_parse_test::Module module;
-    module.parse(text);
-    std::string printed = module.emit();
+    std::string printed = parsed.emit();
     // What the quill tool refuses to print is not read back.
     if (printed.find("Could not emit function") != std::string::npos ||
-        leavesStatementsOut(functionNamed(module.ctx, "f"), printed))
+        leavesStatementsOut(functionNamed(parsed.ctx, "f"), printed))
       continue;
-    EXPECT_EQ(shape.expected, runText(printed, shape.inputs)) << shape.name << ", reprinted:\n" << printed;
+    Module reparsed;
+    EXPECT_EQ(shape.expected, runText(reparsed, printed, shape.inputs)) << "reprinted:\n" << printed;
   }
 }
 
