@@ -198,6 +198,32 @@ TEST(ContainerTest, MapKeepsInsertionOrderThroughRemovalsAndRegrowth) {
   EXPECT_TRUE(map.isEmpty());
 }
 
+// Room reserved for a table's final size is made once: its values stay in place while it fills, and the entries
+// removed before stay removed.
+TEST(ContainerTest, ReservedMapFillsWithoutMovingItsValues) {
+  std::vector<int> storage(3000);
+  IdMap<int*, int> map;
+  for (int i = 0; i < 100; ++i)
+    map.put(&storage[i], i);
+  for (int i = 0; i < 100; i += 2)
+    map.remove(&storage[i]);
+  map.reserve(3000);
+  int* kept = map.lookup(&storage[1]);
+  for (int i = 100; i < 3000; ++i)
+    map.put(&storage[i], i);
+  EXPECT_EQ(map.lookup(&storage[1]), kept);
+  EXPECT_EQ(map.size(), 2950u);
+  EXPECT_FALSE(map.containsKey(&storage[0]));
+  std::vector<int> values;
+  for (const auto& entry : map)
+    values.push_back(entry.second);
+  std::vector<int> expected;
+  for (int i = 1; i < 3000; ++i)
+    if (i >= 100 || i % 2 == 1)
+      expected.push_back(i);
+  EXPECT_EQ(values, expected);
+}
+
 TEST(ContainerTest, OverwriteKeepsPositionAndDoesNotInvalidateIterators) {
   int a = 0, b = 0, c = 0;
   IdMap<int*, const char*> map;
