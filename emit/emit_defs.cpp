@@ -380,8 +380,11 @@ void QulEmitter::emitFcnBody(Fcn* aFcn) {
   emitNewline();
 }
 
+// The list serves this body only: its storage goes now, not with the emitter.
 void QulEmitter::emitFcnLocalVars(Fcn* aFcn) {
-  emitLocalVarDefs(collectScopeVars(aFcn->localScope()));
+  IdLinkedList<Var*>* vars = collectScopeVars(aFcn->localScope());
+  emitLocalVarDefs(vars);
+  *vars = IdLinkedList<Var*>();
 }
 
 } // namespace CG

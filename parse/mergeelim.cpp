@@ -56,10 +56,16 @@ bool hasIdleInPort(MergeStmt* aMerge)
 
 } // namespace
 
+// Each set serves one step of one function: its tables go as the step ends, not with the pool, which serves the
+// whole scope.
 void QulEliminateMergeStmts::eliminateUselessMergeStmts(Cfg* aCfg)
 {
-    deleteUselessMergeStmts(aCfg, findUselessMergeStmts(aCfg));
-    compactMergeStmts(aCfg, findMergeStmtsToCompact(aCfg));
+    Merges* useless = findUselessMergeStmts(aCfg);
+    deleteUselessMergeStmts(aCfg, useless);
+    *useless = Merges();
+    Merges* toCompact = findMergeStmtsToCompact(aCfg);
+    compactMergeStmts(aCfg, toCompact);
+    *toCompact = Merges();
 }
 
 bool QulEliminateMergeStmts::mergeHasSingleInEdge(MergeStmt* aMerge)
