@@ -380,11 +380,8 @@ void QulEmitter::emitFcnBody(Fcn* aFcn) {
   emitNewline();
 }
 
-// The list serves this body only: its storage goes now, not with the emitter.
 void QulEmitter::emitFcnLocalVars(Fcn* aFcn) {
-  IdLinkedList<Var*>* vars = collectScopeVars(aFcn->localScope());
-  emitLocalVarDefs(vars);
-  *vars = IdLinkedList<Var*>();
+  emitLocalVarDefs(collectScopeVars(aFcn->localScope()));
 }
 
 } // namespace CG
