@@ -549,17 +549,11 @@ const QulEmitter::GraphUses& QulEmitter::graphUses(Fcn* aFcn) {
 // children in order.
 static std::vector<Fcn*> functionsWithBodyBelow(Scope* aScope) {
   std::vector<Fcn*> fcns;
-  std::vector<Scope*> pending{aScope};
-  while (!pending.empty()) {
-    Scope* scope = pending.back();
-    pending.pop_back();
-    for (Symbol* sym = scope->firstSymbol(); sym; sym = sym->next())
+  forEachScopeBelow(aScope, [&](Scope* aBelow) {
+    for (Symbol* sym = aBelow->firstSymbol(); sym; sym = sym->next())
       if (Fcn::isa(sym) && Fcn::cast(sym)->cfg())
         fcns.push_back(Fcn::cast(sym));
-    const std::vector<Scope*>& children = scope->childScopes();
-    for (auto child = children.rbegin(); child != children.rend(); ++child)
-      pending.push_back(*child);
-  }
+  });
   return fcns;
 }
 

@@ -216,14 +216,10 @@ char* QulEmitter::dispatch(CG_Obj* aObj) {
 // The named symbols of aScope and the scopes within it: about as many names as printing the scope hands out.
 static size_t countNamedSymbols(Scope* aScope) {
   size_t count = 0;
-  std::vector<Scope*> pending{aScope};
-  while (!pending.empty()) {
-    Scope* scope = pending.back();
-    pending.pop_back();
-    for (Symbol* symbol = scope->firstSymbol(); symbol; symbol = symbol->next())
+  forEachScopeBelow(aScope, [&](Scope* aBelow) {
+    for (Symbol* symbol = aBelow->firstSymbol(); symbol; symbol = symbol->next())
       count += symbol->name() && *symbol->name() ? 1 : 0;
-    pending.insert(pending.end(), scope->childScopes().begin(), scope->childScopes().end());
-  }
+  });
   return count;
 }
 

@@ -41,8 +41,9 @@ public:
     if (aCount > fEntries.capacity()) {
       fEntries.reserve(aCount);
     }
-    if (slotsFor(aCount) > fSlots.size()) {
-      reindex(slotsFor(aCount));
+    size_t slots = slotsFor(aCount);
+    if (slots > fSlots.size()) {
+      reindex(slots);
     }
   }
 
@@ -206,11 +207,8 @@ private:
       }
     }
     fEntries.swap(live);
-    size_t capacity = 8;
-    while (capacity * 3 <= (fEntries.size() + 1) * 4 * 2) {
-      capacity *= 2;
-    }
-    reindex(capacity);
+    // Room for as many entries again before the next rebuild.
+    reindex(slotsFor(2 * fEntries.size() + 1));
   }
 
   // The fewest slots (a power of two) that hold aCount entries without findOrInsert growing the table.

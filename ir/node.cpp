@@ -377,11 +377,12 @@ bool Expr::isVectorExpr() const {
 }
 
 static Type* typeOfSymbol(const Expr* aOperand) {
-  CG_Obj* symbol = aOperand->aux(0);
-  if (Var::isa(symbol)) {
-    return Var::cast(symbol)->type();
+  if (aOperand->kind() == Node::Kind::VAR_EXPR) {
+    Var* var = static_cast<const VarExpr*>(aOperand)->var();
+    return var != nullptr ? var->type() : nullptr;
   }
-  return Const::isa(symbol) ? Const::cast(symbol)->type() : nullptr;
+  Const* constant = static_cast<const ConstExpr*>(aOperand)->constant();
+  return constant != nullptr ? constant->type() : nullptr;
 }
 
 Type* Expr::symbolOperandType() const {

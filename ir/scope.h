@@ -56,6 +56,18 @@ private:
   bool fListedInParent = false;
 };
 
+// Visits aScope and every scope below it: each scope before its children, the children in order.
+template <class Visit> void forEachScopeBelow(Scope* aScope, Visit&& aVisit) {
+  std::vector<Scope*> pending{aScope};
+  while (!pending.empty()) {
+    Scope* scope = pending.back();
+    pending.pop_back();
+    aVisit(scope);
+    const std::vector<Scope*>& children = scope->childScopes();
+    pending.insert(pending.end(), children.rbegin(), children.rend());
+  }
+}
+
 class ChildScopeIterator {
 public:
   explicit ChildScopeIterator(const Scope* aScope) : fScope(aScope) {}

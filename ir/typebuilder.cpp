@@ -36,15 +36,14 @@ Type* TypeBuilder::build() {
   };
   pushParts(this);
   while (!pending.empty()) {
-    Pending& top = pending.back();
+    Pending top = pending.back();
+    pending.pop_back();
     TypeBuilder* builder = top.builder;
-    if (builder->fBuilt != nullptr) {
-      pending.pop_back();
-    } else if (top.partsPending) {
-      pending.pop_back();
+    if (builder->fBuilt != nullptr)
+      continue;
+    if (top.partsPending) {
       builder->fBuilt = builder->make();
     } else {
-      pending.pop_back();
       parts.clear();
       builder->appendParts(parts);
       pushParts(builder);

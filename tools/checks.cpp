@@ -15,11 +15,9 @@
 namespace quilltool {
 
 std::string danglingGotoMessage(CG_Ctx& aCtx) {
-  std::vector<CG::Scope*> scopes{aCtx.globalScope()};
-  while (!scopes.empty()) {
-    CG::Scope* scope = scopes.back();
-    scopes.pop_back();
-    for (CG::Symbol* symbol = scope->firstSymbol(); symbol != nullptr; symbol = symbol->next()) {
+  std::string message;
+  CG::forEachScopeBelow(aCtx.globalScope(), [&](CG::Scope* aScope) {
+    for (CG::Symbol* symbol = aScope->firstSymbol(); symbol != nullptr && message.empty(); symbol = symbol->next()) {
       CG::Cfg* cfg = CG::Fcn::isa(symbol) ? CG::Fcn::cast(symbol)->cfg() : nullptr;
       if (cfg == nullptr)
         continue;
@@ -29,15 +27,15 @@ std::string danglingGotoMessage(CG_Ctx& aCtx) {
         CG::TagSourceLocationQuill* location = CG::TagSourceLocationQuill::of(stmt);
         std::string label = CG::QulGotoStmt::cast(stmt)->label();
         // Gotos are resolved in the functions of the module scope only.
-        std::string problem = scope == aCtx.globalScope() ? "' has no label(" + label + ")"
-                                                          : "' is in a nested scope, where gotos are not resolved";
-        return (location != nullptr ? location->toString() + ": " : std::string()) + "goto(" + label +
-               "): function '" + symbol->name() + problem;
+        std::string problem = aScope == aCtx.globalScope() ? "' has no label(" + label + ")"
+                                                           : "' is in a nested scope, where gotos are not resolved";
+        message = (location != nullptr ? location->toString() + ": " : std::string()) + "goto(" + label +
+                  "): function '" + symbol->name() + problem;
+        break;
       }
     }
-    scopes.insert(scopes.end(), scope->childScopes().rbegin(), scope->childScopes().rend());
-  }
-  return std::string();
+  });
+  return message;
 }
 
 namespace {
