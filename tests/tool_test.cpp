@@ -170,19 +170,29 @@ TEST(QuillTool, FailedPrintLeavesNothingOfTheTextInTheFile) {
   }
 }
 
-// The memory of a large text is given back as it is read; a diagnostic at its end still shows its line.
-TEST(QuillTool, DiagnosticAtTheEndOfALargeTextShowsItsLine) {
-  std::string text;
+// The memory of a large text is given back as it is read, and all of it once the text is read: a diagnostic
+// still shows its line, whether the scanner stopped there or a later pass found it, at either end of the text.
+TEST(QuillTool, DiagnosticsInALargeTextShowTheirLines) {
+  std::string declarations;
   for (int i = 0; i < 600000; ++i)
-    text += "var(int32,v" + std::to_string(i) + ");\n";
-  text += "var(int32 last);\n";
-  ToolRun run = quill("check -", text);
-  EXPECT_EQ(1, run.status);
-  EXPECT_EQ("<stdin>:600001:14: error: [L600001, C14]: A parser error occurred: syntax error, unexpected "
-            "QUL_IDENTIFIER, expecting QUL_C_PAREN\n"
-            "var(int32 last);\n"
-            "             ^\n",
-            run.err);
+    declarations += "var(int32,v" + std::to_string(i) + ");\n";
+  const std::string kTwoLabels = "f <- function((),(),f) {\n  goto(L);\n  label(L);\n  label(L);\n}\n";
+  const struct {
+    std::string text;
+    std::string error;
+  } cases[] = {
+      {declarations + "var(int32 last);\n",
+       "<stdin>:600001:14: error: [L600001, C14]: A parser error occurred: syntax error, unexpected "
+       "QUL_IDENTIFIER, expecting QUL_C_PAREN\nvar(int32 last);\n             ^\n"},
+      {declarations + kTwoLabels,
+       "<stdin>:600004:3: error: Line 600004: label(L) has duplicate label\n  label(L);\n  ^\n"},
+      {kTwoLabels + declarations, "<stdin>:4:3: error: Line 4: label(L) has duplicate label\n  label(L);\n  ^\n"},
+  };
+  for (const auto& c : cases) {
+    ToolRun run = quill("check -", c.text);
+    EXPECT_EQ(1, run.status);
+    EXPECT_EQ(c.error, run.err);
+  }
 }
 
 // A text handed to the tool and what it writes to standard error.

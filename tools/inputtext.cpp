@@ -78,15 +78,20 @@ bool InputText::readStream(int aDescriptor, size_t aSizeHint) {
   return true;
 }
 
-// Pages go back a few megabytes at a time, which keeps the calls few.
+// Pages go back a megabyte at a time, which keeps the calls few, and all of them once the text is read to its
+// end: what the parse does after reading it needs the memory more. A page read again later, for a message's
+// source line, comes back from the file.
 void InputText::letGoBefore(size_t aOffset) {
-  constexpr size_t kStep = 4 << 20;
+  constexpr size_t kStep = 1 << 20;
   // A reading that starts again from the beginning gives pages back again.
   if (aOffset < fLetGo)
     fLetGo = 0;
-  if (fMapping == nullptr || aOffset > fMappedSize || aOffset < fLetGo + kStep)
+  bool atEnd = aOffset == fMappedSize;
+  if (fMapping == nullptr || aOffset > fMappedSize || (aOffset < fLetGo + kStep && !atEnd))
     return;
-  size_t end = aOffset & ~(static_cast<size_t>(sysconf(_SC_PAGESIZE)) - 1);
+  size_t end = atEnd ? fMappedSize : aOffset & ~(static_cast<size_t>(sysconf(_SC_PAGESIZE)) - 1);
+  if (end <= fLetGo)
+    return;
   if (madvise(static_cast<char*>(fMapping) + fLetGo, end - fLetGo, MADV_DONTNEED) == 0)
     fLetGo = end;
 }
