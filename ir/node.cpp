@@ -147,8 +147,7 @@ Edge* OutPort::connect(InPort aTarget) const {
   }
   node->disconnectOutEdge(index);
   aTarget.node->disconnectInEdge(aTarget.index);
-  Edge* edge = &node->outEdgeStorage()[index];
-  edge->fSource = node;
+  Edge* edge = node->outEdgeAt(index);
   edge->fSourceIndex = index;
   edge->fTarget = aTarget.node;
   edge->fTargetIndex = aTarget.index;
@@ -178,11 +177,6 @@ Node::Node(CG_NodeDef* aDef, Kind aKind, const Shape& aShape) : CG_Obj(CG_NODE, 
   // The node is the first base of the maker's class, so the slots are aShape.slotOffset bytes on.
   if (aShape.numSlots() > 0) {
     std::memset(slots(), 0, sizeof(void*) * static_cast<size_t>(aShape.numSlots()));
-  }
-  // A statement keeps its open port count in its own fields, which are not set yet: the shape gives the in-ports.
-  Edge* outEdges = outEdgesAfter(aShape.numInPorts);
-  for (int i = 0; i < aShape.numOutPorts; ++i) {
-    new (&outEdges[i]) Edge();
   }
   fEffects = aDef->defaultEffects();
 }
@@ -300,14 +294,13 @@ void Node::markCfgDirty() {
 
 // The edge is its source's out-port: emptying it disconnects the port.
 void Node::detachEdge(Edge* aEdge) {
-  if (aEdge->fSource != nullptr) {
-    aEdge->fSource->markCfgDirty();
+  if (aEdge->isLive()) {
+    aEdge->source()->markCfgDirty();
   }
   if (aEdge->fTarget != nullptr && aEdge->fTarget->inEdgeSlots()[aEdge->fTargetIndex] == aEdge) {
     aEdge->fTarget->inEdgeSlots()[aEdge->fTargetIndex] = nullptr;
     aEdge->fTarget->markCfgDirty();
   }
-  aEdge->fSource = nullptr;
   aEdge->fSourceIndex = -1;
   aEdge->fTarget = nullptr;
   aEdge->fTargetIndex = -1;

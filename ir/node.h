@@ -152,16 +152,18 @@ struct OutPort {
 // new target. A removed edge keeps no ends (both invalid).
 class Edge {
 public:
-  OutPort outPort() const { return OutPort(fSource, fSourceIndex); }
+  OutPort outPort() const { return isLive() ? OutPort(source(), fSourceIndex) : OutPort(); }
   InPort inPort() const { return InPort(fTarget, fTargetIndex); }
-  bool isLive() const { return fSource != nullptr && fTarget != nullptr; }
+  bool isLive() const { return fTarget != nullptr; }
 
 private:
   friend class Node;
   friend struct OutPort;
 
-  // Pointers first: the two indexes then share one word and an edge takes 24 bytes, not 32.
-  Node* fSource = nullptr;
+  // The out-port edges lie right before their node, the edge of out-port i at i + 1 edges before it: a live
+  // edge finds its source from where it lies, and keeps no pointer to it.
+  Node* source() const { return reinterpret_cast<Node*>(const_cast<Edge*>(this) + 1 + fSourceIndex); }
+
   Node* fTarget = nullptr;
   int fSourceIndex = -1;
   int fTargetIndex = -1;
@@ -213,11 +215,12 @@ public:
     int numOutPorts = 0;
     // Bytes from the node to its slots: the size of the maker's class, set by create().
     size_t slotOffset = 0;
-    // In pointers: an out-port holds its edge, an in-port a pointer to the edge that enters it.
-    int numSlots() const { return numInputs + numAux + numInPorts + numOutPorts * kWordsPerEdge; }
+    // In pointers: an operand, or the edge that enters an in-port. The out-port edges lie before the node.
+    int numSlots() const { return numInputs + numAux + numInPorts; }
   };
 
-  // Makes a node of class T in aPool, its operand and edge slots in the same block right behind it.
+  // Makes a node of class T in aPool, in one block with its out-port edges before it and its operand and
+  // in-port slots behind it.
   // Makers (NodeFactory, Cfg::create) list the finished node in aCfg with Cfg::addNode.
   template <class T> static T* create(MemPool* aPool, CG_NodeDef* aDef, Cfg* aCfg, Kind aKind, const Shape& aShape);
 
@@ -300,10 +303,10 @@ public:
   }
   // For walks along the edges, which otherwise wait on memory at every step: the first starts
   // loading the out-port edges, the second (once they are in) the nodes they lead to.
-  void prefetchOutEdges() const { __builtin_prefetch(outEdgeStorage()); }
+  void prefetchOutEdges() const { __builtin_prefetch(outEdgeAt(0)); }
   void prefetchSuccessors() const {
     for (int i = 0, count = numOutPorts(); i < count; ++i) {
-      if (Node* target = outEdgeStorage()[i].fTarget) {
+      if (Node* target = outEdgeAt(i)->fTarget) {
         __builtin_prefetch(target);
       }
     }
@@ -314,7 +317,7 @@ public:
   }
   Edge* outEdge(int aIndex) const {
     checkPortIndex(aIndex, numOutPorts(), "out-port");
-    Edge* edge = &outEdgeStorage()[aIndex];
+    Edge* edge = outEdgeAt(aIndex);
     return edge->fTarget != nullptr ? edge : nullptr;
   }
   // Moves aEdge's source end to out-port aIndex: the port's own edge now leads to aEdge's target, and
@@ -336,11 +339,8 @@ private:
   Expr** inputSlots() const { return reinterpret_cast<Expr**>(slots()); }
   CG_Obj** auxSlots() const { return reinterpret_cast<CG_Obj**>(slots() + fFields.numInputs); }
   Edge** inEdgeSlots() const { return reinterpret_cast<Edge**>(slots() + fFields.numInputs + fFields.numAux); }
-  Edge* outEdgeStorage() const { return outEdgesAfter(numInPorts()); }
-  // The out-port edges follow the operands and the aInPorts in-port slots.
-  Edge* outEdgesAfter(int aInPorts) const {
-    return reinterpret_cast<Edge*>(slots() + fFields.numInputs + fFields.numAux + aInPorts);
-  }
+  // Out-port aIndex's edge, whether live or not.
+  Edge* outEdgeAt(int aIndex) const { return reinterpret_cast<Edge*>(const_cast<Node*>(this)) - 1 - aIndex; }
   void checkInputIndex(int aIndex) const {
     if (static_cast<unsigned>(aIndex) >= fFields.numInputs) {
       failInputIndex(aIndex);
@@ -369,9 +369,9 @@ private:
   [[noreturn]] void failPortIndex(int aIndex, int aCount, const char* aWhat) const;
   static void detachEdge(Edge* aEdge);
 
-  static constexpr int kWordsPerEdge = sizeof(Edge) / sizeof(void*);
   static constexpr int kSlotOffsetBits = 4;
-  static_assert(sizeof(Edge) % sizeof(void*) == 0, "an out-port's edge fills whole slots");
+  static_assert(sizeof(Edge) == 2 * sizeof(void*) && alignof(Edge) <= sizeof(Edge),
+                "an edge packs into two words, and the node behind its out-port edges stays aligned");
 
   // Each kind of node has a fixed number of ports on at least one side; kVariablePorts marks the side
   // whose count the node keeps (a merge's in-ports, a split's out-ports).
@@ -434,8 +434,13 @@ template <class T> T* Node::create(MemPool* aPool, CG_NodeDef* aDef, Cfg* aCfg, 
   Shape shape = aShape;
   shape.slotOffset = sizeof(T);
   size_t slotBytes = sizeof(void*) * static_cast<size_t>(shape.numSlots() > 0 ? shape.numSlots() : 0);
-  void* storage = aPool->alloc(sizeof(T) + slotBytes, alignof(T));
-  return new (storage) T(aDef, aCfg, aKind, shape);
+  size_t numOutEdges = static_cast<size_t>(shape.numOutPorts > 0 ? shape.numOutPorts : 0);
+  auto* outEdges = static_cast<Edge*>(aPool->alloc(sizeof(Edge) * numOutEdges + sizeof(T) + slotBytes,
+                                                   alignof(T) > alignof(Edge) ? alignof(T) : alignof(Edge)));
+  for (size_t i = 0; i < numOutEdges; ++i) {
+    new (&outEdges[i]) Edge();
+  }
+  return new (outEdges + numOutEdges) T(aDef, aCfg, aKind, shape);
 }
 
 // ---- Expressions -----------------------------------------------------------------------------

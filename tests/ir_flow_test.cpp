@@ -465,6 +465,8 @@ TEST_F(FlowTest, EdgeRewiringKeepsBothEndsInAgreement) {
   // Reconnecting an occupied in-port drops its old edge at both ends.
   Edge* cb = c->outPort().connect(b->inPort());
   EXPECT_FALSE(ab->isLive());
+  EXPECT_FALSE(ab->outPort().valid());
+  EXPECT_FALSE(ab->inPort().valid());
   EXPECT_EQ(a->outEdge(0), nullptr);
   EXPECT_EQ(b->pred(), c);
   // Moving the source of an edge clears the port it left: the edge there is removed, and the new
@@ -474,6 +476,7 @@ TEST_F(FlowTest, EdgeRewiringKeepsBothEndsInAgreement) {
   EXPECT_FALSE(cb->isLive());
   EXPECT_EQ(b->pred(), a);
   EXPECT_EQ(a->outEdge(0), ab);
+  EXPECT_EQ(ab->outPort(), a->outPort());
   EXPECT_EQ(ab->inPort(), b->inPort());
   a->disconnectOutEdge(0);
   EXPECT_EQ(b->inEdge(0), nullptr);
