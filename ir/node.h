@@ -1,6 +1,7 @@
 // Node definitions and the nodes of a control-flow graph: expressions, statements, ports and edges.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <functional>
 #include <type_traits>
@@ -370,8 +371,7 @@ private:
   static void detachEdge(Edge* aEdge);
 
   static constexpr int kSlotOffsetBits = 4;
-  static_assert(sizeof(Edge) == 2 * sizeof(void*) && alignof(Edge) <= sizeof(Edge),
-                "an edge packs into two words, and the node behind its out-port edges stays aligned");
+  static_assert(sizeof(Edge) == 2 * sizeof(void*), "an edge packs into two words");
 
   // Each kind of node has a fixed number of ports on at least one side; kVariablePorts marks the side
   // whose count the node keeps (a merge's in-ports, a split's out-ports).
@@ -424,6 +424,7 @@ template <class T> T* Node::create(MemPool* aPool, CG_NodeDef* aDef, Cfg* aCfg, 
                 "slots follow the node");
   static_assert(!std::is_polymorphic_v<T>, "a virtual table would put the node base behind it, away from the slots");
   static_assert(std::is_base_of_v<Expr, T> || std::is_base_of_v<Stmt, T>, "a node is an expression or a statement");
+  static_assert(sizeof(Edge) % alignof(T) == 0, "the node behind its out-port edges stays aligned");
   // A statement's own fields sit where an expression keeps its parent and type; only variable and constant
   // operands are made without room for a type.
   if (std::is_base_of_v<Stmt, T> == isExprKind(aKind) ||
@@ -436,7 +437,7 @@ template <class T> T* Node::create(MemPool* aPool, CG_NodeDef* aDef, Cfg* aCfg, 
   size_t slotBytes = sizeof(void*) * static_cast<size_t>(shape.numSlots() > 0 ? shape.numSlots() : 0);
   size_t numOutEdges = static_cast<size_t>(shape.numOutPorts > 0 ? shape.numOutPorts : 0);
   auto* outEdges = static_cast<Edge*>(aPool->alloc(sizeof(Edge) * numOutEdges + sizeof(T) + slotBytes,
-                                                   alignof(T) > alignof(Edge) ? alignof(T) : alignof(Edge)));
+                                                   std::max(alignof(T), alignof(Edge))));
   for (size_t i = 0; i < numOutEdges; ++i) {
     new (&outEdges[i]) Edge();
   }
