@@ -9,7 +9,8 @@
 
 namespace CG {
 
-Cfg::Cfg(CG_Ctx* aCtx, Fcn* aFcn) : CG_CtxObj(CG_CFG, aCtx), fFcn(aFcn), fStmts(aCtx->pool()) {}
+Cfg::Cfg(CG_Ctx* aCtx, Fcn* aFcn)
+    : CG_CtxObj(CG_CFG, aCtx), fFcn(aFcn), fNumber(aCtx->registerCfg(this)), fStmts(aCtx->pool()) {}
 
 namespace {
 

@@ -26,6 +26,8 @@ public:
   static Cfg* create(Fcn* aFcn);
 
   Fcn* fcn() const { return fFcn; }
+  // The graph's number in its context: CG_Ctx::cfg(number()) is this graph.
+  uint32_t number() const { return fNumber; }
   StartStmt* start() const { return fStart; }
   EndStmt* end() const { return fEnd; }
   // A flag for clients that distinguish graphs built in the classic form; false by default.
@@ -78,6 +80,7 @@ private:
   void unmarkFrameStmts();
 
   Fcn* fFcn;
+  uint32_t fNumber;
   StartStmt* fStart = nullptr;
   EndStmt* fEnd = nullptr;
   // In the context's pool, like the nodes: a module's graphs list as many statements as the text has lines.

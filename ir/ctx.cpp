@@ -14,7 +14,7 @@
 #include "ir/typefactory.h"
 
 CG_Ctx::CG_Ctx()
-    : fPool(std::make_unique<MemPool>()), fTypeCache(std::make_unique<CG::TypeCache>()),
+    : fPool(std::make_unique<MemPool>()), fCfgs(fPool.get()), fTypeCache(std::make_unique<CG::TypeCache>()),
       fSizeCache(std::make_unique<CG::SymbolicSizeCache>()) {
   fPool->setOwner(this);
   fEmptyString = cgString("");
@@ -139,6 +139,14 @@ void CG_Ctx::rehashStrings(size_t aNumSlots) {
     }
     fStringSlots[slot] = entry;
   }
+}
+
+uint32_t CG_Ctx::registerCfg(CG::Cfg* aCfg) {
+  if (fCfgs.size() >= UINT32_MAX) {
+    CG::TheLogger::instance().throwInternalException("CG/Ctx/cfgs", "more than %u graphs in one context", UINT32_MAX);
+  }
+  fCfgs.push_back(aCfg);
+  return static_cast<uint32_t>(fCfgs.size() - 1);
 }
 
 CG::Scope* CG_Ctx::reservedScope(int aIndex) {

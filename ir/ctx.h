@@ -10,12 +10,14 @@
 
 #include "ir/containers.h"
 #include "ir/mempool.h"
+#include "ir/poolvector.h"
 #include "ir/tag.h"
 
 class CG_NodeDef;
 class CG_Obj;
 
 namespace CG {
+class Cfg;
 class Scope;
 class IntrinsicFcn;
 class LibraryFcn;
@@ -47,6 +49,11 @@ public:
   // Scopes kept beside the root and never printed: 0 "$builtins" (intrinsic and library
   // functions), 1 "$prototypes". They are not children of the root scope. Null for other i.
   CG::Scope* reservedScope(int aIndex);
+
+  // The graphs made in this context, by number: a statement keeps its graph's number, which takes half the room
+  // of a pointer. Graphs are numbered from 0 as they are made and keep their number.
+  uint32_t registerCfg(CG::Cfg* aCfg);
+  CG::Cfg* cfg(uint32_t aNumber) const { return fCfgs[aNumber]; }
 
   // Operator definitions by opcode; null when unknown. Registering an opcode again replaces it.
   CG_NodeDef* nodeDef(int aOpcode) const;
@@ -84,6 +91,7 @@ private:
   CG_NodeDef*& nodeDefSlot(int aOpcode);
 
   std::unique_ptr<MemPool> fPool;
+  CG::PoolVector<CG::Cfg*> fCfgs;
   // Open-addressing table of the interned texts: each slot holds the text's hash, length and copy (null
   // when free), in two words. Kept at most three quarters full: probes stay short, and a large module's
   // table stays about a fifth of a byte per byte of text (one name per 128 bytes).

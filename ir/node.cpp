@@ -231,7 +231,7 @@ void Node::setOverflowMode(unsigned aMode) {
 
 void Node::failNodeClass(CG_NodeDef* aDef) {
   TheLogger::instance().throwInternalException(
-      "CG/Node/create", "'%s' node: kind and class disagree on statement or expression", aDef->name());
+      "CG/Node/create", "'%s' node: its class does not fit its kind", aDef->name());
 }
 
 void Node::failInputIndex(int aIndex) const {
@@ -357,7 +357,7 @@ Cfg* Expr::cfg() const {
   while ((expr->fUp & kDetached) == 0) {
     const Node* parent = reinterpret_cast<const Node*>(expr->fUp);
     if (parent->isStmt()) {
-      return static_cast<const Stmt*>(parent)->fCfg;
+      return static_cast<const Stmt*>(parent)->cfg();
     }
     expr = static_cast<const Expr*>(parent);
   }
@@ -449,6 +449,13 @@ int CheckExpr::checkKindByName(const char* aName) {
 }
 
 // ---- Statements ------------------------------------------------------------------------------
+
+Stmt::Stmt(CG_NodeDef* aDef, Cfg* aCfg, Kind aKind, const Shape& aShape)
+    : Node(aDef, aKind, aShape), fCfgNumber(aCfg->number()) {}
+
+Cfg* Stmt::cfg() const {
+  return ctx()->cfg(fCfgNumber);
+}
 
 Stmt* Stmt::pred(int aInPort) const {
   Edge* edge = inEdge(aInPort);

@@ -20,6 +20,7 @@ class Expr;
 class Node;
 class TypedExpr;
 class Stmt;
+class VariablePortStmt;
 class SymbolicSize;
 class Type;
 class Var;
@@ -362,6 +363,10 @@ private:
   void checkPortCounts(const Shape& aShape) const;
   // The count a statement keeps for the side of its ports that kPortPatterns leaves open.
   inline int openPorts() const;
+  static bool hasVariablePorts(Kind aKind) {
+    PortPattern pattern = kPortPatterns[static_cast<int>(aKind)];
+    return pattern.in == kVariablePorts || pattern.out == kVariablePorts;
+  }
   NodeModes modes() const;
   void setMode(unsigned NodeModes::*aField, unsigned aMode);
   [[noreturn]] static void failNodeClass(CG_NodeDef* aDef);
@@ -415,8 +420,8 @@ protected:
   static int openPortCount(Kind aKind, const Shape& aShape);
 };
 
-// Expressions are most of a graph: what only statements need (a graph, a list position, a port count) is kept by
-// Stmt, and an expression keeps its graph only while it has no parent.
+// Expressions are most of a graph: what only statements need (a graph, a list position) is kept by Stmt, a port count
+// by the merges and splits that decide one, and an expression keeps its graph only while it has no parent.
 static_assert(sizeof(void*) != 8 || sizeof(Node) == 16, "a node's fields pack into two words");
 
 template <class T> T* Node::create(MemPool* aPool, CG_NodeDef* aDef, Cfg* aCfg, Kind aKind, const Shape& aShape) {
@@ -426,9 +431,10 @@ template <class T> T* Node::create(MemPool* aPool, CG_NodeDef* aDef, Cfg* aCfg, 
   static_assert(std::is_base_of_v<Expr, T> || std::is_base_of_v<Stmt, T>, "a node is an expression or a statement");
   static_assert(sizeof(Edge) % alignof(T) == 0, "the node behind its out-port edges stays aligned");
   // A statement's own fields sit where an expression keeps its parent and type; only variable and constant
-  // operands are made without room for a type.
+  // operands are made without room for a type, and only merges and splits with room for a port count.
   if (std::is_base_of_v<Stmt, T> == isExprKind(aKind) ||
-      (isExprKind(aKind) && std::is_base_of_v<TypedExpr, T> == isSymbolOperandKind(aKind))) {
+      (isExprKind(aKind) && std::is_base_of_v<TypedExpr, T> == isSymbolOperandKind(aKind)) ||
+      std::is_base_of_v<VariablePortStmt, T> != hasVariablePorts(aKind)) {
     failNodeClass(aDef);
   }
   checkOperandCounts(aDef, aShape);
@@ -654,8 +660,7 @@ public:
 
 class Stmt : public Node {
 public:
-  Stmt(CG_NodeDef* aDef, Cfg* aCfg, Kind aKind, const Shape& aShape)
-      : Node(aDef, aKind, aShape), fCfg(aCfg), fOpenPorts(openPortCount(aKind, aShape)) {}
+  Stmt(CG_NodeDef* aDef, Cfg* aCfg, Kind aKind, const Shape& aShape);
 
   static bool isa(const CG_Obj* aObj) { return Node::isa(aObj) && static_cast<const Node*>(aObj)->isStmt(); }
   CG_DECLARE_CASTS(Stmt)
@@ -669,28 +674,40 @@ public:
   Stmt* succ(int aOutPort) const;
   InPort succInPort(int aOutPort) const;
   int number() const { return fNumber; }
-  Cfg* cfg() const { return fCfg; }
+  Cfg* cfg() const;
+
+private:
+  friend class Cfg;
+
+  // The graph's number in its context (CG_Ctx::cfg): half the room of a pointer, in the most numerous statements.
+  uint32_t fCfgNumber;
+  int fNumber = -1;
+};
+
+// A statement that decides how many ports one of its sides has: a merge's in-ports, a split's out-ports.
+class VariablePortStmt : public Stmt {
+public:
+  VariablePortStmt(CG_NodeDef* aDef, Cfg* aCfg, Kind aKind, const Shape& aShape)
+      : Stmt(aDef, aCfg, aKind, aShape), fOpenPorts(openPortCount(aKind, aShape)) {}
 
 private:
   friend class Node;
-  friend class Cfg;
-  friend class Expr;
 
-  Cfg* fCfg;
-  int fNumber = -1;
   int fOpenPorts;
 };
 
+static_assert(sizeof(void*) != 8 || sizeof(Stmt) == 24, "a statement adds one word to a node");
+
 Cfg* Node::cfg() const {
-  return isStmt() ? static_cast<const Stmt*>(this)->fCfg : static_cast<const Expr*>(this)->cfg();
+  return isStmt() ? static_cast<const Stmt*>(this)->cfg() : static_cast<const Expr*>(this)->cfg();
 }
 
 int Node::number() const {
-  return isStmt() ? static_cast<const Stmt*>(this)->fNumber : -1;
+  return isStmt() ? static_cast<const Stmt*>(this)->number() : -1;
 }
 
 int Node::openPorts() const {
-  return static_cast<const Stmt*>(this)->fOpenPorts;
+  return static_cast<const VariablePortStmt*>(this)->fOpenPorts;
 }
 
 // One in-port, one out-port.
@@ -799,9 +816,9 @@ public:
 };
 
 // Joins control: n in-ports, one out-port.
-class MergeStmt : public Stmt {
+class MergeStmt : public VariablePortStmt {
 public:
-  using Stmt::Stmt;
+  using VariablePortStmt::VariablePortStmt;
   static bool isa(const CG_Obj* aObj) { return isKindIn(aObj, Kind::MERGE_STMT, Kind::PARALLEL_FOR_ENTRY_STMT); }
   CG_DECLARE_CASTS(MergeStmt)
 
@@ -857,9 +874,9 @@ private:
 };
 
 // Branches control: one in-port, n out-ports.
-class SplitStmt : public Stmt {
+class SplitStmt : public VariablePortStmt {
 public:
-  using Stmt::Stmt;
+  using VariablePortStmt::VariablePortStmt;
   static bool isa(const CG_Obj* aObj) { return isKindIn(aObj, Kind::IF_STMT, Kind::FOR_EXIT_STMT); }
   CG_DECLARE_CASTS(SplitStmt)
 

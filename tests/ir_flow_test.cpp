@@ -193,6 +193,16 @@ TEST_F(FlowTest, EachNodeKeepsItsOwnSlots) {
       << "an operator made with an operand's class would have no room for its type";
   EXPECT_THROW(Node::create<TypedExpr>(fCtx.pool(), cg_ctx_def(&fCtx, OP::VAR), fCfg, Node::Kind::VAR_EXPR, shape),
                InternalException);
+  EXPECT_THROW(Node::create<CustomStmt>(fCtx.pool(), cg_ctx_def(&fCtx, OP::MERGE), fCfg, Node::Kind::MERGE_STMT,
+                                        mergeShape),
+               InternalException)
+      << "a merge made with a class that has no room for its port count";
+  Node::Shape seseShape;
+  seseShape.numInPorts = 1;
+  seseShape.numOutPorts = 1;
+  EXPECT_THROW(Node::create<MergeStmt>(fCtx.pool(), cg_ctx_def(&fCtx, OP::COMMENT), fCfg, Node::Kind::COMMENT_STMT,
+                                       seseShape),
+               InternalException);
   MergeStmt* merge = fNodes.mergeStmt(3);
   EXPECT_EQ(merge->numInPorts(), 3);
   EXPECT_EQ(merge->number(), static_cast<Node*>(merge)->number());
@@ -223,6 +233,31 @@ TEST_F(FlowTest, NodesKeepTheirDefinitionWhileOtherContextsComeAndGo) {
   EXPECT_EQ(early->def(), cg_ctx_def(&fCtx, OP::VAR));
   EXPECT_EQ(early->ctx(), &fCtx);
   EXPECT_EQ(intVar()->def(), early->def());
+}
+
+// A statement keeps its graph's number in the context: every graph, in this context or another, finds its own.
+TEST_F(FlowTest, StatementsAndTheirOperandsFindTheirOwnGraph) {
+  CG_Ctx other;
+  std::vector<Fcn*> fcns = {fFcn, Fcn::create(fCtx.globalScope(), "g"), Fcn::create(other.globalScope(), "f"),
+                            Fcn::create(fCtx.globalScope(), "h")};
+  std::vector<IfStmt*> branches;
+  for (Fcn* fcn : fcns) {
+    NodeFactory nodes(fcn, nullptr);
+    Var* flag = cg_var_create(fcn->localScope(), TypeFactory(fcn->ctx()).boolType(), "b");
+    branches.push_back(nodes.ifStmt(nodes.expr(OP::NOT, {nodes.varExpr(flag)})));
+  }
+  for (size_t i = 0; i < fcns.size(); ++i) {
+    SCOPED_TRACE(i);
+    EXPECT_EQ(branches[i]->cfg(), fcns[i]->cfg());
+    EXPECT_EQ(branches[i]->condition()->input(0)->cfg(), fcns[i]->cfg());
+    EXPECT_EQ(fcns[i]->cfg()->start()->cfg(), fcns[i]->cfg());
+    EXPECT_EQ(fcns[i]->cfg()->end()->cfg(), fcns[i]->cfg());
+  }
+  EXPECT_NE(fcns[1]->cfg()->number(), fcns[3]->cfg()->number());
+  EXPECT_THROW(branches[1]->outPort(0).connect(fcns[3]->cfg()->end()->inPort()), InternalException)
+      << "graphs of one context are told apart";
+  EXPECT_THROW(branches[0]->outPort(0).connect(fcns[2]->cfg()->end()->inPort()), InternalException)
+      << "graphs with one number in two contexts are told apart";
 }
 
 // ---- Region shapes ---------------------------------------------------------------------------
