@@ -67,8 +67,8 @@ public:
   // large text never lies whole in memory. The emission then returns an empty string (the quit-early mark alone
   // when it stops early; what printed before stays written). A type's text is returned as always. Null, the
   // default: the text is returned whole. Whether the stream took the text is for the caller to check.
-  // A piece of 256 KB keeps the writes few, and the memory the piece is written in small.
-  static constexpr size_t kDefaultTextPieceSize = size_t(1) << 18;
+  // A piece of 64 KB, a pipe's whole buffer, keeps the writes few and the memory the piece is written in small.
+  static constexpr size_t kDefaultTextPieceSize = size_t(1) << 16;
   std::ostream* textStream() const { return fTextStream; }
   size_t textPieceSize() const { return fTextPieceSize; }
   void setTextStream(std::ostream* aStream, size_t aPieceSize = kDefaultTextPieceSize) {
