@@ -133,6 +133,16 @@ Edge* OutPort::edge() const {
   return valid() ? node->outEdge(index) : nullptr;
 }
 
+namespace {
+
+// Whether two statements lie in one graph, without looking the graph up.
+bool inOneGraph(const Node* aStmt, const Node* aOther) {
+  return static_cast<const Stmt*>(aStmt)->cfgNumber() == static_cast<const Stmt*>(aOther)->cfgNumber() &&
+         aStmt->ctx() == aOther->ctx();
+}
+
+} // namespace
+
 Edge* OutPort::connect(InPort aTarget) const {
   if (!valid() || !aTarget.valid()) {
     TheLogger::instance().throwInternalException(
@@ -140,7 +150,7 @@ Edge* OutPort::connect(InPort aTarget) const {
         node != nullptr ? node->opName() : "(null)", index, aTarget.node != nullptr ? aTarget.node->opName() : "(null)",
         aTarget.index);
   }
-  if (node->cfg() != aTarget.node->cfg()) {
+  if (!inOneGraph(node, aTarget.node)) {
     TheLogger::instance().throwInternalException("CG/Edge/graph",
                                                  "cannot connect '%s' to '%s': they are in different graphs",
                                                  node->opName(), aTarget.node->opName());
@@ -315,7 +325,7 @@ void Node::setOutEdge(int aIndex, Edge* aEdge) {
     TheLogger::instance().throwInternalException("CG/Edge/dead", "'%s' out-port %d: the edge has no target", opName(),
                                                  aIndex);
   }
-  if (aEdge != nullptr && aEdge->fTarget->cfg() != cfg()) {
+  if (aEdge != nullptr && !inOneGraph(aEdge->fTarget, this)) {
     TheLogger::instance().throwInternalException("CG/Edge/graph", "'%s' out-port %d: the edge leads into another graph",
                                                  opName(), aIndex);
   }

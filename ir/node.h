@@ -675,6 +675,8 @@ public:
   InPort succInPort(int aOutPort) const;
   int number() const { return fNumber; }
   Cfg* cfg() const;
+  // The graph's number in its context (CG_Ctx::cfg): among statements of one context, equal numbers mean one graph.
+  uint32_t cfgNumber() const { return fCfgNumber; }
 
 private:
   friend class Cfg;

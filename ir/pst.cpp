@@ -697,7 +697,8 @@ Stmt* PstBuilder::checkedTarget(Stmt* aSource, Edge* aEdge) const {
   if (!Stmt::isa(target)) {
     throwPstError("CG/Pst/edge", "an out-port leads to a node that is not a statement", aSource);
   }
-  if (target->cfg() != fPst->fCfg || target->isDestroyed()) {
+  // An edge never joins two contexts (OutPort::connect), so the graph's number tells the graph.
+  if (Stmt::cast(target)->cfgNumber() != fPst->fCfg->number() || target->isDestroyed()) {
     throwPstError("CG/Pst/edge", "an out-port leads out of the graph", aSource);
   }
   return Stmt::cast(target);
