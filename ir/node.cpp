@@ -460,8 +460,14 @@ int CheckExpr::checkKindByName(const char* aName) {
 
 // ---- Statements ------------------------------------------------------------------------------
 
+// The statement finds its graph through its definition's context, so the two must agree.
 Stmt::Stmt(CG_NodeDef* aDef, Cfg* aCfg, Kind aKind, const Shape& aShape)
-    : Node(aDef, aKind, aShape), fCfgNumber(aCfg->number()) {}
+    : Node(aDef, aKind, aShape), fCfgNumber(aCfg->number()) {
+  if (aCfg->ctx() != aDef->ctx()) {
+    TheLogger::instance().throwInternalException("CG/Node/create", "'%s' node: its definition and its graph are "
+                                                 "of two contexts", aDef->name());
+  }
+}
 
 Cfg* Stmt::cfg() const {
   return ctx()->cfg(fCfgNumber);

@@ -681,7 +681,7 @@ public:
 private:
   friend class Cfg;
 
-  // The graph's number in its context (CG_Ctx::cfg): half the room of a pointer, in the most numerous statements.
+  // Half the room of a pointer, in the most numerous statements.
   uint32_t fCfgNumber;
   int fNumber = -1;
 };

@@ -258,6 +258,13 @@ TEST_F(FlowTest, StatementsAndTheirOperandsFindTheirOwnGraph) {
       << "graphs of one context are told apart";
   EXPECT_THROW(branches[0]->outPort(0).connect(fcns[2]->cfg()->end()->inPort()), InternalException)
       << "graphs with one number in two contexts are told apart";
+  Node::Shape seseShape;
+  seseShape.numInPorts = 1;
+  seseShape.numOutPorts = 1;
+  EXPECT_THROW(Node::create<CommentStmt>(other.pool(), cg_ctx_def(&fCtx, OP::COMMENT), fcns[2]->cfg(),
+                                         Node::Kind::COMMENT_STMT, seseShape),
+               InternalException)
+      << "a statement whose definition is of another context than its graph could not find its graph";
 }
 
 // ---- Region shapes ---------------------------------------------------------------------------
