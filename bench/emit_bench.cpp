@@ -60,6 +60,13 @@ void resetPeakRss() {
   clearRefs << "5";
 }
 
+// A generated module of about range(0) MB of text.
+std::unique_ptr<CG_Ctx> generatedModule(const benchmark::State& aState) {
+  auto ctx = std::make_unique<CG_Ctx>();
+  quilltest::generateModule(ctx.get(), moduleOptions(sizeForBytes(static_cast<double>(aState.range(0)) * kMB)));
+  return ctx;
+}
+
 // Counts what is written to it and keeps none of it.
 class CountingSink : public std::streambuf {
 public:
@@ -83,10 +90,8 @@ private:
 // resident memory held by the IR before emission, and the peak resident memory while emitting. Rates are per
 // second of wall time: the emitter prepares function bodies on a second thread.
 void BM_EmitGeneratedModule(benchmark::State& aState) {
-  double targetBytes = static_cast<double>(aState.range(0)) * kMB;
   auto start = std::chrono::steady_clock::now();
-  auto ctx = std::make_unique<CG_Ctx>();
-  quilltest::generateModule(ctx.get(), moduleOptions(sizeForBytes(targetBytes)));
+  std::unique_ptr<CG_Ctx> ctx = generatedModule(aState);
   double generationSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   double irRss = currentRssMB();
   resetPeakRss();
@@ -105,11 +110,11 @@ void BM_EmitGeneratedModule(benchmark::State& aState) {
   aState.counters["peak_rss_MB"] = peakRssMB();
   aState.counters["gen_s"] = generationSeconds;
 }
+
 // The same module printed to a stream in pieces, as `quill fmt` prints to a file: the emitter's own work, without
 // the moves and fresh pages of one string growing to the whole text.
 void BM_EmitGeneratedModuleToStream(benchmark::State& aState) {
-  auto ctx = std::make_unique<CG_Ctx>();
-  quilltest::generateModule(ctx.get(), moduleOptions(sizeForBytes(static_cast<double>(aState.range(0)) * kMB)));
+  std::unique_ptr<CG_Ctx> ctx = generatedModule(aState);
   resetPeakRss();
   size_t totalBytes = 0;
   for (auto _ : aState) {

@@ -697,11 +697,12 @@ Stmt* PstBuilder::checkedTarget(Stmt* aSource, Edge* aEdge) const {
   if (!Stmt::isa(target)) {
     throwPstError("CG/Pst/edge", "an out-port leads to a node that is not a statement", aSource);
   }
+  Stmt* stmt = static_cast<Stmt*>(target);
   // An edge never joins two contexts (OutPort::connect), so the graph's number tells the graph.
-  if (Stmt::cast(target)->cfgNumber() != fPst->fCfg->number() || target->isDestroyed()) {
+  if (stmt->cfgNumber() != fPst->fCfg->number() || stmt->isDestroyed()) {
     throwPstError("CG/Pst/edge", "an out-port leads out of the graph", aSource);
   }
-  return Stmt::cast(target);
+  return stmt;
 }
 
 // Depth-first from the start, out-ports in index order: dense numbers are the IR statement order.

@@ -86,11 +86,11 @@ void InputText::letGoBefore(size_t aOffset) {
   // A reading that starts again from the beginning gives pages back again.
   if (aOffset < fLetGo)
     fLetGo = 0;
-  bool atEnd = aOffset == fMappedSize;
-  if (fMapping == nullptr || aOffset > fMappedSize || (aOffset < fLetGo + kStep && !atEnd))
+  if (fMapping == nullptr || aOffset > fMappedSize)
     return;
+  bool atEnd = aOffset == fMappedSize;
   size_t end = atEnd ? fMappedSize : aOffset & ~(static_cast<size_t>(sysconf(_SC_PAGESIZE)) - 1);
-  if (end <= fLetGo)
+  if (end <= fLetGo || (end < fLetGo + kStep && !atEnd))
     return;
   if (madvise(static_cast<char*>(fMapping) + fLetGo, end - fLetGo, MADV_DONTNEED) == 0)
     fLetGo = end;
