@@ -1,20 +1,18 @@
-// Scanner state of one parse: position, line counting and the quoted-literal buffer.
+// Scanner state of one parse: position, line counting, the quoted-literal buffer and the batch being filled.
 #include "parse/lexstate.h"
 
+#include <algorithm>
 #include <cctype>
-#include <cstdio>
-
-#include "ir/ctx.h"
-#include "ir/logger.h"
-#include "ir/strings.h"
-#include "parse/parserctx.h"
+#include <cstring>
 
 namespace CG {
 
-QulLexState::QulLexState(QulParserCtx* aCtx) : fCtx(aCtx) {}
-
-void QulLexState::reset()
+void QulLexState::reset(const char* aText, size_t aLength)
 {
+    fText = aText;
+    fLength = aLength;
+    fReadPos = 0;
+    fPending = ScannedToken();
     fLine = 1;
     fLineStart = -1;
     fPos = 0;
@@ -23,28 +21,70 @@ void QulLexState::reset()
     fEndedInLiteral = false;
 }
 
+size_t QulLexState::read(char* aBuffer, size_t aMax)
+{
+    size_t count = std::min(aMax, fLength - fReadPos);
+    std::memcpy(aBuffer, fText + fReadPos, count);
+    fReadPos += count;
+    return count;
+}
+
 void QulLexState::newLine()
 {
     ++fLine;
     fLineStart = fPos;
 }
 
-char* QulLexState::intern(const char* aText)
+ScanPlace QulLexState::place() const
 {
-    return cg_string_create(fCtx->irCtx(), aText);
+    ScanPlace place;
+    place.line = fLine;
+    place.bytesIntoLine = static_cast<int>(fPos - (fLineStart < 0 ? 0 : fLineStart));
+    return place;
 }
 
-char* QulLexState::intern(const char* aText, size_t aLength)
+void QulLexState::keepText(TokenText aKind, const char* aText, size_t aLength)
 {
-    return fCtx->irCtx()->cgString(std::string_view(aText, aLength));
+    fPending.text = aKind;
+    fPending.textLength = static_cast<uint32_t>(aLength);
+    fBatch->texts.append(aText, aLength);
+    fBatch->texts.push_back('\0');
+}
+
+void QulLexState::keepBoolean(bool aValue)
+{
+    fPending.text = TokenText::BOOLEAN;
+    fPending.textLength = aValue ? 1 : 0;
+}
+
+void QulLexState::addToken(int aCode)
+{
+    fPending.code = static_cast<int16_t>(aCode);
+    fPending.endedInLiteral = fEndedInLiteral;
+    fPending.place = place();
+    fBatch->tokens.push_back(fPending);
+    fPending = ScannedToken();
+}
+
+void QulLexState::keepUncountedNewlines(size_t aCount)
+{
+    if (aCount < fUncountedNewlines.size()) {
+        fUncountedNewlines.resize(aCount);
+    }
 }
 
 void QulLexState::appendEscape(long aValue, const char* aMessageId)
 {
     if (aValue >= 256) {
-        TheLogger::instance().throwUserException(aMessageId, "Line %d: %s\n", fLine, "character index out of bounds");
+        addEvent(ScanEvent::BAD_ESCAPE, '\0', aMessageId);
+        throw ScanStopped();
     }
     fLiteral.push_back(static_cast<char>(aValue));
+}
+
+void QulLexState::addEvent(ScanEvent::Kind aKind, char aByte, const char* aMessage)
+{
+    fBatch->events.push_back(ScanEvent{aKind, aByte, fLine, static_cast<uint32_t>(fBatch->tokens.size()), aMessage});
 }
 
 long qulEscapeValue(const char* aDigits, int aBase)
@@ -61,19 +101,9 @@ long qulEscapeValue(const char* aDigits, int aBase)
     return value;
 }
 
-void qulLexBogus(char aByte)
-{
-    unsigned char byte = static_cast<unsigned char>(aByte);
-    if (std::isprint(byte)) {
-        std::fprintf(stderr, "ignoring bogus character in input: %c\n", byte);
-        return;
-    }
-    std::fprintf(stderr, "ignoring bogus character in input: \\%o\n", byte);
-}
-
 void qulLexFatal(const char* aMessage)
 {
-    TheLogger::instance().throwInternalException("quillLexer::Fatal", "%s", aMessage);
+    throw ScanFatal{aMessage};
 }
 
 } // namespace CG

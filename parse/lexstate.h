@@ -1,4 +1,5 @@
-// Scanner state of one parse: position, line counting and the quoted-literal buffer.
+// Scanner state of one parse: position, line counting, the quoted-literal buffer, and the batch of tokens the
+// scanner's rules write what they read into.
 #pragma once
 
 #include <cstddef>
@@ -6,51 +7,69 @@
 #include <string>
 #include <vector>
 
-class CG_Ctx;
+#include "parse/tokenbatch.h"
 
 namespace CG {
 
-class QulParserCtx;
-
 class QulLexState {
 public:
-    explicit QulLexState(QulParserCtx* aCtx);
+    // Starts again at the beginning of the text (which outlives the scan).
+    void reset(const char* aText, size_t aLength);
 
-    QulParserCtx* ctx() const { return fCtx; }
-    void reset();
+    // ---- The text
+    // Copies up to aMax bytes of the text not yet read into aBuffer; their number.
+    size_t read(char* aBuffer, size_t aMax);
+    size_t bytesRead() const { return fReadPos; }
 
+    // ---- Where the scanner stands
     void advance(size_t aLength) { fPos += static_cast<int64_t>(aLength); }
     void newLine();
-    int line() const { return fLine; }
-    // Zero on the first line of the text, else bytes since the last newline.
-    int column() const { return fLineStart < 0 ? 0 : static_cast<int>(fPos - fLineStart); }
-    // Bytes since the start of the line, on the first line too.
-    int bytesIntoLine() const { return static_cast<int>(fPos - (fLineStart < 0 ? 0 : fLineStart)); }
-    // The line counter the literal factory reads from.
-    int* lineSource() { return &fLine; }
+    ScanPlace place() const;
 
-    // The text up to its first null byte.
-    char* intern(const char* aText);
-    // A token's text, which holds no null byte.
-    char* intern(const char* aText, size_t aLength);
+    // ---- What the rules read, recorded in the batch being filled
+    void fillInto(TokenBatch* aBatch) { fBatch = aBatch; }
+    void keepName(const char* aText, size_t aLength) { keepText(TokenText::NAME, aText, aLength); }
+    void keepNumber(const char* aText, size_t aLength) { keepText(TokenText::NUMBER, aText, aLength); }
+    void keepBoolean(bool aValue);
+    // The token the scanner returned, with the text the rules kept for it and the place after it.
+    void addToken(int aCode);
 
+    // ---- Quoted literals
     void startLiteral() { fLiteral.clear(); }
     void appendLiteral(char aByte) { fLiteral.push_back(aByte); }
     void appendLiteral(const char* aText, size_t aLength) { fLiteral.append(aText, aLength); }
-    // Appends an escaped byte; a value beyond a byte is a user error.
+    // Appends an escaped byte; a value beyond a byte stops the scan, and the parser reports it as a user error.
     void appendEscape(long aValue, const char* aMessageId);
     // An escaped null byte ends the literal's text.
-    char* finishLiteral() { return intern(fLiteral.c_str()); }
-    // A newline inside a quoted literal: the line count stays, but the newline's offset is kept for callers
-    // that map the scanner's lines to the text's.
-    void skipNewline() { fUncountedNewlines.push_back(static_cast<size_t>(fPos - 1)); }
+    void finishLiteral() { keepText(TokenText::LITERAL, fLiteral.data(), fLiteral.size()); }
+    // A newline inside a quoted literal, echoed: the line count stays, but the newline's offset is kept for
+    // callers that map the scanner's lines to the text's.
+    void literalNewline()
+    {
+        fUncountedNewlines.push_back(static_cast<size_t>(fPos - 1));
+        echo('\n');
+    }
     const std::vector<size_t>& uncountedNewlines() const { return fUncountedNewlines; }
+    // Forgets the newlines read after the first aCount: the scanner read ahead of where the parse stopped.
+    void keepUncountedNewlines(size_t aCount);
     // The text ended inside a quoted literal.
     void endInLiteral() { fEndedInLiteral = true; }
-    bool endedInLiteral() const { return fEndedInLiteral; }
+
+    // ---- What the scanner says, passed on when the parser reaches the token it comes before
+    // A byte the scanner has no rule for, skipped.
+    void bogusByte(char aByte) { addEvent(ScanEvent::BOGUS_BYTE, aByte); }
+    // A byte of a quoted literal that the scanner echoes instead of keeping.
+    void echo(char aByte) { addEvent(ScanEvent::ECHO, aByte); }
 
 private:
-    QulParserCtx* fCtx;
+    void keepText(TokenText aKind, const char* aText, size_t aLength);
+    void addEvent(ScanEvent::Kind aKind, char aByte, const char* aMessage = nullptr);
+
+    const char* fText = "";
+    size_t fLength = 0;
+    size_t fReadPos = 0;
+    TokenBatch* fBatch = nullptr;
+    ScannedToken fPending;
     int fLine = 1;
     int64_t fLineStart = -1;
     int64_t fPos = 0;
@@ -61,9 +80,7 @@ private:
 
 // The value of an escape's digits in the base; anything above a byte reads as 256.
 long qulEscapeValue(const char* aDigits, int aBase);
-// A byte the scanner has no rule for: reported on standard error and skipped.
-void qulLexBogus(char aByte);
-// Scanner-internal failure: an internal exception instead of ending the process.
+// Scanner-internal failure: the scan stops, and the parser reports it as an internal exception.
 [[noreturn]] void qulLexFatal(const char* aMessage);
 
 } // namespace CG

@@ -116,11 +116,13 @@ IdSet<Fcn*>* QulParser::parse(const char* aText, size_t aLength)
     fCtx->clearError();
     try {
         qulyyparse(fCtx);
+        fCtx->finishScan();
         if (fCtx->hasError()) {
             TheLogger::instance().throwUserException("yyerror::GenericParserError", "%s", fCtx->error().c_str());
         }
         runPostProcessing();
     } catch (...) {
+        fCtx->finishScan();
         fCtx->abandonParse();
         throw;
     }

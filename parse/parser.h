@@ -30,9 +30,9 @@ public:
     // Listeners added here take part in every later parse, ahead of the built-in ones; a listener must
     // outlive the parser. A null listener is ignored.
     void addListener(QulParserListener* aListener);
-    // Called whenever the scanner takes in more of the text, with the number of bytes it has taken so far (it
-    // reads a block ahead of the token it is on). The parse never reads the text behind that point again: a
-    // caller may show progress, or let go of that part of the text. Empty, the default: never called.
+    // Called on the parse's thread as the parse moves on, with the number of bytes of the text the scanner has
+    // taken in (it reads ahead of the token the parse is on). The parse never reads the text behind that point
+    // again: a caller may show progress, or let go of that part of the text. Empty, the default: never called.
     void setReadProgress(std::function<void(size_t aBytesRead)> aProgress);
     // Parses the text into the target scope; errors leave by exception. Always returns null. Not reentrant:
     // called again from one of its own listeners it fails with an internal exception.

@@ -10,6 +10,7 @@
 #include "ir/logger.h"
 #include "ir/region.h"
 #include "ir/scope.h"
+#include "ir/strings.h"
 #include "ir/symbol.h"
 #include "ir/typechecker.h"
 #include "lang/literal.h"
@@ -18,9 +19,9 @@
 #include "parse/messages.h"
 #include "parse/nodefactory.h"
 #include "parse/symboltable.h"
+#include "parse/tokenfeed.h"
 #include "parse/grammar.hpp"
 
-int qulLex(QULYYSTYPE* aValue, void* aScanner);
 int qulyylex_init_extra(CG::QulLexState* aExtra, void** aScanner);
 int qulyylex_destroy(void* aScanner);
 namespace CG {
@@ -39,13 +40,14 @@ QulParserCtx::QulParserCtx(CG_Ctx* aCtx, MemPool* aPool, Scope* aOuter, Scope* a
     }
     // Symbols serve only while the text is read, like the literals.
     fSymbols = std::make_unique<QulSymbolTable>(aCtx, managedPool(), aOps);
-    fLexState = std::make_unique<QulLexState>(this);
-    // Literals only carry text to the values made from them: they live as long as the parser.
-    fLiterals = std::make_unique<QulParserLiteralFactory>(fLexState->lineSource(), managedPool());
+    fLexState = std::make_unique<QulLexState>();
     if (qulyylex_init_extra(fLexState.get(), &fScanner) != 0) {
         TheLogger::instance().throwInternalException("QulParserCtx::QulParserCtx::NoScanner",
                                                      "unable to create the Quill scanner");
     }
+    fFeed = std::make_unique<TokenFeed>(fScanner, fLexState.get());
+    // Literals only carry text to the values made from them: they live as long as the parser.
+    fLiterals = std::make_unique<QulParserLiteralFactory>(fFeed->lineSource(), managedPool());
     fStackPool = std::make_unique<ManagedCGPool>(aCtx);
     fScopes.reserve(8);
     fScopes.push_back(aOuter);
@@ -54,6 +56,8 @@ QulParserCtx::QulParserCtx(CG_Ctx* aCtx, MemPool* aPool, Scope* aOuter, Scope* a
 
 QulParserCtx::~QulParserCtx()
 {
+    // The second thread scans until it stops.
+    fFeed.reset();
     if (fScanner != nullptr) {
         qulyylex_destroy(fScanner);
     }
@@ -68,33 +72,49 @@ void QulParserCtx::setInput(const char* aText, size_t aLength)
     }
     fText = aText;
     fLength = aLength;
-    fReadPos = 0;
-}
-
-size_t QulParserCtx::readInput(char* aBuffer, size_t aMax)
-{
-    size_t count = std::min(aMax, fLength - fReadPos);
-    std::memcpy(aBuffer, fText + fReadPos, count);
-    fReadPos += count;
-    if (fReadProgress && count > 0) {
-        fReadProgress(fReadPos);
-    }
-    return count;
 }
 
 void QulParserCtx::resetLexer()
 {
+    fFeed->stop();
     qulLexReset(fScanner);
-    fLexState->reset();
+    fLexState->reset(fText, fLength);
+    fFeed->start(fLength >= fScanAheadFrom);
     fScanEnded = false;
     fStackPool = std::make_unique<ManagedCGPool>(fCtx);
 }
 
+void QulParserCtx::finishScan()
+{
+    fFeed->stop();
+}
+
 int QulParserCtx::nextToken(QULYYSTYPE* aValue)
 {
-    int token = qulLex(aValue, fScanner);
-    fScanEnded = token == QUL_EOF;
-    return token;
+    size_t readBefore = fFeed->bytesRead();
+    const ScannedToken& token = fFeed->next();
+    if (fReadProgress && fFeed->bytesRead() != readBefore) {
+        fReadProgress(fFeed->bytesRead());
+    }
+    switch (token.text) {
+    case TokenText::NONE:
+        break;
+    case TokenText::NAME:
+        aValue->str = fCtx->cgString(std::string_view(fFeed->text(), token.textLength));
+        break;
+    case TokenText::NUMBER:
+        aValue->str = keepNumberText(std::string_view(fFeed->text(), token.textLength));
+        break;
+    case TokenText::LITERAL:
+        // An escaped null byte ends the literal's text.
+        aValue->str = cg_string_create(fCtx, fFeed->text());
+        break;
+    case TokenText::BOOLEAN:
+        aValue->num = token.textLength;
+        break;
+    }
+    fScanEnded = token.code == QUL_EOF;
+    return token.code;
 }
 
 int QulParserCtx::scanToken(const char** aText, long* aNumber)
@@ -110,17 +130,17 @@ int QulParserCtx::scanToken(const char** aText, long* aNumber)
 
 int QulParserCtx::line() const
 {
-    return fLexState->line();
+    return fFeed->place().line;
 }
 
 int QulParserCtx::column() const
 {
-    return fLexState->column();
+    return fFeed->place().column();
 }
 
 int QulParserCtx::bytesIntoLine() const
 {
-    return fLexState->bytesIntoLine();
+    return fFeed->place().bytesIntoLine;
 }
 
 const std::vector<size_t>& QulParserCtx::uncountedNewlines() const
@@ -130,12 +150,12 @@ const std::vector<size_t>& QulParserCtx::uncountedNewlines() const
 
 bool QulParserCtx::textEndedInLiteral() const
 {
-    return fLexState->endedInLiteral();
+    return fFeed->endedInLiteral();
 }
 
 int* QulParserCtx::lineSource()
 {
-    return fLexState->lineSource();
+    return fFeed->lineSource();
 }
 
 std::string QulParserCtx::position() const

@@ -35,6 +35,7 @@ class QulParserListener;
 class QulParserLiteralFactory;
 class QulSymbolTable;
 class RegionFactory;
+class TokenFeed;
 class Scope;
 class Type;
 class TypeChecker;
@@ -77,9 +78,15 @@ public:
     // ---- Input and scanning
     // Fails with a user error for a text of 2^31 bytes or more.
     void setInput(const char* aText, size_t aLength);
-    size_t readInput(char* aBuffer, size_t aMax);
     void setReadProgress(std::function<void(size_t)> aProgress) { fReadProgress = std::move(aProgress); }
+    // Texts of at least this many bytes are scanned on a second thread, ahead of the parse.
+    static constexpr size_t kScanAheadFrom = 256 * 1024;
+    void setScanAheadFrom(size_t aBytes) { fScanAheadFrom = aBytes; }
+    // Starts scanning the input from its beginning.
     void resetLexer();
+    // Ends the scan: what the scanner read past the last token taken is forgotten. The scan's place, its
+    // newlines inside literals and its end stay readable.
+    void finishScan();
     int nextToken(QULYYSTYPE* aValue);
   // The next token's code and its text (null for tokens without one) or number.
   int scanToken(const char** aText, long* aNumber);
@@ -208,9 +215,9 @@ private:
     MemPool* fPool;
     ManagedCGPool fManagedPool;
     std::unique_ptr<ManagedCGPool> fBodyPool;
-    const char* fText = nullptr;
-    size_t fReadPos = 0;
+    const char* fText = "";
     size_t fLength = 0;
+    size_t fScanAheadFrom = kScanAheadFrom;
     std::function<void(size_t)> fReadProgress;
     Fcn* fFcn = nullptr;
     std::unique_ptr<QulNodeFactory> fNodeFactory;
@@ -219,8 +226,9 @@ private:
     TypeChecker* fChecker;
     std::unique_ptr<QulSymbolTable> fSymbols;
     std::unique_ptr<QulLexState> fLexState;
-    std::unique_ptr<QulParserLiteralFactory> fLiterals;
     void* fScanner = nullptr;
+    std::unique_ptr<TokenFeed> fFeed;
+    std::unique_ptr<QulParserLiteralFactory> fLiterals;
     ForwardRefs fForwardRefs;
     IdMap<const Fcn*, uint64_t> fTypedBodies;
     // Calls left waiting by parses that failed: a later definition still binds them, but a later parse is

@@ -2,7 +2,9 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <cstdint>
 #include <string>
+#include <tuple>
 
 #include "ir/ctx.h"
 #include "ir/logger.h"
@@ -17,8 +19,12 @@ protected:
   CG::ManagedCGPool pool{&ctx};
   CG::QulParserCtx parser{&ctx, pool, ctx.globalScope(), ctx.globalScope(), nullptr, nullptr};
 
+  // Whether the scanner runs ahead of the parser on a second thread; most tests run both ways.
+  bool scanAhead = false;
+
   void start(const char* aText) {
     parser.setInput(aText, std::strlen(aText));
+    parser.setScanAheadFrom(scanAhead ? 0 : SIZE_MAX);
     parser.resetLexer();
   }
 
@@ -48,9 +54,13 @@ struct TokenCase {
   const char* tokens;
 };
 
-class LexerTokens : public Lexer, public ::testing::WithParamInterface<TokenCase> {};
+class LexerTokens : public Lexer, public ::testing::WithParamInterface<std::tuple<TokenCase, bool>> {};
 
-TEST_P(LexerTokens, ScansAsExpected) { EXPECT_EQ(GetParam().tokens, tokens(GetParam().text)); }
+TEST_P(LexerTokens, ScansAsExpected) {
+  const auto& [tokenCase, ahead] = GetParam();
+  scanAhead = ahead;
+  EXPECT_EQ(tokenCase.tokens, tokens(tokenCase.text));
+}
 
 const TokenCase kTokenCases[] = {
     {"x <- y", "QUL_IDENTIFIER(x) QUL_ASSIGN QUL_IDENTIFIER(y)"},
@@ -97,9 +107,18 @@ const TokenCase kTokenCases[] = {
      "QUL_STRING_LITERAL(caf\xC3\xA9) QUL_SINGLE_QUOTED_LITERAL(\xE9) QUL_IDENTIFIER(a) QUL_IDENTIFIER(b)"},
 };
 
-INSTANTIATE_TEST_SUITE_P(Table, LexerTokens, ::testing::ValuesIn(kTokenCases));
+INSTANTIATE_TEST_SUITE_P(Table, LexerTokens,
+                         ::testing::Combine(::testing::ValuesIn(kTokenCases), ::testing::Bool()));
 
-TEST_F(Lexer, StrayBytesAreSkipped) {
+// The scanner on the parser's thread (false) and ahead of it on a second one (true).
+class LexerFeeds : public Lexer, public ::testing::WithParamInterface<bool> {
+protected:
+  void SetUp() override { scanAhead = GetParam(); }
+};
+
+INSTANTIATE_TEST_SUITE_P(BothWays, LexerFeeds, ::testing::Bool());
+
+TEST_P(LexerFeeds, StrayBytesAreSkipped) {
   testing::internal::CaptureStderr();
   EXPECT_EQ("QUL_IDENTIFIER(a) QUL_IDENTIFIER(b)", tokens("#a b#"));
   EXPECT_EQ("ignoring bogus character in input: #\nignoring bogus character in input: #\n",
@@ -109,7 +128,7 @@ TEST_F(Lexer, StrayBytesAreSkipped) {
   EXPECT_EQ("ignoring bogus character in input: \\1\n", testing::internal::GetCapturedStderr());
 }
 
-TEST_F(Lexer, EscapesBeyondAByteFail) {
+TEST_P(LexerFeeds, EscapesBeyondAByteFail) {
   struct {
     const char* text;
     const char* id;
@@ -128,7 +147,7 @@ TEST_F(Lexer, EscapesBeyondAByteFail) {
   }
 }
 
-TEST_F(Lexer, ColumnIsZeroOnFirstLineThenCountsBytes) {
+TEST_P(LexerFeeds, ColumnIsZeroOnFirstLineThenCountsBytes) {
   start("abc def\n  xy zz");
   const char* text = nullptr;
   long number = 0;
@@ -142,22 +161,72 @@ TEST_F(Lexer, ColumnIsZeroOnFirstLineThenCountsBytes) {
   EXPECT_EQ("[L2, C4]", parser.position());
 }
 
-TEST_F(Lexer, NewlineInsideLiteralDoesNotCountAsLine) {
+TEST_P(LexerFeeds, NewlineInsideLiteralDoesNotCountAsLine) {
   testing::internal::CaptureStdout();
   EXPECT_EQ("QUL_STRING_LITERAL(ab) QUL_IDENTIFIER(x)", tokens("\"a\nb\" x"));
   EXPECT_EQ("\n", testing::internal::GetCapturedStdout());
   EXPECT_EQ(1, parser.line());
 }
 
-TEST_F(Lexer, ResetAfterUnterminatedLiteralStartsFresh) {
+TEST_P(LexerFeeds, ResetAfterUnterminatedLiteralStartsFresh) {
   EXPECT_EQ("", tokens("\n'unterminated"));
   EXPECT_EQ("QUL_IDENTIFIER(x)", tokens("x"));
   EXPECT_EQ(1, parser.line());
 }
 
-TEST_F(Lexer, LongLiteralIsReadWhole) {
+TEST_P(LexerFeeds, LongLiteralIsReadWhole) {
   std::string text = "\"" + std::string(100000, 'q') + "\"";
   EXPECT_EQ("QUL_STRING_LITERAL(" + std::string(100000, 'q') + ")", tokens(text.c_str()));
+}
+
+// Many batches of tokens: what the scanner says and where it stands reach the parser with the token they come
+// before, however far ahead the scanner has read.
+TEST_P(LexerFeeds, MessagesAndPlacesKeepToTheirTokens) {
+  std::string text;
+  for (int line = 1; line <= 10000; ++line)
+    text += line == 5000 ? "a #\n" : line == 9000 ? "a \"x\ny\"\n" : "a\n";
+  start(text.c_str());
+  testing::internal::CaptureStdout();
+  testing::internal::CaptureStderr();
+  const char* value = nullptr;
+  long number = 0;
+  int names = 0;
+  std::string echoedBeforeLiteral;
+  for (int token = parser.scanToken(&value, &number); token != 0; token = parser.scanToken(&value, &number)) {
+    if (std::string(qulTokenName(token)) == "QUL_IDENTIFIER") {
+      ++names;
+      EXPECT_EQ(names, parser.line());
+      EXPECT_EQ(names == 1 ? 0 : 1, parser.column());
+    } else {
+      EXPECT_EQ("xy", std::string(value));
+      EXPECT_EQ(9000, parser.line());
+      EXPECT_EQ(7, parser.column());
+    }
+  }
+  EXPECT_EQ("\n", testing::internal::GetCapturedStdout());
+  EXPECT_EQ("ignoring bogus character in input: #\n", testing::internal::GetCapturedStderr());
+  EXPECT_EQ(10000, names);
+  EXPECT_EQ(10001, parser.line());
+  parser.finishScan();
+  EXPECT_EQ(1u, parser.uncountedNewlines().size());
+}
+
+// Where the parse stops, the scanner may have read further: the newlines it met there are not the parse's.
+TEST_P(LexerFeeds, NewlinesReadPastTheLastTokenTakenAreForgotten) {
+  std::string text = "\"a\nb\" x";
+  for (int i = 0; i < 3000; ++i)
+    text += " y";
+  text += " \"c\nd\"";
+  start(text.c_str());
+  testing::internal::CaptureStdout();
+  const char* value = nullptr;
+  long number = 0;
+  parser.scanToken(&value, &number);
+  parser.scanToken(&value, &number);
+  parser.finishScan();
+  EXPECT_EQ("\n", testing::internal::GetCapturedStdout());
+  ASSERT_EQ(1u, parser.uncountedNewlines().size());
+  EXPECT_EQ(2u, parser.uncountedNewlines()[0]);
 }
 
 TEST_F(Lexer, TextOf2GiBIsRefused) {

@@ -1,6 +1,7 @@
 // Shared helpers of the parser suites: parse a text into a fresh context, emit it back, catch messages.
 #pragma once
 
+#include <cstdint>
 #include <sstream>
 #include <string>
 
@@ -11,6 +12,7 @@
 #include "ir/scope.h"
 #include "kit/logging.h"
 #include "parse/parser.h"
+#include "parse/parserctx.h"
 
 namespace quill_parse_test {
 
@@ -32,6 +34,8 @@ struct Module {
   CG::ManagedCGPool pool{&ctx};
   CG::QulParser parser{&ctx, pool, ctx.globalScope(), ctx.globalScope()};
 
+  // Texts of any length are scanned ahead on a second thread, or none is.
+  void scanAhead(bool aAhead) { parser.ctx()->setScanAheadFrom(aAhead ? 0 : SIZE_MAX); }
   void parse(const std::string& aText) { parser.parse(aText.c_str()); }
   std::string emit() { return CG::emitQuillEx(ctx.globalScope(), CG::QulEmitterOptions(nullptr, 3)); }
 };
@@ -48,8 +52,9 @@ struct Failure {
 };
 
 // The id and text of the exception the parse ends with; empty when it succeeds.
-inline Failure parseFailure(const std::string& aText) {
+inline Failure parseFailure(const std::string& aText, bool aScanAhead = false) {
   Module module;
+  module.scanAhead(aScanAhead);
   try {
     module.parse(aText);
   } catch (const CG::MessageException& aError) {

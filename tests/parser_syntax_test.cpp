@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <regex>
+#include <tuple>
 
 #include "parse/parserctx.h"
 #include "tests/parser_support.h"
@@ -15,12 +16,14 @@ struct SyntaxCase {
   const char* message;
 };
 
-class SyntaxErrors : public ::testing::TestWithParam<SyntaxCase> {};
+// Each case with the scanner on the parser's thread and ahead of it on a second one.
+class SyntaxErrors : public ::testing::TestWithParam<std::tuple<SyntaxCase, bool>> {};
 
 TEST_P(SyntaxErrors, ReportExactly) {
-  auto failure = parseFailure(GetParam().text);
+  const auto& [syntaxCase, scanAhead] = GetParam();
+  auto failure = parseFailure(syntaxCase.text, scanAhead);
   EXPECT_EQ("yyerror::GenericParserError", failure.id);
-  EXPECT_EQ(std::string("[L") + GetParam().message, failure.message);
+  EXPECT_EQ(std::string("[L") + syntaxCase.message, failure.message);
 }
 
 const char* const kFn = "x <- var(int32,x);\nf <- function((),(),f) {\n";
@@ -56,7 +59,8 @@ const SyntaxCase kSyntaxCases[] = {
     {"var(int32,x);\n'abc); var(int32,y);", "2, C20]: A parser error occurred: syntax error, unexpected $end"},
 };
 
-INSTANTIATE_TEST_SUITE_P(Table, SyntaxErrors, ::testing::ValuesIn(kSyntaxCases));
+INSTANTIATE_TEST_SUITE_P(Table, SyntaxErrors,
+                         ::testing::Combine(::testing::ValuesIn(kSyntaxCases), ::testing::Bool()));
 
 TEST(Syntax, IfWithoutElseIsAnError) {
   auto failure = parseFailure(std::string(kFn) + "  if(x) { }\n}\n");
@@ -75,8 +79,8 @@ TEST(Syntax, DeepNestingEndsInMemoryExhausted) {
   std::string loops = std::string(kFn);
   for (int i = 0; i < 10000; ++i)
     loops += "while(x) {";
-  auto failure = parseFailure(loops);
-  EXPECT_EQ("[L3, C28556]: A parser error occurred: memory exhausted", failure.message);
+  for (bool scanAhead : {false, true})
+    EXPECT_EQ("[L3, C28556]: A parser error occurred: memory exhausted", parseFailure(loops, scanAhead).message);
 
   std::string types = "v <- var(";
   for (int i = 0; i < 10000; ++i)
