@@ -53,14 +53,11 @@ void WorkAhead::workThrough() {
 }
 
 // Waits until slot aIndex is less than kAhead past the printing, then starts on it; false when the slot is not
-// to be worked on. Once asleep, the thread sleeps until the slot is kWakeBatch bodies nearer than that.
+// to be worked on.
 bool WorkAhead::awaitTurn(size_t aIndex) {
   std::unique_lock<std::mutex> lock(fMutex);
-  if (!fStopping && aIndex >= fNext + kAhead) {
-    fWorkerAwaits = aIndex;
-    fChanged.wait(lock, [&] { return fStopping || aIndex + kWakeBatch <= fNext + kAhead; });
-    fWorkerAwaits = kNotWaiting;
-  }
+  while (!fStopping && aIndex >= fNext + kAhead)
+    fChanged.wait_for(lock, kWorkerNap);
   Slot& slot = fSlots[aIndex];
   if (fStopping || slot.state != State::PENDING)
     return false;
@@ -98,8 +95,6 @@ size_t WorkAhead::moveTo(Fcn* aFcn, std::vector<std::unique_ptr<Product>>& aPass
     aPassed.push_back(std::move(fSlots[i].product));
   }
   fNext = index + 1;
-  if (fWorkerAwaits != kNotWaiting && fWorkerAwaits + kWakeBatch <= fNext + kAhead)
-    fChanged.notify_all();
   return index;
 }
 

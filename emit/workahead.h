@@ -2,6 +2,7 @@
 // the printing is at one body, the next ones are prepared.
 #pragma once
 
+#include <chrono>
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
@@ -51,10 +52,10 @@ public:
 private:
   // How many bodies may wait, done, ahead of the one being printed.
   static constexpr size_t kAhead = 8;
-  // A second thread that is kAhead bodies ahead sleeps until the printing has taken this many more: waking a
-  // thread is a system call, and one for every body costs about as much as preparing a small body.
-  static constexpr size_t kWakeBatch = 4;
-  static constexpr size_t kNotWaiting = SIZE_MAX;
+  // A second thread that is kAhead bodies ahead looks again this often for the printing to have moved on. The
+  // printing does not wake it: waking a thread is a system call, and one for every body costs the printing about
+  // as much as preparing a small body, where the second thread's looking costs the printing nothing.
+  static constexpr std::chrono::microseconds kWorkerNap{100};
 
   enum class State { PENDING, WORKING, DONE, DROPPED };
 
@@ -76,8 +77,6 @@ private:
   std::vector<Slot> fSlots;
   // The slot after the last one taken or dropped.
   size_t fNext = 0;
-  // The slot the second thread sleeps before, or kNotWaiting.
-  size_t fWorkerAwaits = kNotWaiting;
   bool fStopping = false;
   std::mutex fMutex;
   std::condition_variable fChanged;

@@ -120,10 +120,8 @@ void TokenFeed::fillAhead()
     for (size_t n = 0;; ++n) {
         {
             std::unique_lock<std::mutex> lock(fMutex);
-            if (!fStopping && n >= fGivenBack + kBatches) {
-                fFillerAwaits = n;
-                fChanged.wait(lock, [&] { return fStopping || n + kWakeBatch <= fGivenBack + kBatches; });
-                fFillerAwaits = kNotWaiting;
+            while (!fStopping && n >= fGivenBack + kBatches) {
+                fChanged.wait_for(lock, kFillerNap);
             }
             if (fStopping) {
                 return;
@@ -157,9 +155,6 @@ void TokenFeed::takeNextBatch()
         std::unique_lock<std::mutex> lock(fMutex);
         if (fBatch != nullptr) {
             fGivenBack = ++fTaking;
-            if (fFillerAwaits != kNotWaiting && fFillerAwaits + kWakeBatch <= fGivenBack + kBatches) {
-                fChanged.notify_all();
-            }
         }
         if (fFilled <= fTaking) {
             fParserWaits = true;

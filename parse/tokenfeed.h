@@ -5,9 +5,9 @@
 #pragma once
 
 #include <array>
+#include <chrono>
 #include <condition_variable>
 #include <cstddef>
-#include <cstdint>
 #include <mutex>
 #include <thread>
 
@@ -49,9 +49,10 @@ private:
     static constexpr size_t kBatchTokens = 4096;
     // Batches in flight when filled ahead: one being taken from, the others filled or being filled.
     static constexpr size_t kBatches = 4;
-    // A second thread that has filled every batch sleeps until the parser has given back this many: waking a
-    // thread is a system call, and one for every batch costs about as much as the parser's reading of a batch.
-    static constexpr size_t kWakeBatch = 2;
+    // A second thread that has filled every batch looks again this often for one given back. The parser does not
+    // wake it: waking a thread is a system call that costs the parser about as much as reading a batch, where
+    // the second thread's looking costs the parser nothing. A batch takes the parser several times as long.
+    static constexpr std::chrono::microseconds kFillerNap{100};
 
     void fill(TokenBatch& aBatch);
     void fillAhead();
@@ -86,9 +87,7 @@ private:
     size_t fGivenBack = 0;
     size_t fTaking = 0;
     bool fStopping = false;
-    // The batch the second thread sleeps before filling, or kNotWaiting; whether the parser sleeps.
-    static constexpr size_t kNotWaiting = SIZE_MAX;
-    size_t fFillerAwaits = kNotWaiting;
+    // Whether the parser sleeps until the next batch is filled.
     bool fParserWaits = false;
 };
 
