@@ -5,6 +5,7 @@ target_sources(briskcore PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/logger.cpp
   ${CMAKE_CURRENT_LIST_DIR}/mempool.cpp
   ${CMAKE_CURRENT_LIST_DIR}/obj.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/pageahead.cpp
   ${CMAKE_CURRENT_LIST_DIR}/predicate.cpp
   ${CMAKE_CURRENT_LIST_DIR}/scope.cpp
   ${CMAKE_CURRENT_LIST_DIR}/stringbuffer.cpp

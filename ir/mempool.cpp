@@ -1,6 +1,7 @@
 // Chunked bump arena with finalizers and size-class recycling.
 #include "ir/mempool.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -10,6 +11,7 @@
 #endif
 
 #include "ir/ctx.h"
+#include "ir/pageahead.h"
 
 namespace {
 
@@ -146,8 +148,16 @@ void* MemPool::allocSlow(size_t aSize, size_t aAlign) {
     fFreeLists[sizeClass] = block->next;
     return block;
   }
-  void* block = bump(aSize, aAlign);
+  void* block = bumpInChunk(aSize, aAlign);
   return block != nullptr ? block : allocFromNewChunk(aSize, aAlign);
+}
+
+void* MemPool::bumpInChunk(size_t aSize, size_t aAlign) {
+  void* block = bump(aSize, aAlign);
+  while (block == nullptr && moveLimitOn()) {
+    block = bump(aSize, aAlign);
+  }
+  return block;
 }
 
 void* MemPool::allocFromNewChunk(size_t aSize, size_t aAlign) {
@@ -165,8 +175,69 @@ void* MemPool::allocFromNewChunk(size_t aSize, size_t aAlign) {
   chunk->size = size;
   fChunks = chunk;
   fCursor = reinterpret_cast<char*>(chunk) + header;
-  fLimit = reinterpret_cast<char*>(chunk) + size;
-  return bump(aSize, aAlign);
+  fChunkEnd = reinterpret_cast<char*>(chunk) + size;
+  fLimit = fChunkEnd;
+  if (fPageAhead != nullptr) {
+    limitToCursorsPage();
+  }
+  return bumpInChunk(aSize, aAlign);
+}
+
+//===-- Paging ahead ----------------------------------------------------------------------------------------===//
+
+void MemPool::setPageAhead(CG::PageAhead* aAhead) {
+  if (fPageAhead != nullptr) {
+    fPageAhead->finish();
+    giveBackPagesAhead();
+  }
+  fPageAhead = aAhead;
+  fLimit = fChunkEnd;
+  if (fPageAhead != nullptr) {
+    limitToCursorsPage();
+  }
+}
+
+// Only the chunks mapped on their own are paged ahead: they are whole huge pages, which nothing else shares.
+bool MemPool::pagesAhead() const {
+  return fPageAhead != nullptr && fChunks != nullptr && isMappedBlock(fChunks->size);
+}
+
+void MemPool::limitToCursorsPage() {
+  if (!pagesAhead()) {
+    return;
+  }
+  auto pageEnd = (reinterpret_cast<uintptr_t>(fCursor) & ~(kHugePageSize - 1)) + kHugePageSize;
+  fLimit = std::min(reinterpret_cast<char*>(pageEnd), fChunkEnd);
+  askForPageAfterLimit();
+}
+
+bool MemPool::moveLimitOn() {
+  if (fLimit == fChunkEnd) {
+    return false;
+  }
+  fLimit = std::min(fLimit + kHugePageSize, fChunkEnd);
+  askForPageAfterLimit();
+  return true;
+}
+
+void MemPool::askForPageAfterLimit() {
+  if (fLimit < fChunkEnd) {
+    fPageAhead->populate(fLimit, std::min(kHugePageSize, static_cast<size_t>(fChunkEnd - fLimit)));
+  }
+}
+
+// The chunk's memory past the cursor's huge page was never handed out.
+void MemPool::giveBackPagesAhead() {
+#if defined(__linux__)
+  if (!pagesAhead()) {
+    return;
+  }
+  auto pageEnd = (reinterpret_cast<uintptr_t>(fCursor) & ~(kHugePageSize - 1)) + kHugePageSize;
+  auto chunkEnd = reinterpret_cast<uintptr_t>(fChunkEnd);
+  if (pageEnd < chunkEnd) {
+    madvise(reinterpret_cast<void*>(pageEnd), chunkEnd - pageEnd, MADV_DONTNEED);
+  }
+#endif
 }
 
 // Size classes are multiples of the granule; larger blocks are not recycled.

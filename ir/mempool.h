@@ -9,6 +9,9 @@
 #include <utility>
 
 class CG_Ctx;
+namespace CG {
+class PageAhead;
+}
 
 // A class whose destructor does nothing but forget pool memory declares
 // `using PoolReclaimsStorage = void;`: the pool then keeps no finalizer for its objects and simply
@@ -49,6 +52,11 @@ public:
     return object;
   }
 
+  // While a page-ahead is set, the huge page after the one the pool fills is faulted in on its thread, in the
+  // large chunks of a large module. Setting null ends that, and gives back the pages faulted in ahead that the
+  // pool has not reached.
+  void setPageAhead(CG::PageAhead* aAhead);
+
   size_t bytesAllocated() const { return fBytesAllocated; }
   // The context this pool was made for (null for a free-standing pool).
   CG_Ctx* owner() const { return fOwner; }
@@ -77,13 +85,25 @@ private:
   }
   void* allocSlow(size_t aSize, size_t aAlign);
   void* allocFromNewChunk(size_t aSize, size_t aAlign);
+  // As bump, moving a limit short of the chunk's end on as far as the request needs.
+  void* bumpInChunk(size_t aSize, size_t aAlign);
+  // Paging ahead: the limit stops at the end of the huge page the cursor is in, and moving it on asks for the
+  // page after.
+  bool pagesAhead() const;
+  void limitToCursorsPage();
+  bool moveLimitOn();
+  void askForPageAfterLimit();
+  void giveBackPagesAhead();
   // Granules a request takes; a request for nothing takes one.
   static size_t granules(size_t aSize) { return aSize == 0 ? 1 : (aSize + kGranule - 1) / kGranule; }
   static int sizeClassOf(size_t aSize);
 
   Chunk* fChunks = nullptr;
   char* fCursor = nullptr;
+  // Bumps stop here: the end of the chunk, or while paging ahead, maybe the end of the cursor's huge page.
   char* fLimit = nullptr;
+  char* fChunkEnd = nullptr;
+  CG::PageAhead* fPageAhead = nullptr;
   Finalizer* fLastFinalizer = nullptr;
   FreeBlock* fFreeLists[kNumSizeClasses] = {};
   size_t fBytesAllocated = 0;

@@ -6,6 +6,7 @@
 #include "ir/cfg.h"
 #include "ir/ctx.h"
 #include "ir/logger.h"
+#include "ir/pageahead.h"
 #include "ir/scope.h"
 #include "ir/symbol.h"
 #include "listener/effectlistener.h"
@@ -112,6 +113,8 @@ IdSet<Fcn*>* QulParser::parse(const char* aText, size_t aLength)
     // more would leave slots empty for good; a text with more names grows the table as usual.
     constexpr size_t kBytesPerName = 256;
     fCtx->irCtx()->reserveStrings(length / kBytesPerName);
+    // A long text grows the module by many huge pages: they are faulted in on a second thread, one ahead.
+    PagingAhead pagingAhead(fCtx->irCtx()->pool());
     fCtx->resetLexer();
     fCtx->clearError();
     try {

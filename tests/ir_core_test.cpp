@@ -10,11 +10,17 @@
 
 #include <gtest/gtest.h>
 
+#if defined(__linux__)
+#include <sys/mman.h>
+#include <unistd.h>
+#endif
+
 #include "ir/containers.h"
 #include "ir/ctx.h"
 #include "ir/logger.h"
 #include "ir/mempool.h"
 #include "ir/node.h"
+#include "ir/pageahead.h"
 #include "ir/poolvector.h"
 #include "ir/predicate.h"
 #include "ir/scope.h"
@@ -98,6 +104,28 @@ TEST(MemPoolTest, ClassesThatReclaimStorageGetNoFinalizer) {
   EXPECT_EQ(destroyed, std::vector<int>{0});
 }
 
+// Enough blocks to fill several chunks, of which the later are large, with blocks of some megabytes among them
+// that cross the huge pages of a chunk: each block keeps its bytes.
+void fillChunksAndCheckBlocks(MemPool& aPool) {
+  std::vector<std::pair<unsigned char*, size_t>> blocks;
+  size_t total = 0;
+  for (size_t size = 1; total < (40u << 20); size = size % 5000 + 97) {
+    size_t blockSize = blocks.size() % 3000 == 2999 ? (3u << 20) + size : size;
+    auto* block = static_cast<unsigned char*>(aPool.alloc(blockSize));
+    ASSERT_EQ(reinterpret_cast<uintptr_t>(block) % alignof(std::max_align_t), 0u);
+    std::memset(block, static_cast<int>(blocks.size() & 0xFF), blockSize);
+    blocks.emplace_back(block, blockSize);
+    total += blockSize;
+  }
+  auto* huge = static_cast<unsigned char*>(aPool.alloc(20u << 20));
+  std::memset(huge, 0xAB, 20u << 20);
+  for (size_t i = 0; i < blocks.size(); ++i) {
+    ASSERT_EQ(blocks[i].first[0], i & 0xFF);
+    ASSERT_EQ(blocks[i].first[blocks[i].second - 1], i & 0xFF);
+  }
+  EXPECT_GE(aPool.bytesAllocated(), total + (20u << 20));
+}
+
 TEST(MemPoolTest, BlocksKeepAlignmentAndContentsAcrossGrowingChunks) {
   MemPool pool;
   pool.alloc(8, 8);
@@ -106,24 +134,60 @@ TEST(MemPoolTest, BlocksKeepAlignmentAndContentsAcrossGrowingChunks) {
   pool.recycle(narrow, 24);
   EXPECT_NE(pool.alloc(24, 16), narrow) << "a recycled block must not serve a stricter alignment";
   EXPECT_EQ(pool.alloc(24, 8), narrow);
-  // Enough blocks to fill several chunks, of which the later are large: each keeps its bytes.
-  std::vector<std::pair<unsigned char*, size_t>> blocks;
-  size_t total = 0;
-  for (size_t size = 1; total < (24u << 20); size = size % 5000 + 97) {
-    auto* block = static_cast<unsigned char*>(pool.alloc(size));
-    ASSERT_EQ(reinterpret_cast<uintptr_t>(block) % alignof(std::max_align_t), 0u);
-    std::memset(block, static_cast<int>(blocks.size() & 0xFF), size);
-    blocks.emplace_back(block, size);
-    total += size;
-  }
-  auto* huge = static_cast<unsigned char*>(pool.alloc(20u << 20));
-  std::memset(huge, 0xAB, 20u << 20);
-  for (size_t i = 0; i < blocks.size(); ++i) {
-    ASSERT_EQ(blocks[i].first[0], i & 0xFF);
-    ASSERT_EQ(blocks[i].first[blocks[i].second - 1], i & 0xFF);
-  }
-  EXPECT_GE(pool.bytesAllocated(), total + (20u << 20));
+  fillChunksAndCheckBlocks(pool);
 }
+
+TEST(MemPoolTest, BlocksKeepTheirContentsWhilePagesAreFaultedInAhead) {
+  MemPool pool;
+  {
+    PagingAhead paging(&pool);
+    fillChunksAndCheckBlocks(pool);
+  }
+  fillChunksAndCheckBlocks(pool);
+}
+
+#if defined(__linux__)
+// Whether the first byte's page of the range is in memory.
+bool isResident(void* aAddress) {
+  auto page = reinterpret_cast<uintptr_t>(aAddress) & ~static_cast<uintptr_t>(sysconf(_SC_PAGESIZE) - 1);
+  unsigned char resident = 0;
+  return mincore(reinterpret_cast<void*>(page), 1, &resident) == 0 && (resident & 1) != 0;
+}
+
+// The huge page after the one being filled is faulted in ahead; when paging ahead ends, the pool gives it back,
+// since it never handed any of it out.
+TEST(MemPoolTest, APageFaultedInAheadAndNeverReachedIsGivenBack) {
+  constexpr uintptr_t kHugePage = 2u << 20;
+  MemPool pool;
+  PageAhead ahead;
+  pool.setPageAhead(&ahead);
+  // Small blocks until one opens a chunk of the largest size, which is mapped on its own: the chunks double up
+  // to it within the first 16 MB, and the block lies just past the start of a huge page.
+  char* previous = static_cast<char*>(pool.alloc(64));
+  char* opening = nullptr;
+  for (int i = 0; i < 1000000 && opening == nullptr; ++i) {
+    auto* block = static_cast<char*>(pool.alloc(64));
+    bool newChunk = block != previous + 64;
+    if (newChunk && pool.bytesAllocated() > (16u << 20))
+      opening = block;
+    previous = block;
+  }
+  ASSERT_NE(nullptr, opening);
+  char* nextPage = reinterpret_cast<char*>((reinterpret_cast<uintptr_t>(opening) & ~(kHugePage - 1)) + kHugePage);
+  ahead.finish();
+  void* probe = mmap(nullptr, 4096, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  bool kernelPopulates = madvise(probe, 4096, 23 /* MADV_POPULATE_WRITE */) == 0;
+  munmap(probe, 4096);
+  if (kernelPopulates)
+    EXPECT_TRUE(isResident(nextPage));
+  pool.setPageAhead(nullptr);
+  EXPECT_FALSE(isResident(nextPage));
+  EXPECT_FALSE(isResident(nextPage + kHugePage - 1));
+  // The pool goes on from where it was.
+  auto* after = static_cast<char*>(pool.alloc(64));
+  EXPECT_EQ(previous + 64, after);
+}
+#endif
 
 TEST_F(StringTest, EqualTextsShareOnePointer) {
   std::string built = std::string("al") + "pha";
