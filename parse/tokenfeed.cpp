@@ -70,11 +70,13 @@ const ScannedToken& TokenFeed::next()
     }
     size_t index = fToken++;
     // The tokens come from another core's cache: asking for them a few lines ahead hides the wait.
-    __builtin_prefetch(fTokens + index + 16);
+    if (index + kPrefetchDistance < fTokenCount) {
+        __builtin_prefetch(fTokens + index + kPrefetchDistance);
+    }
     const ScannedToken& token = fTokens[index];
     fPlace = token.place;
     fEndedInLiteral = token.endedInLiteral;
-    if (token.text != TokenText::NONE && token.text != TokenText::BOOLEAN) {
+    if (hasText(token)) {
         fText = fNextText;
         fNextText += token.textLength + 1;
     }

@@ -47,6 +47,8 @@ public:
 
 private:
     static constexpr size_t kBatchTokens = 4096;
+    // Four cache lines of tokens.
+    static constexpr size_t kPrefetchDistance = 16;
     // Batches in flight when filled ahead: one being taken from, the others filled or being filled.
     static constexpr size_t kBatches = 4;
     // A second thread that has filled every batch looks again this often for one given back. The parser does not
@@ -57,6 +59,10 @@ private:
     void fill(TokenBatch& aBatch);
     void fillAhead();
     void takeNextBatch();
+    static bool hasText(const ScannedToken& aToken)
+    {
+        return aToken.text != TokenText::NONE && aToken.text != TokenText::BOOLEAN;
+    }
     void sayEventsBefore(size_t aToken);
     void say(const ScanEvent& aEvent);
 
