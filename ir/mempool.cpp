@@ -202,12 +202,15 @@ bool MemPool::pagesAhead() const {
   return fPageAhead != nullptr && fChunks != nullptr && isMappedBlock(fChunks->size);
 }
 
+char* MemPool::cursorsPageEnd() const {
+  return reinterpret_cast<char*>((reinterpret_cast<uintptr_t>(fCursor) & ~(kHugePageSize - 1)) + kHugePageSize);
+}
+
 void MemPool::limitToCursorsPage() {
   if (!pagesAhead()) {
     return;
   }
-  auto pageEnd = (reinterpret_cast<uintptr_t>(fCursor) & ~(kHugePageSize - 1)) + kHugePageSize;
-  fLimit = std::min(reinterpret_cast<char*>(pageEnd), fChunkEnd);
+  fLimit = std::min(cursorsPageEnd(), fChunkEnd);
   askForPageAfterLimit();
 }
 
@@ -232,10 +235,9 @@ void MemPool::giveBackPagesAhead() {
   if (!pagesAhead()) {
     return;
   }
-  auto pageEnd = (reinterpret_cast<uintptr_t>(fCursor) & ~(kHugePageSize - 1)) + kHugePageSize;
-  auto chunkEnd = reinterpret_cast<uintptr_t>(fChunkEnd);
-  if (pageEnd < chunkEnd) {
-    madvise(reinterpret_cast<void*>(pageEnd), chunkEnd - pageEnd, MADV_DONTNEED);
+  char* pageEnd = cursorsPageEnd();
+  if (pageEnd < fChunkEnd) {
+    madvise(pageEnd, static_cast<size_t>(fChunkEnd - pageEnd), MADV_DONTNEED);
   }
 #endif
 }

@@ -90,6 +90,8 @@ private:
   // Paging ahead: the limit stops at the end of the huge page the cursor is in, and moving it on asks for the
   // page after.
   bool pagesAhead() const;
+  // The end of the huge page the cursor is in (a chunk mapped on its own starts on a huge page).
+  char* cursorsPageEnd() const;
   void limitToCursorsPage();
   bool moveLimitOn();
   void askForPageAfterLimit();

@@ -7,10 +7,14 @@
 
 namespace CG {
 
-void QulLexState::reset(const char* aText, size_t aLength)
+void QulLexState::setText(const char* aText, size_t aLength)
 {
     fText = aText;
     fLength = aLength;
+}
+
+void QulLexState::reset()
+{
     fReadPos = 0;
     fPending = ScannedToken();
     fLine = 1;

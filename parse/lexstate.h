@@ -13,10 +13,13 @@ namespace CG {
 
 class QulLexState {
 public:
-    // Starts again at the beginning of the text (which outlives the scan).
-    void reset(const char* aText, size_t aLength);
+    // Starts again at the beginning of the text.
+    void reset();
 
     // ---- The text
+    // The text to scan, which outlives the scans of it.
+    void setText(const char* aText, size_t aLength);
+    size_t textLength() const { return fLength; }
     // Copies up to aMax bytes of the text not yet read into aBuffer; their number.
     size_t read(char* aBuffer, size_t aMax);
     size_t bytesRead() const { return fReadPos; }
@@ -60,10 +63,11 @@ public:
     void bogusByte(char aByte) { addEvent(ScanEvent::BOGUS_BYTE, aByte); }
     // A byte of a quoted literal that the scanner echoes instead of keeping.
     void echo(char aByte) { addEvent(ScanEvent::ECHO, aByte); }
+    // Any of them, at the scanner's line, before the token the scanner returns next.
+    void addEvent(ScanEvent::Kind aKind, char aByte, const char* aMessage = nullptr);
 
 private:
     void keepText(TokenText aKind, const char* aText, size_t aLength);
-    void addEvent(ScanEvent::Kind aKind, char aByte, const char* aMessage = nullptr);
 
     const char* fText = "";
     size_t fLength = 0;

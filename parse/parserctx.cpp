@@ -70,16 +70,15 @@ void QulParserCtx::setInput(const char* aText, size_t aLength)
                                                  "The Quill text has %zu bytes; texts must be shorter than 2^31 bytes",
                                                  aLength);
     }
-    fText = aText;
-    fLength = aLength;
+    fLexState->setText(aText, aLength);
 }
 
 void QulParserCtx::resetLexer()
 {
     fFeed->stop();
     qulLexReset(fScanner);
-    fLexState->reset(fText, fLength);
-    fFeed->start(fLength >= fScanAheadFrom);
+    fLexState->reset();
+    fFeed->start(fLexState->textLength() >= fScanAheadFrom);
     fScanEnded = false;
     fStackPool = std::make_unique<ManagedCGPool>(fCtx);
 }

@@ -215,8 +215,6 @@ private:
     MemPool* fPool;
     ManagedCGPool fManagedPool;
     std::unique_ptr<ManagedCGPool> fBodyPool;
-    const char* fText = "";
-    size_t fLength = 0;
     size_t fScanAheadFrom = kScanAheadFrom;
     std::function<void(size_t)> fReadProgress;
     Fcn* fFcn = nullptr;

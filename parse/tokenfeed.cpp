@@ -34,7 +34,6 @@ void TokenFeed::start(bool aAhead)
     fEndedInLiteral = false;
     fUncountedNewlines = 0;
     fFilled = 0;
-    fGivenBack = 0;
     fTaking = 0;
     fStopping = false;
     if (!aAhead) {
@@ -90,10 +89,6 @@ void TokenFeed::fill(TokenBatch& aBatch)
 {
     aBatch.clear();
     fState->fillInto(&aBatch);
-    auto stopWith = [&](ScanEvent::Kind aKind, const char* aMessage) {
-        aBatch.events.push_back(
-            ScanEvent{aKind, '\0', fState->place().line, static_cast<uint32_t>(aBatch.tokens.size()), aMessage});
-    };
     bool stopped = true;
     try {
         while (!aBatch.last && aBatch.tokens.size() < kBatchTokens) {
@@ -104,10 +99,10 @@ void TokenFeed::fill(TokenBatch& aBatch)
         stopped = false;
     } catch (const ScanStopped&) {
     } catch (const ScanFatal& aFatal) {
-        stopWith(ScanEvent::FATAL, aFatal.message);
+        fState->addEvent(ScanEvent::FATAL, '\0', aFatal.message);
     } catch (...) {
         aBatch.failure = std::current_exception();
-        stopWith(ScanEvent::FAILURE, nullptr);
+        fState->addEvent(ScanEvent::FAILURE, '\0');
     }
     if (stopped) {
         fState->addToken(QUL_EOF);
@@ -122,7 +117,7 @@ void TokenFeed::fillAhead()
     for (size_t n = 0;; ++n) {
         {
             std::unique_lock<std::mutex> lock(fMutex);
-            while (!fStopping && n >= fGivenBack + kBatches) {
+            while (!fStopping && n >= fTaking + kBatches) {
                 fChanged.wait_for(lock, kFillerNap);
             }
             if (fStopping) {
@@ -156,7 +151,7 @@ void TokenFeed::takeNextBatch()
     } else {
         std::unique_lock<std::mutex> lock(fMutex);
         if (fBatch != nullptr) {
-            fGivenBack = ++fTaking;
+            ++fTaking;
         }
         if (fFilled <= fTaking) {
             fParserWaits = true;

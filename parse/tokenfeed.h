@@ -85,12 +85,11 @@ private:
     size_t fUncountedNewlines = 0;
 
     // Filling ahead: batch n lives in fBatches[n % kBatches]. The second thread has filled fFilled batches; the
-    // parser has given back fGivenBack, and takes batch fTaking.
+    // parser takes batch fTaking, and has given back every batch before it.
     alignas(64) std::thread fFiller;
     std::mutex fMutex;
     std::condition_variable fChanged;
     size_t fFilled = 0;
-    size_t fGivenBack = 0;
     size_t fTaking = 0;
     bool fStopping = false;
     // Whether the parser sleeps until the next batch is filled.
