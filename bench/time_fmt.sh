@@ -2,7 +2,10 @@
 # Times the whole "quill fmt" process on generated modules of about 1, 10 and 50 MB with /usr/bin/time -v, and
 # prints MB/s and peak memory per input byte, from the fastest of RUNS runs per size (default 3: a shared
 # machine's noise only ever adds time). The text goes to a file, as `quill fmt a.qul > b.qul` writes it.
-# Usage: [RUNS=n] bench/time_fmt.sh [BUILD_DIR]   (default build)
+# IDLE=s waits s seconds before each run. Back to back, a run gets memory that the run before it gave up; on a
+# virtual machine whose host takes back the memory a guest leaves idle, a run after a pause pays for the host
+# faulting its memory in again, as a single run of the tool usually does.
+# Usage: [RUNS=n] [IDLE=s] bench/time_fmt.sh [BUILD_DIR]   (default build)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build}
@@ -20,6 +23,7 @@ for mb in 1 10 50; do
   for _ in $(seq "${RUNS:-3}"); do
     # time(1) gives the peak memory but wall time only to a hundredth of a second, too coarse for the 1 MB run:
     # the shell's clock (microseconds) times the same run.
+    sleep "${IDLE:-0}"
     start=$EPOCHREALTIME
     /usr/bin/time -v "$build/tools/quill" fmt "$file" >"$work/printed.qul" 2>"$work/time.txt"
     end=$EPOCHREALTIME
