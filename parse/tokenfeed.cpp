@@ -28,6 +28,8 @@ void TokenFeed::start(bool aAhead)
     fTokenCount = 0;
     fToken = 0;
     fEvent = 0;
+    fNextEventToken = kNoEvent;
+    fBytesRead = 0;
     fText = nullptr;
     fNextText = nullptr;
     fPlace = ScanPlace();
@@ -59,7 +61,7 @@ void TokenFeed::stop()
     fState->keepUncountedNewlines(fUncountedNewlines);
 }
 
-const ScannedToken& TokenFeed::next()
+const ScannedToken& TokenFeed::nextAfterBatchOrEvents()
 {
     while (fToken == fTokenCount) {
         if (fBatch != nullptr && fBatch->last) {
@@ -68,17 +70,7 @@ const ScannedToken& TokenFeed::next()
         takeNextBatch();
     }
     size_t index = fToken++;
-    // The tokens come from another core's cache: asking for them a few lines ahead hides the wait.
-    if (index + kPrefetchDistance < fTokenCount) {
-        __builtin_prefetch(fTokens + index + kPrefetchDistance);
-    }
-    const ScannedToken& token = fTokens[index];
-    fPlace = token.place;
-    fEndedInLiteral = token.endedInLiteral;
-    if (hasText(token)) {
-        fText = fNextText;
-        fNextText += token.textLength + 1;
-    }
+    const ScannedToken& token = take(index);
     sayEventsBefore(index);
     return token;
 }
@@ -163,6 +155,8 @@ void TokenFeed::takeNextBatch()
     fTokens = fBatch->tokens.data();
     fTokenCount = fBatch->tokens.size();
     fNextText = fBatch->texts.data();
+    fBytesRead = fBatch->bytesRead;
+    findNextEvent();
 }
 
 void TokenFeed::sayEventsBefore(size_t aToken)
@@ -170,6 +164,12 @@ void TokenFeed::sayEventsBefore(size_t aToken)
     while (fEvent < fBatch->events.size() && fBatch->events[fEvent].token == aToken) {
         say(fBatch->events[fEvent++]);
     }
+    findNextEvent();
+}
+
+void TokenFeed::findNextEvent()
+{
+    fNextEventToken = fEvent < fBatch->events.size() ? fBatch->events[fEvent].token : kNoEvent;
 }
 
 void TokenFeed::say(const ScanEvent& aEvent)

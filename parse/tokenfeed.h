@@ -34,7 +34,14 @@ public:
 
     // The next token, after what the scanner said before it: a message is printed, a failure thrown. After the
     // last token, it again, with nothing said.
-    const ScannedToken& next();
+    const ScannedToken& next()
+    {
+        // Nearly every token: the batch at hand holds it, and the scanner said nothing before it.
+        if (fToken < fTokenCount && fToken != fNextEventToken) {
+            return take(fToken++);
+        }
+        return nextAfterBatchOrEvents();
+    }
     // The text of the last token taken, when it has one (a null byte follows it).
     const char* text() const { return fText; }
     // The place after the last token taken.
@@ -43,7 +50,7 @@ public:
     int* lineSource() { return &fPlace.line; }
     bool endedInLiteral() const { return fEndedInLiteral; }
     // How much of the text the scanner had taken in when it filled the batch of the last token taken.
-    size_t bytesRead() const { return fBatch != nullptr ? fBatch->bytesRead : 0; }
+    size_t bytesRead() const { return fBytesRead; }
 
 private:
     static constexpr size_t kBatchTokens = 4096;
@@ -55,15 +62,33 @@ private:
     // wake it: waking a thread is a system call that costs the parser about as much as reading a batch, where
     // the second thread's looking costs the parser nothing. A batch takes the parser several times as long.
     static constexpr std::chrono::microseconds kFillerNap{100};
+    static constexpr size_t kNoEvent = static_cast<size_t>(-1);
 
     void fill(TokenBatch& aBatch);
     void fillAhead();
+    const ScannedToken& nextAfterBatchOrEvents();
     void takeNextBatch();
     static bool hasText(const ScannedToken& aToken)
     {
         return aToken.text != TokenText::NONE && aToken.text != TokenText::BOOLEAN;
     }
+    const ScannedToken& take(size_t aIndex)
+    {
+        // The tokens come from another core's cache: asking for them a few lines ahead hides the wait.
+        if (aIndex + kPrefetchDistance < fTokenCount) {
+            __builtin_prefetch(fTokens + aIndex + kPrefetchDistance);
+        }
+        const ScannedToken& token = fTokens[aIndex];
+        fPlace = token.place;
+        fEndedInLiteral = token.endedInLiteral;
+        if (hasText(token)) {
+            fText = fNextText;
+            fNextText += token.textLength + 1;
+        }
+        return token;
+    }
     void sayEventsBefore(size_t aToken);
+    void findNextEvent();
     void say(const ScanEvent& aEvent);
 
     void* fScanner;
@@ -76,6 +101,9 @@ private:
     size_t fTokenCount = 0;
     size_t fToken = 0;
     size_t fEvent = 0;
+    // The index of the token the next event comes before; past every index when there is none.
+    size_t fNextEventToken = kNoEvent;
+    size_t fBytesRead = 0;
     // The text of the last token taken, and where the next token's text starts.
     const char* fText = nullptr;
     const char* fNextText = nullptr;
