@@ -88,13 +88,14 @@ void QulParserCtx::finishScan()
     fFeed->stop();
 }
 
+void QulParserCtx::setReadProgress(std::function<void(size_t)> aProgress)
+{
+    fFeed->setReadProgress(std::move(aProgress));
+}
+
 int QulParserCtx::nextToken(QULYYSTYPE* aValue)
 {
-    size_t readBefore = fFeed->bytesRead();
     const ScannedToken& token = fFeed->next();
-    if (fReadProgress && fFeed->bytesRead() != readBefore) {
-        fReadProgress(fFeed->bytesRead());
-    }
     switch (token.text) {
     case TokenText::NONE:
         break;

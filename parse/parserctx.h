@@ -78,7 +78,7 @@ public:
     // ---- Input and scanning
     // Fails with a user error for a text of 2^31 bytes or more.
     void setInput(const char* aText, size_t aLength);
-    void setReadProgress(std::function<void(size_t)> aProgress) { fReadProgress = std::move(aProgress); }
+    void setReadProgress(std::function<void(size_t)> aProgress);
     // Texts of at least this many bytes are scanned on a second thread, ahead of the parse.
     static constexpr size_t kScanAheadFrom = 256 * 1024;
     void setScanAheadFrom(size_t aBytes) { fScanAheadFrom = aBytes; }
@@ -216,7 +216,6 @@ private:
     ManagedCGPool fManagedPool;
     std::unique_ptr<ManagedCGPool> fBodyPool;
     size_t fScanAheadFrom = kScanAheadFrom;
-    std::function<void(size_t)> fReadProgress;
     Fcn* fFcn = nullptr;
     std::unique_ptr<QulNodeFactory> fNodeFactory;
     std::unique_ptr<RegionFactory> fRegionFactory;

@@ -29,7 +29,6 @@ void TokenFeed::start(bool aAhead)
     fToken = 0;
     fEvent = 0;
     fNextEventToken = kNoEvent;
-    fBytesRead = 0;
     fText = nullptr;
     fNextText = nullptr;
     fPlace = ScanPlace();
@@ -61,8 +60,10 @@ void TokenFeed::stop()
     fState->keepUncountedNewlines(fUncountedNewlines);
 }
 
+// Batches are taken only here: this is where what the scanner has read grows.
 const ScannedToken& TokenFeed::nextAfterBatchOrEvents()
 {
+    size_t readBefore = bytesRead();
     while (fToken == fTokenCount) {
         if (fBatch != nullptr && fBatch->last) {
             return fTokens[fTokenCount - 1];
@@ -72,6 +73,9 @@ const ScannedToken& TokenFeed::nextAfterBatchOrEvents()
     size_t index = fToken++;
     const ScannedToken& token = take(index);
     sayEventsBefore(index);
+    if (fReadProgress && bytesRead() != readBefore) {
+        fReadProgress(bytesRead());
+    }
     return token;
 }
 
@@ -155,7 +159,6 @@ void TokenFeed::takeNextBatch()
     fTokens = fBatch->tokens.data();
     fTokenCount = fBatch->tokens.size();
     fNextText = fBatch->texts.data();
-    fBytesRead = fBatch->bytesRead;
     findNextEvent();
 }
 

@@ -8,6 +8,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstddef>
+#include <functional>
 #include <mutex>
 #include <thread>
 
@@ -49,8 +50,9 @@ public:
     // The line of that place, for readers that keep its address.
     int* lineSource() { return &fPlace.line; }
     bool endedInLiteral() const { return fEndedInLiteral; }
-    // How much of the text the scanner had taken in when it filled the batch of the last token taken.
-    size_t bytesRead() const { return fBytesRead; }
+    // Called on the parser's thread with how much of the text the scanner has taken in, whenever that grows with
+    // a batch taken.
+    void setReadProgress(std::function<void(size_t)> aProgress) { fReadProgress = std::move(aProgress); }
 
 private:
     static constexpr size_t kBatchTokens = 4096;
@@ -89,6 +91,8 @@ private:
     }
     void sayEventsBefore(size_t aToken);
     void findNextEvent();
+    // How much of the text the scanner had taken in when it filled the batch of the last token taken.
+    size_t bytesRead() const { return fBatch != nullptr ? fBatch->bytesRead : 0; }
     void say(const ScanEvent& aEvent);
 
     void* fScanner;
@@ -103,7 +107,7 @@ private:
     size_t fEvent = 0;
     // The index of the token the next event comes before; past every index when there is none.
     size_t fNextEventToken = kNoEvent;
-    size_t fBytesRead = 0;
+    std::function<void(size_t)> fReadProgress;
     // The text of the last token taken, and where the next token's text starts.
     const char* fText = nullptr;
     const char* fNextText = nullptr;
