@@ -178,8 +178,9 @@ TEST(MemPoolTest, APageFaultedInAheadAndNeverReachedIsGivenBack) {
   void* probe = mmap(nullptr, 4096, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
   bool kernelPopulates = madvise(probe, 4096, 23 /* MADV_POPULATE_WRITE */) == 0;
   munmap(probe, 4096);
-  if (kernelPopulates)
+  if (kernelPopulates) {
     EXPECT_TRUE(isResident(nextPage));
+  }
   pool.setPageAhead(nullptr);
   EXPECT_FALSE(isResident(nextPage));
   EXPECT_FALSE(isResident(nextPage + kHugePage - 1));
