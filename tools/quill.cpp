@@ -350,13 +350,14 @@ void showFirstDifference(const std::string& aFirst, const std::string& aSecond) 
   }
 }
 
-// The process ends here, its streams flushed: the system takes the modules' memory back at once, where tearing
-// the contexts down would visit every IR object first.
+// The process ends here, its streams flushed, without leaving the functions that hold the sessions: the system
+// takes the modules' memory back at once, where tearing the contexts down would visit every IR object first.
+// What is registered to run at exit still runs (a profiling build writes its counts then).
 [[noreturn]] void endProcess(int aStatus) {
   std::cout.flush();
   std::cerr.flush();
   std::fflush(nullptr);
-  std::_Exit(aStatus);
+  std::exit(aStatus);
 }
 
 // Prints the parsed text on standard output. Nothing of the text is left there when it cannot be printed whole.
