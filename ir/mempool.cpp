@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 
 #if defined(__linux__)
 #include <sys/mman.h>
@@ -20,6 +21,8 @@ namespace {
 constexpr size_t kFirstChunkSize = 64 * 1024;
 constexpr size_t kLargestChunkSize = 8 * 1024 * 1024;
 constexpr size_t kHugePageSize = 2 * 1024 * 1024;
+// How far from a chunk's end its pool asks for the next chunk while paging ahead.
+constexpr size_t kSpareChunkLead = 1024 * 1024;
 // Blocks larger than this are mapped on their own: only large modules make them, and a table that grows by
 // doubling frees copies of itself that would otherwise hold their memory in the heap. Smaller ones stay in the
 // heap, which keeps them resident for the next module.
@@ -136,6 +139,7 @@ MemPool::~MemPool() {
     freeBlock(fChunks, fChunks->size);
     fChunks = next;
   }
+  dropSpareChunk();
 }
 
 // A recycled block of the size when one is aligned enough, else room in the chunk or in a new one.
@@ -170,7 +174,10 @@ void* MemPool::allocFromNewChunk(size_t aSize, size_t aAlign) {
   if (needed > size) {
     size = alignUp(needed, kFirstChunkSize);
   }
-  auto* chunk = static_cast<Chunk*>(allocBlock(size));
+  auto* chunk = static_cast<Chunk*>(size == fSpareChunkSize ? std::exchange(fSpareChunk, nullptr) : allocBlock(size));
+  if (fSpareChunk == nullptr) {
+    fSpareChunkSize = 0;
+  }
   chunk->next = fChunks;
   chunk->size = size;
   fChunks = chunk;
@@ -214,12 +221,22 @@ void MemPool::limitToCursorsPage() {
   askForPageAfterLimit();
 }
 
+// In the chunk's last huge page the limit stops once more, kSpareChunkLead short of the end: the page after is the
+// next chunk's first, and it is asked for there.
 bool MemPool::moveLimitOn() {
   if (fLimit == fChunkEnd) {
     return false;
   }
-  fLimit = std::min(fLimit + kHugePageSize, fChunkEnd);
-  askForPageAfterLimit();
+  char* spareMark = fChunkEnd - kSpareChunkLead;
+  if (fLimit < spareMark) {
+    fLimit = std::min(fLimit + kHugePageSize, spareMark);
+    if (fLimit < spareMark) {
+      askForPageAfterLimit();
+    }
+    return true;
+  }
+  fLimit = fChunkEnd;
+  askForSpareChunk();
   return true;
 }
 
@@ -229,8 +246,32 @@ void MemPool::askForPageAfterLimit() {
   }
 }
 
-// The chunk's memory past the cursor's huge page was never handed out.
+// The next chunk is mapped before it is needed, so that its first page is faulted in ahead like the others. Only
+// near the end of this chunk: a page faulted in for a chunk the pool never reaches is memory held for nothing.
+void MemPool::askForSpareChunk() {
+  if (fSpareChunk != nullptr || !isMappedBlock(fNextChunkSize)) {
+    return;
+  }
+  try {
+    fSpareChunk = allocBlock(fNextChunkSize);
+  } catch (const std::bad_alloc&) {
+    return;
+  }
+  fSpareChunkSize = fNextChunkSize;
+  fPageAhead->populate(fSpareChunk, kHugePageSize);
+}
+
+void MemPool::dropSpareChunk() {
+  if (fSpareChunk != nullptr) {
+    freeBlock(fSpareChunk, fSpareChunkSize);
+  }
+  fSpareChunk = nullptr;
+  fSpareChunkSize = 0;
+}
+
+// The chunk's memory past the cursor's huge page was never handed out, nor was the spare chunk's.
 void MemPool::giveBackPagesAhead() {
+  dropSpareChunk();
 #if defined(__linux__)
   if (!pagesAhead()) {
     return;

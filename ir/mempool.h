@@ -95,7 +95,9 @@ private:
   void limitToCursorsPage();
   bool moveLimitOn();
   void askForPageAfterLimit();
+  void askForSpareChunk();
   void giveBackPagesAhead();
+  void dropSpareChunk();
   // Granules a request takes; a request for nothing takes one.
   static size_t granules(size_t aSize) { return aSize == 0 ? 1 : (aSize + kGranule - 1) / kGranule; }
   static int sizeClassOf(size_t aSize);
@@ -106,6 +108,9 @@ private:
   char* fLimit = nullptr;
   char* fChunkEnd = nullptr;
   CG::PageAhead* fPageAhead = nullptr;
+  // While paging ahead, the next chunk, mapped once the cursor reached the last huge page of this one.
+  void* fSpareChunk = nullptr;
+  size_t fSpareChunkSize = 0;
   Finalizer* fLastFinalizer = nullptr;
   FreeBlock* fFreeLists[kNumSizeClasses] = {};
   size_t fBytesAllocated = 0;

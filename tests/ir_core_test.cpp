@@ -154,25 +154,41 @@ bool isResident(void* aAddress) {
   return mincore(reinterpret_cast<void*>(page), 1, &resident) == 0 && (resident & 1) != 0;
 }
 
-// The huge page after the one being filled is faulted in ahead; when paging ahead ends, the pool gives it back,
-// since it never handed any of it out.
-TEST(MemPoolTest, APageFaultedInAheadAndNeverReachedIsGivenBack) {
-  constexpr uintptr_t kHugePage = 2u << 20;
+// Small blocks until one opens a chunk of the largest size, which is mapped on its own: the chunks double up to
+// it within the first 16 MB, and the block lies just past the start of a huge page. aLast is the last block.
+char* openLargestChunk(MemPool& aPool, char*& aLast) {
+  aLast = static_cast<char*>(aPool.alloc(64));
+  for (int i = 0; i < 1000000; ++i) {
+    auto* block = static_cast<char*>(aPool.alloc(64));
+    bool newChunk = block != aLast + 64;
+    aLast = block;
+    if (newChunk && aPool.bytesAllocated() > (16u << 20))
+      return block;
+  }
+  return nullptr;
+}
+
+// A pool paging ahead that has just opened a chunk of the largest size (opening, the block that opened it, is
+// also the last handed out).
+class PagedPoolTest : public ::testing::Test {
+protected:
+  void SetUp() override {
+    pool.setPageAhead(&ahead);
+    opening = openLargestChunk(pool, last);
+    ASSERT_NE(nullptr, opening);
+  }
+
+  static constexpr size_t kChunk = 8u << 20;
   MemPool pool;
   PageAhead ahead;
-  pool.setPageAhead(&ahead);
-  // Small blocks until one opens a chunk of the largest size, which is mapped on its own: the chunks double up
-  // to it within the first 16 MB, and the block lies just past the start of a huge page.
-  char* previous = static_cast<char*>(pool.alloc(64));
   char* opening = nullptr;
-  for (int i = 0; i < 1000000 && opening == nullptr; ++i) {
-    auto* block = static_cast<char*>(pool.alloc(64));
-    bool newChunk = block != previous + 64;
-    if (newChunk && pool.bytesAllocated() > (16u << 20))
-      opening = block;
-    previous = block;
-  }
-  ASSERT_NE(nullptr, opening);
+  char* last = nullptr;
+};
+
+// The huge page after the one being filled is faulted in ahead; when paging ahead ends, the pool gives it back,
+// since it never handed any of it out.
+TEST_F(PagedPoolTest, APageFaultedInAheadAndNeverReachedIsGivenBack) {
+  constexpr uintptr_t kHugePage = 2u << 20;
   char* nextPage = reinterpret_cast<char*>((reinterpret_cast<uintptr_t>(opening) & ~(kHugePage - 1)) + kHugePage);
   ahead.finish();
   void* probe = mmap(nullptr, 4096, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
@@ -186,7 +202,33 @@ TEST(MemPoolTest, APageFaultedInAheadAndNeverReachedIsGivenBack) {
   EXPECT_FALSE(isResident(nextPage + kHugePage - 1));
   // The pool goes on from where it was.
   auto* after = static_cast<char*>(pool.alloc(64));
-  EXPECT_EQ(previous + 64, after);
+  EXPECT_EQ(last + 64, after);
+}
+
+// Near the end of a chunk the next one is mapped ahead. Given back when paging ahead ends there, it must not be
+// the chunk the pool opens next; the chunk after a spare that was taken must be a chunk of its own.
+TEST_F(PagedPoolTest, AChunkMappedAheadIsTakenOnceAndNeverAfterItIsGivenBack) {
+  auto fillUpTo = [&](char* aEnd) {
+    while (last < aEnd)
+      last = static_cast<char*>(pool.alloc(64));
+  };
+  fillUpTo(opening + kChunk - (256u << 10));
+  ahead.finish();
+  pool.setPageAhead(nullptr);
+  pool.setPageAhead(&ahead);
+  std::vector<char*> blocks;
+  for (int chunk = 0; chunk < 3; ++chunk) {
+    auto* block = static_cast<char*>(pool.alloc(kChunk / 2));
+    std::memset(block, chunk + 1, kChunk / 2);
+    blocks.push_back(block);
+    last = static_cast<char*>(pool.alloc(64));
+    fillUpTo(block + kChunk - (256u << 10));
+  }
+  pool.setPageAhead(nullptr);
+  for (size_t i = 0; i < blocks.size(); ++i) {
+    EXPECT_EQ(i + 1, static_cast<size_t>(blocks[i][0]));
+    EXPECT_EQ(i + 1, static_cast<size_t>(blocks[i][kChunk / 2 - 1]));
+  }
 }
 #endif
 
