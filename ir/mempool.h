@@ -53,8 +53,8 @@ public:
   }
 
   // While a page-ahead is set, the huge page after the one the pool fills is faulted in on its thread, in the
-  // large chunks of a large module. Setting null ends that, and gives back the pages faulted in ahead that the
-  // pool has not reached.
+  // large chunks of a large module; near a chunk's end, that is the first page of the next chunk. Setting null
+  // ends that, and gives back the pages faulted in ahead that the pool has not reached.
   void setPageAhead(CG::PageAhead* aAhead);
 
   size_t bytesAllocated() const { return fBytesAllocated; }
@@ -108,7 +108,7 @@ private:
   char* fLimit = nullptr;
   char* fChunkEnd = nullptr;
   CG::PageAhead* fPageAhead = nullptr;
-  // While paging ahead, the next chunk, mapped once the cursor reached the last huge page of this one.
+  // While paging ahead, the next chunk, mapped once the cursor reached the last megabyte of this one.
   void* fSpareChunk = nullptr;
   size_t fSpareChunkSize = 0;
   Finalizer* fLastFinalizer = nullptr;
