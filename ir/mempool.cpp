@@ -174,10 +174,8 @@ void* MemPool::allocFromNewChunk(size_t aSize, size_t aAlign) {
   if (needed > size) {
     size = alignUp(needed, kFirstChunkSize);
   }
-  auto* chunk = static_cast<Chunk*>(size == fSpareChunkSize ? std::exchange(fSpareChunk, nullptr) : allocBlock(size));
-  if (fSpareChunk == nullptr) {
-    fSpareChunkSize = 0;
-  }
+  void* block = takeSpareChunk(size);
+  auto* chunk = static_cast<Chunk*>(block != nullptr ? block : allocBlock(size));
   chunk->next = fChunks;
   chunk->size = size;
   fChunks = chunk;
@@ -259,6 +257,15 @@ void MemPool::askForSpareChunk() {
   }
   fSpareChunkSize = fNextChunkSize;
   fPageAhead->populate(fSpareChunk, kHugePageSize);
+}
+
+// The spare chunk when it has aSize bytes; null, keeping it, when not (a chunk for one large block).
+void* MemPool::takeSpareChunk(size_t aSize) {
+  if (fSpareChunk == nullptr || aSize != fSpareChunkSize) {
+    return nullptr;
+  }
+  fSpareChunkSize = 0;
+  return std::exchange(fSpareChunk, nullptr);
 }
 
 void MemPool::dropSpareChunk() {

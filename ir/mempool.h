@@ -96,6 +96,7 @@ private:
   bool moveLimitOn();
   void askForPageAfterLimit();
   void askForSpareChunk();
+  void* takeSpareChunk(size_t aSize);
   void giveBackPagesAhead();
   void dropSpareChunk();
   // Granules a request takes; a request for nothing takes one.
