@@ -11,6 +11,8 @@
 #include "ir/type.h"
 #include "lang/keywords.h"
 
+#include <boost/regex.hpp>
+
 #include <algorithm>
 #include <cctype>
 #include <cstring>
@@ -111,22 +113,16 @@ char* AliasManager::stripInvalidCharacters(char* aName) {
   return fCtx->cgString(text.c_str());
 }
 
-static bool isIdentifierStart(char aChar) {
-  return (aChar >= 'a' && aChar <= 'z') || (aChar >= 'A' && aChar <= 'Z') || aChar == '_';
-}
-
-static bool isIdentifierPart(char aChar) {
-  return isIdentifierStart(aChar) || (aChar >= '0' && aChar <= '9');
-}
-
-// [a-z_A-Z][a-z_A-Z0-9]* and not a keyword.
+// A name may be printed bare when the whole of it matches the identifier pattern and it is not a keyword.
 bool AliasManager::isQuillIdentifier(char* aName) const {
+  static const boost::regex identifier("[a-z_A-Z]+[a-z_A-Z0-9]*");
   const char* ascii = cg_string_toascii(aName);
-  if (isEmptyName(ascii) || !isIdentifierStart(ascii[0]))
+  if (isEmptyName(ascii))
     return false;
-  for (const char* c = ascii + 1; *c; ++c)
-    if (!isIdentifierPart(*c))
-      return false;
+  // One match record per thread, kept between calls: a record made for each name costs more than the match.
+  thread_local boost::cmatch match;
+  if (!boost::regex_match(ascii, ascii + std::strlen(ascii), match, identifier))
+    return false;
   return !fKeywords->containsKey(aName);
 }
 

@@ -1,6 +1,8 @@
 // Printing of constant values: each literal kind in its Quill form, and the emitter's constant-literal entry.
 #include "emit/literalvisitor.h"
 
+#include <boost/lexical_cast.hpp>
+
 #include <cctype>
 #include <cstdint>
 #include <limits>
@@ -47,7 +49,7 @@ void QulEmitterLiteralVisitor::emitIntegerSuffix(Type* aType) {
     return;
   std::string suffix = integer->isSigned() ? "s" : "u";
   if (!defaultWidth)
-    suffix += std::to_string(integer->numBits());
+    suffix += boost::lexical_cast<std::string>(integer->numBits());
   fEmitter->emitString(suffix.c_str());
 }
 
@@ -82,11 +84,8 @@ void QulEmitterLiteralVisitor::visitLiteralChar(QulLiteralChar* aLiteral) {
     break;
   }
   unsigned char code = static_cast<unsigned char>(value);
-  StringBuffer text;
-  if (std::isprint(code))
-    text.appendf("'%c'", value);
-  else
-    text.appendf("%u", static_cast<unsigned>(code));
+  std::string text = std::isprint(code) ? std::string{'\'', value, '\''}
+                                        : boost::lexical_cast<std::string>(static_cast<unsigned>(code));
   fEmitter->emitString(text.c_str());
 }
 
@@ -157,7 +156,7 @@ static std::string integerText(const IntegerValue* aValue) {
   const FXP::BigInt& stored = data.storedInteger();
   if (data.type().isInteger() && stored >= std::numeric_limits<long long>::min() &&
       stored <= std::numeric_limits<long long>::max())
-    return std::to_string(stored.convert_to<long long>());
+    return boost::lexical_cast<std::string>(stored.convert_to<long long>());
   return aValue->toString(10);
 }
 

@@ -3,10 +3,10 @@
 
 #include "emit/aliasmanager.h"
 #include "emit/options.h"
-#include "lang/optable.h"
 #include "ir/logger.h"
 #include "ir/mempool.h"
 #include "ir/nodefactory.h"
+#include "lang/optable.h"
 
 #include <gtest/gtest.h>
 
@@ -168,8 +168,8 @@ TEST_F(LocalNames, IdentifierPattern) {
   struct {
     const char* text;
     bool identifier;
-  } cases[] = {{"a", true},    {"_x9", true},  {"A_b_C", true}, {"", false},    {"9a", false},
-               {"a.b", false}, {"a b", false}, {"var", false},  {"NaN", false}, {"do", true}};
+  } cases[] = {{"a", true},    {"_x9", true},  {"A_b_C", true}, {"", false},  {"9a", false},   {"a.b", false},
+               {"a b", false}, {"var", false}, {"NaN", false},  {"do", true}, {"ab\n", false}, {"x-", false}};
   for (const auto& c : cases)
     EXPECT_EQ(c.identifier, names.isQuillIdentifier(text(c.text))) << c.text;
 }
