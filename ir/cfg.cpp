@@ -219,7 +219,7 @@ int Cfg::deleteDeadEdgesAndNodes() {
   int destroyed = 0;
   std::vector<Stmt*> snapshot(fStmts.begin(), fStmts.end());
   for (Stmt* stmt : snapshot) {
-    if (reached[stmt->number()] || stmt == fStart || stmt == fEnd || stmt->isDestroyed()) {
+    if (!isDeadStmt(reached, stmt)) {
       continue;
     }
     stmt->disconnectAllEdges();
@@ -230,6 +230,11 @@ int Cfg::deleteDeadEdgesAndNodes() {
     dropDestroyedNodes();
   }
   return destroyed;
+}
+
+bool Cfg::hasDeadStmts() const {
+  std::vector<uint8_t> reached = reachability();
+  return std::any_of(fStmts.begin(), fStmts.end(), [&](const Stmt* aStmt) { return isDeadStmt(reached, aStmt); });
 }
 
 // ---- StmtIterator ----------------------------------------------------------------------------

@@ -54,6 +54,9 @@ public:
   // Destroys the statements not reachable from the start statement (never start or end) and
   // the edges that join them to live statements. Returns how many statements were destroyed.
   int deleteDeadEdgesAndNodes();
+  // Whether unhookAndDestroyMarkedNodes, or deleteDeadEdgesAndNodes, would destroy anything.
+  bool hasMarkedNodes() const { return !fMarked.empty(); }
+  bool hasDeadStmts() const;
 
   // The statements in IR order: depth first from start, out-ports in index order, pre-order;
   // then the unreachable statements in creation order. Marked statements are left out.
@@ -78,6 +81,10 @@ private:
   void dropDestroyedNodes();
   // Start and end frame every body: a mark on them is dropped instead of honoured.
   void unmarkFrameStmts();
+  // A statement deleteDeadEdgesAndNodes destroys, given the reachability.
+  bool isDeadStmt(const std::vector<uint8_t>& aReached, const Stmt* aStmt) const {
+    return !aReached[aStmt->number()] && aStmt != fStart && aStmt != fEnd && !aStmt->isDestroyed();
+  }
 
   Fcn* fFcn;
   uint32_t fNumber;

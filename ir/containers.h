@@ -304,6 +304,10 @@ public:
     int64_t index = this->findEntry(aKey);
     return index < 0 ? nullptr : &this->entryAt(static_cast<size_t>(index)).second;
   }
+  const V* lookup(K aKey) const {
+    int64_t index = this->findEntry(aKey);
+    return index < 0 ? nullptr : &this->entries()[static_cast<size_t>(index)].second;
+  }
   bool remove(K aKey) { return this->eraseKey(aKey); }
 };
 

@@ -89,10 +89,21 @@ void QulLabelledStmt::setLabel(Const* aLabel)
 void QulTransformGoto::transformScope(Scope* aScope)
 {
     for (Symbol* symbol = aScope->firstSymbol(); symbol != nullptr; symbol = symbol->next()) {
-        if (Const::isa(symbol) && cg_const_is_function(Const::cast(symbol)) && Fcn::cast(symbol)->cfg() != nullptr) {
+        if (Const::isa(symbol) && cg_const_is_function(Const::cast(symbol)) && Fcn::cast(symbol)->cfg() != nullptr &&
+            !(fSettled && fSettled(Fcn::cast(symbol)))) {
             transformFcn(Fcn::cast(symbol));
         }
     }
+}
+
+bool QulTransformGoto::hasWork(Cfg* aCfg)
+{
+    for (Stmt* stmt : aCfg->stmts()) {
+        if ((QulGotoStmt::isa(stmt) || QulLabelStmt::isa(stmt)) && !stmt->isMarkedForDeletion()) {
+            return true;
+        }
+    }
+    return aCfg->hasMarkedNodes() || aCfg->hasDeadStmts();
 }
 
 // Most functions have no goto or label to rewrite: one scan of the statement list, which reads memory front to back,

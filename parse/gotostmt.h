@@ -1,6 +1,9 @@
 // Goto and label placeholders, switch-case records, and the pass that rewrites gotos into merges.
 #pragma once
 
+#include <functional>
+#include <utility>
+
 #include "ir/containers.h"
 #include "ir/logger.h"
 #include "ir/node.h"
@@ -9,6 +12,7 @@ class MemPool;
 
 namespace CG {
 
+class Cfg;
 class Const;
 class Fcn;
 class Region;
@@ -69,13 +73,20 @@ private:
     Region* fStatements;
 };
 
+// Tells the functions whose graphs a post-processing pass is known to leave as they are: the pass passes them by.
+using SettledTest = std::function<bool(Fcn*)>;
+
 // Rewrites each used label into a merge statement fed by the fall-through and every goto naming it.
 class QulTransformGoto {
 public:
-    explicit QulTransformGoto(MemPool* aPool) : fPool(aPool) {}
+    explicit QulTransformGoto(MemPool* aPool, SettledTest aSettled = nullptr)
+        : fPool(aPool), fSettled(std::move(aSettled)) {}
     virtual void transformScope(Scope* aScope);
     virtual void transformFcn(Fcn* aFcn);
     virtual ~QulTransformGoto() = default;
+    // Whether transformFcn would change the graph: it holds a goto or a label, a node marked for deletion, or a
+    // statement that its start does not reach.
+    static bool hasWork(Cfg* aCfg);
 
 protected:
     using Gotos = IdSet<QulGotoStmt*>;
@@ -98,6 +109,7 @@ protected:
 
 private:
     MemPool* fPool;
+    SettledTest fSettled;
 };
 
 } // namespace CG

@@ -15,7 +15,8 @@ namespace CG {
 void QulEliminateMergeStmts::transformScope(Scope* aScope)
 {
     for (Symbol* symbol = aScope->firstSymbol(); symbol != nullptr; symbol = symbol->next()) {
-        if (Const::isa(symbol) && cg_const_is_function(Const::cast(symbol)) && Fcn::cast(symbol)->cfg() != nullptr) {
+        if (Const::isa(symbol) && cg_const_is_function(Const::cast(symbol)) && Fcn::cast(symbol)->cfg() != nullptr &&
+            !(fSettled && fSettled(Fcn::cast(symbol)))) {
             transformFcn(Fcn::cast(symbol));
         }
     }
@@ -29,6 +30,11 @@ void QulEliminateMergeStmts::transformFcn(Fcn* aFcn)
 
 namespace {
 
+bool isLiveMerge(Stmt* aStmt)
+{
+    return MergeStmt::isa(aStmt) && !aStmt->isMarkedForDeletion() && !aStmt->isDestroyed();
+}
+
 // The graph's merges that are not marked for deletion and pass the test, in creation order: the same
 // merges as in the statement order (which lists every statement), found without walking the graph.
 // Their order does not matter to the passes: each merge is replaced where it stands.
@@ -36,8 +42,7 @@ template <class Test> IdSet<MergeStmt*>* liveMergesWhere(Cfg* aCfg, MemPool* aPo
 {
     auto* merges = aPool->make<IdSet<MergeStmt*>>();
     for (Stmt* stmt : aCfg->stmts()) {
-        if (MergeStmt::isa(stmt) && !stmt->isMarkedForDeletion() && !stmt->isDestroyed() &&
-            aTest(MergeStmt::cast(stmt))) {
+        if (isLiveMerge(stmt) && aTest(MergeStmt::cast(stmt))) {
             merges->add(MergeStmt::cast(stmt));
         }
     }
@@ -93,16 +98,33 @@ OutPort QulEliminateMergeStmts::singleInEdgeSourcePort(MergeStmt* aMerge)
     client_assertion_failed("parse/mergeelim", __LINE__, "i < numInPorts");
 }
 
+// A loop head reached only along its back edge (its body entered by a goto) still starts every next round: it is
+// no initialisation to be replaced by one.
+bool QulEliminateMergeStmts::isUseless(MergeStmt* aMerge)
+{
+    bool reachedOnlyFromItsBody =
+        AbstractForEntryStmt::isa(aMerge) && aMerge->inEdge(AbstractForEntryStmt::kEntryPort) == nullptr;
+    return mergeHasSingleInEdge(aMerge) && !reachedOnlyFromItsBody;
+}
+
+bool QulEliminateMergeStmts::needsCompacting(MergeStmt* aMerge)
+{
+    return !AbstractForEntryStmt::isa(aMerge) && hasIdleInPort(aMerge);
+}
+
+bool QulEliminateMergeStmts::hasWork(Cfg* aCfg)
+{
+    for (Stmt* stmt : aCfg->stmts()) {
+        if (isLiveMerge(stmt) && (isUseless(MergeStmt::cast(stmt)) || needsCompacting(MergeStmt::cast(stmt)))) {
+            return true;
+        }
+    }
+    return aCfg->hasMarkedNodes();
+}
+
 QulEliminateMergeStmts::Merges* QulEliminateMergeStmts::findUselessMergeStmts(Cfg* aCfg)
 {
-    // A loop head reached only along its back edge (its body entered by a goto) still starts every next
-    // round: it is no initialisation to be replaced by one.
-    auto reachedOnlyFromItsBody = [](MergeStmt* aMerge) {
-        return AbstractForEntryStmt::isa(aMerge) && aMerge->inEdge(AbstractForEntryStmt::kEntryPort) == nullptr;
-    };
-    return liveMergesWhere(aCfg, fPool, [&](MergeStmt* aMerge) {
-        return mergeHasSingleInEdge(aMerge) && !reachedOnlyFromItsBody(aMerge);
-    });
+    return liveMergesWhere(aCfg, fPool, isUseless);
 }
 
 void QulEliminateMergeStmts::deleteUselessMergeStmts(Cfg* aCfg, Merges* aMerges)
@@ -130,8 +152,7 @@ void QulEliminateMergeStmts::deleteUselessMergeStmts(Cfg* aCfg, Merges* aMerges)
 
 QulEliminateMergeStmts::Merges* QulEliminateMergeStmts::findMergeStmtsToCompact(Cfg* aCfg)
 {
-    return liveMergesWhere(aCfg, fPool,
-                           [](MergeStmt* aMerge) { return !AbstractForEntryStmt::isa(aMerge) && hasIdleInPort(aMerge); });
+    return liveMergesWhere(aCfg, fPool, needsCompacting);
 }
 
 void QulEliminateMergeStmts::compactMergeStmts(Cfg* aCfg, Merges* aMerges)

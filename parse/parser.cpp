@@ -134,11 +134,13 @@ IdSet<Fcn*>* QulParser::parse(const char* aText, size_t aLength)
 
 void QulParser::runPostProcessing()
 {
-    QulTransformGoto(fPool).transformScope(fCtx->targetScope());
+    SettledTest settled = [this](Fcn* aFcn) { return fCtx->isSettledBody(aFcn); };
+    QulTransformGoto(fPool, settled).transformScope(fCtx->targetScope());
     // The pass's sets serve while it runs. In the parser's pool they would last as long as the IR: a scope read
     // into again and again would keep two sets per function for every parse, old functions included.
     ManagedCGPool scratch(fCtx->irCtx());
-    QulEliminateMergeStmts(scratch.pool()).transformScope(fCtx->targetScope());
+    QulEliminateMergeStmts(scratch.pool(), settled).transformScope(fCtx->targetScope());
+    fCtx->forgetSettledBodies();
     for (Symbol* symbol = fCtx->outerScope()->firstSymbol(); symbol != nullptr; symbol = symbol->next()) {
         if (Fcn::isa(symbol) && Fcn::cast(symbol)->cfg() != nullptr) {
             Fcn::cast(symbol)->cfg()->makeCompact();

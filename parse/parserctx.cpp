@@ -249,16 +249,17 @@ void QulParserCtx::abandonParse()
     }
     fForwardRefs.clear();
     forgetTypedBodies();
+    forgetSettledBodies();
 }
 
-void QulParserCtx::noteTypedBody(Fcn* aFcn)
+void QulParserCtx::noteBody(BodyNotes& aNotes, Fcn* aFcn)
 {
-    fTypedBodies.put(aFcn, aFcn->cfg()->version());
+    aNotes.put(aFcn, aFcn->cfg()->version());
 }
 
-bool QulParserCtx::isTypedBody(Fcn* aFcn)
+bool QulParserCtx::isNoted(const BodyNotes& aNotes, Fcn* aFcn)
 {
-    const uint64_t* version = fTypedBodies.lookup(aFcn);
+    const uint64_t* version = aNotes.lookup(aFcn);
     return version != nullptr && aFcn->cfg() != nullptr && aFcn->cfg()->version() == *version;
 }
 

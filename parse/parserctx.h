@@ -131,13 +131,18 @@ public:
     // The node factory, or a user error when no function is being defined.
     QulNodeFactory* requireNodeFactory();
 
-    // ---- Bodies typed when they closed
-    // A body whose expressions were all typed and had all their operands when it closed is noted with its graph's
-    // version: the type walk at the end of the parse passes over it while its graph is unchanged, instead of
+    // ---- What was known of bodies when they closed
+    // A body is noted with its graph's version as it closes, while its statements are still in the cache. A note
+    // holds while the graph keeps that version: the end of the parse passes over the noted bodies instead of
     // reading again a large module's functions, which are far out of the cache by then.
-    void noteTypedBody(Fcn* aFcn);
-    bool isTypedBody(Fcn* aFcn);
+    // Typed: its expressions were all typed and had all their operands, so the type walk has nothing to do.
+    void noteTypedBody(Fcn* aFcn) { noteBody(fTypedBodies, aFcn); }
+    bool isTypedBody(Fcn* aFcn) const { return isNoted(fTypedBodies, aFcn); }
     void forgetTypedBodies() { fTypedBodies.clear(); }
+    // Settled: the post-processing passes would leave its graph as it is.
+    void noteSettledBody(Fcn* aFcn) { noteBody(fSettledBodies, aFcn); }
+    bool isSettledBody(Fcn* aFcn) const { return isNoted(fSettledBodies, aFcn); }
+    void forgetSettledBodies() { fSettledBodies.clear(); }
 
     // ---- Forward references: calls of functions not yet defined, by name
     // The calls waiting for each name, in the order the names were first called. A name whose calls are taken
@@ -227,7 +232,11 @@ private:
     std::unique_ptr<TokenFeed> fFeed;
     std::unique_ptr<QulParserLiteralFactory> fLiterals;
     ForwardRefs fForwardRefs;
-    IdMap<const Fcn*, uint64_t> fTypedBodies;
+    using BodyNotes = IdMap<const Fcn*, uint64_t>;
+    static void noteBody(BodyNotes& aNotes, Fcn* aFcn);
+    static bool isNoted(const BodyNotes& aNotes, Fcn* aFcn);
+    BodyNotes fTypedBodies;
+    BodyNotes fSettledBodies;
     // Calls left waiting by parses that failed: a later definition still binds them, but a later parse is
     // not failed for them.
     ForwardRefs fEarlierForwardRefs;

@@ -13,6 +13,8 @@
 #include "ir/typechecker.h"
 #include "ir/typefactory.h"
 #include "listener/parserlistener.h"
+#include "parse/gotostmt.h"
+#include "parse/mergeelim.h"
 #include "parse/messages.h"
 #include "parse/nodefactory.h"
 #include "parse/rules.h"
@@ -544,6 +546,10 @@ void callableClose(QulParserCtx* aCtx, Region* aBody)
     Fcn* fcn = aCtx->currentFcn();
     if (fcn != nullptr && fcn->cfg() != nullptr && !needsTypeWalk(fcn->cfg())) {
         aCtx->noteTypedBody(fcn);
+    }
+    if (fcn != nullptr && fcn->cfg() != nullptr && !QulTransformGoto::hasWork(fcn->cfg()) &&
+        !QulEliminateMergeStmts::hasWork(fcn->cfg())) {
+        aCtx->noteSettledBody(fcn);
     }
     aCtx->setCurrentFcn(nullptr);
 }

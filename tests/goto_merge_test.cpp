@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
+#include <vector>
 
 #include "ir/cfg.h"
 #include "ir/nodefactory.h"
@@ -346,6 +348,102 @@ TEST_F(Merges, RunningTwiceChangesNothing) {
   eliminate();
   EXPECT_EQ(once, order());
   EXPECT_EQ(4u, once.size());
+}
+
+// What each pass reports as work is what it would change: a pass run on a graph it has no work in leaves the
+// graph's version as it was, and a pass run on one it has work in changes it.
+TEST(PassWork, EachPassHasWorkExactlyWhereItWouldChangeTheGraph) {
+  struct Shape {
+    const char* name;
+    std::function<void(CG::Cfg*, CG::NodeFactory&, CG::Var*)> build;
+    bool gotoWork;
+    bool mergeWork;
+  };
+  auto join = [](CG::Stmt* aFrom, int aOut, CG::Stmt* aTo, int aIn) {
+    aFrom->disconnectOutEdge(aOut);
+    aFrom->outPort(aOut).connect(aTo->inPort(aIn));
+  };
+  // start -> if -> (both branches) -> merge with aPorts in-ports, the first two joined -> end
+  auto ifJoin = [&](CG::Cfg* aCfg, CG::NodeFactory& aNodes, CG::Var* aVar, int aPorts) {
+    CG::IfStmt* test = aNodes.ifStmt(aNodes.varExpr(aVar));
+    CG::MergeStmt* merge = aNodes.mergeStmt(aPorts);
+    join(aCfg->start(), 0, test, 0);
+    join(test, 0, merge, 0);
+    join(test, 1, merge, 1);
+    join(merge, 0, aCfg->end(), 0);
+    return merge;
+  };
+  const std::vector<Shape> shapes = {
+      {"joins every branch", [&](CG::Cfg* c, CG::NodeFactory& n, CG::Var* v) { ifJoin(c, n, v, 2); }, false, false},
+      {"merge with an idle port", [&](CG::Cfg* c, CG::NodeFactory& n, CG::Var* v) { ifJoin(c, n, v, 3); }, false, true},
+      {"merge of one edge",
+       [&](CG::Cfg* c, CG::NodeFactory& n, CG::Var*) {
+         CG::MergeStmt* merge = n.mergeStmt(1);
+         join(c->start(), 0, merge, 0);
+         join(merge, 0, c->end(), 0);
+       },
+       false, true},
+      {"unreached statement",
+       [&](CG::Cfg* c, CG::NodeFactory& n, CG::Var* v) {
+         ifJoin(c, n, v, 2);
+         n.commentStmt("unreached");
+       },
+       true, false},
+      {"marked statement",
+       [&](CG::Cfg* c, CG::NodeFactory& n, CG::Var*) {
+         CG::CommentStmt* marked = n.commentStmt("marked");
+         join(c->start(), 0, marked, 0);
+         join(marked, 0, c->end(), 0);
+         marked->markForDeletion();
+       },
+       true, true},
+  };
+  for (const Shape& shape : shapes) {
+    SCOPED_TRACE(shape.name);
+    for (bool gotoPass : {true, false}) {
+      CG_Ctx ctx;
+      CG::ManagedCGPool pool{&ctx};
+      CG::Fcn* fcn = CG::Fcn::create(ctx.globalScope(), "h");
+      CG::Var* input = fcn->addInput(CG::TypeFactory(&ctx).boolType(), "b");
+      CG::Cfg* cfg = fcn->createCfg();
+      CG::NodeFactory nodes{fcn, pool};
+      shape.build(cfg, nodes, input);
+      bool hasWork = gotoPass ? CG::QulTransformGoto::hasWork(cfg) : CG::QulEliminateMergeStmts::hasWork(cfg);
+      EXPECT_EQ(gotoPass ? shape.gotoWork : shape.mergeWork, hasWork) << (gotoPass ? "goto pass" : "merge pass");
+      uint64_t before = cfg->version();
+      if (gotoPass)
+        CG::QulTransformGoto(pool).transformFcn(fcn);
+      else
+        CG::QulEliminateMergeStmts(pool).transformFcn(fcn);
+      EXPECT_EQ(hasWork, cfg->version() != before) << (gotoPass ? "goto pass" : "merge pass");
+    }
+  }
+}
+
+// A body read from structured text is one the passes leave as it is: the parser notes it as settled when it closes.
+TEST_F(Gotos, StructuredBodyGivesThePassesNoWork) {
+  CG::Fcn* f = parseBody("if(x) {\n=(x,4);\n} else {\n}\nwhile(x) {\n=(x,5);\n}\ndo {\n=(x,6);\n} while(x);\n");
+  EXPECT_FALSE(CG::QulTransformGoto::hasWork(f->cfg()));
+  EXPECT_FALSE(CG::QulEliminateMergeStmts::hasWork(f->cfg()));
+}
+
+TEST_F(Gotos, BodyWithGotosHasWorkUntilThePassesRan) {
+  CG::Fcn* f = parseBody("=(x,4);\ngoto(L);\nlabel(L);\n=(x,5);\n");
+  EXPECT_TRUE(CG::QulTransformGoto::hasWork(f->cfg()));
+  transform(f);
+  EXPECT_TRUE(CG::QulEliminateMergeStmts::hasWork(f->cfg()));
+  CG::QulEliminateMergeStmts(pool).transformFcn(f);
+  EXPECT_FALSE(CG::QulTransformGoto::hasWork(f->cfg()));
+  EXPECT_FALSE(CG::QulEliminateMergeStmts::hasWork(f->cfg()));
+}
+
+// The passes pass by the functions the test calls settled, and only those.
+TEST_F(Gotos, PassesSkipTheFunctionsTheyAreToldAreSettled) {
+  CG::Fcn* f = parseBody("goto(L);\nlabel(L);\n");
+  CG::QulTransformGoto(pool, [](CG::Fcn*) { return true; }).transformScope(ctx.globalScope());
+  EXPECT_EQ(2, countPlaceholders(f));
+  CG::QulTransformGoto(pool, [&](CG::Fcn* aFcn) { return aFcn != f; }).transformScope(ctx.globalScope());
+  EXPECT_EQ(0, countPlaceholders(f));
 }
 
 // Each text read into a scope adds what it defines, however many functions the scope already holds: the
