@@ -98,8 +98,8 @@ OutPort QulEliminateMergeStmts::singleInEdgeSourcePort(MergeStmt* aMerge)
     client_assertion_failed("parse/mergeelim", __LINE__, "i < numInPorts");
 }
 
-// A loop head reached only along its back edge (its body entered by a goto) still starts every next round: it is
-// no initialisation to be replaced by one.
+// A merge that joins one edge gives way to that edge. A loop head reached only along its back edge (its body entered
+// by a goto) stays: it still starts every next round, and is no initialisation to be replaced by one.
 bool QulEliminateMergeStmts::isUseless(MergeStmt* aMerge)
 {
     bool reachedOnlyFromItsBody =
