@@ -218,8 +218,8 @@ TEST_F(Gotos, FullParseLeavesNoPlaceholderAndNoIdleMerge) {
   EXPECT_EQ("\nvar(int32,x);\nfunction((),(),f)\n{\n    =(x,4);\n    =(x,5);\n}\n", module.emit());
 }
 
-class Merges : public ::testing::Test {
-protected:
+// A function with an integer input and an empty graph, to be joined up by hand.
+struct HandBuiltGraph {
   CG_Ctx ctx;
   CG::ManagedCGPool pool{&ctx};
   CG::Fcn* fcn = CG::Fcn::create(ctx.globalScope(), "h");
@@ -231,6 +231,10 @@ protected:
     aFrom->disconnectOutEdge(aOut);
     aFrom->outPort(aOut).connect(aTo->inPort(aIn));
   }
+};
+
+class Merges : public ::testing::Test, protected HandBuiltGraph {
+protected:
   void eliminate() { CG::QulEliminateMergeStmts(pool).transformFcn(fcn); }
   std::vector<CG::Stmt*> order() { return cfg->orderedStmts(); }
 };
@@ -355,45 +359,40 @@ TEST_F(Merges, RunningTwiceChangesNothing) {
 TEST(PassWork, EachPassHasWorkExactlyWhereItWouldChangeTheGraph) {
   struct Shape {
     const char* name;
-    std::function<void(CG::Cfg*, CG::NodeFactory&, CG::Var*)> build;
+    std::function<void(HandBuiltGraph&)> build;
     bool gotoWork;
     bool mergeWork;
   };
-  auto join = [](CG::Stmt* aFrom, int aOut, CG::Stmt* aTo, int aIn) {
-    aFrom->disconnectOutEdge(aOut);
-    aFrom->outPort(aOut).connect(aTo->inPort(aIn));
-  };
   // start -> if -> (both branches) -> merge with aPorts in-ports, the first two joined -> end
-  auto ifJoin = [&](CG::Cfg* aCfg, CG::NodeFactory& aNodes, CG::Var* aVar, int aPorts) {
-    CG::IfStmt* test = aNodes.ifStmt(aNodes.varExpr(aVar));
-    CG::MergeStmt* merge = aNodes.mergeStmt(aPorts);
-    join(aCfg->start(), 0, test, 0);
-    join(test, 0, merge, 0);
-    join(test, 1, merge, 1);
-    join(merge, 0, aCfg->end(), 0);
-    return merge;
+  auto ifJoin = [](HandBuiltGraph& g, int aPorts) {
+    CG::IfStmt* test = g.nodes.ifStmt(g.nodes.varExpr(g.index));
+    CG::MergeStmt* merge = g.nodes.mergeStmt(aPorts);
+    g.join(g.cfg->start(), 0, test, 0);
+    g.join(test, 0, merge, 0);
+    g.join(test, 1, merge, 1);
+    g.join(merge, 0, g.cfg->end(), 0);
   };
   const std::vector<Shape> shapes = {
-      {"joins every branch", [&](CG::Cfg* c, CG::NodeFactory& n, CG::Var* v) { ifJoin(c, n, v, 2); }, false, false},
-      {"merge with an idle port", [&](CG::Cfg* c, CG::NodeFactory& n, CG::Var* v) { ifJoin(c, n, v, 3); }, false, true},
+      {"joins every branch", [&](HandBuiltGraph& g) { ifJoin(g, 2); }, false, false},
+      {"merge with an idle port", [&](HandBuiltGraph& g) { ifJoin(g, 3); }, false, true},
       {"merge of one edge",
-       [&](CG::Cfg* c, CG::NodeFactory& n, CG::Var*) {
-         CG::MergeStmt* merge = n.mergeStmt(1);
-         join(c->start(), 0, merge, 0);
-         join(merge, 0, c->end(), 0);
+       [](HandBuiltGraph& g) {
+         CG::MergeStmt* merge = g.nodes.mergeStmt(1);
+         g.join(g.cfg->start(), 0, merge, 0);
+         g.join(merge, 0, g.cfg->end(), 0);
        },
        false, true},
       {"unreached statement",
-       [&](CG::Cfg* c, CG::NodeFactory& n, CG::Var* v) {
-         ifJoin(c, n, v, 2);
-         n.commentStmt("unreached");
+       [&](HandBuiltGraph& g) {
+         ifJoin(g, 2);
+         g.nodes.commentStmt("unreached");
        },
        true, false},
       {"marked statement",
-       [&](CG::Cfg* c, CG::NodeFactory& n, CG::Var*) {
-         CG::CommentStmt* marked = n.commentStmt("marked");
-         join(c->start(), 0, marked, 0);
-         join(marked, 0, c->end(), 0);
+       [](HandBuiltGraph& g) {
+         CG::CommentStmt* marked = g.nodes.commentStmt("marked");
+         g.join(g.cfg->start(), 0, marked, 0);
+         g.join(marked, 0, g.cfg->end(), 0);
          marked->markForDeletion();
        },
        true, true},
@@ -401,21 +400,16 @@ TEST(PassWork, EachPassHasWorkExactlyWhereItWouldChangeTheGraph) {
   for (const Shape& shape : shapes) {
     SCOPED_TRACE(shape.name);
     for (bool gotoPass : {true, false}) {
-      CG_Ctx ctx;
-      CG::ManagedCGPool pool{&ctx};
-      CG::Fcn* fcn = CG::Fcn::create(ctx.globalScope(), "h");
-      CG::Var* input = fcn->addInput(CG::TypeFactory(&ctx).boolType(), "b");
-      CG::Cfg* cfg = fcn->createCfg();
-      CG::NodeFactory nodes{fcn, pool};
-      shape.build(cfg, nodes, input);
-      bool hasWork = gotoPass ? CG::QulTransformGoto::hasWork(cfg) : CG::QulEliminateMergeStmts::hasWork(cfg);
+      HandBuiltGraph g;
+      shape.build(g);
+      bool hasWork = gotoPass ? CG::QulTransformGoto::hasWork(g.cfg) : CG::QulEliminateMergeStmts::hasWork(g.cfg);
       EXPECT_EQ(gotoPass ? shape.gotoWork : shape.mergeWork, hasWork) << (gotoPass ? "goto pass" : "merge pass");
-      uint64_t before = cfg->version();
+      uint64_t before = g.cfg->version();
       if (gotoPass)
-        CG::QulTransformGoto(pool).transformFcn(fcn);
+        CG::QulTransformGoto(g.pool).transformFcn(g.fcn);
       else
-        CG::QulEliminateMergeStmts(pool).transformFcn(fcn);
-      EXPECT_EQ(hasWork, cfg->version() != before) << (gotoPass ? "goto pass" : "merge pass");
+        CG::QulEliminateMergeStmts(g.pool).transformFcn(g.fcn);
+      EXPECT_EQ(hasWork, g.cfg->version() != before) << (gotoPass ? "goto pass" : "merge pass");
     }
   }
 }
