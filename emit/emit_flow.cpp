@@ -30,28 +30,29 @@ static const char* const kFlowSource = "emit/emit_flow";
 
 //===-- Bodies ------------------------------------------------------------------------------------------===//
 
-namespace {
+void QulEmitter::BodyMarks::clear() {
+  labelNumbers.clear();
+  gotoTargets.clear();
+  emittedLabels.clear();
+  loopRoundsReached.clear();
+}
 
-// The label and loop bookkeeping of one body, lent to the emitter's fields while the body prints.
-class LentBodyMarks {
+// A body's bookkeeping, lent to the emitter's fields while the body prints.
+class QulEmitter::LentBodyMarks {
 public:
-  LentBodyMarks(IdMap<Stmt*, int>*& aLabelNumbers, IdSet<char*>*& aGotoTargets, IdSet<char*>*& aEmittedLabels,
-                IdSet<Stmt*>*& aLoopRoundsReached)
-      : fLendLabelNumbers(aLabelNumbers, &fLabelNumbers), fLendGotoTargets(aGotoTargets, &fGotoTargets),
-        fLendEmittedLabels(aEmittedLabels, &fEmittedLabels), fLendLoopRounds(aLoopRoundsReached, &fLoopRoundsReached) {}
+  explicit LentBodyMarks(QulEmitter* aEmitter)
+      : fMarks(aEmitter->fBodyMarks), fLendLabelNumbers(aEmitter->fUnstructuredStmtToLabelMap, &fMarks->labelNumbers),
+        fLendGotoTargets(aEmitter->fGotoTargets, &fMarks->gotoTargets),
+        fLendEmittedLabels(aEmitter->fEmittedLabels, &fMarks->emittedLabels),
+        fLendLoopRounds(aEmitter->fLoopRoundsReached, &fMarks->loopRoundsReached) {}
 
 private:
-  IdMap<Stmt*, int> fLabelNumbers;
-  IdSet<char*> fGotoTargets;
-  IdSet<char*> fEmittedLabels;
-  IdSet<Stmt*> fLoopRoundsReached;
+  ScratchStack<BodyMarks>::Loan fMarks;
   Lending<IdMap<Stmt*, int>> fLendLabelNumbers;
   Lending<IdSet<char*>> fLendGotoTargets;
   Lending<IdSet<char*>> fLendEmittedLabels;
   Lending<IdSet<Stmt*>> fLendLoopRounds;
 };
-
-} // namespace
 
 void QulEmitter::emitCfg(Cfg* aCfg) {
   if (!fFilter)
@@ -72,15 +73,14 @@ void QulEmitter::emitCfg(Cfg* aCfg) {
   tree->pst.prefetchStmts();
   Lending lendPst(fPst, &tree->pst);
   // Also here, for an emitPst of a subclass that prints the tree's regions itself.
-  LentBodyMarks marks(fUnstructuredStmtToLabelMap, fGotoTargets, fEmittedLabels, fLoopRoundsReached);
+  LentBodyMarks marks(this);
   emitFcnLocalVars(fcn);
   emitPst(&tree->pst);
 }
 
-// Label numbers start from 0 in every body. A body's bookkeeping lives as long as its printing, so that the
-// many bodies of a module leave nothing behind.
+// Label numbers start from 0 in every body: a body's bookkeeping starts empty.
 void QulEmitter::emitPst(Pst* aPst) {
-  LentBodyMarks marks(fUnstructuredStmtToLabelMap, fGotoTargets, fEmittedLabels, fLoopRoundsReached);
+  LentBodyMarks marks(this);
   emitRegion(aPst->root());
   checkGotosAgainstLabels();
 }
@@ -335,11 +335,11 @@ void QulEmitter::emitUnstructuredRegion(UnstructuredRegion* aRegion) {
   Stmt* continuation = aRegion->successorInPort().valid() ? aRegion->successorInPort().stmt() : nullptr;
   Lending lendContinuation(fRegionContinuation, continuation);
   Lending lendStop(fStopStmt, MergeStmt::isa(exitStmt) ? exitStmt : continuation);
-  // The region's own record of the statements printed: gone when the region is done.
-  IdSet<Stmt*> visited;
+  // The region's own record of the statements printed.
+  ScratchStack<IdSet<Stmt*>>::Loan visited(fRegionVisits);
   if (fStopStmt)
-    visited.add(fStopStmt);
-  emitUnstructuredControlStmt(aRegion->entry(), &visited);
+    visited->add(fStopStmt);
+  emitUnstructuredControlStmt(aRegion->entry(), visited.get());
   // A jump to where the region goes on lands after the region's text, unless a region nested in it, which goes
   // on at the same place, has placed that label already.
   if (hasGoto(fStopStmt) && !isLabelPrinted(fStopStmt))

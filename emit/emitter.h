@@ -3,6 +3,7 @@
 #pragma once
 
 #include "emit/aliasmanager.h"
+#include "emit/lending.h"
 #include "emit/options.h"
 #include "emit/segment.h"
 #include "emit/stackroom.h"
@@ -316,6 +317,18 @@ private:
   IdSet<char*>* fEmittedLabels;
   // The for loops whose back edge the walk has reached.
   IdSet<Stmt*>* fLoopRoundsReached;
+  // The label and loop bookkeeping of one body, lent to the four fields above while the body prints.
+  struct BodyMarks {
+    IdMap<Stmt*, int> labelNumbers;
+    IdSet<char*> gotoTargets;
+    IdSet<char*> emittedLabels;
+    IdSet<Stmt*> loopRoundsReached;
+    void clear();
+  };
+  class LentBodyMarks;
+  ScratchStack<BodyMarks> fBodyMarks;
+  // Per unstructured region being printed, the statements printed in it.
+  ScratchStack<IdSet<Stmt*>> fRegionVisits;
   Stmt* fRegionContinuation;
   Stmt* fStopStmt;
   // The heads of the loops whose bodies are being printed, innermost last.

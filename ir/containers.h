@@ -1,6 +1,7 @@
 // Identity-keyed, insertion-ordered containers with fail-fast iterators.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -197,16 +198,14 @@ private:
     fSlots[slot] = aIndex;
   }
 
-  // Drops removed entries (keeping order) and re-indexes into a table sized for the live count.
+  // Drops removed entries (keeping order) and re-indexes into a table sized for the live count. The entries close
+  // up in place: a table emptied and filled again (scratch reused for one function after another) keeps the room
+  // it had instead of growing it anew.
   void rebuild() {
-    std::vector<Entry, TableAllocator<Entry>> live;
-    live.reserve(fLiveCount + 1);
-    for (Entry& entry : fEntries) {
-      if (entry.isLive()) {
-        live.push_back(std::move(entry));
-      }
+    if (fLiveCount < fEntries.size()) {
+      auto isRemoved = [](const Entry& aEntry) { return !aEntry.isLive(); };
+      fEntries.erase(std::remove_if(fEntries.begin(), fEntries.end(), isRemoved), fEntries.end());
     }
-    fEntries.swap(live);
     // Room for as many entries again before the next rebuild.
     reindex(slotsFor(2 * fEntries.size() + 1));
   }

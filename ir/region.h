@@ -100,6 +100,8 @@ public:
   explicit SwitchRegionBuilder(RegionFactory* aFactory) : fFactory(aFactory) {}
 
   void setCondition(Expr* aValue) { fValue = aValue; }
+  // Room for aCount cases, made at once when the count is known ahead.
+  void reserveCases(size_t aCount) { fCases.reserve(aCount); }
   void addCase(Expr* aCaseValue, Region* aBody) { fCases.emplace_back(aCaseValue, aBody); }
   void setDefault(Region* aBody) { fDefault = aBody; }
   Region* build();

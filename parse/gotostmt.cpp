@@ -2,7 +2,6 @@
 #include "parse/gotostmt.h"
 
 #include <algorithm>
-#include <unordered_map>
 
 #include "ir/cfg.h"
 #include "ir/ctx.h"
@@ -106,21 +105,25 @@ bool QulTransformGoto::hasWork(Cfg* aCfg)
     return aCfg->hasMarkedNodes() || aCfg->hasDeadStmts();
 }
 
+void QulTransformGoto::Scratch::clear()
+{
+    gotos.clear();
+    labels.clear();
+    sizes.clear();
+    merges.clear();
+}
+
 // Most functions have no goto or label to rewrite: one scan of the statement list, which reads memory front to back,
 // finds that out. The clean-up runs for every function: a graph built by hand may hold marked or unreachable
-// statements even when it has no goto to rewrite. The sets serve one function only: they are freed as it is done,
-// not kept as long as the IR.
+// statements even when it has no goto to rewrite.
 void QulTransformGoto::transformFcn(Fcn* aFcn)
 {
-    Gotos gotos;
-    Labels labels;
-    collectGotoAndLabelStmts(aFcn, &gotos, &labels);
-    if (!gotos.isEmpty() || !labels.isEmpty()) {
-        Sizes sizes;
-        calculateLabelMergeSizes(aFcn, &gotos, &labels, &sizes);
-        Merges merges;
-        replaceLabelsWithMergeStmts(&sizes, aFcn, &labels, &merges);
-        transformGotos(&merges, aFcn, &gotos);
+    fScratch.clear();
+    collectGotoAndLabelStmts(aFcn, &fScratch.gotos, &fScratch.labels);
+    if (!fScratch.gotos.isEmpty() || !fScratch.labels.isEmpty()) {
+        calculateLabelMergeSizes(aFcn, &fScratch.gotos, &fScratch.labels, &fScratch.sizes);
+        replaceLabelsWithMergeStmts(&fScratch.sizes, aFcn, &fScratch.labels, &fScratch.merges);
+        transformGotos(&fScratch.merges, aFcn, &fScratch.gotos);
     }
     cg_cfg_unhook_and_destroy_marked_nodes(aFcn->cfg());
     cg_cfg_delete_dead_edges_and_nodes(aFcn->cfg());
@@ -242,7 +245,7 @@ InPort QulTransformGoto::availableInPort(MergeStmt* aMerge, int aFirst)
 // the last one ended: many gotos to one label cost linear time.
 void QulTransformGoto::transformGotos(Merges* aMerges, Fcn*, Gotos* aGotos)
 {
-    std::unordered_map<MergeStmt*, int> searchFrom;
+    fScratch.firstUntried.clear();
     for (Gotos::Iterator it = aGotos->iterator(); it.hasCurrent(); it.advance()) {
         QulGotoStmt* gotoStmt = it.current();
         MergeStmt** merge = aMerges->lookup(gotoStmt->label());
@@ -256,11 +259,11 @@ void QulTransformGoto::transformGotos(Merges* aMerges, Fcn*, Gotos* aGotos)
             continue;
         }
         gotoStmt->disconnectInEdge(0);
-        int& firstUntried = searchFrom[*merge];
-        InPort port = availableInPort(*merge, firstUntried);
+        int* firstUntried = fScratch.firstUntried.lookup(*merge);
+        InPort port = availableInPort(*merge, firstUntried != nullptr ? *firstUntried : 0);
         if (port.valid()) {
             from.connect(port);
-            firstUntried = port.index + 1;
+            fScratch.firstUntried.put(*merge, port.index + 1);
         }
         gotoStmt->disconnectOutEdge(0);
         gotoStmt->markForDeletion();

@@ -108,8 +108,21 @@ protected:
     MemPool* pool() const { return fPool; }
 
 private:
+    // What the rewrite of one function collects, emptied before each: the functions of a module reuse the room
+    // the largest of them needed instead of growing tables of their own.
+    struct Scratch {
+        Gotos gotos;
+        Labels labels;
+        Sizes sizes;
+        Merges merges;
+        // Per merge, the first in-port that may still be free: transformGotos empties it for itself.
+        IdMap<MergeStmt*, int> firstUntried;
+        void clear();
+    };
+
     MemPool* fPool;
     SettledTest fSettled;
+    Scratch fScratch;
 };
 
 } // namespace CG

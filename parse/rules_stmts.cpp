@@ -53,6 +53,7 @@ Region* switchStmt(QulParserCtx* aCtx, Expr* aValue, QulParamList* aParams, QulC
     aCtx->dispatchParams(aValue, aParams);
     SwitchRegionBuilder builder(regions(aCtx));
     builder.setCondition(aValue);
+    builder.reserveCases(aCases->size() - 1);
     for (size_t i = 0; i + 1 < aCases->size(); ++i) {
         builder.addCase((*aCases)[i]->condition(), (*aCases)[i]->statements());
     }

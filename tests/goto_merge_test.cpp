@@ -157,6 +157,25 @@ TEST_F(Gotos, ThreeGotosGiveAFourPortMergeInProgramOrder) {
   EXPECT_LT(position(merge->pred(2)), position(merge->pred(3)));
 }
 
+// One pass over a scope rewrites each function on its own: a label name used again in the next body is no
+// duplicate, and its merge is sized by that body's gotos alone.
+TEST_F(Gotos, OnePassRewritesEachFunctionOnItsOwn) {
+  parser.parse("x <- var(int32,x);\n"
+               "f <- function((),(),f) { if(<(x,1)) { goto(L); } else { goto(L); }\n=(x,4);\nlabel(L);\n=(x,5); }\n"
+               "g <- function((),(),g) { goto(L);\nlabel(L);\n=(x,5); }\n");
+  CG::QulTransformGoto(pool).transformScope(ctx.globalScope());
+  std::vector<int> mergePorts;
+  for (CG::Symbol* symbol = ctx.globalScope()->firstSymbol(); symbol; symbol = symbol->next()) {
+    if (!CG::Fcn::isa(symbol))
+      continue;
+    CG::Fcn* fcn = CG::Fcn::cast(symbol);
+    EXPECT_EQ(0, countPlaceholders(fcn)) << fcn->name();
+    CG::MergeStmt* merge = labelMerge(fcn);
+    mergePorts.push_back(merge != nullptr ? merge->numInPorts() : 0);
+  }
+  EXPECT_EQ((std::vector<int>{3, 2}), mergePorts);
+}
+
 TEST_F(Gotos, UnusedLabelIsRemovedWithAWarning) {
   CollectedLog log;
   CG::Fcn* f = parseBody("=(x,4);\nlabel(L);\n=(x,5);\n");

@@ -268,41 +268,45 @@ TEST_F(StringTest, TextsKeepTheirPointersWhenTheTableGrows) {
     ASSERT_EQ(interned[i], ctx.cgString("name" + std::to_string(i))) << i;
 }
 
-TEST(ContainerTest, MapKeepsInsertionOrderThroughRemovalsAndRegrowth) {
+// A table emptied and filled again (scratch reused from one function to the next) behaves as a new one.
+TEST(ContainerTest, MapKeepsInsertionOrderThroughRemovalsRegrowthAndReuse) {
   std::vector<int> storage(2000);
   IdMap<int*, int> map;
-  std::map<int*, int> reference;
-  std::vector<int*> expectedOrder;
-  std::mt19937 random(7);
-  for (int step = 0; step < 20000; ++step) {
-    // The null key is a key like any other.
-    int* key = random() % 100 == 0 ? nullptr : &storage[random() % storage.size()];
-    if (random() % 3 == 0) {
-      bool removed = map.remove(key);
-      EXPECT_EQ(removed, reference.erase(key) == 1);
-      if (removed)
-        expectedOrder.erase(std::find(expectedOrder.begin(), expectedOrder.end(), key));
-      continue;
+  for (unsigned round = 0; round < 2; ++round) {
+    std::map<int*, int> reference;
+    std::vector<int*> expectedOrder;
+    std::mt19937 random(7 + round);
+    for (int step = 0; step < 20000; ++step) {
+      // The null key is a key like any other.
+      int* key = random() % 100 == 0 ? nullptr : &storage[random() % storage.size()];
+      if (random() % 3 == 0) {
+        bool removed = map.remove(key);
+        EXPECT_EQ(removed, reference.erase(key) == 1);
+        if (removed)
+          expectedOrder.erase(std::find(expectedOrder.begin(), expectedOrder.end(), key));
+        continue;
+      }
+      if (reference.count(key) == 0)
+        expectedOrder.push_back(key);
+      map.put(key, step);
+      reference[key] = step;
     }
-    if (reference.count(key) == 0)
-      expectedOrder.push_back(key);
-    map.put(key, step);
-    reference[key] = step;
+    ASSERT_EQ(map.size(), reference.size()) << round;
+    std::vector<int*> order;
+    for (const auto& entry : map) {
+      order.push_back(entry.first);
+      EXPECT_EQ(entry.second, reference[entry.first]);
+    }
+    EXPECT_EQ(order, expectedOrder) << round;
+    int* absent = &storage[0];
+    if (!map.containsKey(absent)) {
+      EXPECT_EQ(map.get(absent), 0);
+      EXPECT_EQ(map.lookup(absent), nullptr);
+    }
+    map.clear();
+    EXPECT_TRUE(map.isEmpty());
+    EXPECT_TRUE(map.begin() == map.end());
   }
-  ASSERT_EQ(map.size(), reference.size());
-  std::vector<int*> order;
-  for (const auto& entry : map) {
-    order.push_back(entry.first);
-    EXPECT_EQ(entry.second, reference[entry.first]);
-  }
-  EXPECT_EQ(order, expectedOrder);
-  int* absent = &storage[0];
-  if (!map.containsKey(absent)) {
-    EXPECT_EQ(map.get(absent), 0);
-    EXPECT_EQ(map.lookup(absent), nullptr);
-  }
-  map.clear();
-  EXPECT_TRUE(map.isEmpty());
 }
 
 // Room reserved for a table's final size is made once: its values stay in place while it fills, and the entries
