@@ -299,10 +299,7 @@ public:
     int64_t index = this->findEntry(aKey);
     return index < 0 ? V{} : this->entries()[index].second;
   }
-  V* lookup(K aKey) {
-    int64_t index = this->findEntry(aKey);
-    return index < 0 ? nullptr : &this->entryAt(static_cast<size_t>(index)).second;
-  }
+  V* lookup(K aKey) { return const_cast<V*>(std::as_const(*this).lookup(aKey)); }
   const V* lookup(K aKey) const {
     int64_t index = this->findEntry(aKey);
     return index < 0 ? nullptr : &this->entries()[static_cast<size_t>(index)].second;

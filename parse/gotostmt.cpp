@@ -85,12 +85,20 @@ void QulLabelledStmt::setLabel(Const* aLabel)
     markCfgDirty();
 }
 
+Fcn* unsettledBody(Symbol* aSymbol, const SettledTest& aSettled)
+{
+    if (!Const::isa(aSymbol) || !cg_const_is_function(Const::cast(aSymbol))) {
+        return nullptr;
+    }
+    Fcn* fcn = Fcn::cast(aSymbol);
+    return fcn->cfg() != nullptr && !(aSettled && aSettled(fcn)) ? fcn : nullptr;
+}
+
 void QulTransformGoto::transformScope(Scope* aScope)
 {
     for (Symbol* symbol = aScope->firstSymbol(); symbol != nullptr; symbol = symbol->next()) {
-        if (Const::isa(symbol) && cg_const_is_function(Const::cast(symbol)) && Fcn::cast(symbol)->cfg() != nullptr &&
-            !(fSettled && fSettled(Fcn::cast(symbol)))) {
-            transformFcn(Fcn::cast(symbol));
+        if (Fcn* fcn = unsettledBody(symbol, fSettled)) {
+            transformFcn(fcn);
         }
     }
 }
@@ -245,7 +253,7 @@ InPort QulTransformGoto::availableInPort(MergeStmt* aMerge, int aFirst)
 // the last one ended: many gotos to one label cost linear time.
 void QulTransformGoto::transformGotos(Merges* aMerges, Fcn*, Gotos* aGotos)
 {
-    fScratch.firstUntried.clear();
+    fFirstUntried.clear();
     for (Gotos::Iterator it = aGotos->iterator(); it.hasCurrent(); it.advance()) {
         QulGotoStmt* gotoStmt = it.current();
         MergeStmt** merge = aMerges->lookup(gotoStmt->label());
@@ -259,11 +267,11 @@ void QulTransformGoto::transformGotos(Merges* aMerges, Fcn*, Gotos* aGotos)
             continue;
         }
         gotoStmt->disconnectInEdge(0);
-        int* firstUntried = fScratch.firstUntried.lookup(*merge);
+        int* firstUntried = fFirstUntried.lookup(*merge);
         InPort port = availableInPort(*merge, firstUntried != nullptr ? *firstUntried : 0);
         if (port.valid()) {
             from.connect(port);
-            fScratch.firstUntried.put(*merge, port.index + 1);
+            fFirstUntried.put(*merge, port.index + 1);
         }
         gotoStmt->disconnectOutEdge(0);
         gotoStmt->markForDeletion();

@@ -17,6 +17,7 @@ class Const;
 class Fcn;
 class Region;
 class Scope;
+class Symbol;
 
 // The placeholder statements the parser builds for goto(L) and label(L): custom statements of their
 // own operators whose aux slot 0 holds the label as a string constant.
@@ -76,6 +77,10 @@ private:
 // Tells the functions whose graphs a post-processing pass is known to leave as they are: the pass passes them by.
 using SettledTest = std::function<bool(Fcn*)>;
 
+// The function with a body that aSymbol defines, for a post-processing pass to process: null for any other
+// symbol, and for a function aSettled (when given) names.
+Fcn* unsettledBody(Symbol* aSymbol, const SettledTest& aSettled);
+
 // Rewrites each used label into a merge statement fed by the fall-through and every goto naming it.
 class QulTransformGoto {
 public:
@@ -115,14 +120,14 @@ private:
         Labels labels;
         Sizes sizes;
         Merges merges;
-        // Per merge, the first in-port that may still be free: transformGotos empties it for itself.
-        IdMap<MergeStmt*, int> firstUntried;
         void clear();
     };
 
     MemPool* fPool;
     SettledTest fSettled;
     Scratch fScratch;
+    // transformGotos's own scratch, which it empties as it starts: per merge, the first in-port that may be free.
+    IdMap<MergeStmt*, int> fFirstUntried;
 };
 
 } // namespace CG

@@ -15,9 +15,8 @@ namespace CG {
 void QulEliminateMergeStmts::transformScope(Scope* aScope)
 {
     for (Symbol* symbol = aScope->firstSymbol(); symbol != nullptr; symbol = symbol->next()) {
-        if (Const::isa(symbol) && cg_const_is_function(Const::cast(symbol)) && Fcn::cast(symbol)->cfg() != nullptr &&
-            !(fSettled && fSettled(Fcn::cast(symbol)))) {
-            transformFcn(Fcn::cast(symbol));
+        if (Fcn* fcn = unsettledBody(symbol, fSettled)) {
+            transformFcn(fcn);
         }
     }
 }

@@ -544,12 +544,14 @@ void callableClose(QulParserCtx* aCtx, Region* aBody)
     }
     // The body's statements are still in the cache: whether the type walk has work in it is cheap to read now.
     Fcn* fcn = aCtx->currentFcn();
-    if (fcn != nullptr && fcn->cfg() != nullptr && !needsTypeWalk(fcn->cfg())) {
-        aCtx->noteTypedBody(fcn);
-    }
-    if (fcn != nullptr && fcn->cfg() != nullptr && !QulTransformGoto::hasWork(fcn->cfg()) &&
-        !QulEliminateMergeStmts::hasWork(fcn->cfg())) {
-        aCtx->noteSettledBody(fcn);
+    if (fcn != nullptr && fcn->cfg() != nullptr) {
+        Cfg* cfg = fcn->cfg();
+        if (!needsTypeWalk(cfg)) {
+            aCtx->noteTypedBody(fcn);
+        }
+        if (!QulTransformGoto::hasWork(cfg) && !QulEliminateMergeStmts::hasWork(cfg)) {
+            aCtx->noteSettledBody(fcn);
+        }
     }
     aCtx->setCurrentFcn(nullptr);
 }
