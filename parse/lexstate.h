@@ -73,7 +73,9 @@ private:
     size_t fLength = 0;
     size_t fReadPos = 0;
     TokenBatch* fBatch = nullptr;
-    ScannedToken fPending;
+    // What the rules kept of the token the scanner is about to return.
+    TokenText fPendingText = TokenText::NONE;
+    uint32_t fPendingTextLength = 0;
     int fLine = 1;
     int64_t fLineStart = -1;
     int64_t fPos = 0;
