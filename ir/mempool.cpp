@@ -2,6 +2,7 @@
 #include "ir/mempool.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -9,10 +10,15 @@
 
 #if defined(__linux__)
 #include <sys/mman.h>
+#include <unistd.h>
 #endif
 
 #include "ir/ctx.h"
 #include "ir/pageahead.h"
+
+#if defined(__linux__) && !defined(MADV_POPULATE_WRITE)
+#define MADV_POPULATE_WRITE 23
+#endif
 
 namespace {
 
@@ -35,6 +41,33 @@ size_t alignUp(size_t aValue, size_t aAlign) {
 // A block of aSize bytes (a whole number of huge pages) has a mapping of its own.
 bool isMappedBlock(size_t aSize) {
   return aSize > kLargestHeapBlockSize;
+}
+
+// Blocks from this size up to a huge page are mapped on their own and faulted in whole as they are mapped.
+constexpr size_t kSmallestPopulatedBlockSize = 128 * 1024;
+
+bool isPopulatedBlock(size_t aSize) {
+  return aSize >= kSmallestPopulatedBlockSize && aSize < kHugePageSize;
+}
+
+size_t pageSize() {
+#if defined(__linux__)
+  static const auto size = static_cast<size_t>(sysconf(_SC_PAGESIZE));
+  return size;
+#else
+  return 4096;
+#endif
+}
+
+// aSize bytes, rounded up to whole pages, all of them in memory; null when there is no memory.
+void* mapPopulatedBlock(size_t aSize) {
+#if defined(__linux__)
+  void* mapping = mmap(nullptr, alignUp(aSize, pageSize()), PROT_READ | PROT_WRITE,
+                       MAP_PRIVATE | MAP_ANONYMOUS | MAP_POPULATE, -1, 0);
+  return mapping == MAP_FAILED ? nullptr : mapping;
+#else
+  return std::malloc(aSize);
+#endif
 }
 
 // aSize bytes, a multiple of the huge-page size, aligned to a huge page; null when there is no memory.
@@ -86,8 +119,31 @@ void adviseHugePages(void* aBegin, size_t aSize) {
 #endif
 }
 
-// Blocks of huge-page size and more are aligned to it, so that all of them can be huge pages.
+bool populatePages(void* aBegin, size_t aSize) {
+#if defined(__linux__)
+  auto begin = reinterpret_cast<uintptr_t>(aBegin);
+  uintptr_t first = alignUp(begin, pageSize());
+  uintptr_t last = (begin + aSize) & ~(pageSize() - 1);
+  return first >= last || madvise(reinterpret_cast<void*>(first), last - first, MADV_POPULATE_WRITE) == 0 ||
+         errno != EINVAL;
+#else
+  (void)aBegin;
+  (void)aSize;
+  return false;
+#endif
+}
+
+// A block of some hundred kilobytes is a table filled as soon as it is made, or a pool chunk filled to its end:
+// it is faulted in whole as it is mapped, which costs far less than a fault per page as it is filled. Blocks of
+// huge-page size and more are aligned to it, so that all of them can be huge pages.
 void* allocBlock(size_t aSize) {
+  if (isPopulatedBlock(aSize)) {
+    void* block = mapPopulatedBlock(aSize);
+    if (block == nullptr) {
+      throw std::bad_alloc();
+    }
+    return block;
+  }
   if (aSize < kHugePageSize) {
     return ::operator new(aSize);
   }
@@ -101,6 +157,10 @@ void* allocBlock(size_t aSize) {
 }
 
 void freeBlock(void* aBlock, size_t aSize) {
+  if (isPopulatedBlock(aSize)) {
+    unmapBlock(aBlock, alignUp(aSize, pageSize()));
+    return;
+  }
   if (aSize < kHugePageSize) {
     ::operator delete(aBlock);
     return;

@@ -1,18 +1,9 @@
 // The thread that faults in the pages a pool is about to fill.
 #include "ir/pageahead.h"
 
-#include <cerrno>
 #include <system_error>
 
-#if defined(__linux__)
-#include <sys/mman.h>
-#endif
-
 #include "ir/mempool.h"
-
-#if defined(__linux__) && !defined(MADV_POPULATE_WRITE)
-#define MADV_POPULATE_WRITE 23
-#endif
 
 namespace CG {
 
@@ -67,14 +58,8 @@ void PageAhead::run() {
     fRanges.pop_front();
     fBusy = true;
     lock.unlock();
-#if defined(__linux__)
-    if (kernelPopulates && madvise(begin, size, MADV_POPULATE_WRITE) != 0 && errno == EINVAL)
+    if (kernelPopulates && !populatePages(begin, size))
       kernelPopulates = false;
-#else
-    (void)begin;
-    (void)size;
-    (void)kernelPopulates;
-#endif
     lock.lock();
     fBusy = false;
     fChanged.notify_all();

@@ -141,8 +141,13 @@ void StringBuffer::grow(size_t aCount) {
   if (needed > fStorage.capacity()) {
     reserve(std::max(needed, 2 * fStorage.capacity()));
   }
+  constexpr size_t kMinPopulatedSlice = 64 * 1024;
   size_t slice = std::clamp(fStorage.size(), kMinSlice, kMaxSlice);
-  fStorage.resize(std::min(fStorage.capacity(), std::max(needed, fStorage.size() + slice)));
+  size_t size = std::min(fStorage.capacity(), std::max(needed, fStorage.size() + slice));
+  if (size - fStorage.size() >= kMinPopulatedSlice) {
+    populatePages(fStorage.data() + fStorage.size(), size - fStorage.size());
+  }
+  fStorage.resize(size);
 }
 
 void StringBuffer::terminate() const {

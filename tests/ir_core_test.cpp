@@ -192,7 +192,7 @@ TEST_F(PagedPoolTest, APageFaultedInAheadAndNeverReachedIsGivenBack) {
   char* nextPage = reinterpret_cast<char*>((reinterpret_cast<uintptr_t>(opening) & ~(kHugePage - 1)) + kHugePage);
   ahead.finish();
   void* probe = mmap(nullptr, 4096, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-  bool kernelPopulates = madvise(probe, 4096, 23 /* MADV_POPULATE_WRITE */) == 0;
+  bool kernelPopulates = populatePages(probe, 4096);
   munmap(probe, 4096);
   if (kernelPopulates) {
     EXPECT_TRUE(isResident(nextPage));
@@ -203,6 +203,36 @@ TEST_F(PagedPoolTest, APageFaultedInAheadAndNeverReachedIsGivenBack) {
   // The pool goes on from where it was.
   auto* after = static_cast<char*>(pool.alloc(64));
   EXPECT_EQ(last + 64, after);
+}
+
+// Populating faults in the pages wholly inside the range, and only those, and leaves every byte as it was.
+TEST(PageTest, PopulatingFaultsInTheWholePagesOfTheRangeAndKeepsTheirBytes) {
+  const auto page = static_cast<size_t>(sysconf(_SC_PAGESIZE));
+  auto* region = static_cast<char*>(mmap(nullptr, 8 * page, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0));
+  ASSERT_NE(MAP_FAILED, static_cast<void*>(region));
+  std::memset(region + page, 0x5A, 100);
+  bool kernelPopulates = populatePages(region + page + 1, 5 * page);
+  EXPECT_EQ(0x5A, region[page]);
+  EXPECT_EQ(0x5A, region[page + 99]);
+  EXPECT_EQ(0, region[page + 100]);
+  if (kernelPopulates) {
+    EXPECT_FALSE(isResident(region));
+    EXPECT_TRUE(isResident(region + 2 * page));
+    EXPECT_TRUE(isResident(region + 5 * page));
+    EXPECT_FALSE(isResident(region + 6 * page)) << "a page the range only reaches into stays out";
+  }
+  munmap(region, 8 * page);
+}
+
+// A block of some hundred kilobytes is filled at once, so it comes in whole when it is allocated.
+TEST(PageTest, MidSizedBlocksAreInMemoryFromTheStart) {
+  constexpr size_t kSize = 300 * 1024;
+  auto* block = static_cast<char*>(allocBlock(kSize));
+  EXPECT_TRUE(isResident(block));
+  EXPECT_TRUE(isResident(block + kSize - 1));
+  std::memset(block, 7, kSize);
+  EXPECT_EQ(7, block[kSize - 1]);
+  freeBlock(block, kSize);
 }
 
 // Near the end of a chunk the next one is mapped ahead. Given back when paging ahead ends there, it must not be
@@ -554,6 +584,15 @@ TEST(StringBufferTest, TextStaysExactThroughGrowthChopAndRelease) {
     threeHundred += "xyz";
   }
   EXPECT_EQ(reserved.release(), threeHundred);
+  // Megabytes, in pieces of every length: the room made for them in large slices keeps every byte written.
+  StringBuffer large;
+  std::string largeExpected;
+  for (int i = 0; largeExpected.size() < (3u << 20); ++i) {
+    std::string piece(static_cast<size_t>(i % 700 + 1), static_cast<char>('a' + i % 26));
+    large.append(piece);
+    largeExpected += piece;
+  }
+  EXPECT_EQ(large.release(), largeExpected);
 }
 
 namespace {
