@@ -30,8 +30,8 @@ constexpr size_t kHugePageSize = 2 * 1024 * 1024;
 // How far from a chunk's end its pool asks for the next chunk while paging ahead.
 constexpr size_t kSpareChunkLead = 1024 * 1024;
 // Blocks larger than this are mapped on their own: only large modules make them, and a table that grows by
-// doubling frees copies of itself that would otherwise hold their memory in the heap. Smaller ones stay in the
-// heap, which keeps them resident for the next module.
+// doubling frees copies of itself that would otherwise hold their memory in the heap. Those of a huge page up to
+// this size stay in the heap, which keeps them resident for the next module.
 constexpr size_t kLargestHeapBlockSize = 4 * 1024 * 1024;
 
 size_t alignUp(size_t aValue, size_t aAlign) {
@@ -133,40 +133,40 @@ bool populatePages(void* aBegin, size_t aSize) {
 #endif
 }
 
+// A block of some hundred kilobytes or more: of its own mapping faulted in at once, or of huge pages; null when
+// there is no memory.
+static void* allocLargeBlock(size_t aSize) {
+  if (isPopulatedBlock(aSize)) {
+    return mapPopulatedBlock(aSize);
+  }
+  size_t size = alignUp(aSize, kHugePageSize);
+  void* block = isMappedBlock(size) ? mapBlock(size) : std::aligned_alloc(kHugePageSize, size);
+  if (block != nullptr) {
+    adviseHugePages(block, size);
+  }
+  return block;
+}
+
 // A block of some hundred kilobytes is a table filled as soon as it is made, or a pool chunk filled to its end:
 // it is faulted in whole as it is mapped, which costs far less than a fault per page as it is filled. Blocks of
 // huge-page size and more are aligned to it, so that all of them can be huge pages.
 void* allocBlock(size_t aSize) {
-  if (isPopulatedBlock(aSize)) {
-    void* block = mapPopulatedBlock(aSize);
-    if (block == nullptr) {
-      throw std::bad_alloc();
-    }
-    return block;
-  }
-  if (aSize < kHugePageSize) {
+  if (aSize < kSmallestPopulatedBlockSize) {
     return ::operator new(aSize);
   }
-  size_t size = alignUp(aSize, kHugePageSize);
-  void* block = isMappedBlock(size) ? mapBlock(size) : std::aligned_alloc(kHugePageSize, size);
+  void* block = allocLargeBlock(aSize);
   if (block == nullptr) {
     throw std::bad_alloc();
   }
-  adviseHugePages(block, size);
   return block;
 }
 
 void freeBlock(void* aBlock, size_t aSize) {
-  if (isPopulatedBlock(aSize)) {
-    unmapBlock(aBlock, alignUp(aSize, pageSize()));
-    return;
-  }
-  if (aSize < kHugePageSize) {
+  if (aSize < kSmallestPopulatedBlockSize) {
     ::operator delete(aBlock);
-    return;
-  }
-  size_t size = alignUp(aSize, kHugePageSize);
-  if (isMappedBlock(size)) {
+  } else if (isPopulatedBlock(aSize)) {
+    unmapBlock(aBlock, alignUp(aSize, pageSize()));
+  } else if (size_t size = alignUp(aSize, kHugePageSize); isMappedBlock(size)) {
     unmapBlock(aBlock, size);
   } else {
     std::free(aBlock);

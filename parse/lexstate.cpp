@@ -16,8 +16,7 @@ void QulLexState::setText(const char* aText, size_t aLength)
 void QulLexState::reset()
 {
     fReadPos = 0;
-    fPendingText = TokenText::NONE;
-    fPendingTextLength = 0;
+    forgetPendingText();
     fLine = 1;
     fLineStart = -1;
     fPos = 0;
@@ -72,6 +71,11 @@ void QulLexState::addToken(int aCode)
     token.endedInLiteral = fEndedInLiteral;
     token.textLength = fPendingTextLength;
     token.place = place();
+    forgetPendingText();
+}
+
+void QulLexState::forgetPendingText()
+{
     fPendingText = TokenText::NONE;
     fPendingTextLength = 0;
 }

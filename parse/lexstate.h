@@ -68,6 +68,7 @@ public:
 
 private:
     void keepText(TokenText aKind, const char* aText, size_t aLength);
+    void forgetPendingText();
 
     const char* fText = "";
     size_t fLength = 0;
