@@ -41,39 +41,6 @@ char* CG_Ctx::cgString(const std::string& aText) {
   return cgString(aText.c_str());
 }
 
-namespace {
-
-// Hash of an interned text. Most texts are identifiers of a few bytes: eight bytes are mixed per
-// step, and the multiply-and-fold at the end spreads them into the low bits the table's mask keeps.
-size_t textHash(std::string_view aText) {
-  constexpr uint64_t kMultiplier = 0x9E3779B97F4A7C15ull;
-  const char* bytes = aText.data();
-  size_t left = aText.size();
-  uint64_t hash = left * kMultiplier;
-  for (; left >= sizeof(uint64_t); left -= sizeof(uint64_t), bytes += sizeof(uint64_t)) {
-    uint64_t word;
-    std::memcpy(&word, bytes, sizeof word);
-    hash = (hash ^ word) * kMultiplier;
-    hash ^= hash >> 32;
-  }
-  // The last 1 to 7 bytes in at most two loads that stay inside the text (they may overlap).
-  uint64_t tail = 0;
-  if (left >= 4) {
-    uint32_t first;
-    uint32_t last;
-    std::memcpy(&first, bytes, sizeof first);
-    std::memcpy(&last, bytes + left - sizeof last, sizeof last);
-    tail = (static_cast<uint64_t>(first) << 32) | last;
-  } else if (left > 0) {
-    auto byteAt = [bytes](size_t aIndex) { return static_cast<uint64_t>(static_cast<unsigned char>(bytes[aIndex])); };
-    tail = (byteAt(0) << 16) | (byteAt(left / 2) << 8) | byteAt(left - 1);
-  }
-  hash = (hash ^ tail) * kMultiplier;
-  return static_cast<size_t>(hash ^ (hash >> 32));
-}
-
-} // namespace
-
 char* CG_Ctx::cgString(std::string_view aText) {
   if (fStringSlots.empty()) {
     growStrings();
@@ -82,7 +49,7 @@ char* CG_Ctx::cgString(std::string_view aText) {
     CG::TheLogger::instance().throwInternalException("CG/Ctx/string", "a text of %zu bytes is too long to intern",
                                                      aText.size());
   }
-  auto hash = static_cast<uint32_t>(textHash(aText));
+  auto hash = static_cast<uint32_t>(cg_text_hash(aText));
   size_t mask = fStringSlots.size() - 1;
   for (size_t slot = hash & mask;; slot = (slot + 1) & mask) {
     const StringSlot& entry = fStringSlots[slot];
@@ -126,19 +93,8 @@ void CG_Ctx::reserveStrings(size_t aCount) {
 
 // Moves every text to a table of aNumSlots slots (a power of two).
 void CG_Ctx::rehashStrings(size_t aNumSlots) {
-  std::vector<StringSlot, TableAllocator<StringSlot>> old(aNumSlots, StringSlot{0, 0, nullptr});
-  old.swap(fStringSlots);
-  size_t mask = fStringSlots.size() - 1;
-  for (const StringSlot& entry : old) {
-    if (entry.text == nullptr) {
-      continue;
-    }
-    size_t slot = entry.hash & mask;
-    while (fStringSlots[slot].text != nullptr) {
-      slot = (slot + 1) & mask;
-    }
-    fStringSlots[slot] = entry;
-  }
+  cg_rehash_text_slots(fStringSlots, aNumSlots, StringSlot{0, 0, nullptr},
+                       [](const StringSlot& aSlot) { return aSlot.text == nullptr; });
 }
 
 uint32_t CG_Ctx::registerCfg(CG::Cfg* aCfg) {

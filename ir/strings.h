@@ -2,9 +2,34 @@
 #pragma once
 
 #include <cstdarg>
+#include <cstddef>
 #include <string>
+#include <string_view>
 
 class CG_Ctx;
+
+// Hash of a text, as the tables of interned texts spread them.
+size_t cg_text_hash(std::string_view aText);
+
+// Moves the slots of an open-addressed table of texts (linear probing on each slot's `hash`) to a table of
+// aNumSlots slots, a power of two; the slots for which aIsEmpty holds are left behind.
+template <class Slots, class IsEmpty>
+void cg_rehash_text_slots(Slots& aSlots, size_t aNumSlots, const typename Slots::value_type& aEmpty,
+                          IsEmpty aIsEmpty) {
+  Slots old(aNumSlots, aEmpty, aSlots.get_allocator());
+  old.swap(aSlots);
+  size_t mask = aNumSlots - 1;
+  for (const auto& entry : old) {
+    if (aIsEmpty(entry)) {
+      continue;
+    }
+    size_t slot = entry.hash & mask;
+    while (!aIsEmpty(aSlots[slot])) {
+      slot = (slot + 1) & mask;
+    }
+    aSlots[slot] = entry;
+  }
+}
 
 // printf into a new string (a null format gives "").
 std::string cg_string_vformat(const char* aFormat, va_list aArgs);

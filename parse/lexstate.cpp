@@ -17,6 +17,7 @@ void QulLexState::reset()
 {
     fReadPos = 0;
     forgetPendingText();
+    fNameNumbers.clear();
     fLine = 1;
     fLineStart = -1;
     fPos = 0;
@@ -53,6 +54,17 @@ void QulLexState::keepText(TokenText aKind, const char* aText, size_t aLength)
     fPendingTextLength = static_cast<uint32_t>(aLength);
     fBatch->texts.append(aText, aLength);
     fBatch->texts.push_back('\0');
+}
+
+void QulLexState::keepName(const char* aText, size_t aLength)
+{
+    uint32_t number = fNameNumbers.numberOf(std::string_view(aText, aLength));
+    if (number == NameNumbers::kFirstSeen) {
+        keepText(TokenText::NAME, aText, aLength);
+        return;
+    }
+    fPendingText = TokenText::SEEN_NAME;
+    fPendingTextLength = number;
 }
 
 void QulLexState::keepBoolean(bool aValue)

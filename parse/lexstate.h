@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "parse/namenumbers.h"
 #include "parse/tokenbatch.h"
 
 namespace CG {
@@ -31,7 +32,7 @@ public:
 
     // ---- What the rules read, recorded in the batch being filled
     void fillInto(TokenBatch* aBatch) { fBatch = aBatch; }
-    void keepName(const char* aText, size_t aLength) { keepText(TokenText::NAME, aText, aLength); }
+    void keepName(const char* aText, size_t aLength);
     void keepNumber(const char* aText, size_t aLength) { keepText(TokenText::NUMBER, aText, aLength); }
     void keepBoolean(bool aValue);
     // The token the scanner returned, with the text the rules kept for it and the place after it.
@@ -77,6 +78,7 @@ private:
     // What the rules kept of the token the scanner is about to return.
     TokenText fPendingText = TokenText::NONE;
     uint32_t fPendingTextLength = 0;
+    NameNumbers fNameNumbers;
     int fLine = 1;
     int64_t fLineStart = -1;
     int64_t fPos = 0;

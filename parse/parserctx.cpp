@@ -78,6 +78,7 @@ void QulParserCtx::resetLexer()
     fFeed->stop();
     qulLexReset(fScanner);
     fLexState->reset();
+    fNamesByNumber.clear();
     fFeed->start(fLexState->textLength() >= fScanAheadFrom);
     fScanEnded = false;
     fStackPool = std::make_unique<ManagedCGPool>(fCtx);
@@ -101,6 +102,10 @@ int QulParserCtx::nextToken(QULYYSTYPE* aValue)
         break;
     case TokenText::NAME:
         aValue->str = fCtx->cgString(std::string_view(fFeed->text(), token.textLength));
+        fNamesByNumber.push_back(aValue->str);
+        break;
+    case TokenText::SEEN_NAME:
+        aValue->str = seenName(token.textLength);
         break;
     case TokenText::NUMBER:
         aValue->str = keepNumberText(std::string_view(fFeed->text(), token.textLength));
@@ -115,6 +120,17 @@ int QulParserCtx::nextToken(QULYYSTYPE* aValue)
     }
     fScanEnded = token.code == QUL_EOF;
     return token.code;
+}
+
+// The scanner numbers a name when the batch holding it is filled, and the parser takes every token in order: a
+// name's first appearance is always interned before its number comes back.
+char* QulParserCtx::seenName(uint32_t aNumber) const
+{
+    if (aNumber >= fNamesByNumber.size()) {
+        TheLogger::instance().throwInternalException("QulParser/seenName",
+                                                     "the scanner numbered a name the parser has not taken");
+    }
+    return fNamesByNumber[aNumber];
 }
 
 int QulParserCtx::scanToken(const char** aText, long* aNumber)

@@ -213,6 +213,8 @@ private:
         }
     };
 
+    char* seenName(uint32_t aNumber) const;
+
     // The parser made last on this thread; parsers on other threads have their own.
     static inline thread_local QulParserCtx* sCurrent = nullptr;
 
@@ -230,6 +232,8 @@ private:
     std::unique_ptr<QulLexState> fLexState;
     void* fScanner = nullptr;
     std::unique_ptr<TokenFeed> fFeed;
+    // The interned texts of the names the scan has read, by the scanner's numbers for them.
+    std::vector<char*> fNamesByNumber;
     std::unique_ptr<QulParserLiteralFactory> fLiterals;
     ForwardRefs fForwardRefs;
     using BodyNotes = IdMap<const Fcn*, uint64_t>;

@@ -21,7 +21,8 @@ struct ScanPlace {
 };
 
 // What a token's value is made of when the parser takes it.
-enum class TokenText : uint8_t { NONE, NAME, NUMBER, LITERAL, BOOLEAN };
+// A name the scanner read before in the same scan carries its number instead of its text (see NameNumbers).
+enum class TokenText : uint8_t { NONE, NAME, SEEN_NAME, NUMBER, LITERAL, BOOLEAN };
 
 // Sixteen bytes, four to a cache line: the parser reads every one of them from the cache of another core.
 struct ScannedToken {
@@ -30,7 +31,7 @@ struct ScannedToken {
     // The text ended inside a quoted literal (on the end-of-text token).
     bool endedInLiteral = false;
     // The length of the token's text, which follows the text of the token before that had one in the batch's
-    // texts; a boolean's value.
+    // texts; a boolean's value; a seen name's number.
     uint32_t textLength = 0;
     ScanPlace place;
 };

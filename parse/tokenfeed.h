@@ -72,7 +72,8 @@ private:
     void takeNextBatch();
     static bool hasText(const ScannedToken& aToken)
     {
-        return aToken.text != TokenText::NONE && aToken.text != TokenText::BOOLEAN;
+        return aToken.text != TokenText::NONE && aToken.text != TokenText::BOOLEAN &&
+               aToken.text != TokenText::SEEN_NAME;
     }
     const ScannedToken& take(size_t aIndex)
     {

@@ -229,6 +229,29 @@ TEST_P(LexerFeeds, NewlinesReadPastTheLastTokenTakenAreForgotten) {
   EXPECT_EQ(2u, parser.uncountedNewlines()[0]);
 }
 
+// A name read again reaches the parser as the text it interned the first time: over many batches, among names
+// that are prefixes of one another, and afresh in each scan.
+TEST_P(LexerFeeds, RepeatedNamesAreTheTextsInternedAtTheirFirstAppearance) {
+  constexpr int kNames = 3000;
+  std::string text;
+  for (int pass = 0; pass < 2; ++pass)
+    for (int i = 0; i < kNames; ++i)
+      text += "n" + std::to_string(pass == 0 ? i : kNames - 1 - i) + " ";
+  start(text.c_str());
+  const char* value = nullptr;
+  long number = 0;
+  for (int index = 0; index < 2 * kNames; ++index) {
+    ASSERT_EQ("QUL_IDENTIFIER", std::string(qulTokenName(parser.scanToken(&value, &number))));
+    std::string name = "n" + std::to_string(index < kNames ? index : 2 * kNames - 1 - index);
+    ASSERT_EQ(ctx.cgString(name), value) << "token " << index;
+  }
+  EXPECT_EQ(0, parser.scanToken(&value, &number));
+
+  EXPECT_EQ("QUL_IDENTIFIER(a) QUL_IDENTIFIER(b) QUL_IDENTIFIER(a)", tokens("a b a"));
+  EXPECT_EQ("QUL_IDENTIFIER(b) QUL_IDENTIFIER(b) QUL_IDENTIFIER(a) QUL_MCAT(mcat) QUL_IDENTIFIER(mcat)",
+            tokens("b b a mcat #mcat#"));
+}
+
 TEST_F(Lexer, TextOf2GiBIsRefused) {
   EXPECT_THROW(parser.setInput("", static_cast<size_t>(1) << 31), CG::MessageException);
 }
