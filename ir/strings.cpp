@@ -58,32 +58,3 @@ int cg_strcmp(const char* aLeft, const char* aRight) {
 int cg_string_cmp(const char* aLeft, const char* aRight) {
   return cg_strcmp(aLeft, aRight);
 }
-
-// Hash of an interned text. Most texts are identifiers of a few bytes: eight bytes are mixed per
-// step, and the multiply-and-fold at the end spreads them into the low bits the table's mask keeps.
-size_t cg_text_hash(std::string_view aText) {
-  constexpr uint64_t kMultiplier = 0x9E3779B97F4A7C15ull;
-  const char* bytes = aText.data();
-  size_t left = aText.size();
-  uint64_t hash = left * kMultiplier;
-  for (; left >= sizeof(uint64_t); left -= sizeof(uint64_t), bytes += sizeof(uint64_t)) {
-    uint64_t word;
-    std::memcpy(&word, bytes, sizeof word);
-    hash = (hash ^ word) * kMultiplier;
-    hash ^= hash >> 32;
-  }
-  // The last 1 to 7 bytes in at most two loads that stay inside the text (they may overlap).
-  uint64_t tail = 0;
-  if (left >= 4) {
-    uint32_t first;
-    uint32_t last;
-    std::memcpy(&first, bytes, sizeof first);
-    std::memcpy(&last, bytes + left - sizeof last, sizeof last);
-    tail = (static_cast<uint64_t>(first) << 32) | last;
-  } else if (left > 0) {
-    auto byteAt = [bytes](size_t aIndex) { return static_cast<uint64_t>(static_cast<unsigned char>(bytes[aIndex])); };
-    tail = (byteAt(0) << 16) | (byteAt(left / 2) << 8) | byteAt(left - 1);
-  }
-  hash = (hash ^ tail) * kMultiplier;
-  return static_cast<size_t>(hash ^ (hash >> 32));
-}
