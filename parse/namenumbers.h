@@ -16,8 +16,6 @@ public:
 
     // aText's number when it was seen before; else kFirstSeen, and aText now has the next number.
     uint32_t numberOf(std::string_view aText);
-    // How many names have numbers.
-    uint32_t count() const { return static_cast<uint32_t>(fNames.size()); }
     void clear();
 
 private:
