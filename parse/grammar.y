@@ -83,7 +83,7 @@ namespace R = CG::QulRules;
 %token QUL_EXTERN QUL_OVERFLOW QUL_DIVBYZERO QUL_INIT QUL_COMMENT QUL_LITERAL_TEXT QUL_CHECK QUL_DELETE
 %token QUL_SIZEOF QUL_NEW QUL_PARFOR QUL_PARALLELVARCLASSIFIER
 
-%type <str> paren_identifier symbol_assignment sep_identifier identifier string_literal single_quoted_literal
+%type <str> paren_identifier symbol_assignment sep_identifier string_literal single_quoted_literal
 %type <str> integer_const float_const typefieldname optional_visibility cat optional_parameter_tag
 %type <num> boolean_const type_qualifiers ne_sep_integer forlooptoken
 %type <var> var_def
@@ -163,7 +163,7 @@ scope_def
 
 paren_identifier
     : QUL_O_PAREN QUL_C_PAREN { $$ = nullptr; }
-    | QUL_O_PAREN identifier QUL_C_PAREN { $$ = $2; }
+    | QUL_O_PAREN QUL_IDENTIFIER QUL_C_PAREN { $$ = $2; }
     | QUL_O_PAREN QUL_STRING_LITERAL QUL_C_PAREN { $$ = $2; }
     ;
 
@@ -208,17 +208,17 @@ method_def
     ;
 
 symbolic_id_def
-    : symbol_assignment QUL_SYMBOLIC_ID QUL_O_PAREN identifier QUL_C_PAREN { R::symbolicIdDef(aCtx, $1, $4); }
+    : symbol_assignment QUL_SYMBOLIC_ID QUL_O_PAREN QUL_IDENTIFIER QUL_C_PAREN { R::symbolicIdDef(aCtx, $1, $4); }
     ;
 
 symbol_assignment
     : %empty { $$ = nullptr; }
-    | identifier QUL_ASSIGN { $$ = $1; }
+    | QUL_IDENTIFIER QUL_ASSIGN { $$ = $1; }
     ;
 
 sep_identifier
     : %empty { $$ = nullptr; }
-    | QUL_SEPARATOR identifier { $$ = $2; }
+    | QUL_SEPARATOR QUL_IDENTIFIER { $$ = $2; }
     | QUL_SEPARATOR QUL_STRING_LITERAL { $$ = $2; }
     ;
 
@@ -233,7 +233,7 @@ ne_constructor_parameter_list
     ;
 
 constructor_parameter
-    : identifier { $$ = R::nameParam(aCtx, $1); }
+    : QUL_IDENTIFIER { $$ = R::nameParam(aCtx, $1); }
     | QUL_STRING_LITERAL { $$ = R::stringParam(aCtx, $1); }
     | var_def { $$ = R::varParam(aCtx, $1); }
     | QUL_O_PAREN constructor_parameter_list QUL_C_PAREN { $$ = R::listParam(aCtx, $2); }
@@ -243,7 +243,7 @@ const_expr
     : boolean_const { $$ = R::boolLiteral(aCtx, $1); }
     | integer_const { $$ = R::integerLiteral(aCtx, $1); }
     | float_const { $$ = R::doubleLiteral(aCtx, $1); }
-    | identifier { $$ = R::enumLiteral(aCtx, $1); }
+    | QUL_IDENTIFIER { $$ = R::enumLiteral(aCtx, $1); }
     | string_literal { $$ = R::stringLiteral(aCtx, $1); }
     | QUL_O_CURL const_expr_list QUL_C_CURL { $$ = R::compositeLiteral(aCtx, $2); }
     | single_quoted_literal { $$ = R::stringLiteral(aCtx, $1); }
@@ -276,7 +276,7 @@ type_qualifiers
     ;
 
 type_defined_expr
-    : identifier { $$ = R::namedType(aCtx, $1); }
+    : QUL_IDENTIFIER { $$ = R::namedType(aCtx, $1); }
     | signed_type
     | unsigned_type
     | matrix_type
@@ -311,7 +311,7 @@ matrix_type
     ;
 
 typefieldname
-    : identifier
+    : QUL_IDENTIFIER
     | single_quoted_literal
     ;
 
@@ -331,7 +331,7 @@ optional_visibility
     ;
 
 class_field
-    : QUL_O_PAREN optional_visibility type_expr QUL_SEPARATOR identifier optional_parameter_list QUL_C_PAREN
+    : QUL_O_PAREN optional_visibility type_expr QUL_SEPARATOR QUL_IDENTIFIER optional_parameter_list QUL_C_PAREN
         { $$ = R::classField(aCtx, $2, $3, $5, $6); }
     ;
 
@@ -342,8 +342,8 @@ class_field_list
     ;
 
 inheritance_entry
-    : string_literal identifier { $$ = R::inheritance(aCtx, $1, $2); }
-    | identifier { $$ = R::inheritance(aCtx, nullptr, $1); }
+    : string_literal QUL_IDENTIFIER { $$ = R::inheritance(aCtx, $1, $2); }
+    | QUL_IDENTIFIER { $$ = R::inheritance(aCtx, nullptr, $1); }
     ;
 
 inheritance_list
@@ -364,14 +364,14 @@ class_type
 struct_type
     : QUL_STRUCT QUL_O_PAREN typefieldnamepairlist optional_parameter_list QUL_C_PAREN
         { $$ = R::aggregateType(aCtx, false, nullptr, $3, $4); }
-    | QUL_STRUCT identifier QUL_O_PAREN typefieldnamepairlist optional_parameter_list QUL_C_PAREN
+    | QUL_STRUCT QUL_IDENTIFIER QUL_O_PAREN typefieldnamepairlist optional_parameter_list QUL_C_PAREN
         { $$ = R::aggregateType(aCtx, false, $2, $4, $5); }
     ;
 
 union_type
     : QUL_UNION QUL_O_PAREN typefieldnamepairlist optional_parameter_list QUL_C_PAREN
         { $$ = R::aggregateType(aCtx, true, nullptr, $3, $4); }
-    | QUL_UNION identifier QUL_O_PAREN typefieldnamepairlist optional_parameter_list QUL_C_PAREN
+    | QUL_UNION QUL_IDENTIFIER QUL_O_PAREN typefieldnamepairlist optional_parameter_list QUL_C_PAREN
         { $$ = R::aggregateType(aCtx, true, $2, $4, $5); }
     ;
 
@@ -391,7 +391,7 @@ parameter_list
     ;
 
 enum_const_def
-    : QUL_O_PAREN identifier QUL_SEPARATOR integer_const QUL_C_PAREN { $$ = R::enumElement(aCtx, $2, $4); }
+    : QUL_O_PAREN QUL_IDENTIFIER QUL_SEPARATOR integer_const QUL_C_PAREN { $$ = R::enumElement(aCtx, $2, $4); }
     ;
 
 enum_def_list
@@ -400,7 +400,7 @@ enum_def_list
     ;
 
 enum_type
-    : QUL_ENUM identifier QUL_O_PAREN enum_def_list optional_parameter_list QUL_C_PAREN { $$ = R::enumType(aCtx, $2, $4, $5); }
+    : QUL_ENUM QUL_IDENTIFIER QUL_O_PAREN enum_def_list optional_parameter_list QUL_C_PAREN { $$ = R::enumType(aCtx, $2, $4, $5); }
     | QUL_ENUM QUL_O_PAREN enum_def_list optional_parameter_list QUL_C_PAREN { $$ = R::enumType(aCtx, nullptr, $3, $4); }
     ;
 
@@ -451,7 +451,7 @@ optional_parameter
 
 optional_parameter_tag
     : string_literal
-    | identifier
+    | QUL_IDENTIFIER
     ;
 
 optional_parameter_value
@@ -464,7 +464,7 @@ optional_parameter_value
 
 optional_parameter_string_value
     : string_literal { $$ = R::stringValue(aCtx, $1); }
-    | identifier { $$ = R::stringValue(aCtx, $1); }
+    | QUL_IDENTIFIER { $$ = R::stringValue(aCtx, $1); }
     ;
 
 optional_parameter_integer_value
@@ -476,7 +476,7 @@ optional_parameter_double_value
     ;
 
 optional_parameter_term_value
-    : identifier QUL_O_PAREN optional_parameter_term_argument_list QUL_C_PAREN { $$ = R::termValue(aCtx, $1, $3); }
+    : QUL_IDENTIFIER QUL_O_PAREN optional_parameter_term_argument_list QUL_C_PAREN { $$ = R::termValue(aCtx, $1, $3); }
     ;
 
 optional_parameter_term_argument_list
@@ -560,11 +560,11 @@ dowhile_stmt
     ;
 
 goto_stmt
-    : QUL_GOTO QUL_O_PAREN identifier optional_parameter_list QUL_C_PAREN QUL_TERMINATOR { $$ = R::gotoStmt(aCtx, $3, $4); }
+    : QUL_GOTO QUL_O_PAREN QUL_IDENTIFIER optional_parameter_list QUL_C_PAREN QUL_TERMINATOR { $$ = R::gotoStmt(aCtx, $3, $4); }
     ;
 
 label_stmt
-    : QUL_LABEL QUL_O_PAREN identifier optional_parameter_list QUL_C_PAREN QUL_TERMINATOR { $$ = R::labelStmt(aCtx, $3, $4); }
+    : QUL_LABEL QUL_O_PAREN QUL_IDENTIFIER optional_parameter_list QUL_C_PAREN QUL_TERMINATOR { $$ = R::labelStmt(aCtx, $3, $4); }
     ;
 
 overflow_stmt
@@ -600,7 +600,7 @@ parallel_var_classifier_stmt
     ;
 
 listener_stmt
-    : QUL_VERTICALBAR_COLON identifier QUL_O_PAREN expr_list optional_parameter_list QUL_C_PAREN QUL_TERMINATOR
+    : QUL_VERTICALBAR_COLON QUL_IDENTIFIER QUL_O_PAREN expr_list optional_parameter_list QUL_C_PAREN QUL_TERMINATOR
         { $$ = R::listenerStmt(aCtx, $2, $4, $5); }
     ;
 
@@ -614,34 +614,34 @@ opt_type
     ;
 
 expr
-    : identifier opt_type QUL_O_PAREN expr_list optional_parameter_list QUL_C_PAREN { $$ = R::applyExpr(aCtx, $1, $2, $4, $5); }
+    : QUL_IDENTIFIER opt_type QUL_O_PAREN expr_list optional_parameter_list QUL_C_PAREN { $$ = R::applyExpr(aCtx, $1, $2, $4, $5); }
     | cat opt_type QUL_O_PAREN integer_const QUL_SEPARATOR expr_list optional_parameter_list QUL_C_PAREN
         { $$ = R::matrixCatExpr(aCtx, $2, $4, $6, $7); }
     | QUL_NEW QUL_O_PAREN type_expr QUL_C_PAREN { $$ = R::newExpr(aCtx, $3); }
-    | identifier opt_type QUL_O_PAREN QUL_O_PAREN expr_list QUL_C_PAREN QUL_SEPARATOR QUL_O_PAREN expr_list QUL_C_PAREN optional_parameter_list QUL_C_PAREN
+    | QUL_IDENTIFIER opt_type QUL_O_PAREN QUL_O_PAREN expr_list QUL_C_PAREN QUL_SEPARATOR QUL_O_PAREN expr_list QUL_C_PAREN optional_parameter_list QUL_C_PAREN
         { $$ = R::multiOutputCallExpr(aCtx, $1, $2, $5, $9, $11); }
     | listener_expr
     | const_cfg_expr
     | const_cfg_expr_expr
     | var_cfg_expr
     | single_quoted_literal { $$ = R::quotedConstExpr(aCtx, $1); }
-    | identifier { $$ = R::nameExpr(aCtx, $1); }
+    | QUL_IDENTIFIER { $$ = R::nameExpr(aCtx, $1); }
     | QUL_SIZEOF opt_type QUL_O_PAREN type_expr QUL_C_PAREN { $$ = R::sizeofExpr(aCtx, $2, $4); }
     | QUL_COMPLEX opt_type QUL_O_PAREN expr_list optional_parameter_list QUL_C_PAREN
         { $$ = R::applyExpr(aCtx, R::intern(aCtx, "complex"), $2, $4, $5); }
     | QUL_DOUBLE_VERTICALBAR opt_type QUL_O_PAREN expr_list optional_parameter_list QUL_C_PAREN
         { $$ = R::applyExpr(aCtx, R::intern(aCtx, "||"), $2, $4, $5); }
-    | QUL_SYMBOLIC_EXPR QUL_O_PAREN identifier QUL_C_PAREN { $$ = R::symbolicSizeExpr(aCtx, $3); }
+    | QUL_SYMBOLIC_EXPR QUL_O_PAREN QUL_IDENTIFIER QUL_C_PAREN { $$ = R::symbolicSizeExpr(aCtx, $3); }
     ;
 
 listener_expr
-    : QUL_VERTICALBAR_GT identifier opt_type QUL_O_PAREN expr_list optional_parameter_list QUL_C_PAREN
+    : QUL_VERTICALBAR_GT QUL_IDENTIFIER opt_type QUL_O_PAREN expr_list optional_parameter_list QUL_C_PAREN
         { $$ = R::listenerExpr(aCtx, $2, $3, $5, $6); }
-    | QUL_DEREF identifier { $$ = R::derefName(aCtx, $2); }
+    | QUL_DEREF QUL_IDENTIFIER { $$ = R::derefName(aCtx, $2); }
     | QUL_DEREF opt_type QUL_O_PAREN expr optional_parameter_list QUL_C_PAREN { $$ = R::derefExpr(aCtx, $2, $4, $5); }
-    | QUL_CHECK opt_type QUL_O_PAREN expr QUL_SEPARATOR identifier sep_float_list optional_parameter_list QUL_C_PAREN
+    | QUL_CHECK opt_type QUL_O_PAREN expr QUL_SEPARATOR QUL_IDENTIFIER sep_float_list optional_parameter_list QUL_C_PAREN
         { $$ = R::checkExpr(aCtx, $2, $4, $6, $7, $8); }
-    | QUL_CHECK opt_type QUL_O_PAREN expr QUL_SEPARATOR identifier QUL_SEPARATOR QUL_O_PAREN expr_list QUL_C_PAREN optional_parameter_list QUL_C_PAREN
+    | QUL_CHECK opt_type QUL_O_PAREN expr QUL_SEPARATOR QUL_IDENTIFIER QUL_SEPARATOR QUL_O_PAREN expr_list QUL_C_PAREN optional_parameter_list QUL_C_PAREN
         { $$ = R::checkExprList(aCtx, $2, $4, $6, $9, $11); }
     ;
 
@@ -652,12 +652,12 @@ const_cfg_expr
     ;
 
 const_cfg_expr_expr
-    : QUL_CONST_EXPR opt_type QUL_O_PAREN identifier optional_parameter_list QUL_C_PAREN
+    : QUL_CONST_EXPR opt_type QUL_O_PAREN QUL_IDENTIFIER optional_parameter_list QUL_C_PAREN
         { $$ = R::constNameExpr(aCtx, $2, $4, $5); }
     ;
 
 var_cfg_expr
-    : QUL_VAR_EXPR opt_type QUL_O_PAREN identifier optional_parameter_list QUL_C_PAREN { $$ = R::varNameExpr(aCtx, $2, $4, $5); }
+    : QUL_VAR_EXPR opt_type QUL_O_PAREN QUL_IDENTIFIER optional_parameter_list QUL_C_PAREN { $$ = R::varNameExpr(aCtx, $2, $4, $5); }
     ;
 
 expr_list
@@ -676,11 +676,6 @@ ne_expr_list
 
 cat
     : QUL_MCAT
-    ;
-
-/* The lexer interns every identifier's text already. */
-identifier
-    : QUL_IDENTIFIER
     ;
 
 string_literal
@@ -705,9 +700,9 @@ float_const
 
 symbolic_size
     : integer_const { $$ = R::knownSize(aCtx, $1); }
-    | identifier { $$ = R::namedSize(aCtx, $1); }
-    | identifier QUL_O_PAREN symbolic_size QUL_C_PAREN { $$ = R::unarySize(aCtx, $1, $3); }
-    | identifier QUL_O_PAREN symbolic_size QUL_SEPARATOR symbolic_size QUL_C_PAREN { $$ = R::binarySize(aCtx, $1, $3, $5); }
+    | QUL_IDENTIFIER { $$ = R::namedSize(aCtx, $1); }
+    | QUL_IDENTIFIER QUL_O_PAREN symbolic_size QUL_C_PAREN { $$ = R::unarySize(aCtx, $1, $3); }
+    | QUL_IDENTIFIER QUL_O_PAREN symbolic_size QUL_SEPARATOR symbolic_size QUL_C_PAREN { $$ = R::binarySize(aCtx, $1, $3, $5); }
     | QUL_DOUBLE_VERTICALBAR QUL_O_PAREN symbolic_size QUL_SEPARATOR symbolic_size QUL_C_PAREN
         { $$ = R::binarySize(aCtx, R::intern(aCtx, "||"), $3, $5); }
     ;
