@@ -6,7 +6,7 @@
 %param {CG::QulParserCtx* aCtx}
 
 /* The grammar has no conflicts. A bare integer in an expression is reached only through
- * const_cfg_expr (which includes const_expr_expr), so the two routes to it cannot compete.
+ * const_cfg_expr, so the two routes to it cannot compete.
  */
 %expect 0
 
@@ -83,9 +83,9 @@ namespace R = CG::QulRules;
 %token QUL_EXTERN QUL_OVERFLOW QUL_DIVBYZERO QUL_INIT QUL_COMMENT QUL_LITERAL_TEXT QUL_CHECK QUL_DELETE
 %token QUL_SIZEOF QUL_NEW QUL_PARFOR QUL_PARALLELVARCLASSIFIER
 
-%type <str> paren_identifier symbol_assignment sep_identifier string_literal single_quoted_literal
-%type <str> integer_const float_const typefieldname optional_visibility cat optional_parameter_tag
-%type <num> boolean_const type_qualifiers ne_sep_integer forlooptoken
+%type <str> paren_identifier symbol_assignment sep_identifier
+%type <str> typefieldname optional_visibility cat optional_parameter_tag
+%type <num> type_qualifiers ne_sep_integer forlooptoken
 %type <var> var_def
 %type <symbol> constdef_def type_def
 %type <cparam> constructor_parameter
@@ -114,7 +114,7 @@ namespace R = CG::QulRules;
 %type <region> literal_text_stmt parallel_var_classifier_stmt delete_stmt function_symbol_def
 %type <cases> cases case_list
 %type <caseStmt> case_stmt
-%type <expr> expr listener_expr const_cfg_expr const_cfg_expr_expr var_cfg_expr const_expr_expr
+%type <expr> expr listener_expr const_cfg_expr const_cfg_expr_expr var_cfg_expr
 %type <exprs> expr_list ne_expr_list
 %type <size> symbolic_size ne_size
 %type <sizes> ne_size_list
@@ -240,13 +240,13 @@ constructor_parameter
     ;
 
 const_expr
-    : boolean_const { $$ = R::boolLiteral(aCtx, $1); }
-    | integer_const { $$ = R::integerLiteral(aCtx, $1); }
-    | float_const { $$ = R::doubleLiteral(aCtx, $1); }
+    : QUL_BOOLEAN_CONSTANT { $$ = R::boolLiteral(aCtx, $1); }
+    | QUL_INTEGER_CONSTANT { $$ = R::integerLiteral(aCtx, $1); }
+    | QUL_FLOATING_CONSTANT { $$ = R::doubleLiteral(aCtx, $1); }
     | QUL_IDENTIFIER { $$ = R::enumLiteral(aCtx, $1); }
-    | string_literal { $$ = R::stringLiteral(aCtx, $1); }
+    | QUL_STRING_LITERAL { $$ = R::stringLiteral(aCtx, $1); }
     | QUL_O_CURL const_expr_list QUL_C_CURL { $$ = R::compositeLiteral(aCtx, $2); }
-    | single_quoted_literal { $$ = R::stringLiteral(aCtx, $1); }
+    | QUL_SINGLE_QUOTED_LITERAL { $$ = R::stringLiteral(aCtx, $1); }
     ;
 
 const_expr_list
@@ -294,11 +294,11 @@ type_defined_expr
     ;
 
 signed_type
-    : QUL_SIGNED QUL_O_PAREN integer_const optional_parameter_list QUL_C_PAREN { $$ = R::integerType(aCtx, $3, true, $4); }
+    : QUL_SIGNED QUL_O_PAREN QUL_INTEGER_CONSTANT optional_parameter_list QUL_C_PAREN { $$ = R::integerType(aCtx, $3, true, $4); }
     ;
 
 unsigned_type
-    : QUL_UNSIGNED QUL_O_PAREN integer_const optional_parameter_list QUL_C_PAREN { $$ = R::integerType(aCtx, $3, false, $4); }
+    : QUL_UNSIGNED QUL_O_PAREN QUL_INTEGER_CONSTANT optional_parameter_list QUL_C_PAREN { $$ = R::integerType(aCtx, $3, false, $4); }
     ;
 
 matrix_type
@@ -312,7 +312,7 @@ matrix_type
 
 typefieldname
     : QUL_IDENTIFIER
-    | single_quoted_literal
+    | QUL_SINGLE_QUOTED_LITERAL
     ;
 
 typefieldnamepair
@@ -327,7 +327,7 @@ typefieldnamepairlist
 
 optional_visibility
     : %empty { $$ = nullptr; }
-    | string_literal
+    | QUL_STRING_LITERAL
     ;
 
 class_field
@@ -342,7 +342,7 @@ class_field_list
     ;
 
 inheritance_entry
-    : string_literal QUL_IDENTIFIER { $$ = R::inheritance(aCtx, $1, $2); }
+    : QUL_STRING_LITERAL QUL_IDENTIFIER { $$ = R::inheritance(aCtx, $1, $2); }
     | QUL_IDENTIFIER { $$ = R::inheritance(aCtx, nullptr, $1); }
     ;
 
@@ -391,7 +391,7 @@ parameter_list
     ;
 
 enum_const_def
-    : QUL_O_PAREN QUL_IDENTIFIER QUL_SEPARATOR integer_const QUL_C_PAREN { $$ = R::enumElement(aCtx, $2, $4); }
+    : QUL_O_PAREN QUL_IDENTIFIER QUL_SEPARATOR QUL_INTEGER_CONSTANT QUL_C_PAREN { $$ = R::enumElement(aCtx, $2, $4); }
     ;
 
 enum_def_list
@@ -414,13 +414,13 @@ dynamicmatrix_type
 fixpt_type
     : QUL_FIXPT QUL_O_PAREN type_expr ne_sep_integer ne_sep_integer sep_float_list optional_parameter_list QUL_C_PAREN
         { $$ = R::fixptLongType(aCtx, false, $3, $4, $5, $6, $7); }
-    | QUL_FIXPT QUL_O_PAREN integer_const sep_float_list QUL_C_PAREN { $$ = R::fixptShortType(aCtx, false, $3, $4); }
+    | QUL_FIXPT QUL_O_PAREN QUL_INTEGER_CONSTANT sep_float_list QUL_C_PAREN { $$ = R::fixptShortType(aCtx, false, $3, $4); }
     ;
 
 scldbl_type
     : QUL_SCLDBL QUL_O_PAREN type_expr ne_sep_integer ne_sep_integer sep_float_list optional_parameter_list QUL_C_PAREN
         { $$ = R::fixptLongType(aCtx, true, $3, $4, $5, $6, $7); }
-    | QUL_SCLDBL QUL_O_PAREN integer_const sep_float_list QUL_C_PAREN { $$ = R::fixptShortType(aCtx, true, $3, $4); }
+    | QUL_SCLDBL QUL_O_PAREN QUL_INTEGER_CONSTANT sep_float_list QUL_C_PAREN { $$ = R::fixptShortType(aCtx, true, $3, $4); }
     ;
 
 complex_type
@@ -450,7 +450,7 @@ optional_parameter
     ;
 
 optional_parameter_tag
-    : string_literal
+    : QUL_STRING_LITERAL
     | QUL_IDENTIFIER
     ;
 
@@ -463,16 +463,16 @@ optional_parameter_value
     ;
 
 optional_parameter_string_value
-    : string_literal { $$ = R::stringValue(aCtx, $1); }
+    : QUL_STRING_LITERAL { $$ = R::stringValue(aCtx, $1); }
     | QUL_IDENTIFIER { $$ = R::stringValue(aCtx, $1); }
     ;
 
 optional_parameter_integer_value
-    : integer_const { $$ = R::integerValue(aCtx, $1); }
+    : QUL_INTEGER_CONSTANT { $$ = R::integerValue(aCtx, $1); }
     ;
 
 optional_parameter_double_value
-    : float_const { $$ = R::doubleValue(aCtx, $1); }
+    : QUL_FLOATING_CONSTANT { $$ = R::doubleValue(aCtx, $1); }
     ;
 
 optional_parameter_term_value
@@ -585,12 +585,12 @@ delete_stmt
     ;
 
 comment_stmt
-    : QUL_COMMENT opt_type QUL_O_PAREN string_literal optional_parameter_list QUL_C_PAREN QUL_TERMINATOR
+    : QUL_COMMENT opt_type QUL_O_PAREN QUL_STRING_LITERAL optional_parameter_list QUL_C_PAREN QUL_TERMINATOR
         { $$ = R::commentStmt(aCtx, $4, $5); }
     ;
 
 literal_text_stmt
-    : QUL_LITERAL_TEXT opt_type QUL_O_PAREN string_literal optional_parameter_list QUL_C_PAREN QUL_TERMINATOR
+    : QUL_LITERAL_TEXT opt_type QUL_O_PAREN QUL_STRING_LITERAL optional_parameter_list QUL_C_PAREN QUL_TERMINATOR
         { $$ = R::literalTextStmt(aCtx, $4, $5); }
     ;
 
@@ -615,7 +615,7 @@ opt_type
 
 expr
     : QUL_IDENTIFIER opt_type QUL_O_PAREN expr_list optional_parameter_list QUL_C_PAREN { $$ = R::applyExpr(aCtx, $1, $2, $4, $5); }
-    | cat opt_type QUL_O_PAREN integer_const QUL_SEPARATOR expr_list optional_parameter_list QUL_C_PAREN
+    | cat opt_type QUL_O_PAREN QUL_INTEGER_CONSTANT QUL_SEPARATOR expr_list optional_parameter_list QUL_C_PAREN
         { $$ = R::matrixCatExpr(aCtx, $2, $4, $6, $7); }
     | QUL_NEW QUL_O_PAREN type_expr QUL_C_PAREN { $$ = R::newExpr(aCtx, $3); }
     | QUL_IDENTIFIER opt_type QUL_O_PAREN QUL_O_PAREN expr_list QUL_C_PAREN QUL_SEPARATOR QUL_O_PAREN expr_list QUL_C_PAREN optional_parameter_list QUL_C_PAREN
@@ -624,7 +624,7 @@ expr
     | const_cfg_expr
     | const_cfg_expr_expr
     | var_cfg_expr
-    | single_quoted_literal { $$ = R::quotedConstExpr(aCtx, $1); }
+    | QUL_SINGLE_QUOTED_LITERAL { $$ = R::quotedConstExpr(aCtx, $1); }
     | QUL_IDENTIFIER { $$ = R::nameExpr(aCtx, $1); }
     | QUL_SIZEOF opt_type QUL_O_PAREN type_expr QUL_C_PAREN { $$ = R::sizeofExpr(aCtx, $2, $4); }
     | QUL_COMPLEX opt_type QUL_O_PAREN expr_list optional_parameter_list QUL_C_PAREN
@@ -648,7 +648,7 @@ listener_expr
 const_cfg_expr
     : QUL_CONST opt_type QUL_O_PAREN type_expr sep_const_expr optional_parameter_list QUL_C_PAREN
         { $$ = R::constValueExpr(aCtx, $2, $4, $5, $6); }
-    | const_expr_expr
+    | QUL_INTEGER_CONSTANT { $$ = R::integerConstExpr(aCtx, $1); }
     ;
 
 const_cfg_expr_expr
@@ -665,10 +665,6 @@ expr_list
     | ne_expr_list
     ;
 
-const_expr_expr
-    : integer_const { $$ = R::integerConstExpr(aCtx, $1); }
-    ;
-
 ne_expr_list
     : expr { $$ = R::listOf<QulExprList>(aCtx, $1); }
     | ne_expr_list QUL_SEPARATOR expr { $$ = R::append($1, $3); }
@@ -678,28 +674,8 @@ cat
     : QUL_MCAT
     ;
 
-string_literal
-    : QUL_STRING_LITERAL
-    ;
-
-single_quoted_literal
-    : QUL_SINGLE_QUOTED_LITERAL
-    ;
-
-boolean_const
-    : QUL_BOOLEAN_CONSTANT
-    ;
-
-integer_const
-    : QUL_INTEGER_CONSTANT
-    ;
-
-float_const
-    : QUL_FLOATING_CONSTANT
-    ;
-
 symbolic_size
-    : integer_const { $$ = R::knownSize(aCtx, $1); }
+    : QUL_INTEGER_CONSTANT { $$ = R::knownSize(aCtx, $1); }
     | QUL_IDENTIFIER { $$ = R::namedSize(aCtx, $1); }
     | QUL_IDENTIFIER QUL_O_PAREN symbolic_size QUL_C_PAREN { $$ = R::unarySize(aCtx, $1, $3); }
     | QUL_IDENTIFIER QUL_O_PAREN symbolic_size QUL_SEPARATOR symbolic_size QUL_C_PAREN { $$ = R::binarySize(aCtx, $1, $3, $5); }
@@ -729,13 +705,13 @@ dynamic_size_list
     ;
 
 ne_sep_integer
-    : QUL_SEPARATOR integer_const { $$ = R::integerValueOf(aCtx, $2); }
+    : QUL_SEPARATOR QUL_INTEGER_CONSTANT { $$ = R::integerValueOf(aCtx, $2); }
     ;
 
 intfloat_const
-    : integer_const { $$ = R::listOf<QulNumberList>(aCtx, $1); }
-    | float_const { $$ = R::listOf<QulNumberList>(aCtx, $1); }
-    | single_quoted_literal { $$ = R::listOf<QulNumberList>(aCtx, $1); }
+    : QUL_INTEGER_CONSTANT { $$ = R::listOf<QulNumberList>(aCtx, $1); }
+    | QUL_FLOATING_CONSTANT { $$ = R::listOf<QulNumberList>(aCtx, $1); }
+    | QUL_SINGLE_QUOTED_LITERAL { $$ = R::listOf<QulNumberList>(aCtx, $1); }
     ;
 
 ne_float_list
