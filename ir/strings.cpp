@@ -2,7 +2,6 @@
 #include "ir/strings.h"
 
 #include <cstdarg>
-#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <string>

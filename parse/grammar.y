@@ -84,7 +84,7 @@ namespace R = CG::QulRules;
 %token QUL_SIZEOF QUL_NEW QUL_PARFOR QUL_PARALLELVARCLASSIFIER
 
 %type <str> paren_identifier symbol_assignment sep_identifier
-%type <str> typefieldname optional_visibility cat optional_parameter_tag
+%type <str> typefieldname optional_visibility optional_parameter_tag
 %type <num> type_qualifiers ne_sep_integer forlooptoken
 %type <var> var_def
 %type <symbol> constdef_def type_def
@@ -615,7 +615,7 @@ opt_type
 
 expr
     : QUL_IDENTIFIER opt_type QUL_O_PAREN expr_list optional_parameter_list QUL_C_PAREN { $$ = R::applyExpr(aCtx, $1, $2, $4, $5); }
-    | cat opt_type QUL_O_PAREN QUL_INTEGER_CONSTANT QUL_SEPARATOR expr_list optional_parameter_list QUL_C_PAREN
+    | QUL_MCAT opt_type QUL_O_PAREN QUL_INTEGER_CONSTANT QUL_SEPARATOR expr_list optional_parameter_list QUL_C_PAREN
         { $$ = R::matrixCatExpr(aCtx, $2, $4, $6, $7); }
     | QUL_NEW QUL_O_PAREN type_expr QUL_C_PAREN { $$ = R::newExpr(aCtx, $3); }
     | QUL_IDENTIFIER opt_type QUL_O_PAREN QUL_O_PAREN expr_list QUL_C_PAREN QUL_SEPARATOR QUL_O_PAREN expr_list QUL_C_PAREN optional_parameter_list QUL_C_PAREN
@@ -668,10 +668,6 @@ expr_list
 ne_expr_list
     : expr { $$ = R::listOf<QulExprList>(aCtx, $1); }
     | ne_expr_list QUL_SEPARATOR expr { $$ = R::append($1, $3); }
-    ;
-
-cat
-    : QUL_MCAT
     ;
 
 symbolic_size

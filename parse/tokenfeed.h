@@ -72,8 +72,8 @@ private:
     void takeNextBatch();
     static bool hasText(const ScannedToken& aToken)
     {
-        return aToken.text != TokenText::NONE && aToken.text != TokenText::BOOLEAN &&
-               aToken.text != TokenText::SEEN_NAME;
+        return aToken.text == TokenText::NAME || aToken.text == TokenText::NUMBER ||
+               aToken.text == TokenText::LITERAL;
     }
     const ScannedToken& take(size_t aIndex)
     {
