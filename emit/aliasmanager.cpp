@@ -84,7 +84,6 @@ void AliasManager::registerToken(CG_Obj* aToken, Fcn* aFcn, char* aQuillName, bo
     deleteTokenInfo(aQuillName);
   }
   ALIAS_ASSERT(!fReservedQulNamesMap->containsKey(aQuillName), "!fReservedQulNamesMap->containsKey(aQuillName)");
-  ALIAS_ASSERT(!qulNameToTokenInfo()->containsKey(aQuillName), "!qulNameToTokenInfo()->containsKey(aQuillName)");
   ALIAS_ASSERT(aToken == 0 || !tokenToQulName()->containsKey(aToken),
                "aToken == 0 || !tokenToQulName()->containsKey(aToken)");
 
@@ -160,10 +159,18 @@ bool AliasManager::doesTypeNeedAlias(Symbol* aType) {
 }
 
 bool AliasManager::isSymbolAliased(Symbol* aSymbol) {
-  if (char* const* name = fTokenToQulName->lookup(aSymbol)) {
-    TokenInfo* const* info = fQulNameToTokenInfo->lookup(*name);
-    return info && (*info)->isAlias();
-  }
+  if (char* const* name = fTokenToQulName->lookup(aSymbol))
+    return isAliasName(*name);
+  return needsAlias(aSymbol);
+}
+
+bool AliasManager::isAliasName(char* aName) const {
+  TokenInfo* const* info = fQulNameToTokenInfo->lookup(aName);
+  return info && (*info)->isAlias();
+}
+
+// For a symbol without a name yet: whether the one it gets must be made up.
+bool AliasManager::needsAlias(Symbol* aSymbol) {
   if (Fcn::isa(aSymbol))
     return doesFcnNeedAlias(aSymbol);
   if (Const::isa(aSymbol))
@@ -208,10 +215,20 @@ char* AliasManager::createAlias(char* aName) {
 char* AliasManager::createOrGetQulNameForSymbol(Symbol* aSymbol) {
   if (char* const* cached = fTokenToQulName->lookup(aSymbol))
     return *cached;
-  bool aliased = isSymbolAliased(aSymbol);
+  return createQulName(aSymbol, needsAlias(aSymbol));
+}
+
+AliasManager::QulName AliasManager::qulNameForSymbol(Symbol* aSymbol) {
+  if (char* const* cached = fTokenToQulName->lookup(aSymbol))
+    return {*cached, isAliasName(*cached)};
+  bool aliased = needsAlias(aSymbol);
+  return {createQulName(aSymbol, aliased), aliased};
+}
+
+char* AliasManager::createQulName(Symbol* aSymbol, bool aAliased) {
   Fcn* fcn = owningFcnOf(aSymbol);
   char* name = aSymbol->name();
-  if (!aliased) {
+  if (!aAliased) {
     if (isEmptyName(name))
       return name;
     registerToken(aSymbol, fcn, name, false);

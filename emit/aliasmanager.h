@@ -42,8 +42,16 @@ public:
   AliasManager& operator=(const AliasManager&) = default;
   ~AliasManager() = default;
 
+  // A symbol's printed name, and whether it was made up (an alias) rather than taken from the symbol.
+  struct QulName {
+    char* name;
+    bool aliased;
+  };
+
   char* createOrGetQulNameForSymbol(Symbol* aSymbol);
   bool isSymbolAliased(Symbol* aSymbol);
+  // What isSymbolAliased and then createOrGetQulNameForSymbol answer, in one search of the tables.
+  QulName qulNameForSymbol(Symbol* aSymbol);
   bool hasQulNameBeenCreated(Symbol* aSymbol) const;
   bool isQuillIdentifier(char* aName) const;
   char* getNameForOp(CG::OP aOp);
@@ -64,6 +72,9 @@ protected:
   char* createAlias(char* aName);
   char* stripInvalidCharacters(char* aName);
   bool checkSymbolCache(Symbol* aSymbol);
+  bool needsAlias(Symbol* aSymbol);
+  bool isAliasName(char* aName) const;
+  char* createQulName(Symbol* aSymbol, bool aAliased);
   bool doesConstNeedAlias(Symbol* aConst);
   bool doesFcnNeedAlias(Symbol* aFcn);
   bool doesTypeNeedAlias(Symbol* aType);

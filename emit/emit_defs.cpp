@@ -30,11 +30,10 @@ static bool isPrintedFcn(Fcn* aFcn) {
 
 // "alias <- " in front of a definition printed under an alias.
 void QulEmitter::emitAliasPrefix(Symbol* aSymbol) {
-  bool aliased = fAliasManager->isSymbolAliased(aSymbol);
-  char* name = fAliasManager->createOrGetQulNameForSymbol(aSymbol);
-  if (!aliased)
+  AliasManager::QulName name = fAliasManager->qulNameForSymbol(aSymbol);
+  if (!name.aliased)
     return;
-  emitString(cg_string_toascii(name));
+  emitString(cg_string_toascii(name.name));
   emitString(" <- ");
 }
 

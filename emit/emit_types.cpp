@@ -605,14 +605,13 @@ void QulEmitter::emitTypeDef(Type* aType) {
   if (!fFilter->shouldEmit(aType))
     return;
   char* expr = typeExpr(aType);
-  bool aliased = fAliasManager->isSymbolAliased(aType);
-  char* alias = fAliasManager->createOrGetQulNameForSymbol(aType);
+  AliasManager::QulName alias = fAliasManager->qulNameForSymbol(aType);
   if (!aType->name() || !*aType->name())
     return;
   beginSegment(BLOCK_SIMPLE);
   emitIndent();
-  if (aliased) {
-    emitString(alias);
+  if (alias.aliased) {
+    emitString(alias.name);
     emitString(" <- ");
   }
   char* name = nameForDef(aType->name());

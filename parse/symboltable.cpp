@@ -52,6 +52,11 @@ void QulSymbolTable::insert(int aLevel, const char* aName, QulSymbol* aSymbol)
     if (contains(aName)) {
         client_assertion_failed("parse/symboltable", __LINE__, "Trying to insert existing name in symbol table");
     }
+    put(aLevel, aName, aSymbol);
+}
+
+void QulSymbolTable::put(int aLevel, const char* aName, QulSymbol* aSymbol)
+{
     while (aLevel >= numLevels()) {
         push();
     }
@@ -64,7 +69,7 @@ void QulSymbolTable::enterIfAbsent(const char* aName, QulSymbol* aSymbol)
     if (name == nullptr || contains(name)) {
         return;
     }
-    insert(0, name, aSymbol);
+    put(0, name, aSymbol);
 }
 
 void QulSymbolTable::prefill()
@@ -184,9 +189,10 @@ void QulSymbolTable::insertInSymbolTable(QulParserCtx* aCtx, int aLevel, const c
                              "%s: Symbol name %s is already in use and cannot be defined again", name);
         return;
     }
+    // The name was just looked for: the insert need not look again.
     QulSymbol* symbol = symbolFor(aObject);
     if (symbol != nullptr) {
-        insert(aLevel, name, symbol);
+        put(aLevel, name, symbol);
     }
 }
 

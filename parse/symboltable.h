@@ -91,6 +91,8 @@ private:
     void prefillIntrinsics();
     void prefillGlobalScope();
     void enterIfAbsent(const char* aName, QulSymbol* aSymbol);
+    // Unchecked, for a name already looked for.
+    void put(int aLevel, const char* aName, QulSymbol* aSymbol);
     template <class T, class... A>
     QulSymbol* make(A&&... aArgs);
 
