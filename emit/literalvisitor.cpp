@@ -6,6 +6,7 @@
 #include <cctype>
 #include <cstdint>
 #include <limits>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -152,6 +153,8 @@ void QulEmitterLiteralVisitor::visitLiteralPointer(QulLiteralPointer* aLiteral) 
 // The decimal text of an integer value; a plain integer that fits in 64 bits skips the exact-rational path,
 // which gives the same digits.
 static std::string integerText(const IntegerValue* aValue) {
+  if (std::optional<int64_t> word = aValue->word())
+    return boost::lexical_cast<std::string>(*word);
   FXP::DataValue data = aValue->dataValue();
   const FXP::BigInt& stored = data.storedInteger();
   if (data.type().isInteger() && stored >= std::numeric_limits<long long>::min() &&

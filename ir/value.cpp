@@ -38,6 +38,17 @@ bool fitsStoredWord(const Type* aType, const FXP::DataValue& aValue) {
          stored >= std::numeric_limits<int64_t>::min() && stored <= std::numeric_limits<int64_t>::max();
 }
 
+// Whether aValue lies in aType's range, so that fitting it to the type's word leaves it as it is.
+bool holds(const IntegerType* aType, long long aValue) {
+  int bits = aType->numBits();
+  if (!aType->isSigned())
+    return aValue >= 0 && (bits >= 64 || static_cast<unsigned long long>(aValue) >> bits == 0);
+  if (bits >= 64)
+    return true;
+  long long half = 1LL << (bits - 1);
+  return aValue >= -half && aValue < half;
+}
+
 } // namespace
 
 IntegerValue::IntegerValue(Kind aKind, Type* aType, const FXP::DataValue& aValue) : Value(aKind, aType) {
@@ -48,11 +59,20 @@ IntegerValue::IntegerValue(Kind aKind, Type* aType, const FXP::DataValue& aValue
   }
 }
 
+IntegerValue::IntegerValue(IntegerType* aType, int64_t aWord)
+    : Value(INTEGER, aType), fStoredWord(aWord) {}
+
 FXP::DataValue IntegerValue::dataValue() const {
   if (fWhole != nullptr) {
     return *fWhole;
   }
   return FXP::DataValue::fromStoredInteger(static_cast<const QuasiNumericType*>(type())->fxpType(), fStoredWord);
+}
+
+std::optional<int64_t> IntegerValue::word() const {
+  if (fWhole != nullptr || !IntegerType::isa(type()))
+    return std::nullopt;
+  return fStoredWord;
 }
 
 Ref<Value> StructValue::field(int aIndex) const {
@@ -165,6 +185,8 @@ Ref<Value> ValueFactory::matrixValueCGRef(StaticMatrixType* aType) {
 
 Ref<Value> ValueFactory::integerValueRef(IntegerType* aType, long long aValue) {
   CG_ASSERT(aType != nullptr, "ir/value.cpp");
+  if (holds(aType, aValue))
+    return Ref<Value>(new IntegerValue(aType, static_cast<int64_t>(aValue)));
   std::string text = std::to_string(aValue);
   FXP::DataValue value = FXP::DataValue::fromString(aType->fxpType(), text.c_str(), FXP::MathMode::floorWrap());
   return Ref<Value>(new IntegerValue(aType, value));

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <utility>
@@ -143,9 +144,13 @@ private:
 class IntegerValue : public Value {
 public:
   IntegerValue(Type* aType, const FXP::DataValue& aValue) : IntegerValue(INTEGER, aType, aValue) {}
+  // aWord is a value that aType, a plain integer type, holds as it stands.
+  IntegerValue(IntegerType* aType, int64_t aWord);
   CG_VALUE_CASTS(IntegerValue, aValue->kind() == INTEGER || aValue->kind() == KAL_INTEGER)
   FXP::DataValue dataValue() const;
   std::string toString(int aRadix = 10) const { return dataValue().toString(aRadix); }
+  // The value itself, when its type is a plain integer type and it fits a word: most integer constants.
+  std::optional<int64_t> word() const;
 
 protected:
   IntegerValue(Kind aKind, Type* aType, const FXP::DataValue& aValue);

@@ -151,6 +151,9 @@ Ref<Value> QulLiteralInteger::createValue(Type* aType, CG_Ctx* aCtx, MemPool* aP
   requireCreateArguments("QulLiteralInteger", aType, aCtx, aPool);
   ValueFactory factory(aCtx, aPool);
   const char* text = cg_string_toascii(fText);
+  long long decimal = 0;
+  if (IntegerType::isa(aType) && FXP::readShortDecimal(text, &decimal))
+    return factory.integerValueRef(IntegerType::cast(aType), decimal);
   if (IntegerType::isa(aType) || FixptType::isa(aType))
     return numericValue(factory, QuasiNumericType::cast(aType), text, FXP::MathMode::floorWrap());
   if (NumericType::isa(aType))

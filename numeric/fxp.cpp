@@ -203,26 +203,6 @@ BigInt fixedStored(const DataType& aType, const NumberText& aNumber, const char*
   return fitToWord(roundToInteger(onGrid, aMode.rounding()), aType, aMode.overflow());
 }
 
-// Plain decimal digits with an optional minus, short enough for a 64-bit integer: the common literal,
-// read without going through exact rationals. Anything else is left to the full number reader.
-bool readShortDecimal(const char* aText, long long* aValue) {
-  constexpr int kMaxDigits = 18;
-  const char* cursor = aText;
-  bool negative = *cursor == '-';
-  if (negative)
-    ++cursor;
-  long long magnitude = 0;
-  int digits = 0;
-  for (; *cursor >= '0' && *cursor <= '9'; ++cursor, ++digits) {
-    if (digits == kMaxDigits)
-      return false;
-    magnitude = magnitude * 10 + (*cursor - '0');
-  }
-  if (digits == 0 || *cursor != '\0')
-    return false;
-  *aValue = negative ? -magnitude : magnitude;
-  return true;
-}
 
 // A dyadic rational written out in full: its denominator 2^k divides 10^k.
 std::string exactDecimal(const Rational& aValue) {
@@ -258,6 +238,25 @@ void checkWordLength(int aWordLength) {
 }
 
 } // namespace
+
+bool readShortDecimal(const char* aText, long long* aValue) {
+  constexpr int kMaxDigits = 18;
+  const char* cursor = aText;
+  bool negative = *cursor == '-';
+  if (negative)
+    ++cursor;
+  long long magnitude = 0;
+  int digits = 0;
+  for (; *cursor >= '0' && *cursor <= '9'; ++cursor, ++digits) {
+    if (digits == kMaxDigits)
+      return false;
+    magnitude = magnitude * 10 + (*cursor - '0');
+  }
+  if (digits == 0 || *cursor != '\0')
+    return false;
+  *aValue = negative ? -magnitude : magnitude;
+  return true;
+}
 
 // ---- DataType ----
 

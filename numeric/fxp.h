@@ -97,6 +97,10 @@ private:
   Overflow fOverflow;
 };
 
+// Plain decimal digits with an optional minus, short enough for a 64-bit integer: the common literal, read
+// without going through exact rationals. False for anything else, which the full number reader takes.
+bool readShortDecimal(const char* aText, long long* aValue);
+
 // A value of a DataType. Fixed-point values keep their stored integer; floating
 // values keep their IEEE encoding as an unsigned stored integer.
 class DataValue {

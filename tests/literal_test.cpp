@@ -13,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <functional>
@@ -216,6 +217,31 @@ TEST_F(LiteralTest, IntegerLiteralConvertsUnderTheTargetType) {
     Ref<Value> value = create(integer(c.text), c.type);
     EXPECT_EQ(value->kind(), c.kind) << c.text;
     EXPECT_EQ(numberOf(value), c.expected) << c.text;
+  }
+}
+
+// A short decimal that its integer type holds is kept as a word without the exact reader; one just past the
+// range is wrapped by it. Either way the value must be what the exact reader makes of the text.
+TEST_F(LiteralTest, DecimalIntegersAtTheEdgesOfTheirTypesReadAsTheExactReaderReadsThem) {
+  struct Case {
+    bool isSigned;
+    int bits;
+  } widths[] = {{true, 8}, {false, 8}, {true, 16}, {false, 16}, {true, 32}, {false, 32},
+                {true, 64}, {false, 64}, {true, 128}, {false, 128}, {false, 1}, {true, 2}};
+  for (const Case& width : widths) {
+    IntegerType* type = fTypes.integerType(width.isSigned, width.bits);
+    int valueBits = std::min(width.bits, 60) - (width.isSigned ? 1 : 0);
+    long long top = (1LL << valueBits) - 1;
+    long long bottom = width.isSigned ? -top - 1 : 0;
+    for (long long number : {bottom - 1, bottom, bottom + 1, -1LL, 0LL, 1LL, top - 1, top, top + 1}) {
+      std::string digits = std::to_string(number);
+      Ref<Value> value = create(integer(digits.c_str()), type);
+      FXP::DataValue exact = FXP::DataValue::fromString(type->fxpType(), digits.c_str(), FXP::MathMode::floorWrap());
+      const IntegerValue* read = IntegerValue::cast(value.get());
+      ASSERT_NE(read, nullptr) << digits;
+      EXPECT_EQ(read->dataValue().storedInteger(), exact.storedInteger())
+          << digits << (width.isSigned ? " s" : " u") << width.bits;
+    }
   }
 }
 
