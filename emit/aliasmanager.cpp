@@ -35,7 +35,6 @@ static bool isEmptyName(const char* aName) {
 
 AliasManager::AliasManager(MemPool* aPool, CG_Ctx* aCtx) : fPool(aPool), fCtx(aCtx) {
   fKeywords = aPool->make<IdMap<char*, int>>();
-  fReservedQulNamesMap = aPool->make<IdMap<char*, int>>();
   fQulNameToTokenInfo = aPool->make<IdMap<char*, TokenInfo*>>();
   fTokenToQulName = aPool->make<IdMap<CG_Obj*, char*>>();
   fAliasSearchFrom = aPool->make<IdMap<char*, int>>();
@@ -83,11 +82,9 @@ void AliasManager::registerToken(CG_Obj* aToken, Fcn* aFcn, char* aQuillName, bo
     ALIAS_ASSERT(ti->getFcn() != fcn, "ti->getFcn() != fcn");
     deleteTokenInfo(aQuillName);
   }
-  ALIAS_ASSERT(!fReservedQulNamesMap->containsKey(aQuillName), "!fReservedQulNamesMap->containsKey(aQuillName)");
   ALIAS_ASSERT(aToken == 0 || !tokenToQulName()->containsKey(aToken),
                "aToken == 0 || !tokenToQulName()->containsKey(aToken)");
 
-  fReservedQulNamesMap->put(aQuillName, 1);
   // A reserved name has no token: the null key is simply overwritten by each reservation.
   fTokenToQulName->put(aToken, aQuillName);
   void* memory = mempool_alloc_fast(fPool, sizeof(TokenInfo));
@@ -100,7 +97,6 @@ void AliasManager::deleteTokenInfo(char* aQuillName) {
     return;
   TokenInfo* ti = *existing;
   fQulNameToTokenInfo->remove(aQuillName);
-  fReservedQulNamesMap->remove(aQuillName);
   mempool_recycle(fPool, ti, sizeof(TokenInfo));
 }
 
@@ -198,14 +194,11 @@ char* AliasManager::createAlias(char* aName) {
   char* base = stripInvalidCharacters(aName);
   if (std::isdigit(static_cast<unsigned char>(base[0])))
     base = cg_string_createf(fCtx, "_%s", base);
-  int counter = std::max(fReservedQulNamesMap->get(base), fAliasSearchFrom->get(base));
-  if (counter == 0)
-    counter = 1;
+  int counter = std::max(1, fAliasSearchFrom->get(base));
   char* candidate = base;
   while (fQulNameToTokenInfo->containsKey(candidate)) {
     candidate = cg_string_createf(fCtx, "%s%d", base, counter);
     ++counter;
-    fReservedQulNamesMap->put(base, counter);
   }
   if (candidate != base)
     fAliasSearchFrom->put(base, counter);
@@ -240,7 +233,6 @@ char* AliasManager::createQulName(Symbol* aSymbol, bool aAliased) {
 }
 
 void AliasManager::expectNames(size_t aCount) {
-  fReservedQulNamesMap->reserve(fReservedQulNamesMap->size() + aCount);
   fQulNameToTokenInfo->reserve(fQulNameToTokenInfo->size() + aCount);
   fTokenToQulName->reserve(fTokenToQulName->size() + aCount);
 }

@@ -84,7 +84,6 @@ protected:
   void registerToken(CG_Obj* aToken, Fcn* aFcn, char* aQuillName, bool aIsAlias);
   void deleteTokenInfo(char* aQuillName);
   MemPool* pool() const { return fPool; }
-  IdMap<char*, int>* reservedQulNamesMap() const { return fReservedQulNamesMap; }
   IdMap<char*, TokenInfo*>* qulNameToTokenInfo() const { return fQulNameToTokenInfo; }
   IdMap<CG_Obj*, char*>* tokenToQulName() const { return fTokenToQulName; }
 
@@ -104,11 +103,9 @@ private:
   char* fDefaultTypeName;
   char* fDefaultConstName;
   char* fDefaultVarName;
-  IdMap<char*, int>* fReservedQulNamesMap;
   IdMap<char*, TokenInfo*>* fQulNameToTokenInfo;
   // Per alias base, the counter after the last alias made on it. A taken name is never given up, so a new
-  // search for the base can start there even after a function takes the plain base over (which resets the
-  // base's counter in the reserved names).
+  // search for the base starts there, even after a function takes the plain base over.
   IdMap<char*, int>* fAliasSearchFrom;
   IdMap<CG_Obj*, char*>* fTokenToQulName;
   // Each keyword, and whether it is held back for an operator that the operator table left out.

@@ -144,6 +144,35 @@ TEST_F(LocalNames, AliasOfOneFunctionIsNotReusedByAnother) {
   EXPECT_EQ("x11", nameOf(var(g->localScope(), "x1")));
 }
 
+// g takes the plain "x" over from f, which starts the base afresh; g's own second x must still not get the
+// "x1" that f's second x holds.
+TEST_F(LocalNames, AFunctionTakingABaseOverDoesNotRestartItsAliases) {
+  CG::Fcn* f = fcnWithBody("f");
+  CG::Fcn* g = fcnWithBody("g");
+  EXPECT_EQ("x", nameOf(var(f->localScope(), "x")));
+  EXPECT_EQ("x1", nameOf(var(f->localScope(), "x")));
+  EXPECT_EQ("x", nameOf(var(g->localScope(), "x")));
+  EXPECT_EQ("x2", nameOf(var(g->localScope(), "x")));
+  EXPECT_EQ("x3", nameOf(var(g->localScope(), "x")));
+}
+
+// The one call gives what the two do, for symbols named before and after it, plain, aliased and unnamed.
+TEST_F(LocalNames, NameWithVerdictMatchesTheTwoCalls) {
+  CG::Fcn* f = fcnWithBody("f");
+  std::vector<CG::Symbol*> symbols = {var(global, "x"),           var(f->localScope(), "x"), var(global, "while"),
+                                      var(global, nullptr),       var(f->localScope(), "y"), var(global, "a.b")};
+  CG::AliasManager separate{pool.pool(), &ctx};
+  for (int round = 0; round < 2; ++round) {
+    for (CG::Symbol* symbol : symbols) {
+      bool aliased = separate.isSymbolAliased(symbol);
+      char* name = separate.createOrGetQulNameForSymbol(symbol);
+      CG::AliasManager::QulName together = names.qulNameForSymbol(symbol);
+      EXPECT_EQ(std::string(name), std::string(together.name)) << round;
+      EXPECT_EQ(aliased, together.aliased) << name << " " << round;
+    }
+  }
+}
+
 TEST_F(LocalNames, AliasedAnswerIsTheSameBeforeAndAfterNaming) {
   CG::Var* v = var(global, "else");
   bool before = names.isSymbolAliased(v);
