@@ -150,8 +150,8 @@ void QulEmitterLiteralVisitor::visitLiteralPointer(QulLiteralPointer* aLiteral) 
   fEmitter->emitString(text.c_str());
 }
 
-// The decimal text of an integer value; a plain integer that fits in 64 bits skips the exact-rational path,
-// which gives the same digits.
+// The decimal text of an integer value. One kept as its word prints from the word, and another integer that fits
+// in 64 bits from its stored integer: both skip the exact-rational path, which gives the same digits.
 static std::string integerText(const IntegerValue* aValue) {
   if (std::optional<int64_t> word = aValue->word())
     return boost::lexical_cast<std::string>(*word);

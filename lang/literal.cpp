@@ -151,6 +151,8 @@ Ref<Value> QulLiteralInteger::createValue(Type* aType, CG_Ctx* aCtx, MemPool* aP
   requireCreateArguments("QulLiteralInteger", aType, aCtx, aPool);
   ValueFactory factory(aCtx, aPool);
   const char* text = cg_string_toascii(fText);
+  // The common case, a short decimal for an integer type, is read as a number and fitted to the type the way the
+  // exact reader fits it, without the exact reader's arithmetic.
   long long decimal = 0;
   if (IntegerType::isa(aType) && FXP::readShortDecimal(text, &decimal))
     return factory.integerValueRef(IntegerType::cast(aType), decimal);

@@ -203,7 +203,6 @@ BigInt fixedStored(const DataType& aType, const NumberText& aNumber, const char*
   return fitToWord(roundToInteger(onGrid, aMode.rounding()), aType, aMode.overflow());
 }
 
-
 // A dyadic rational written out in full: its denominator 2^k divides 10^k.
 std::string exactDecimal(const Rational& aValue) {
   Rational lowest = aValue.reduced();
