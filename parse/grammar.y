@@ -6,7 +6,7 @@
 %param {CG::QulParserCtx* aCtx}
 
 /* The grammar has no conflicts. A bare integer in an expression is reached only through
- * const_cfg_expr, so the two routes to it cannot compete.
+ * const_cfg_expr, never directly from expr.
  */
 %expect 0
 

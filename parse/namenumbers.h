@@ -32,8 +32,7 @@ private:
 
     bool sameName(const Name& aName, std::string_view aText) const
     {
-        return aName.length == aText.size() && aText.compare(0, aText.size(), fTexts.data() + aName.offset,
-                                                             aName.length) == 0;
+        return std::string_view(fTexts.data() + aName.offset, aName.length) == aText;
     }
     void addName(std::string_view aText, uint32_t aHash, size_t aSlot);
     void rehash(size_t aSlotCount);

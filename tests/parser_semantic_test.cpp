@@ -6,7 +6,9 @@
 #include <vector>
 
 #include "ir/cfg.h"
+#include "ir/ctx.h"
 #include "ir/logger.h"
+#include "ir/mempool.h"
 #include "ir/node.h"
 #include "ir/nodefactory.h"
 #include "ir/region.h"
@@ -14,6 +16,7 @@
 #include "ir/symbol.h"
 #include "ir/typefactory.h"
 #include "parse/parserctx.h"
+#include "parse/symboltable.h"
 #include "tests/parser_support.h"
 #include "tests/support/irgen.h"
 
@@ -588,4 +591,24 @@ TEST(Semantics, ABodyTypedWhenItClosedCountsOnlyWhileItsGraphIsUnchanged) {
   EXPECT_TRUE(parser.ctx()->isTypedBody(fcn));
   fcn->cfg()->markDirty();
   EXPECT_FALSE(parser.ctx()->isTypedBody(fcn));
+}
+
+// The table's unchecked entry, which the parser's own definitions no longer go through: it still refuses a name
+// that any level holds, and otherwise enters it at the level asked for, adding levels as needed.
+TEST(SymbolTable, UncheckedInsertRefusesANameAnyLevelHolds) {
+  CG_Ctx ctx;
+  MemPool pool;
+  CG::QulSymbolTable table(&ctx, &pool, nullptr);
+  int levels = table.numLevels();
+  char* name = ctx.cgString("fresh_name");
+  table.insert(levels + 1, name, pool.make<CG::QulSymbolString>(name));
+  EXPECT_EQ(levels + 2, table.numLevels());
+  ASSERT_NE(nullptr, table.lookup(name));
+  EXPECT_EQ(name, table.lookup(name)->stringView());
+  try {
+    table.insert(0, name, pool.make<CG::QulSymbolString>(name));
+    ADD_FAILURE() << "a second insert of the name was taken";
+  } catch (const CG::AssertionException& refusal) {
+    EXPECT_EQ("Trying to insert existing name in symbol table", refusal.expression());
+  }
 }
