@@ -63,15 +63,6 @@ IdLinkedList<Fcn*>* QulEmitter::collectFcns(Scope* aScope) {
   return list;
 }
 
-static bool isCollectedConst(Const* aConst) {
-  return !cg_const_is_function(aConst) && hasName(aConst);
-}
-
-void QulEmitter::noteGraphConst(std::vector<Const*>& aNoted, IdSet<Const*>& aSeen, Const* aConst) {
-  if (isCollectedConst(aConst) && aSeen.add(aConst))
-    aNoted.push_back(aConst);
-}
-
 // Named constants that the function's graph uses, in statement order, as the walk for its types met them. The
 // types were collected before: what the walk noted is needed no more, and its lists go before the bodies print.
 void QulEmitter::collectConstsFromGraph(Fcn* aFcn, IdSet<Const*>* aSeen, IdLinkedList<Const*>* aList) {

@@ -487,21 +487,6 @@ struct StmtOrder : WorkAhead::Product {
   std::vector<Stmt*> stmts;
 };
 
-// The walk of a graph that graphUses makes: its statements in IR order, each one's expressions in post order.
-template <class Visit> static void forEachGraphExpr(const std::vector<Stmt*>& aStmts, Visit&& aVisit) {
-  // The statements lie apart in memory: each is asked for some steps before the walk reaches it, and its
-  // operands once it has come in.
-  constexpr size_t kStmtDistance = 8;
-  constexpr size_t kOperandDistance = 4;
-  for (size_t i = 0; i < aStmts.size(); ++i) {
-    if (i + kStmtDistance < aStmts.size())
-      __builtin_prefetch(aStmts[i + kStmtDistance]);
-    if (i + kOperandDistance < aStmts.size())
-      aStmts[i + kOperandDistance]->prefetchInputs();
-    forEachExprPostOrder(aStmts[i], aVisit);
-  }
-}
-
 // Finding a body's statement order waits on memory at every edge, so the second thread finds it ahead of
 // graphUses. It does no more: the walk of the expressions, done there as well, held the printing up.
 static std::unique_ptr<WorkAhead::Product> findStmtOrder(Fcn* aFcn) {
@@ -509,40 +494,19 @@ static std::unique_ptr<WorkAhead::Product> findStmtOrder(Fcn* aFcn) {
 }
 
 // What graphUses noted of aFcn's graph as it is now; null when the graph changed since, or was never walked.
-const QulEmitter::GraphUses* QulEmitter::currentGraphUses(Fcn* aFcn) const {
+const GraphUses* QulEmitter::currentGraphUses(Fcn* aFcn) const {
   auto found = fGraphUses.find(aFcn);
   return found != fGraphUses.end() && found->second.version == aFcn->cfg()->version() ? &found->second : nullptr;
 }
 
-const QulEmitter::GraphUses& QulEmitter::graphUses(Fcn* aFcn) {
+// The lists are kept until the scope's constants are collected.
+const GraphUses& QulEmitter::graphUses(Fcn* aFcn) {
   if (const GraphUses* current = currentGraphUses(aFcn))
     return *current;
-  GraphUses& uses = fGraphUses[aFcn];
-  uses.version = aFcn->cfg()->version();
-  uses.types.clear();
-  uses.consts.clear();
-  // The types go to addTypeIfNecessary one offer per expression; the constants are collected once each, so
-  // each is noted once, where it first appears. The lists are kept until the scope's constants are collected.
-  IdSet<Const*> seenConsts;
   std::unique_ptr<StmtOrder> order = fOrdersAhead != nullptr ? fOrdersAhead->take<StmtOrder>(aFcn) : nullptr;
   if (!order)
     order = std::make_unique<StmtOrder>(aFcn->cfg()->orderedStmts());
-  forEachGraphExpr(order->stmts, [&](Expr* aExpr) {
-    Type* type = aExpr->type();
-    Type* expected = fTypeChecker->expectedType(aExpr);
-    if (!type || !expected || !type->equals(expected))
-      uses.types.push_back(type);
-    if (!ConstExpr::isa(aExpr))
-      return;
-    Const* constant = ConstExpr::cast(aExpr)->constant();
-    if (!constant)
-      return;
-    uses.types.push_back(constant->type());
-    noteGraphConst(uses.consts, seenConsts, constant);
-  });
-  uses.types.shrink_to_fit();
-  uses.consts.shrink_to_fit();
-  return uses;
+  return fGraphUses[aFcn] = walkGraphUses(aFcn, order->stmts, fTypeChecker);
 }
 
 // Functions with a body in the scope and every scope below it: a scope's own functions first, then its

@@ -108,7 +108,8 @@ QulEmitter::QulEmitter(CG_Ctx* aCtx, const QulEmitterOptions& aOptions)
       fThrowExceptionOnError(aOptions.throwExceptionOnError()),
       fShouldNotInferTypes(!aOptions.printOnlyNotInferredTypes()),
       fShouldEmitLongFormConsts(aOptions.printOnlyLongFormConstants()),
-      fPreparesBodiesAhead(aOptions.preparesBodiesAhead()), fTextStream(aOptions.textStream()),
+      fPreparesBodiesAhead(aOptions.preparesBodiesAhead()),
+      fUsesAhead(aOptions.typeChecker() ? nullptr : aOptions.graphUsesAhead()), fTextStream(aOptions.textStream()),
       fTextPieceSize(aOptions.textPieceSize()),
       fSegments(fPool.pool()->make<SegmentStream>(*aOptions.segmentStream())), fFilter(aOptions.filter()),
       fOpTable(aOptions.opTable()), fSymbolicSizeNames(nullptr) {
@@ -149,6 +150,8 @@ void QulEmitter::initNameMappings() {
 
 std::string QulEmitter::emitTopLevel(CG_Obj* aObj) {
   fGraphUses.clear();
+  if (fUsesAhead)
+    fGraphUses = fUsesAhead->finish();
   try {
     char* typeText = dispatch(aObj);
     beginSegment(BLOCK_END);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "emit/aliasmanager.h"
+#include "emit/graphuses.h"
 #include "emit/lending.h"
 #include "emit/options.h"
 #include "emit/segment.h"
@@ -285,7 +286,6 @@ private:
   void emitDynamicBounds(CheckExpr* aCheck);
   void collectTypesFromGraph(Fcn* aFcn, Scope* aScope, IdSet<Type*>* aSet, IdLinkedList<Type*>* aList);
   void collectConstsFromGraph(Fcn* aFcn, IdSet<Const*>* aSeen, IdLinkedList<Const*>* aList);
-  static void noteGraphConst(std::vector<Const*>& aNoted, IdSet<Const*>& aSeen, Const* aConst);
   bool isReservedScope(Scope* aScope);
   bool isSkippedFcnScope(Scope* aParent, Scope* aChild);
   char* aggregateFieldsExpr(const char* aKeyword, AggregateType* aAggregate);
@@ -338,6 +338,8 @@ private:
   bool fShouldNotInferTypes;
   bool fShouldEmitLongFormConsts;
   bool fPreparesBodiesAhead;
+  // Walks done ahead, taken over as the emission starts.
+  GraphUsesAhead* fUsesAhead;
   // With a text stream, the text printed so far goes to it a piece at a time; fOutput holds the rest.
   std::ostream* fTextStream;
   size_t fTextPieceSize;
@@ -347,16 +349,9 @@ private:
   OpTable* fOpTable;
   IdMap<SymbolicSize*, char*>* fSymbolicSizeNames;
 
-  // What the type collection's walk of a function's graph met, in order and repeats included: the types it
-  // offers for a typedef (those the type checker would not infer, and the constants' types) and the named
-  // constants. Every scope above the function offers the same types, and its constant collection needs the
-  // constants, without walking the graph again. Valid while the graph keeps the version it had; kept for one
+  // What the type collection's walk of a function's graph met. Every scope above the function offers the same
+  // types, and its constant collection needs the constants, without walking the graph again. Kept for one
   // emission.
-  struct GraphUses {
-    uint64_t version;
-    std::vector<Type*> types;
-    std::vector<Const*> consts;
-  };
   const GraphUses& graphUses(Fcn* aFcn);
   const GraphUses* currentGraphUses(Fcn* aFcn) const;
   std::vector<Fcn*> graphsToWalk(const std::vector<Fcn*>& aFcns) const;

@@ -6,6 +6,7 @@
 
 namespace CG {
 
+class GraphUsesAhead;
 class TypeChecker;
 class ShouldEmitPredicate;
 class OpTable;
@@ -76,6 +77,12 @@ public:
     fTextPieceSize = aPieceSize;
   }
 
+  // The walks of function graphs that a second thread made while the parse finished them (see GraphUsesAhead):
+  // the emission takes over the walks done and does the rest, and the type collection does not walk those
+  // graphs again. Taken only by an emitter with its own type checker, the core domain's. Null, the default: none.
+  GraphUsesAhead* graphUsesAhead() const { return fGraphUsesAhead; }
+  void setGraphUsesAhead(GraphUsesAhead* aAhead) { fGraphUsesAhead = aAhead; }
+
 private:
   TypeChecker* fTypeChecker;
   bool fPrintOnlyNotInferredTypes;
@@ -88,6 +95,7 @@ private:
   bool fPreparesBodiesAhead = true;
   std::ostream* fTextStream = nullptr;
   size_t fTextPieceSize = kDefaultTextPieceSize;
+  GraphUsesAhead* fGraphUsesAhead = nullptr;
 };
 
 } // namespace CG

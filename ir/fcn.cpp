@@ -5,6 +5,9 @@
 #include "ir/symbol.h"
 #include "ir/typefactory.h"
 
+#include <mutex>
+#include <shared_mutex>
+
 namespace CG {
 
 namespace {
@@ -55,9 +58,14 @@ FcnType* Fcn::fcnType() const {
   for (Var* output : fOutputs) {
     outputs.push_back(output->type());
   }
-  fCachedType = TypeFactory(ctx()).fcnType(inputs, outputs, isMethod());
+  FcnType* type = TypeFactory(ctx()).fcnType(inputs, outputs, isMethod());
+  // A thread that only finds types reads the cache and leaves it to the thread that makes them.
+  if (TypeFinding::onThisThread())
+    return type;
+  std::unique_lock<std::shared_mutex> caching(ctx()->typeCache().lock());
+  fCachedType = type;
   fCachedTypeVersion = ctx()->varTypeVersion();
-  return fCachedType;
+  return type;
 }
 
 Cfg* Fcn::createCfg() {

@@ -297,7 +297,8 @@ private:
   bool cachedTypeMatches() const;
 
   Scope* fDefiningScope;
-  // The type derived from the parameters, and the context's count of variable type changes then.
+  // The type derived from the parameters, and the context's count of variable type changes then; written under
+  // the type cache's lock, as a thread finding types may read them.
   mutable FcnType* fCachedType = nullptr;
   mutable uint64_t fCachedTypeVersion = 0;
   Scope* fIoScope;

@@ -38,6 +38,13 @@ private:
   std::string fKey;
 };
 
+// Whether this thread only finds types (TypeFinding), and whether it found none where one was asked for.
+struct FindingState {
+  bool active = false;
+  bool missed = false;
+};
+thread_local FindingState tFinding;
+
 int basicKindOfInteger(bool aSigned, int aBits) {
   switch (aBits) {
   case 8:
@@ -54,6 +61,30 @@ int basicKindOfInteger(bool aSigned, int aBits) {
 
 } // namespace
 
+TypeFinding::TypeFinding() {
+  tFinding = FindingState{true, false};
+}
+
+TypeFinding::~TypeFinding() {
+  tFinding = FindingState{};
+}
+
+bool TypeFinding::missedType() const {
+  return tFinding.missed;
+}
+
+void TypeFinding::forgetMissed() {
+  tFinding.missed = false;
+}
+
+bool TypeFinding::onThisThread() {
+  return tFinding.active;
+}
+
+void TypeFinding::noteMissed() {
+  tFinding.missed = true;
+}
+
 Type* TypeCache::find(const std::string& aKey) const {
   auto found = fTypes.find(aKey);
   return found != fTypes.end() ? found->second : nullptr;
@@ -64,6 +95,10 @@ template <class T, class... A> T* TypeFactory::unique(const std::string& aKey, A
   if (Type* existing = cache.find(aKey)) {
     return static_cast<T*>(existing);
   }
+  if (TypeFinding::onThisThread()) {
+    TypeFinding::noteMissed();
+    return nullptr;
+  }
   T* type = fCtx->pool()->make<T>(fCtx, std::forward<A>(aArgs)...);
   type->setOwner(fCtx->globalScope());
   cache.insert(aKey, type);
@@ -72,11 +107,15 @@ template <class T, class... A> T* TypeFactory::unique(const std::string& aKey, A
 
 // A singleton is made once through its key like any structural type, then found by its slot.
 template <class T, class... A> T* TypeFactory::singleton(TypeCache::Singleton aSlot, const char* aKey, A&&... aArgs) {
-  Type*& slot = fCtx->typeCache().singleton(aSlot);
-  if (slot == nullptr) {
-    slot = unique<T>(aKey, std::forward<A>(aArgs)...);
+  TypeCache& cache = fCtx->typeCache();
+  if (Type* made = cache.singleton(aSlot)) {
+    return static_cast<T*>(made);
   }
-  return static_cast<T*>(slot);
+  T* type = unique<T>(aKey, std::forward<A>(aArgs)...);
+  if (type != nullptr) {
+    cache.setSingleton(aSlot, type);
+  }
+  return type;
 }
 
 VoidType* TypeFactory::voidType() {
@@ -122,11 +161,15 @@ IntegerType* TypeFactory::uintType() {
 IntegerType* TypeFactory::integerType(bool aSigned, int aBits) {
   CG_ASSERT_MSG(aBits >= 1 && aBits <= 1024, "ir/typefactory.cpp", "integer width in 1..1024");
   if (aBits >= 1 && aBits <= TypeCache::kMaxIndexedIntegerBits) {
-    IntegerType*& indexed = fCtx->typeCache().indexedInteger(aSigned, aBits);
-    if (indexed == nullptr) {
-      indexed = uniqueIntegerType(aSigned, aBits);
+    TypeCache& cache = fCtx->typeCache();
+    if (IntegerType* made = cache.indexedInteger(aSigned, aBits)) {
+      return made;
     }
-    return indexed;
+    IntegerType* type = uniqueIntegerType(aSigned, aBits);
+    if (type != nullptr) {
+      cache.setIndexedInteger(aSigned, aBits, type);
+    }
+    return type;
   }
   return uniqueIntegerType(aSigned, aBits);
 }
@@ -258,6 +301,10 @@ Type* TypeFactory::qualifiedType(Type* aType, bool aReadonly, bool aVolatile) {
   TypeCache& cache = fCtx->typeCache();
   if (Type* existing = cache.find(key.str())) {
     return existing;
+  }
+  if (TypeFinding::onThisThread()) {
+    TypeFinding::noteMissed();
+    return nullptr;
   }
   Type* qualified = base->copyIn(fCtx->pool());
   qualified->setQualifiers(base, readonly, isVolatile);

@@ -1,6 +1,8 @@
 // Makes IR types: structural types uniqued per context, named types as distinct symbols.
 #pragma once
 
+#include <mutex>
+#include <shared_mutex>
 #include <string>
 #include <unordered_map>
 #include <utility>
@@ -10,16 +12,25 @@
 
 namespace CG {
 
-// The context's table of structural types, keyed by a text that encodes the structure.
+// The context's table of structural types, keyed by a text that encodes the structure. One thread makes types;
+// another may find them meanwhile (see TypeFinding) while it holds the readers' side of lock(), which every
+// change takes whole.
 class TypeCache {
 public:
   Type* find(const std::string& aKey) const;
-  void insert(const std::string& aKey, Type* aType) { fTypes.emplace(aKey, aType); }
+  void insert(const std::string& aKey, Type* aType) {
+    std::unique_lock<std::shared_mutex> changing(fLock);
+    fTypes.emplace(aKey, aType);
+  }
   size_t size() const { return fTypes.size(); }
   // Integer types up to 64 bits wide, by signedness and width, found without building a key: every
   // integer literal and most operators ask for one. Null until made.
   static constexpr int kMaxIndexedIntegerBits = 64;
-  IntegerType*& indexedInteger(bool aSigned, int aBits) { return fIntegers[aSigned ? 1 : 0][aBits]; }
+  IntegerType* indexedInteger(bool aSigned, int aBits) const { return fIntegers[aSigned ? 1 : 0][aBits]; }
+  void setIndexedInteger(bool aSigned, int aBits, IntegerType* aType) {
+    std::unique_lock<std::shared_mutex> changing(fLock);
+    fIntegers[aSigned ? 1 : 0][aBits] = aType;
+  }
   // The types of which a context has one each (bool, void, double, ...), by slot. Null until made.
   enum Singleton {
     VOID_TYPE,
@@ -36,12 +47,37 @@ public:
     UINT_TYPE,
     kNumSingletons
   };
-  Type*& singleton(Singleton aSlot) { return fSingletons[aSlot]; }
+  Type* singleton(Singleton aSlot) const { return fSingletons[aSlot]; }
+  void setSingleton(Singleton aSlot, Type* aType) {
+    std::unique_lock<std::shared_mutex> changing(fLock);
+    fSingletons[aSlot] = aType;
+  }
+  std::shared_mutex& lock() { return fLock; }
 
 private:
+  std::shared_mutex fLock;
   std::unordered_map<std::string, Type*> fTypes;
   IntegerType* fIntegers[2][kMaxIndexedIntegerBits + 1] = {};
   Type* fSingletons[kNumSingletons] = {};
+};
+
+// While one lives, the type factories on its thread find types and make none: a type not made yet comes back
+// null, and missedType() tells so. A thread reading the types of a context that another thread may be adding to
+// finds them this way, holding the readers' side of the cache's lock.
+class TypeFinding {
+public:
+  TypeFinding();
+  ~TypeFinding();
+  TypeFinding(const TypeFinding&) = delete;
+  TypeFinding& operator=(const TypeFinding&) = delete;
+
+  // Whether a factory on this thread came back empty since the finding began or was last asked.
+  bool missedType() const;
+  void forgetMissed();
+
+  // For the factories: whether this thread only finds, and noting a type not found.
+  static bool onThisThread();
+  static void noteMissed();
 };
 
 // Structural types are owned by the global scope without being in its symbol list. Named types

@@ -38,6 +38,11 @@ void QulParser::setReadProgress(std::function<void(size_t aBytesRead)> aProgress
     fCtx->setReadProgress(std::move(aProgress));
 }
 
+void QulParser::setBodyFinished(std::function<void(Fcn* aFcn)> aFinished)
+{
+    fBodyFinished = std::move(aFinished);
+}
+
 void QulParser::addListener(QulParserListener* aListener)
 {
     if (aListener != nullptr) {
@@ -132,19 +137,61 @@ IdSet<Fcn*>* QulParser::parse(const char* aText, size_t aLength)
     return nullptr;
 }
 
+// Each pass runs over every function before the next pass starts. When no goto pass can fail, each function
+// goes through all of them before the next function starts instead, which ends with the same graphs and says
+// the same warnings in the same order: each function is then finished, and handed on, while the next ones wait.
 void QulParser::runPostProcessing()
 {
     SettledTest settled = [this](Fcn* aFcn) { return fCtx->isSettledBody(aFcn); };
-    QulTransformGoto(fPool, settled).transformScope(fCtx->targetScope());
+    QulTransformGoto gotos(fPool, settled);
     // The pass's sets serve while it runs. In the parser's pool they would last as long as the IR: a scope read
     // into again and again would keep two sets per function for every parse, old functions included.
     ManagedCGPool scratch(fCtx->irCtx());
-    QulEliminateMergeStmts(scratch.pool(), settled).transformScope(fCtx->targetScope());
-    fCtx->forgetSettledBodies();
-    for (Symbol* symbol = fCtx->outerScope()->firstSymbol(); symbol != nullptr; symbol = symbol->next()) {
-        if (Fcn::isa(symbol) && Fcn::cast(symbol)->cfg() != nullptr) {
-            Fcn::cast(symbol)->cfg()->makeCompact();
+    QulEliminateMergeStmts merges(scratch.pool(), settled);
+    if (canFinishBodiesOneByOne()) {
+        for (Symbol* symbol = fCtx->targetScope()->firstSymbol(); symbol != nullptr; symbol = symbol->next()) {
+            if (!Fcn::isa(symbol) || Fcn::cast(symbol)->cfg() == nullptr) {
+                continue;
+            }
+            if (Fcn* fcn = unsettledBody(symbol, settled)) {
+                gotos.transformFcn(fcn);
+                merges.transformFcn(fcn);
+            }
+            finishBody(Fcn::cast(symbol));
         }
+    } else {
+        gotos.transformScope(fCtx->targetScope());
+        merges.transformScope(fCtx->targetScope());
+        for (Symbol* symbol = fCtx->outerScope()->firstSymbol(); symbol != nullptr; symbol = symbol->next()) {
+            if (Fcn::isa(symbol) && Fcn::cast(symbol)->cfg() != nullptr) {
+                finishBody(Fcn::cast(symbol));
+            }
+        }
+    }
+    fCtx->forgetBodies();
+}
+
+// The goto pass fails only on a label named twice in one function. The parse notes those it read; a function it
+// did not read may hold placeholders of its own. Functions are compacted in the outer scope: one by one, it must
+// be the scope the passes run over.
+bool QulParser::canFinishBodiesOneByOne() const
+{
+    if (fCtx->outerScope() != fCtx->targetScope() || fCtx->sawRepeatedLabel()) {
+        return false;
+    }
+    for (Symbol* symbol = fCtx->targetScope()->firstSymbol(); symbol != nullptr; symbol = symbol->next()) {
+        if (Fcn::isa(symbol) && Fcn::cast(symbol)->cfg() != nullptr && !fCtx->isParsedBody(Fcn::cast(symbol))) {
+            return false;
+        }
+    }
+    return true;
+}
+
+void QulParser::finishBody(Fcn* aFcn)
+{
+    aFcn->cfg()->makeCompact();
+    if (fBodyFinished) {
+        fBodyFinished(aFcn);
     }
 }
 

@@ -34,6 +34,11 @@ public:
     // taken in (it reads ahead of the token the parse is on). The parse never reads the text behind that point
     // again: a caller may show progress, or let go of that part of the text. Empty, the default: never called.
     void setReadProgress(std::function<void(size_t aBytesRead)> aProgress);
+    // Called on the parse's thread as the post-processing finishes each function of the target scope: this parse
+    // changes its graph no more, and a caller may start work on it, on another thread too, while the parse goes
+    // on with the next one. A parse that fails may have called it for some functions. Empty, the default: never
+    // called.
+    void setBodyFinished(std::function<void(Fcn* aFcn)> aFinished);
     // Parses the text into the target scope; errors leave by exception. Always returns null. Not reentrant:
     // called again from one of its own listeners it fails with an internal exception.
     IdSet<Fcn*>* parse(const char* aText);
@@ -45,10 +50,14 @@ protected:
     virtual void runPostProcessing();
 
 private:
+    bool canFinishBodiesOneByOne() const;
+    void finishBody(Fcn* aFcn);
+
     MemPool* fPool;
     QulParserCtx* fCtx;
     // Set while a text is read: a listener cannot make the parser read another one meanwhile.
     bool fParsing = false;
+    std::function<void(Fcn*)> fBodyFinished;
 };
 
 } // namespace CG

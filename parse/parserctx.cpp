@@ -15,6 +15,7 @@
 #include "ir/typechecker.h"
 #include "lang/literal.h"
 #include "listener/parserlistener.h"
+#include "parse/gotostmt.h"
 #include "parse/lexstate.h"
 #include "parse/messages.h"
 #include "parse/nodefactory.h"
@@ -264,8 +265,28 @@ void QulParserCtx::abandonParse()
         }
     }
     fForwardRefs.clear();
+    forgetBodies();
+}
+
+void QulParserCtx::forgetBodies()
+{
     forgetTypedBodies();
     forgetSettledBodies();
+    fParsedBodies.clear();
+    fLabelledBody = nullptr;
+    fBodyLabels.clear();
+    fRepeatedLabel = false;
+}
+
+void QulParserCtx::noteLabel(QulLabelStmt* aLabel)
+{
+    if (fLabelledBody != fFcn) {
+        fLabelledBody = fFcn;
+        fBodyLabels.clear();
+    }
+    if (!fBodyLabels.add(aLabel->labelStringConst())) {
+        fRepeatedLabel = true;
+    }
 }
 
 void QulParserCtx::noteBody(BodyNotes& aNotes, Fcn* aFcn)

@@ -143,6 +143,14 @@ public:
     void noteSettledBody(Fcn* aFcn) { noteBody(fSettledBodies, aFcn); }
     bool isSettledBody(Fcn* aFcn) const { return isNoted(fSettledBodies, aFcn); }
     void forgetSettledBodies() { fSettledBodies.clear(); }
+    // Closed by this parse: every label it holds was read by it.
+    void noteParsedBody(Fcn* aFcn) { fParsedBodies.add(aFcn); }
+    bool isParsedBody(Fcn* aFcn) const { return fParsedBodies.contains(aFcn); }
+    // A body that names two of its labels alike fails the goto pass; the labels are noted as they are read.
+    void noteLabel(QulLabelStmt* aLabel);
+    bool sawRepeatedLabel() const { return fRepeatedLabel; }
+    // The parse is over: the notes on its bodies and labels go.
+    void forgetBodies();
 
     // ---- Forward references: calls of functions not yet defined, by name
     // The calls waiting for each name, in the order the names were first called. A name whose calls are taken
@@ -241,6 +249,11 @@ private:
     static bool isNoted(const BodyNotes& aNotes, Fcn* aFcn);
     BodyNotes fTypedBodies;
     BodyNotes fSettledBodies;
+    IdSet<const Fcn*> fParsedBodies;
+    // The label names of the body last read: bodies are read one after the other.
+    const Fcn* fLabelledBody = nullptr;
+    IdSet<const Const*> fBodyLabels;
+    bool fRepeatedLabel = false;
     // Calls left waiting by parses that failed: a later definition still binds them, but a later parse is
     // not failed for them.
     ForwardRefs fEarlierForwardRefs;

@@ -545,6 +545,7 @@ void callableClose(QulParserCtx* aCtx, Region* aBody)
     // The body's statements are still in the cache: whether the type walk has work in it is cheap to read now.
     Fcn* fcn = aCtx->currentFcn();
     if (fcn != nullptr && fcn->cfg() != nullptr) {
+        aCtx->noteParsedBody(fcn);
         Cfg* cfg = fcn->cfg();
         if (!needsTypeWalk(cfg)) {
             aCtx->noteTypedBody(fcn);

@@ -104,7 +104,9 @@ Region* gotoStmt(QulParserCtx* aCtx, char* aLabel, QulParamList* aParams)
 
 Region* labelStmt(QulParserCtx* aCtx, char* aLabel, QulParamList* aParams)
 {
-    return stmtRegion(aCtx, aCtx->requireNodeFactory()->labelStmt(aLabel), aParams);
+    QulLabelStmt* label = aCtx->requireNodeFactory()->labelStmt(aLabel);
+    aCtx->noteLabel(label);
+    return stmtRegion(aCtx, label, aParams);
 }
 
 Region* overflowStmt(QulParserCtx* aCtx, QulParamList* aParams)

@@ -4,10 +4,13 @@
 #include "support/irbuild.h"
 #include "support/irgen.h"
 
+#include "emit/graphuses.h"
 #include "emit/workahead.h"
 #include "ir/cfg.h"
 #include "ir/logger.h"
 #include "ir/predicate.h"
+#include "ir/typechecker.h"
+#include "tests/parser_support.h"
 
 #include <gtest/gtest.h>
 
@@ -160,6 +163,115 @@ TEST(BodiesAheadOfGeneratedModules, PrintTheSameTextAsBodiesPreparedInPlace) {
       EXPECT_EQ(emitScope(ctx.globalScope(), true, &filterAhead), filteredInPlace) << "seed " << seed;
     }
   }
+}
+
+// ---- Walks of the graphs for the type collection, made while a parse finishes the next functions
+
+std::vector<CG::Fcn*> fcnsWithGraphs(CG::Scope* aScope) {
+  std::vector<CG::Fcn*> fcns;
+  for (CG::Symbol* symbol = aScope->firstSymbol(); symbol != nullptr; symbol = symbol->next())
+    if (CG::Fcn::isa(symbol) && CG::Fcn::cast(symbol)->cfg() != nullptr)
+      fcns.push_back(CG::Fcn::cast(symbol));
+  return fcns;
+}
+
+// Offers the functions and waits until each has been walked.
+void walkAll(CG::GraphUsesAhead& aAhead, const std::vector<CG::Fcn*>& aFcns) {
+  for (CG::Fcn* fcn : aFcns)
+    aAhead.offer(fcn);
+  while (aAhead.walksDone() < aFcns.size())
+    std::this_thread::yield();
+}
+
+std::string emitTakingOver(CG::Scope* aScope, CG::GraphUsesAhead* aAhead) {
+  CG::QulEmitterOptions options(nullptr, 3);
+  options.setGraphUsesAhead(aAhead);
+  return CG::emitQuillEx(aScope, options);
+}
+
+TEST(GraphWalksAhead, GiveWhatTheWalkInPlaceGivesAndTheSameText) {
+  for (bool unstructured : {false, true}) {
+    CG_Ctx ctx;
+    quilltest::IrGenOptions options;
+    options.seed = 17;
+    options.size = 600;
+    options.unstructured = unstructured;
+    quilltest::generateModule(&ctx, options);
+    std::vector<CG::Fcn*> fcns = fcnsWithGraphs(ctx.globalScope());
+    ASSERT_GT(fcns.size(), 2u);
+    std::string inPlace = emitTakingOver(ctx.globalScope(), nullptr);
+
+    CG::GraphUsesAhead ahead(&ctx);
+    walkAll(ahead, fcns);
+    std::unordered_map<CG::Fcn*, CG::GraphUses> walked = ahead.finish();
+    CG::CoreDomainTypeChecker checker(&ctx);
+    for (CG::Fcn* fcn : fcns) {
+      auto found = walked.find(fcn);
+      ASSERT_NE(found, walked.end()) << fcn->name();
+      CG::GraphUses own = CG::walkGraphUses(fcn, fcn->cfg()->orderedStmts(), &checker);
+      EXPECT_EQ(found->second.types, own.types) << fcn->name();
+      EXPECT_EQ(found->second.consts, own.consts) << fcn->name();
+    }
+
+    CG::GraphUsesAhead takenOver(&ctx);
+    walkAll(takenOver, fcns);
+    EXPECT_EQ(emitTakingOver(ctx.globalScope(), &takenOver), inPlace);
+  }
+}
+
+// The constant the body uses is changed after the walk: the emission defines the one it now uses.
+TEST(GraphWalksAhead, GraphChangedAfterItsWalkIsWalkedAgain) {
+  quill_parse_test::Module module;
+  module.parse("var(int32,x);\nconstdef(int32,1,c1);\nconstdef(int32,2,c2);\nf <- function((),(),f) {\n  =(x,c1);\n}\n");
+  std::vector<CG::Fcn*> fcns = fcnsWithGraphs(module.ctx.globalScope());
+  ASSERT_EQ(fcns.size(), 1u);
+  CG::GraphUsesAhead ahead(&module.ctx);
+  walkAll(ahead, fcns);
+  CG::Const* c2 = nullptr;
+  for (CG::Symbol* symbol = module.ctx.globalScope()->firstSymbol(); symbol; symbol = symbol->next())
+    if (CG::Const::isa(symbol) && std::string(symbol->name()) == "c2")
+      c2 = CG::Const::cast(symbol);
+  ASSERT_NE(c2, nullptr);
+  CG::Stmt* assignment = fcns[0]->cfg()->orderedStmts()[1];
+  CG::Expr* use = assignment->input(0)->input(1);
+  ASSERT_TRUE(CG::ConstExpr::isa(use));
+  use->setAux(0, c2);
+  fcns[0]->cfg()->markDirty();
+  EXPECT_EQ(emitTakingOver(module.ctx.globalScope(), &ahead),
+            "constdef(int32,2,c2);\n\nvar(int32,x);\nfunction((),(),f)\n{\n    =(x,c2);\n}\n");
+}
+
+// The walk would have to make the pointer to int16: it leaves the graph to the emission, which makes it.
+TEST(GraphWalksAhead, AWalkNeedingATypeNotMadeYetGivesNothing) {
+  quill_parse_test::Module module;
+  const std::string text =
+      "typedef(pointer(int32),ip);\n\nvar(int16,x);\nvar(ip,p);\nfunction((),(),f)\n{\n    =(p,addressOf[ip](x));\n}\n";
+  module.parse(text);
+  std::vector<CG::Fcn*> fcns = fcnsWithGraphs(module.ctx.globalScope());
+  CG::GraphUsesAhead ahead(&module.ctx);
+  walkAll(ahead, fcns);
+  EXPECT_TRUE(ahead.finish().empty());
+  EXPECT_EQ(emitTakingOver(module.ctx.globalScope(), &ahead), text);
+}
+
+// What a finding thread asks of the factories: types made are found, none is made, and the miss is told.
+TEST(TypeFinding, FindsTheTypesMadeAndMakesNone) {
+  quilltest::IrFixture ir;
+  CG::PointerType* made = ir.types.pointerType(ir.int32());
+  CG::Type* int16 = ir.types.signedInt16Type();
+  size_t typesBefore = ir.ctx.typeCache().size();
+  {
+    CG::TypeFinding finding;
+    EXPECT_EQ(ir.types.pointerType(ir.int32()), made);
+    EXPECT_FALSE(finding.missedType());
+    EXPECT_EQ(ir.types.pointerType(int16), nullptr);
+    EXPECT_EQ(ir.types.complexType(int16), nullptr);
+    EXPECT_TRUE(finding.missedType());
+    finding.forgetMissed();
+    EXPECT_FALSE(finding.missedType());
+  }
+  EXPECT_EQ(ir.ctx.typeCache().size(), typesBefore);
+  EXPECT_NE(ir.types.pointerType(int16), nullptr);
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <string>
 #include <vector>
 
 #include "ir/cfg.h"
@@ -479,6 +480,70 @@ TEST(ReadingIntoOneScope, EachTextAddsTheSameWhateverTheScopeHolds) {
   for (int copy = 5; copy < 40; ++copy)
     addedLate = addedByReading(copy);
   EXPECT_EQ(addedEarly, addedLate);
+}
+
+// ---- Functions handed on as the post-processing finishes them
+
+// What the parse hands on, with what was left to do in the function after it at that moment.
+struct HandedOn {
+  std::vector<std::string> names;
+  std::vector<bool> nextHadPlaceholders;
+};
+
+void recordHandingOn(CG::QulParser& aParser, HandedOn& aRecord) {
+  aParser.setBodyFinished([&aRecord](CG::Fcn* aFcn) {
+    aRecord.names.push_back(aFcn->name());
+    CG::Symbol* next = aFcn->next();
+    while (next != nullptr && !CG::Fcn::isa(next))
+      next = next->next();
+    aRecord.nextHadPlaceholders.push_back(next != nullptr && CG::QulTransformGoto::hasWork(CG::Fcn::cast(next)->cfg()));
+    EXPECT_FALSE(CG::QulTransformGoto::hasWork(aFcn->cfg())) << aFcn->name();
+    EXPECT_FALSE(CG::QulEliminateMergeStmts::hasWork(aFcn->cfg())) << aFcn->name();
+  });
+}
+
+std::string gotoFunction(const std::string& aName, const std::string& aLabels = "label(L);\n") {
+  return aName + " <- function((),(),"+ aName + ") {\n=(x,1);\ngoto(L);\n" + aLabels + "=(x,2);\n}\n";
+}
+
+// Each function goes through every pass before the next one starts, and is handed on final.
+TEST(FinishedBodies, AreHandedOnOneByOneInScopeOrder) {
+  quill_parse_test::Module module;
+  HandedOn handed;
+  recordHandingOn(module.parser, handed);
+  module.parse("var(int32,x);\n" + gotoFunction("f") + gotoFunction("g") + gotoFunction("h"));
+  EXPECT_EQ(handed.names, (std::vector<std::string>{"f", "g", "h"}));
+  EXPECT_EQ(handed.nextHadPlaceholders, (std::vector<bool>{true, true, false}));
+}
+
+// A label named twice fails the goto pass: each pass then runs over every function first, as the failure leaves
+// the functions before it with their merges still to eliminate, and none is handed on.
+TEST(FinishedBodies, RepeatedLabelMakesEachPassRunOverAllFunctionsFirst) {
+  quill_parse_test::Module module;
+  HandedOn handed;
+  recordHandingOn(module.parser, handed);
+  EXPECT_THROW(module.parse("var(int32,x);\n" + gotoFunction("f") + gotoFunction("g", "label(L);\nlabel(L);\n")),
+               CG::MessageException);
+  EXPECT_TRUE(handed.names.empty());
+  CG::Fcn* f = CG::Fcn::cast(module.ctx.globalScope()->firstSymbol()->next());
+  ASSERT_STREQ(f->name(), "f");
+  EXPECT_FALSE(CG::QulTransformGoto::hasWork(f->cfg()));
+  EXPECT_TRUE(CG::QulEliminateMergeStmts::hasWork(f->cfg()));
+}
+
+// A function an earlier parse read may hold placeholders of its own: the passes run over all functions first, and
+// the graphs come out as one parse of both texts leaves them.
+TEST(FinishedBodies, AfterAnEarlierParseArePassedOverAllFunctionsFirst) {
+  quill_parse_test::Module twice;
+  twice.parse("var(int32,x);\n" + gotoFunction("f"));
+  HandedOn handed;
+  recordHandingOn(twice.parser, handed);
+  twice.parse(gotoFunction("g") + gotoFunction("h"));
+  EXPECT_EQ(handed.names, (std::vector<std::string>{"f", "g", "h"}));
+  EXPECT_EQ(handed.nextHadPlaceholders, (std::vector<bool>{false, false, false}));
+  quill_parse_test::Module once;
+  once.parse("var(int32,x);\n" + gotoFunction("f") + gotoFunction("g") + gotoFunction("h"));
+  EXPECT_EQ(twice.emit(), once.emit());
 }
 
 } // namespace

@@ -241,6 +241,10 @@ TEST(QuillTool, ErrorsNameFileLineColumnWithCaret) {
       // The library leaves a goto to a label its function lacks as a placeholder that cannot be printed.
       {"x <- var(int32,x);\nf <- function((),(),f) {\n  goto(L2);\n  =(x,1);\n}\n",
        "<stdin>:3:11: error: [L3, C11]: goto(L2): function 'f' has no label(L2)\n  goto(L2);\n          ^\n"},
+      // The first such goto in the module's order is the one reported.
+      {"x <- var(int32,x);\nf <- function((),(),f) {\n  =(x,1);\n}\ng <- function((),(),g) {\n  goto(A);\n}\n"
+       "h <- function((),(),h) {\n  goto(B);\n}\n",
+       "<stdin>:6:10: error: [L6, C10]: goto(A): function 'g' has no label(A)\n  goto(A);\n         ^\n"},
       // A bad escape: the caret stands under it, on the text's line, even after a newline inside the literal.
       {"var(int32,x);\nconstdef(string,\"a\nb\\777\",g);\n",
        "\n<stdin>:3:5: error: Line 2: character index out of bounds\nb\\777\",g);\n    ^\n"},

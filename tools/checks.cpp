@@ -14,28 +14,45 @@
 
 namespace quilltool {
 
-std::string danglingGotoMessage(CG_Ctx& aCtx) {
-  std::string message;
+void DanglingGotos::lookIn(CG::Fcn* aFcn) {
+  if (!fLookedIn.add(aFcn) || fGoto != nullptr)
+    return;
+  fGoto = firstGoto(aFcn);
+  if (fGoto != nullptr)
+    fFcn = aFcn;
+}
+
+CG::Stmt* DanglingGotos::firstGoto(CG::Fcn* aFcn) {
+  for (CG::Stmt* stmt : aFcn->cfg()->stmts())
+    if (CG::QulGotoStmt::isa(stmt))
+      return stmt;
+  return nullptr;
+}
+
+std::string DanglingGotos::message(CG_Ctx& aCtx) {
+  CG::Scope* found = nullptr;
   CG::forEachScopeBelow(aCtx.globalScope(), [&](CG::Scope* aScope) {
-    for (CG::Symbol* symbol = aScope->firstSymbol(); symbol != nullptr && message.empty(); symbol = symbol->next()) {
-      CG::Cfg* cfg = CG::Fcn::isa(symbol) ? CG::Fcn::cast(symbol)->cfg() : nullptr;
-      if (cfg == nullptr)
+    for (CG::Symbol* symbol = aScope->firstSymbol(); symbol != nullptr && found == nullptr; symbol = symbol->next()) {
+      CG::Fcn* fcn = CG::Fcn::isa(symbol) && CG::Fcn::cast(symbol)->cfg() != nullptr ? CG::Fcn::cast(symbol) : nullptr;
+      if (fcn == nullptr || (fcn != fFcn && fLookedIn.contains(fcn)))
         continue;
-      for (CG::Stmt* stmt : cfg->stmts()) {
-        if (!CG::QulGotoStmt::isa(stmt))
-          continue;
-        CG::TagSourceLocationQuill* location = CG::TagSourceLocationQuill::of(stmt);
-        std::string label = CG::QulGotoStmt::cast(stmt)->label();
-        // Gotos are resolved in the functions of the module scope only.
-        std::string problem = aScope == aCtx.globalScope() ? "' has no label(" + label + ")"
-                                                           : "' is in a nested scope, where gotos are not resolved";
-        message = (location != nullptr ? location->toString() + ": " : std::string()) + "goto(" + label +
-                  "): function '" + symbol->name() + problem;
-        break;
+      CG::Stmt* stmt = fcn == fFcn ? fGoto : firstGoto(fcn);
+      if (stmt != nullptr) {
+        fFcn = fcn;
+        fGoto = stmt;
+        found = aScope;
       }
     }
   });
-  return message;
+  if (found == nullptr)
+    return std::string();
+  CG::TagSourceLocationQuill* location = CG::TagSourceLocationQuill::of(fGoto);
+  std::string label = CG::QulGotoStmt::cast(fGoto)->label();
+  // Gotos are resolved in the functions of the module scope only.
+  std::string problem = found == aCtx.globalScope() ? "' has no label(" + label + ")"
+                                                      : "' is in a nested scope, where gotos are not resolved";
+  return (location != nullptr ? location->toString() + ": " : std::string()) + "goto(" + label + "): function '" +
+         fFcn->name() + problem;
 }
 
 namespace {

@@ -5,6 +5,7 @@
 #include "tools/outputtext.h"
 
 #include "emit/emitter.h"
+#include "emit/graphuses.h"
 #include "emit/version.h"
 #include "ir/ctx.h"
 #include "ir/logger.h"
@@ -219,6 +220,7 @@ public:
     // source-location tags of the objects involved, which a plain parse does not make: tagging every object
     // costs memory, so it is paid for only by a text that needs it.
     if (outcome.hasUnplacedMessage()) {
+      fUsesAhead.reset();
       fCtx = std::make_unique<CG_Ctx>();
       fCtx->registerHandler(&fLocations);
       CG::TagCreatorForQuill tagging(&fLocations);
@@ -244,6 +246,7 @@ public:
     // The printed text is about as long as the text read; a little room spares the last doubling.
     options.setExpectedTextSize(fTextSize + fTextSize / 16);
     options.setTextStream(aTextStream);
+    options.setGraphUsesAhead(fUsesAhead.get());
     std::ofstream segments;
     if (!aOptions.segmentsFile.empty()) {
       segments.open(aOptions.segmentsFile);
@@ -268,6 +271,13 @@ private:
   ParseOutcome parseText(ScannerOutput::Reading aReading) {
     ParseOutcome outcome;
     CG::QulParser parser(fCtx.get(), fCtx->pool(), fCtx->globalScope(), fCtx->globalScope());
+    // The type collection's walks of the graphs run on a second thread while the parse finishes the next ones.
+    fUsesAhead = std::make_unique<CG::GraphUsesAhead>(fCtx.get());
+    quilltool::DanglingGotos danglingGotos;
+    parser.setBodyFinished([&](CG::Fcn* aFcn) {
+      fUsesAhead->offer(aFcn);
+      danglingGotos.lookIn(aFcn);
+    });
     // The module grows as the text is read: the text read so far need not stay in memory beside it.
     parser.setReadProgress([this](size_t aBytesRead) { fText.letGoBefore(aBytesRead); });
     WarningCollector warnings(parser.ctx());
@@ -282,7 +292,7 @@ private:
       }
     }
     if (error.empty())
-      error = quilltool::danglingGotoMessage(*fCtx);
+      error = danglingGotos.message(*fCtx);
     if (!error.empty())
       outcome.error = saidAt(error, parser.ctx());
     outcome.warnings = warnings.warnings();
@@ -321,6 +331,8 @@ private:
   // Outlives every context it is registered with.
   CG::TagHandlerForSourceLocation fLocations;
   std::unique_ptr<CG_Ctx> fCtx;
+  // Reads fCtx's graphs: made after it, and gone before it.
+  std::unique_ptr<CG::GraphUsesAhead> fUsesAhead;
 };
 
 int usageError(const std::string& aMessage) {
