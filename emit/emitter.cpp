@@ -151,7 +151,7 @@ void QulEmitter::initNameMappings() {
 std::string QulEmitter::emitTopLevel(CG_Obj* aObj) {
   fGraphUses.clear();
   if (fUsesAhead)
-    fGraphUses = fUsesAhead->finish();
+    fGraphUses = fUsesAhead->finish(fTypeChecker);
   try {
     char* typeText = dispatch(aObj);
     beginSegment(BLOCK_END);

@@ -68,9 +68,10 @@ GraphUsesAhead::~GraphUsesAhead() {
 
 void GraphUsesAhead::offer(Fcn* aFcn) {
   std::lock_guard<std::mutex> lock(fMutex);
-  if (fStopping)
+  if (fFinishing || fStopping)
     return;
   fOffers.push_back(aFcn);
+  fClaimedFrom = fOffers.size();
   if (fWorker.joinable())
     return;
   try {
@@ -81,7 +82,19 @@ void GraphUsesAhead::offer(Fcn* aFcn) {
   }
 }
 
-std::unordered_map<Fcn*, GraphUses> GraphUsesAhead::finish() {
+std::unordered_map<Fcn*, GraphUses> GraphUsesAhead::finish(TypeChecker* aChecker) {
+  {
+    std::lock_guard<std::mutex> lock(fMutex);
+    fFinishing = true;
+  }
+  Fcn* fcn = nullptr;
+  while (aChecker != nullptr && claimLastOffer(&fcn)) {
+    try {
+      keep(fcn, walkGraphUses(fcn, fcn->cfg()->orderedStmts(), aChecker));
+    } catch (...) {
+      // Walked again where the types are collected, which reports the failure in its place.
+    }
+  }
   stop();
   std::unordered_map<Fcn*, GraphUses> walked;
   walked.swap(fWalked);
@@ -116,11 +129,16 @@ void GraphUsesAhead::walkOffers() {
     } catch (...) {
       walked = false;
     }
-    std::lock_guard<std::mutex> lock(fMutex);
     if (walked && !finding.missedType())
-      fWalked.emplace(fcn, std::move(uses));
+      keep(fcn, std::move(uses));
+    std::lock_guard<std::mutex> lock(fMutex);
     ++fWalksDone;
   }
+}
+
+void GraphUsesAhead::keep(Fcn* aFcn, GraphUses aUses) {
+  std::lock_guard<std::mutex> lock(fMutex);
+  fWalked.emplace(aFcn, std::move(aUses));
 }
 
 size_t GraphUsesAhead::walksDone() {
@@ -128,14 +146,23 @@ size_t GraphUsesAhead::walksDone() {
   return fWalksDone;
 }
 
-// The next function offered, once there is one; false when the walks are to end.
+// The next function offered, once there is one; false when the walks are to end, or the finishing thread has
+// claimed the rest.
 bool GraphUsesAhead::awaitOffer(Fcn** aFcn) {
   std::unique_lock<std::mutex> lock(fMutex);
-  while (!fStopping && fNextOffer == fOffers.size())
+  while (!fStopping && !fFinishing && fNextOffer == fClaimedFrom)
     fChanged.wait_for(lock, kWorkerNap);
-  if (fStopping)
+  if (fStopping || fNextOffer == fClaimedFrom)
     return false;
   *aFcn = fOffers[fNextOffer++];
+  return true;
+}
+
+bool GraphUsesAhead::claimLastOffer(Fcn** aFcn) {
+  std::lock_guard<std::mutex> lock(fMutex);
+  if (fClaimedFrom == fNextOffer)
+    return false;
+  *aFcn = fOffers[--fClaimedFrom];
   return true;
 }
 

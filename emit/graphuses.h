@@ -45,8 +45,10 @@ public:
 
   // aFcn's graph is final: nothing changes it while the walks go on.
   void offer(Fcn* aFcn);
-  // Ends the walks: the one under way finishes, those not started are dropped. What the walks gave, by function.
-  std::unordered_map<Fcn*, GraphUses> finish();
+  // Ends the walks. The calling thread, which may make types, walks with aChecker the offers the second thread
+  // has not started, from the last one back, while that thread goes on from the first; with no checker they are
+  // dropped. What the walks gave, by function.
+  std::unordered_map<Fcn*, GraphUses> finish(TypeChecker* aChecker = nullptr);
   // How many walks have ended so far, those that gave nothing included.
   size_t walksDone();
 
@@ -57,12 +59,17 @@ private:
 
   void walkOffers();
   bool awaitOffer(Fcn** aFcn);
+  bool claimLastOffer(Fcn** aFcn);
+  void keep(Fcn* aFcn, GraphUses aUses);
   void stop();
 
   CG_Ctx* fCtx;
+  // The second thread walks the offers from fNextOffer on; those from fClaimedFrom on are the finishing thread's.
   std::vector<Fcn*> fOffers;
   size_t fNextOffer = 0;
+  size_t fClaimedFrom = 0;
   size_t fWalksDone = 0;
+  bool fFinishing = false;
   bool fStopping = false;
   std::unordered_map<Fcn*, GraphUses> fWalked;
   std::mutex fMutex;
