@@ -209,8 +209,12 @@ struct ParseOutcome {
 // One parse of one text into the global scope of a fresh context, with its diagnostics.
 class Session {
 public:
-  Session(const std::string& aFileName, quilltool::InputText aText)
-      : fFileName(aFileName), fText(std::move(aText)), fTextSize(fText.view().size()),
+  // A session that will print what it parsed walks the graphs for the printing's type collection as the parse
+  // finishes them.
+  enum Use { CHECK, PRINT };
+
+  Session(const std::string& aFileName, quilltool::InputText aText, Use aUse)
+      : fFileName(aFileName), fText(std::move(aText)), fTextSize(fText.view().size()), fUse(aUse),
         fCtx(std::make_unique<CG_Ctx>()) {}
 
   // Parses the text; reports warnings and the first error on standard error. False after an error.
@@ -272,10 +276,12 @@ private:
     ParseOutcome outcome;
     CG::QulParser parser(fCtx.get(), fCtx->pool(), fCtx->globalScope(), fCtx->globalScope());
     // The type collection's walks of the graphs run on a second thread while the parse finishes the next ones.
-    fUsesAhead = std::make_unique<CG::GraphUsesAhead>(fCtx.get());
+    if (fUse == PRINT)
+      fUsesAhead = std::make_unique<CG::GraphUsesAhead>(fCtx.get());
     quilltool::DanglingGotos danglingGotos;
     parser.setBodyFinished([&](CG::Fcn* aFcn) {
-      fUsesAhead->offer(aFcn);
+      if (fUsesAhead)
+        fUsesAhead->offer(aFcn);
       danglingGotos.lookIn(aFcn);
     });
     // The module grows as the text is read: the text read so far need not stay in memory beside it.
@@ -326,6 +332,7 @@ private:
   std::string fFileName;
   quilltool::InputText fText;
   size_t fTextSize;
+  Use fUse;
   // Indexed at the first diagnostic: a valid text never needs it.
   std::optional<quilltool::SourceLines> fLines;
   // Outlives every context it is registered with.
@@ -395,7 +402,7 @@ void printText(Session& aSession, const Options& aOptions) {
 // Runs the command and ends the process with its exit status; a failure of the tool leaves by exception.
 [[noreturn]] void runCommand(const Options& aOptions, quilltool::InputText aText) {
   std::string fileName = aOptions.file == "-" ? "<stdin>" : aOptions.file;
-  Session first(fileName, std::move(aText));
+  Session first(fileName, std::move(aText), aOptions.command == "check" ? Session::CHECK : Session::PRINT);
   if (!first.parse())
     endProcess(1);
   if (aOptions.command == "check")
@@ -405,7 +412,7 @@ void printText(Session& aSession, const Options& aOptions) {
     endProcess(0);
   }
   std::string emitted = first.emit(aOptions);
-  Session second(fileName + " (emitted)", quilltool::InputText(emitted));
+  Session second(fileName + " (emitted)", quilltool::InputText(emitted), Session::PRINT);
   if (!second.parse())
     endProcess(1);
   std::string reemitted = second.emit(aOptions);
