@@ -63,7 +63,7 @@ private:
 
 // While one lives, the type factories on its thread find types and make none: a type not made yet comes back
 // null, and missedType() tells so. A thread reading the types of a context that another thread may be adding to
-// finds them this way, holding the readers' side of the cache's lock.
+// finds them this way, holding the readers' side of the cache's lock. One at a time on a thread.
 class TypeFinding {
 public:
   TypeFinding();

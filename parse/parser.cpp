@@ -52,6 +52,16 @@ void QulParser::addListener(QulParserListener* aListener)
 
 namespace {
 
+// The functions of aScope that have a graph, in order.
+template <class Visit> void forEachBody(Scope* aScope, Visit&& aVisit)
+{
+    for (Symbol* symbol = aScope->firstSymbol(); symbol != nullptr; symbol = symbol->next()) {
+        if (Fcn::isa(symbol) && Fcn::cast(symbol)->cfg() != nullptr) {
+            aVisit(Fcn::cast(symbol));
+        }
+    }
+}
+
 // The parser's own listeners for one parse: registered after the caller's, withdrawn when it ends.
 class BuiltinListeners {
 public:
@@ -137,9 +147,10 @@ IdSet<Fcn*>* QulParser::parse(const char* aText, size_t aLength)
     return nullptr;
 }
 
-// Each pass runs over every function before the next pass starts. When no goto pass can fail, each function
-// goes through all of them before the next function starts instead, which ends with the same graphs and says
-// the same warnings in the same order: each function is then finished, and handed on, while the next ones wait.
+// Each pass runs over every function before the next pass starts, unless no goto pass can fail: then each
+// function goes through all of them, and is handed on, before the next one starts. Both orders leave the same
+// graphs and say the same warnings in the same order; a pass that fails in the first leaves the functions
+// before it with the later passes still to run.
 void QulParser::runPostProcessing()
 {
     SettledTest settled = [this](Fcn* aFcn) { return fCtx->isSettledBody(aFcn); };
@@ -149,24 +160,19 @@ void QulParser::runPostProcessing()
     ManagedCGPool scratch(fCtx->irCtx());
     QulEliminateMergeStmts merges(scratch.pool(), settled);
     if (canFinishBodiesOneByOne()) {
-        for (Symbol* symbol = fCtx->targetScope()->firstSymbol(); symbol != nullptr; symbol = symbol->next()) {
-            if (!Fcn::isa(symbol) || Fcn::cast(symbol)->cfg() == nullptr) {
-                continue;
+        forEachBody(fCtx->targetScope(), [&](Fcn* aFcn) {
+            if (unsettledBody(aFcn, settled) != nullptr) {
+                gotos.transformFcn(aFcn);
+                merges.transformFcn(aFcn);
             }
-            if (Fcn* fcn = unsettledBody(symbol, settled)) {
-                gotos.transformFcn(fcn);
-                merges.transformFcn(fcn);
-            }
-            finishBody(Fcn::cast(symbol));
-        }
+            aFcn->cfg()->makeCompact();
+            handOn(aFcn);
+        });
     } else {
         gotos.transformScope(fCtx->targetScope());
         merges.transformScope(fCtx->targetScope());
-        for (Symbol* symbol = fCtx->outerScope()->firstSymbol(); symbol != nullptr; symbol = symbol->next()) {
-            if (Fcn::isa(symbol) && Fcn::cast(symbol)->cfg() != nullptr) {
-                finishBody(Fcn::cast(symbol));
-            }
-        }
+        forEachBody(fCtx->outerScope(), [](Fcn* aFcn) { aFcn->cfg()->makeCompact(); });
+        forEachBody(fCtx->targetScope(), [this](Fcn* aFcn) { handOn(aFcn); });
     }
     fCtx->forgetBodies();
 }
@@ -179,17 +185,13 @@ bool QulParser::canFinishBodiesOneByOne() const
     if (fCtx->outerScope() != fCtx->targetScope() || fCtx->sawRepeatedLabel()) {
         return false;
     }
-    for (Symbol* symbol = fCtx->targetScope()->firstSymbol(); symbol != nullptr; symbol = symbol->next()) {
-        if (Fcn::isa(symbol) && Fcn::cast(symbol)->cfg() != nullptr && !fCtx->isParsedBody(Fcn::cast(symbol))) {
-            return false;
-        }
-    }
-    return true;
+    bool allParsed = true;
+    forEachBody(fCtx->targetScope(), [&](Fcn* aFcn) { allParsed = allParsed && fCtx->isParsedBody(aFcn); });
+    return allParsed;
 }
 
-void QulParser::finishBody(Fcn* aFcn)
+void QulParser::handOn(Fcn* aFcn)
 {
-    aFcn->cfg()->makeCompact();
     if (fBodyFinished) {
         fBodyFinished(aFcn);
     }

@@ -51,7 +51,7 @@ protected:
 
 private:
     bool canFinishBodiesOneByOne() const;
-    void finishBody(Fcn* aFcn);
+    void handOn(Fcn* aFcn);
 
     MemPool* fPool;
     QulParserCtx* fCtx;
