@@ -149,8 +149,8 @@ IdSet<Fcn*>* QulParser::parse(const char* aText, size_t aLength)
 
 // Each pass runs over every function before the next pass starts, unless no goto pass can fail: then each
 // function goes through all of them, and is handed on, before the next one starts. Both orders leave the same
-// graphs and say the same warnings in the same order; a pass that fails in the first leaves the functions
-// before it with the later passes still to run.
+// graphs and say the same warnings in the same order. A goto pass that fails, which only the first order meets,
+// leaves the functions before it with the later passes still to run.
 void QulParser::runPostProcessing()
 {
     SettledTest settled = [this](Fcn* aFcn) { return fCtx->isSettledBody(aFcn); };

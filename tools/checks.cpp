@@ -15,7 +15,7 @@
 namespace quilltool {
 
 void DanglingGotos::lookIn(CG::Fcn* aFcn) {
-  if (!fLookedIn.add(aFcn) || fGoto != nullptr)
+  if (fGoto != nullptr || !fLookedIn.add(aFcn))
     return;
   fGoto = firstGoto(aFcn);
   if (fGoto != nullptr)
