@@ -87,9 +87,7 @@ IdLinkedList<Const*>* QulEmitter::collectConsts(Scope* aModuleScope) {
     return list;
   }
   IdSet<Const*>* seen = pool()->make<IdSet<Const*>>();
-  for (Symbol* sym = aModuleScope->firstSymbol(); sym; sym = sym->next())
-    if (Fcn::isa(sym) && Fcn::cast(sym)->cfg())
-      collectConstsFromGraph(Fcn::cast(sym), seen, list);
+  forEachFcnWithGraph(aModuleScope, [&](Fcn* aFcn) { collectConstsFromGraph(aFcn, seen, list); });
   return list;
 }
 

@@ -514,9 +514,7 @@ const GraphUses& QulEmitter::graphUses(Fcn* aFcn) {
 static std::vector<Fcn*> functionsWithBodyBelow(Scope* aScope) {
   std::vector<Fcn*> fcns;
   forEachScopeBelow(aScope, [&](Scope* aBelow) {
-    for (Symbol* sym = aBelow->firstSymbol(); sym; sym = sym->next())
-      if (Fcn::isa(sym) && Fcn::cast(sym)->cfg())
-        fcns.push_back(Fcn::cast(sym));
+    forEachFcnWithGraph(aBelow, [&](Fcn* aFcn) { fcns.push_back(aFcn); });
   });
   return fcns;
 }

@@ -286,9 +286,7 @@ void QulEmitter::emitModuleScope(Scope* aScope) {
     abortEmission("aScope == NULL", __LINE__);
   if (!fFilter->shouldEmit(aScope))
     return;
-  for (Symbol* sym = aScope->firstSymbol(); sym; sym = sym->next())
-    if (Fcn::isa(sym) && Fcn::cast(sym)->cfg())
-      cg_cfg_make_compact(Fcn::cast(sym)->cfg());
+  forEachFcnWithGraph(aScope, [](Fcn* aFcn) { cg_cfg_make_compact(aFcn->cfg()); });
   emitSymbolicSizeDefs(collectSymbolicSizes(aScope));
   emitTypeDefs(collectTypes(aScope));
   emitConstDefs(collectConsts(aScope));

@@ -10,6 +10,7 @@
 
 #include "ir/containers.h"
 #include "ir/obj.h"
+#include "ir/scope.h"
 #include "ir/value.h"
 
 class MemPool;
@@ -505,6 +506,15 @@ namespace ExprTools {
 // The variable is an input or output of a function.
 bool isIOVar(Var* aVar);
 } // namespace ExprTools
+
+// The functions of aScope that have a graph, in definition order.
+template <class Visit> void forEachFcnWithGraph(Scope* aScope, Visit&& aVisit) {
+  for (Symbol* symbol = aScope->firstSymbol(); symbol != nullptr; symbol = symbol->next()) {
+    if (Fcn::isa(symbol) && Fcn::cast(symbol)->cfg() != nullptr) {
+      aVisit(Fcn::cast(symbol));
+    }
+  }
+}
 
 } // namespace CG
 

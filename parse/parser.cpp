@@ -52,16 +52,6 @@ void QulParser::addListener(QulParserListener* aListener)
 
 namespace {
 
-// The functions of aScope that have a graph, in order.
-template <class Visit> void forEachBody(Scope* aScope, Visit&& aVisit)
-{
-    for (Symbol* symbol = aScope->firstSymbol(); symbol != nullptr; symbol = symbol->next()) {
-        if (Fcn::isa(symbol) && Fcn::cast(symbol)->cfg() != nullptr) {
-            aVisit(Fcn::cast(symbol));
-        }
-    }
-}
-
 // The parser's own listeners for one parse: registered after the caller's, withdrawn when it ends.
 class BuiltinListeners {
 public:
@@ -160,7 +150,7 @@ void QulParser::runPostProcessing()
     ManagedCGPool scratch(fCtx->irCtx());
     QulEliminateMergeStmts merges(scratch.pool(), settled);
     if (canFinishBodiesOneByOne()) {
-        forEachBody(fCtx->targetScope(), [&](Fcn* aFcn) {
+        forEachFcnWithGraph(fCtx->targetScope(), [&](Fcn* aFcn) {
             if (unsettledBody(aFcn, settled) != nullptr) {
                 gotos.transformFcn(aFcn);
                 merges.transformFcn(aFcn);
@@ -171,8 +161,8 @@ void QulParser::runPostProcessing()
     } else {
         gotos.transformScope(fCtx->targetScope());
         merges.transformScope(fCtx->targetScope());
-        forEachBody(fCtx->outerScope(), [](Fcn* aFcn) { aFcn->cfg()->makeCompact(); });
-        forEachBody(fCtx->targetScope(), [this](Fcn* aFcn) { handOn(aFcn); });
+        forEachFcnWithGraph(fCtx->outerScope(), [](Fcn* aFcn) { aFcn->cfg()->makeCompact(); });
+        forEachFcnWithGraph(fCtx->targetScope(), [this](Fcn* aFcn) { handOn(aFcn); });
     }
     fCtx->forgetBodies();
 }
@@ -186,7 +176,7 @@ bool QulParser::canFinishBodiesOneByOne() const
         return false;
     }
     bool allParsed = true;
-    forEachBody(fCtx->targetScope(), [&](Fcn* aFcn) { allParsed = allParsed && fCtx->isParsedBody(aFcn); });
+    forEachFcnWithGraph(fCtx->targetScope(), [&](Fcn* aFcn) { allParsed = allParsed && fCtx->isParsedBody(aFcn); });
     return allParsed;
 }
 

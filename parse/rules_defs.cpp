@@ -370,14 +370,14 @@ bool needsTypeWalk(Cfg* aCfg)
 void inferTypes(QulParserCtx* aCtx)
 {
     std::vector<InferFrame> stack;
-    for (Symbol* symbol = aCtx->targetScope()->firstSymbol(); symbol != nullptr; symbol = symbol->next()) {
-        if (!Fcn::isa(symbol) || aCtx->isTypedBody(Fcn::cast(symbol)) || !needsTypeWalk(Fcn::cast(symbol)->cfg())) {
-            continue;
+    forEachFcnWithGraph(aCtx->targetScope(), [&](Fcn* aFcn) {
+        if (aCtx->isTypedBody(aFcn) || !needsTypeWalk(aFcn->cfg())) {
+            return;
         }
-        for (StmtIterator it(Fcn::cast(symbol)); it.hasCurrent(); it.advance()) {
+        for (StmtIterator it(aFcn); it.hasCurrent(); it.advance()) {
             inferTreeTypes(aCtx, it.current(), stack);
         }
-    }
+    });
     aCtx->forgetTypedBodies();
 }
 

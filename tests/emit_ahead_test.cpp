@@ -169,9 +169,7 @@ TEST(BodiesAheadOfGeneratedModules, PrintTheSameTextAsBodiesPreparedInPlace) {
 
 std::vector<CG::Fcn*> fcnsWithGraphs(CG::Scope* aScope) {
   std::vector<CG::Fcn*> fcns;
-  for (CG::Symbol* symbol = aScope->firstSymbol(); symbol != nullptr; symbol = symbol->next())
-    if (CG::Fcn::isa(symbol) && CG::Fcn::cast(symbol)->cfg() != nullptr)
-      fcns.push_back(CG::Fcn::cast(symbol));
+  CG::forEachFcnWithGraph(aScope, [&](CG::Fcn* aFcn) { fcns.push_back(aFcn); });
   return fcns;
 }
 
@@ -232,7 +230,8 @@ TEST(GraphWalksAhead, GiveWhatTheWalkInPlaceGivesAndTheSameText) {
 // The constant the body uses is changed after the walk: the emission defines the one it now uses.
 TEST(GraphWalksAhead, GraphChangedAfterItsWalkIsWalkedAgain) {
   quill_parse_test::Module module;
-  module.parse("var(int32,x);\nconstdef(int32,1,c1);\nconstdef(int32,2,c2);\nf <- function((),(),f) {\n  =(x,c1);\n}\n");
+  module.parse("var(int32,x);\nconstdef(int32,1,c1);\nconstdef(int32,2,c2);\n"
+               "f <- function((),(),f) {\n  =(x,c1);\n}\n");
   std::vector<CG::Fcn*> fcns = fcnsWithGraphs(module.ctx.globalScope());
   ASSERT_EQ(fcns.size(), 1u);
   CG::GraphUsesAhead ahead(&module.ctx);

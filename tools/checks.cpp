@@ -32,17 +32,16 @@ CG::Stmt* DanglingGotos::firstGoto(CG::Fcn* aFcn) {
 std::string DanglingGotos::message(CG_Ctx& aCtx) {
   CG::Scope* found = nullptr;
   CG::forEachScopeBelow(aCtx.globalScope(), [&](CG::Scope* aScope) {
-    for (CG::Symbol* symbol = aScope->firstSymbol(); symbol != nullptr && found == nullptr; symbol = symbol->next()) {
-      CG::Fcn* fcn = CG::Fcn::isa(symbol) && CG::Fcn::cast(symbol)->cfg() != nullptr ? CG::Fcn::cast(symbol) : nullptr;
-      if (fcn == nullptr || (fcn != fFcn && fLookedIn.contains(fcn)))
-        continue;
-      CG::Stmt* stmt = fcn == fFcn ? fGoto : firstGoto(fcn);
+    CG::forEachFcnWithGraph(aScope, [&](CG::Fcn* aFcn) {
+      if (found != nullptr || (aFcn != fFcn && fLookedIn.contains(aFcn)))
+        return;
+      CG::Stmt* stmt = aFcn == fFcn ? fGoto : firstGoto(aFcn);
       if (stmt != nullptr) {
-        fFcn = fcn;
+        fFcn = aFcn;
         fGoto = stmt;
         found = aScope;
       }
-    }
+    });
   });
   if (found == nullptr)
     return std::string();
